@@ -1,0 +1,121 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "link/ClientSocket.hpp"
+#include "link/Clock.hpp"
+#include "link/TkvClientProtocol.hpp"
+#include "link/TkvSCReconnect.hpp"
+#include "util/untCalc1.hpp"
+
+// The owner's callback: (logged-in byte 0/1, event name, text).
+using TkvClientEventHandler =
+    std::function<void(uint8_t loggedIn, const std::string& name, const std::string& text)>;
+
+// One queued event.
+struct TkvClientCBItem {
+    uint8_t LoggedIn = 0;
+    std::string Name;
+    std::string Text;
+};
+
+// The one connection to the administration server: line framing, heartbeat, the login
+// dialogue, automatic reconnection, and an event queue that reaches the owner only from Tick,
+// never from inside a socket notification.
+class TkvClient final : private ClientSocketHandler {
+public:
+    TkvClient(TkvClientEventHandler onEvent, std::unique_ptr<ClientSocket> socket,
+              const Clock& clock = SteadyClock::Instance());
+    ~TkvClient();
+    TkvClient(const TkvClient&) = delete;
+    TkvClient& operator=(const TkvClient&) = delete;
+
+    void SetHost(std::string_view host);
+    void SetPort(int32_t port) { port_ = port; }
+    void SetLogin(std::string_view login);
+    void SetPassword(std::string_view password);
+    void SetHeartbeatSeconds(int32_t seconds);
+
+    void SetAutoReconnect(bool on);
+    bool AutoReconnect() const;
+    void SetReconnectDelay(int32_t seconds);
+    int32_t ReconnectDelay() const;
+    void SetReconnectPause(int32_t seconds);
+    int32_t ReconnectPause() const;
+    void SetReconnectAttempts(int32_t count);
+    int32_t ReconnectAttempts() const;
+    void SetReconnectCycles(int32_t count);
+    int32_t ReconnectCycles() const;
+
+    bool Connect(std::string_view host, int32_t port);
+    void Disconnect();
+    void SendLine(std::string_view line);
+    void Tick();
+
+    bool HasGrantedProtocol(std::string_view names) const;
+    void ServerReconnect(int32_t delaySeconds, int32_t port, std::string_view host);
+    void ServerReconnectAs(int32_t delaySeconds, int32_t port, std::string_view host, std::string_view login,
+                           std::string_view password);
+
+    // Used by the login handler.
+    void LoginDone();
+    void SetServerProtocols(TextList protocols) { serverProtocols_ = std::move(protocols); }
+
+    bool Connected() const { return connected_; }
+    bool LoggedIn() const { return loggedIn_; }
+    bool SocketActive() const;
+    const std::string& Host() const { return host_; }
+    int32_t Port() const { return port_; }
+    const std::string& Login() const { return login_; }
+    const std::string& Password() const { return password_; }
+    const TextList& ServerProtocols() const { return serverProtocols_; }
+    const std::string& LastErrorText() const { return lastErrorText_; }
+    int32_t LastErrorCode() const { return lastErrorCode_; }
+    const std::string& LastErrorKind() const { return lastErrorKind_; }
+    TkvSCReconnect& Reconnect() { return *reconnect_; }
+    const TkvSCReconnect& Reconnect() const { return *reconnect_; }
+    size_t QueuedEventCount() const { return events_.size(); }
+
+private:
+    void SocketLookup() override;
+    void SocketConnecting() override;
+    void SocketConnect() override;
+    void SocketDisconnect() override;
+    void SocketRead() override;
+    void SocketWrite() override;
+    void SocketError(TSocketErrorKind kind, int32_t& code) override;
+
+    void QueueEvent(std::string name, std::string text = {});
+    void QueueEventLoggedOut(std::string name, std::string text = {});
+    void DeliverEvents();
+    void PushHeartbeatBack();
+
+    std::unique_ptr<ClientSocket> socket_;
+    TkvClientEventHandler onEvent_;
+    const Clock& clock_;
+    std::string lastErrorText_;
+    int32_t lastErrorCode_ = 0;
+    std::string lastErrorKind_;
+    bool connected_ = false;
+    bool loggedIn_ = false;
+    std::deque<std::string> outLines_;
+    std::string heldTail_;
+    std::chrono::milliseconds heartbeatInterval_{std::chrono::seconds(60)};
+    MonotonicTime nextHeartbeat_{};
+    bool heartbeatPending_ = false;
+    std::string host_;
+    int32_t port_ = 0;
+    std::string login_;
+    std::string password_;
+    std::unique_ptr<TkvClientProtocol> protocol_;
+    TextList serverProtocols_;
+    bool dataReceived_ = false;
+    std::unique_ptr<TkvSCReconnect> reconnect_;
+    std::deque<TkvClientCBItem> events_;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "link/TkvClientProtocol.hpp"
+
+// The client's side of the login dialogue: answers the two prompts, records the granted
+// protocols, and ends the handshake at ":)".
+class TkvClientLogin final : public TkvClientProtocol {
+public:
+    TkvClientLogin(std::string_view login, std::string_view password) : Login(login), Password(password) {}
+    void Process(TkvClient& link, const std::string& line) override;
+
+    std::string Login;
+    std::string Password;
+};

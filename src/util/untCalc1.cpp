@@ -1,0 +1,254 @@
+#include "util/untCalc1.hpp"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+bool IsBlankOrControl(unsigned char c) {
+    return c <= 32;
+}
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+bool ParseHex(std::string_view digits, int32_t& value) {
+    if (digits.empty()) {
+        return false;
+    }
+    uint64_t accumulated = 0;
+    for (char c : digits) {
+        int digit = HexDigitValue(c);
+        if (digit < 0) {
+            return false;
+        }
+        accumulated = accumulated * 16 + static_cast<uint64_t>(digit);
+        // More than eight significant digits cannot fit the 32 bits.
+        if (accumulated > 0xFFFFFFFFull) {
+            return false;
+        }
+    }
+    value = static_cast<int32_t>(static_cast<uint32_t>(accumulated));
+    return true;
+}
+
+bool ParseDecimal(std::string_view text, int32_t& value) {
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) {
+        return false;
+    }
+    int64_t accumulated = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        accumulated = accumulated * 10 + (c - '0');
+        if (accumulated > int64_t{std::numeric_limits<int32_t>::max()} + 1) {
+            return false;
+        }
+    }
+    if (negative) {
+        accumulated = -accumulated;
+    }
+    if (accumulated > std::numeric_limits<int32_t>::max() ||
+        accumulated < std::numeric_limits<int32_t>::min()) {
+        return false;
+    }
+    value = static_cast<int32_t>(accumulated);
+    return true;
+}
+
+void SkipControls(std::string_view text, size_t& pos) {
+    while (pos < text.size() && text[pos] >= 1 && static_cast<unsigned char>(text[pos]) <= 32) {
+        ++pos;
+    }
+}
+
+char FoldAsciiChar(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+std::string Trim(std::string_view text) {
+    size_t begin = 0;
+    while (begin < text.size() && IsBlankOrControl(static_cast<unsigned char>(text[begin]))) {
+        ++begin;
+    }
+    size_t end = text.size();
+    while (end > begin && IsBlankOrControl(static_cast<unsigned char>(text[end - 1]))) {
+        --end;
+    }
+    return std::string(text.substr(begin, end - begin));
+}
+
+int32_t StrToIntDef(std::string_view text, int32_t defaultValue) {
+    size_t pos = 0;
+    while (pos < text.size() && text[pos] == ' ') {
+        ++pos;
+    }
+    std::string_view rest = text.substr(pos);
+    int32_t value = 0;
+    if (rest.starts_with("0x") || rest.starts_with("0X")) {
+        return ParseHex(rest.substr(2), value) ? value : defaultValue;
+    }
+    if (!rest.empty() && (rest.front() == '$' || rest.front() == 'x' || rest.front() == 'X')) {
+        return ParseHex(rest.substr(1), value) ? value : defaultValue;
+    }
+    return ParseDecimal(rest, value) ? value : defaultValue;
+}
+
+void SplitFirst(std::string source, std::string_view separator, bool trim, std::string& first,
+                std::string& rest) {
+    if (trim) {
+        source = Trim(source);
+    }
+    std::string head = source;
+    std::string tail;
+    size_t found = separator.empty() ? std::string::npos : source.find(separator);
+    if (found != std::string::npos) {
+        head = source.substr(0, found);
+        tail = source.substr(found + separator.size());
+        if (trim) {
+            head = Trim(head);
+            tail = Trim(tail);
+        }
+    }
+    rest = std::move(tail);
+    first = std::move(head);
+}
+
+std::string ReplaceAll(std::string_view source, std::string_view find, std::string_view replacement) {
+    if (find.empty()) {
+        return std::string(source);
+    }
+    std::string result;
+    result.reserve(source.size());
+    size_t pos = 0;
+    for (size_t found = source.find(find); found != std::string_view::npos; found = source.find(find, pos)) {
+        result.append(source.substr(pos, found - pos));
+        result.append(replacement);
+        pos = found + find.size();
+    }
+    result.append(source.substr(pos));
+    return result;
+}
+
+bool IsDottedIPv4(std::string_view text) {
+    auto inByteRange = [](std::string_view field) {
+        int32_t value = StrToIntDef(field, -1);
+        return value >= 0 && value <= 255;
+    };
+    bool ok = true;
+    std::string remaining(text);
+    std::string field;
+    for (int i = 0; i < 3; ++i) {
+        SplitFirst(remaining, ".", false, field, remaining);
+        ok = inByteRange(field) && ok;
+    }
+    return inByteRange(remaining) && ok;
+}
+
+TextList ReadCommaList(std::string_view text) {
+    text = text.substr(0, text.find('\0'));
+    TextList items;
+    size_t pos = 0;
+    SkipControls(text, pos);
+    while (pos < text.size()) {
+        std::string item;
+        if (text[pos] == '"') {
+            ++pos;
+            while (pos < text.size()) {
+                if (text[pos] == '"') {
+                    if (pos + 1 < text.size() && text[pos + 1] == '"') {
+                        item.push_back('"');
+                        pos += 2;
+                        continue;
+                    }
+                    ++pos;
+                    break;
+                }
+                item.push_back(text[pos++]);
+            }
+        } else {
+            size_t start = pos;
+            while (pos < text.size() && static_cast<unsigned char>(text[pos]) > 32 && text[pos] != ',') {
+                ++pos;
+            }
+            item.assign(text.substr(start, pos - start));
+        }
+        items.push_back(std::move(item));
+        SkipControls(text, pos);
+        if (pos < text.size() && text[pos] == ',') {
+            ++pos;
+            SkipControls(text, pos);
+        }
+    }
+    return items;
+}
+
+std::string WriteCommaList(const TextList& items) {
+    if (items.size() == 1 && items.front().empty()) {
+        return "\"\"";
+    }
+    std::string text;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const std::string& item = items[i];
+        if (i > 0) {
+            text.push_back(',');
+        }
+        bool needsQuotes = std::any_of(item.begin(), item.end(), [](char c) {
+            unsigned char u = static_cast<unsigned char>(c);
+            return (u >= 1 && u <= 32) || c == '"' || c == ',';
+        });
+        if (!needsQuotes) {
+            text.append(item);
+            continue;
+        }
+        text.push_back('"');
+        for (char c : item) {
+            if (c == '"') {
+                text.push_back('"');
+            }
+            text.push_back(c);
+        }
+        text.push_back('"');
+    }
+    return text;
+}
+
+bool SameTextAscii(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return FoldAsciiChar(x) == FoldAsciiChar(y);
+           });
+}
+
+std::string FoldAscii(std::string_view text) {
+    std::string folded(text);
+    std::transform(folded.begin(), folded.end(), folded.begin(), FoldAsciiChar);
+    return folded;
+}
+
+ScreenPoint CenterFormOver(const ScreenRect& form, const ScreenRect& over, int32_t screenWidth,
+                           int32_t screenHeight) {
+    // Integer division truncates toward zero, as the placement rule wants.
+    int32_t left = over.left + (over.width - form.width) / 2;
+    left = std::max(0, std::min(screenWidth - 50, left));
+    int32_t top = over.top + (over.height - form.height) / 2;
+    top = std::max(0, std::min(screenHeight - 50, top));
+    return {left, top};
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Text routines shared by every layer. Texts are 8-bit strings held byte for byte; none of
+// these routines fails on any input.
+
+using TextList = std::vector<std::string>;
+
+// Removes leading and trailing bytes of code 0 to 32.
+std::string Trim(std::string_view text);
+
+// Decimal (optional sign) or hexadecimal ("$", "x", "X", "0x", "0X") integer after leading
+// spaces; anything else, a trailing blank included, gives the default.
+int32_t StrToIntDef(std::string_view text, int32_t defaultValue);
+
+// Cuts the source at the first occurrence of the separator. The source is taken by value so
+// that it may be the same variable as either output ("pop the first field in place").
+void SplitFirst(std::string source, std::string_view separator, bool trim, std::string& first,
+                std::string& rest);
+
+// Replaces every non-overlapping occurrence, left to right; the replacement is never rescanned.
+std::string ReplaceAll(std::string_view source, std::string_view find, std::string_view replacement);
+
+// Exactly four dot-separated fields, each a number from 0 to 255 as StrToIntDef reads it.
+bool IsDottedIPv4(std::string_view text);
+
+// Comma-list text: blanks and commas separate items, double quotes enclose items that hold them.
+TextList ReadCommaList(std::string_view text);
+std::string WriteCommaList(const TextList& items);
+
+// True when the two texts are equal with only the ASCII letters folded.
+bool SameTextAscii(std::string_view a, std::string_view b);
+
+// Lower-cases the ASCII letters only; other bytes stay as they are.
+std::string FoldAscii(std::string_view text);
+
+struct ScreenRect {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+struct ScreenPoint {
+    int32_t left = 0;
+    int32_t top = 0;
+};
+
+// Where a window of form's size lands when centred over another window, kept on the screen:
+// at most 50 pixels short of its right and bottom edges, never left of or above its origin.
+ScreenPoint CenterFormOver(const ScreenRect& form, const ScreenRect& over, int32_t screenWidth,
+                           int32_t screenHeight);
