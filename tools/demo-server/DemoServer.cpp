@@ -1,0 +1,174 @@
+#include "DemoServer.hpp"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+
+#include "SampleMembers.hpp"
+#include "util/untCalc1.hpp"
+
+DemoServer::DemoServer(const ServerOptions& options, QObject* parent)
+    : QObject(parent),
+      options_(options),
+      sessionConfig_{options.verbose, options.splitWrites, options.dropAfterLines, options.seed},
+      requests_(store_, *this),
+      churnDraw_(options.seed) {
+    store_.Add(Account{options.adminLogin.toStdString(),
+                       options.adminPassword.toStdString(),
+                       options.adminProtocols.toStdString(),
+                       {},
+                       0,
+                       false,
+                       {}});
+    for (Account& member : GenerateSampleMembers(options.members, options.seed)) {
+        store_.Add(std::move(member));
+    }
+    connect(&listener_, &QTcpServer::newConnection, this, &DemoServer::AcceptConnections);
+    if (options.churnPerSecond > 0) {
+        connect(&churn_, &QTimer::timeout, this, &DemoServer::SimulateChurn);
+        churn_.start(std::max(1, 1000 / options.churnPerSecond));
+    }
+}
+
+bool DemoServer::Listen(QString& error) {
+    if (!listener_.listen(QHostAddress(options_.listenAddress), options_.port)) {
+        error = QStringLiteral("cannot listen on %1:%2: %3")
+                    .arg(options_.listenAddress)
+                    .arg(options_.port)
+                    .arg(listener_.errorString());
+        return false;
+    }
+    return true;
+}
+
+QString DemoServer::ListeningText() const {
+    return QStringLiteral("listening on %1:%2").arg(options_.listenAddress).arg(listener_.serverPort());
+}
+
+void DemoServer::AcceptConnections() {
+    while (QTcpSocket* socket = listener_.nextPendingConnection()) {
+        const SessionId id = nextId_++;
+        sessions_[id] = new Session(id, socket, store_, *this, sessionConfig_, this);
+    }
+}
+
+void DemoServer::SimulateChurn() {
+    std::vector<Account>& accounts = store_.Accounts();
+    if (accounts.empty()) {
+        return;
+    }
+    Account& account = accounts[churnDraw_() % accounts.size()];
+    // Real connections and administrators are left to the people using them.
+    if (account.connections > 0 || IsAdministrator(account)) {
+        return;
+    }
+    account.simulatedOnline = !account.simulatedOnline;
+    ReportPresence(account.simulatedOnline ? "ARI" : "ARO", account, 0);
+}
+
+void DemoServer::SendMemberList(Session& session) {
+    session.SendLine("ARLS");
+    for (const Account& account : store_.Accounts()) {
+        session.SendLine("ARLM:" + MemberText(account));
+    }
+    session.SendLine("ARLC");
+}
+
+void DemoServer::ReportPresence(const char* code, const Account& account, SessionId except) {
+    const std::string line = std::string(code) + ":" + MemberText(account);
+    for (SessionId id : LoggedInSessions()) {
+        Session* session = Find(id);
+        if (id != except && session != nullptr && session->Administrator()) {
+            session->SendLine(line);
+        }
+    }
+}
+
+Session* DemoServer::Find(SessionId id) const {
+    auto found = sessions_.find(id);
+    return found == sessions_.end() ? nullptr : found->second;
+}
+
+void DemoServer::SessionLoggedIn(Session& session) {
+    Account* account = store_.Find(session.Login());
+    if (account == nullptr) {
+        return;
+    }
+    ++account->connections;
+    account->lastAddress = session.PeerText();
+    session.SetAdministrator(IsAdministrator(*account));
+    if (session.Administrator()) {
+        SendMemberList(session);
+    }
+    // Sending may have closed the connection (a drop-after limit), which ends the account's
+    // presence again; then there is nothing to announce.
+    if (!session.Closed()) {
+        ReportPresence("ARI", *account, session.Id());
+    }
+}
+
+void DemoServer::SessionRequest(Session& session, const std::string& line) {
+    if (!session.Administrator()) {
+        session.Log(QStringLiteral("ignored: not an administrator"));
+        return;
+    }
+    if (!requests_.Handle(session.Id(), line)) {
+        session.Log(QStringLiteral("ignored: not a request"));
+    }
+}
+
+void DemoServer::SessionEnded(Session& session, bool reportLogout) {
+    sessions_.erase(session.Id());
+    if (!session.LoggedIn()) {
+        return;
+    }
+    Account* account = store_.Find(session.Login());
+    if (account == nullptr) {
+        return;
+    }
+    --account->connections;
+    if (reportLogout) {
+        ReportPresence("ARO", *account, 0);
+    }
+}
+
+void DemoServer::SendLine(SessionId to, const std::string& line) {
+    if (Session* session = Find(to)) {
+        session->SendLine(line);
+    }
+}
+
+void DemoServer::SendToAdministrators(const std::string& line) {
+    // A send may close a connection and so change the map: walk a copy of the ids.
+    for (SessionId id : LoggedInSessions()) {
+        Session* session = Find(id);
+        if (session != nullptr && session->Administrator()) {
+            session->SendLine(line);
+        }
+    }
+}
+
+std::vector<SessionId> DemoServer::LoggedInSessions() const {
+    std::vector<SessionId> ids;
+    for (const auto& [id, session] : sessions_) {
+        if (session->LoggedIn()) {
+            ids.push_back(id);
+        }
+    }
+    return ids;
+}
+
+std::vector<SessionId> DemoServer::SessionsOf(std::string_view login) const {
+    std::vector<SessionId> ids;
+    for (const auto& [id, session] : sessions_) {
+        if (session->LoggedIn() && SameTextAscii(session->Login(), login)) {
+            ids.push_back(id);
+        }
+    }
+    return ids;
+}
+
+void DemoServer::CloseWithoutReport(SessionId id) {
+    if (Session* session = Find(id)) {
+        session->Close(false);
+    }
+}

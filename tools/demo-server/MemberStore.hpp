@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One account of the server. The presence fields are filled while the account is online, either
+// through real connections or because the churn simulation says so.
+struct Account {
+    std::string login;
+    std::string password;
+    std::string protocols;
+    std::string userBots;
+    int connections = 0;
+    bool simulatedOnline = false;
+    std::string lastAddress;
+};
+
+bool IsOnline(const Account& account);
+bool IsAdministrator(const Account& account);
+
+// The account as a report carries it: presence1 "," presence2 "," login "=" password ","
+// protocols ";" user bots ";".
+std::string MemberText(const Account& account);
+
+// Every account, in the order created; logins are unique without regard to ASCII letter case.
+class MemberStore {
+public:
+    // False when the login is taken.
+    bool Add(Account account);
+    bool Remove(std::string_view login);
+    Account* Find(std::string_view login);
+    const Account* Find(std::string_view login) const;
+    const std::vector<Account>& Accounts() const { return accounts_; }
+    std::vector<Account>& Accounts() { return accounts_; }
+    std::size_t Count() const { return accounts_.size(); }
+
+private:
+    std::vector<Account> accounts_;
+};

@@ -1,0 +1,122 @@
+#include "RequestHandler.hpp"
+
+#include <algorithm>
+
+bool RequestHandler::Handle(SessionId requester, std::string_view line) {
+    const RequestLine request = CutRequestLine(line);
+    if (request.code == "ADA") {
+        AddAccount(requester, request);
+    } else if (request.code == "ADE") {
+        EditAccount(requester, request);
+    } else if (request.code == "ADD") {
+        DeleteAccount(requester, request);
+    } else if (request.code == "ADX") {
+        Expel(requester, request);
+    } else if (request.code == "AEC") {
+        SendToTargets(requester, request, true, "SRC");
+    } else if (request.code == "AEX") {
+        SendToTargets(requester, request, false, "SRC");
+    } else if (request.code == "ACR") {
+        SendToTargets(requester, request, true, "SRE:" + request.payload);
+    } else if (request.code == "ACX") {
+        SendToTargets(requester, request, false, "SRE:" + request.payload);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void RequestHandler::AddAccount(SessionId requester, const RequestLine& request) {
+    const std::string problem = LoginProblem(request.subject);
+    if (!problem.empty()) {
+        Refuse(requester, request.subject, problem);
+        return;
+    }
+    const AccountFields fields = ParseAccountFields(request.payload);
+    Account account{request.subject, fields.password, fields.protocols, fields.userBots, 0, false, {}};
+    const std::string text = MemberText(account);
+    if (!store_.Add(std::move(account))) {
+        Refuse(requester, request.subject, "login exists");
+        return;
+    }
+    sessions_.SendToAdministrators("ARA:" + text);
+}
+
+void RequestHandler::EditAccount(SessionId requester, const RequestLine& request) {
+    Account* account = store_.Find(request.subject);
+    if (account == nullptr) {
+        Refuse(requester, request.subject, "no such login");
+        return;
+    }
+    const AccountFields fields = ParseAccountFields(request.payload);
+    account->password = fields.password;
+    account->protocols = fields.protocols;
+    account->userBots = fields.userBots;
+    sessions_.SendToAdministrators("ARM:" + MemberText(*account));
+}
+
+void RequestHandler::DeleteAccount(SessionId requester, const RequestLine& request) {
+    const Account* account = store_.Find(request.subject);
+    if (account == nullptr) {
+        Refuse(requester, request.subject, "no such login");
+        return;
+    }
+    // The connections of a deleted account stay until the administrator expels them.
+    const std::string login = account->login;
+    store_.Remove(login);
+    sessions_.SendToAdministrators("ARD_" + login + ":");
+}
+
+void RequestHandler::Expel(SessionId requester, const RequestLine& request) {
+    const std::vector<SessionId> targets = sessions_.SessionsOf(request.subject);
+    for (SessionId session : targets) {
+        sessions_.CloseWithoutReport(session);
+    }
+    Account* account = store_.Find(request.subject);
+    if (account == nullptr) {
+        if (targets.empty()) {
+            Refuse(requester, request.subject, "no such login");
+        }
+        return;
+    }
+    account->simulatedOnline = false;
+    sessions_.SendToAdministrators("ARO:" + MemberText(*account));
+}
+
+void RequestHandler::SendToTargets(SessionId requester, const RequestLine& request, bool includeRequester,
+                                   const std::string& line) {
+    for (SessionId session : Targets(requester, request.subject, includeRequester)) {
+        sessions_.SendLine(session, line);
+    }
+    if (!request.subject.empty()) {
+        // A simulated member has no connection to obey; it simply goes away.
+        TakeSimulatedOffline(request.subject);
+    }
+}
+
+void RequestHandler::Refuse(SessionId requester, const std::string& login, const std::string& reason) {
+    sessions_.SendLine(requester, "ARE_" + login + ":" + reason);
+}
+
+std::vector<SessionId> RequestHandler::Targets(SessionId requester, const std::string& login,
+                                               bool includeRequester) const {
+    if (!login.empty()) {
+        return sessions_.SessionsOf(login);
+    }
+    std::vector<SessionId> targets = sessions_.LoggedInSessions();
+    if (!includeRequester) {
+        targets.erase(std::remove(targets.begin(), targets.end(), requester), targets.end());
+    }
+    return targets;
+}
+
+void RequestHandler::TakeSimulatedOffline(const std::string& login) {
+    Account* account = store_.Find(login);
+    if (account == nullptr || !account->simulatedOnline) {
+        return;
+    }
+    account->simulatedOnline = false;
+    if (!IsOnline(*account)) {
+        sessions_.SendToAdministrators("ARO:" + MemberText(*account));
+    }
+}
