@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "LineBuffer.hpp"
+#include "LoginDialogue.hpp"
+#include "MemberStore.hpp"
+#include "RequestHandler.hpp"
+#include "RequestLine.hpp"
+#include "SampleMembers.hpp"
+#include "util/untCalc1.hpp"
+
+namespace {
+
+std::vector<std::string> Drain(LineBuffer& buffer) {
+    std::vector<std::string> lines;
+    while (auto line = buffer.NextLine()) {
+        lines.push_back(*line);
+    }
+    return lines;
+}
+
+TEST(LineBufferTest, CutsAtEveryKindOfLineEndAcrossReads) {
+    struct Case {
+        std::vector<std::string> reads;
+        std::vector<std::string> lines;
+    };
+    const std::vector<Case> cases = {
+        {{"a\rb\nc\r\nd"}, {"a", "b", "c"}},
+        {{"a\r", "\nb\r"}, {"a", "b"}},  // CR LF split between reads is one line end
+        {{"a\n\rb\r"}, {"a", "", "b"}},  // LF CR ends two lines
+        {{"ab", "c", "d\r"}, {"abcd"}},  // a line cut by the network is joined
+        {{"\r\r"}, {"", ""}},
+    };
+    for (const Case& c : cases) {
+        LineBuffer buffer(1024);
+        std::vector<std::string> lines;
+        for (const std::string& read : c.reads) {
+            buffer.Append(read);
+            for (std::string& line : Drain(buffer)) {
+                lines.push_back(line);
+            }
+        }
+        EXPECT_EQ(lines, c.lines) << c.reads.front();
+    }
+}
+
+TEST(LineBufferTest, AnEndlessLineOverflowsButCompleteLinesDoNot) {
+    LineBuffer buffer(16);
+    buffer.Append(std::string(40, 'x') + "\r");
+    EXPECT_EQ(Drain(buffer).size(), 1u);
+    EXPECT_FALSE(buffer.Overflowed());
+    buffer.Append(std::string(16, 'y'));
+    EXPECT_FALSE(buffer.Overflowed());
+    buffer.Append("y");
+    EXPECT_TRUE(buffer.Overflowed());
+}
+
+TEST(RequestLineTest, CutsCodeSubjectAndPayload) {
+    struct Case {
+        std::string line, code, subject, payload;
+    };
+    const std::vector<Case> cases = {
+        {"ADA_bob:pw,chat;b1", "ADA", "bob", "pw,chat;b1"},
+        {"ACR_:5 , 6671 , 127.0.0.1", "ACR", "", "5 , 6671 , 127.0.0.1"},
+        {"ADX_ bob :", "ADX", "bob", ""},
+        {"ARLC", "ARLC", "", ""},
+        {"ADE_my_bot:a:b", "ADE", "my_bot", "a:b"},
+        {"", "", "", ""},
+    };
+    for (const Case& c : cases) {
+        const RequestLine cut = CutRequestLine(c.line);
+        EXPECT_EQ(cut.code, c.code) << c.line;
+        EXPECT_EQ(cut.subject, c.subject) << c.line;
+        EXPECT_EQ(cut.payload, c.payload) << c.line;
+    }
+}
+
+TEST(RequestLineTest, ReadsAccountFieldsAndRefusesLoginsThatBreakMemberText) {
+    const AccountFields full = ParseAccountFields(" pw , chat news ; b1,b2 ;extra");
+    EXPECT_EQ(full.password, "pw");
+    EXPECT_EQ(full.protocols, "chat news");
+    EXPECT_EQ(full.userBots, "b1,b2");
+    const AccountFields bare = ParseAccountFields("pw");
+    EXPECT_EQ(bare.password, "pw");
+    EXPECT_EQ(bare.protocols, "");
+    EXPECT_EQ(bare.userBots, "");
+
+    EXPECT_EQ(LoginProblem("bob"), "");
+    EXPECT_NE(LoginProblem(""), "");
+    EXPECT_NE(LoginProblem("a,b"), "");
+    EXPECT_NE(LoginProblem("a=b"), "");
+}
+
+TEST(MemberTextTest, FillsPresenceOnlyWhileOnline) {
+    Account account{"bob", "pw", "chat,news", "b1", 0, false, "127.0.0.1:5000"};
+    EXPECT_EQ(MemberText(account), ",,bob=pw,chat,news;b1;");
+    account.connections = 2;
+    EXPECT_EQ(MemberText(account), "127.0.0.1:5000,2,bob=pw,chat,news;b1;");
+    account.connections = 0;
+    account.simulatedOnline = true;
+    EXPECT_EQ(MemberText(account), "simulated,1,bob=pw,chat,news;b1;");
+}
+
+TEST(LoginDialogueTest, GrantsOnlyAKnownLoginWithItsPassword) {
+    MemberStore store;
+    store.Add(Account{"Admin", "secret", "administrator", "", 0, false, ""});
+    struct Case {
+        std::string login, password;
+        LoginDialogue::Outcome outcome;
+    };
+    const std::vector<Case> cases = {
+        {"admin", "secret", LoginDialogue::Outcome::Granted},  // logins ignore ASCII case
+        {"Admin", "Secret", LoginDialogue::Outcome::Refused},  // passwords do not
+        {"nobody", "secret", LoginDialogue::Outcome::Refused},
+        {"", "", LoginDialogue::Outcome::Refused},
+    };
+    for (const Case& c : cases) {
+        LoginDialogue dialogue(store);
+        const LoginDialogue::Reply prompt = dialogue.Take(c.login);
+        EXPECT_EQ(prompt.lines, std::vector<std::string>{"send password:"});
+        const LoginDialogue::Reply reply = dialogue.Take(c.password);
+        EXPECT_EQ(reply.outcome, c.outcome) << c.login << "/" << c.password;
+    }
+    LoginDialogue dialogue(store);
+    dialogue.Take("admin");
+    EXPECT_EQ(dialogue.Take("secret").lines, (std::vector<std::string>{"protocols: administrator", ":)"}));
+    EXPECT_EQ(dialogue.Login(), "Admin");
+}
+
+// Records what the handler does to the connections.
+class FakeDirectory final : public SessionDirectory {
+public:
+    void SendLine(SessionId to, const std::string& line) override { sent[to].push_back(line); }
+    void SendToAdministrators(const std::string& line) override { toAdministrators.push_back(line); }
+    std::vector<SessionId> LoggedInSessions() const override {
+        std::vector<SessionId> ids;
+        for (const auto& [id, login] : logins) {
+            ids.push_back(id);
+        }
+        return ids;
+    }
+    std::vector<SessionId> SessionsOf(std::string_view login) const override {
+        std::vector<SessionId> ids;
+        for (const auto& [id, owner] : logins) {
+            if (SameTextAscii(owner, login)) {
+                ids.push_back(id);
+            }
+        }
+        return ids;
+    }
+    void CloseWithoutReport(SessionId session) override {
+        closed.push_back(session);
+        logins.erase(session);
+    }
+
+    std::map<SessionId, std::string> logins;
+    std::map<SessionId, std::vector<std::string>> sent;
+    std::vector<std::string> toAdministrators;
+    std::vector<SessionId> closed;
+};
+
+class RequestHandlerTest : public ::testing::Test {
+protected:
+    RequestHandlerTest() {
+        store.Add(Account{"admin", "admin", "administrator", "", 1, false, "a:1"});
+        store.Add(Account{"bob", "pw", "chat", "b1", 2, false, "b:2"});
+        store.Add(Account{"sim", "pw", "chat", "", 0, true, ""});
+        sessions.logins = {{1, "admin"}, {2, "bob"}, {3, "BOB"}};
+    }
+
+    MemberStore store;
+    FakeDirectory sessions;
+    RequestHandler handler{store, sessions};
+};
+
+TEST_F(RequestHandlerTest, AddEditAndDeleteReportToAdministrators) {
+    EXPECT_TRUE(handler.Handle(1, "ADA_carol:pw,chat news;x,y"));
+    EXPECT_TRUE(handler.Handle(1, "ADE_CAROL:pw2,files;"));
+    EXPECT_TRUE(handler.Handle(1, "ADD_carol:"));
+    EXPECT_EQ(sessions.toAdministrators, (std::vector<std::string>{"ARA:,,carol=pw,chat news;x,y;",
+                                                                   "ARM:,,carol=pw2,files;;", "ARD_carol:"}));
+    EXPECT_EQ(store.Find("carol"), nullptr);
+}
+
+TEST_F(RequestHandlerTest, RefusalsGoToTheRequesterAloneAndChangeNothing) {
+    const std::vector<std::string> refused = {"ADA_Bob:x,chat;", "ADA_a=b:x,chat;", "ADA_:x,chat;",
+                                              "ADE_nobody:x;", "ADD_nobody:"};
+    for (const std::string& line : refused) {
+        handler.Handle(1, line);
+    }
+    EXPECT_TRUE(sessions.toAdministrators.empty());
+    ASSERT_EQ(sessions.sent[1].size(), refused.size());
+    for (const std::string& line : sessions.sent[1]) {
+        EXPECT_EQ(line.rfind("ARE_", 0), 0u) << line;
+    }
+    EXPECT_EQ(store.Count(), 3u);
+    EXPECT_EQ(store.Find("bob")->password, "pw");
+}
+
+TEST_F(RequestHandlerTest, ExpelClosesEveryConnectionOfTheLoginAndReportsOnce) {
+    handler.Handle(1, "ADX_bob:");
+    EXPECT_EQ(sessions.closed, (std::vector<SessionId>{2, 3}));
+    ASSERT_EQ(sessions.toAdministrators.size(), 1u);
+    EXPECT_EQ(sessions.toAdministrators[0].rfind("ARO:", 0), 0u);
+}
+
+TEST_F(RequestHandlerTest, ConnectionControlReachesTheAddressedConnections) {
+    struct Case {
+        std::string request;
+        std::map<SessionId, std::vector<std::string>> sent;
+    };
+    const std::vector<Case> cases = {
+        {"AEC_bob:", {{2, {"SRC"}}, {3, {"SRC"}}}},
+        {"AEC_:", {{1, {"SRC"}}, {2, {"SRC"}}, {3, {"SRC"}}}},
+        {"AEX_:", {{2, {"SRC"}}, {3, {"SRC"}}}},
+        {"ACR_bob:5 , 6671 , h", {{2, {"SRE:5 , 6671 , h"}}, {3, {"SRE:5 , 6671 , h"}}}},
+        {"ACR_:5 , 1 , h", {{1, {"SRE:5 , 1 , h"}}, {2, {"SRE:5 , 1 , h"}}, {3, {"SRE:5 , 1 , h"}}}},
+        {"ACX_:5 , 1 , h", {{2, {"SRE:5 , 1 , h"}}, {3, {"SRE:5 , 1 , h"}}}},
+    };
+    for (const Case& c : cases) {
+        sessions.sent.clear();
+        EXPECT_TRUE(handler.Handle(1, c.request));
+        EXPECT_EQ(sessions.sent, c.sent) << c.request;
+    }
+}
+
+TEST_F(RequestHandlerTest, ASimulatedMemberAskedToLeaveGoesOffline) {
+    handler.Handle(1, "AEC_sim:");
+    EXPECT_FALSE(IsOnline(*store.Find("sim")));
+    EXPECT_EQ(sessions.toAdministrators, std::vector<std::string>{"ARO:,,sim=pw,chat;;"});
+}
+
+TEST_F(RequestHandlerTest, UnknownAndMalformedLinesAreNotRequests) {
+    for (const char* line : {"", "adA_bob:", "XYZ_bob:", ":::", "_:", "\xff\x01"}) {
+        EXPECT_FALSE(handler.Handle(1, line)) << line;
+    }
+    EXPECT_TRUE(sessions.toAdministrators.empty());
+    EXPECT_TRUE(sessions.sent.empty());
+}
+
+TEST(SampleMembersTest, SameSeedSameMembersAndEveryLoginUnique) {
+    const std::vector<Account> first = GenerateSampleMembers(5000, 7);
+    const std::vector<Account> again = GenerateSampleMembers(5000, 7);
+    ASSERT_EQ(first.size(), 5000u);
+    std::set<std::string> folded;
+    for (size_t i = 0; i < first.size(); ++i) {
+        EXPECT_EQ(MemberText(first[i]), MemberText(again[i]));
+        EXPECT_EQ(LoginProblem(first[i].login), "");
+        EXPECT_FALSE(first[i].protocols.empty());
+        folded.insert(FoldAscii(first[i].login));
+    }
+    EXPECT_EQ(folded.size(), first.size());
+    EXPECT_NE(MemberText(GenerateSampleMembers(1, 8)[0]), MemberText(first[0]));
+}
+
+}  // namespace
