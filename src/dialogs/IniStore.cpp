@@ -15,7 +15,9 @@ namespace {
 
 constexpr size_t npos = std::string::npos;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) {
@@ -27,9 +29,13 @@ std::string_view TrimBlanks(std::string_view text) {
     return text;
 }
 
-bool BreaksLine(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != npos; }
+bool BreaksLine(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != npos;
+}
 
-std::string SystemError(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string SystemError(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
 
 std::string FolderOf(const std::string& path) {
     size_t slash = path.rfind('/');
@@ -61,12 +67,20 @@ IniStore::IniStore(std::string path) : path_(std::move(path)) {}
 bool IniStore::Load() {
     lines_.clear();
     lastError_.clear();
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) {
-        struct stat info {};
-        if (::stat(path_.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+    struct stat info {};
+    if (::stat(path_.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
             return true;
         }
+        lastError_ = SystemError("cannot open " + path_);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        lastError_ = "cannot read " + path_ + ": it is a folder";
+        return false;
+    }
+    std::ifstream in(path_, std::ios::binary);
+    if (!in) {
         lastError_ = SystemError("cannot open " + path_);
         return false;
     }

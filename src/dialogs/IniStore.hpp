@@ -22,7 +22,8 @@ public:
     bool Load();
 
     // The text after the first "=" without surrounding blanks, or the default.
-    std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+    std::string ReadString(std::string_view section, std::string_view key,
+                           std::string_view defaultValue) const;
 
     // Replaces the value in place, or appends the key at the end of its section, or the section
     // at the end of the file. False when a name or the value holds a line break or a zero byte,

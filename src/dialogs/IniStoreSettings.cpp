@@ -67,8 +67,8 @@ StoredSettings ReadStoredSettings(const IniStore& ini) {
 
 bool WriteStoredSettings(IniStore& ini, const StoredSettings& s) {
     auto text = [](int32_t value) { return std::to_string(value); };
-    std::string position = text(s.windowLeft) + "," + text(s.windowTop) + "," + text(s.windowWidth) + "," +
-                           text(s.windowHeight);
+    std::string position =
+        text(s.windowLeft) + "," + text(s.windowTop) + "," + text(s.windowWidth) + "," + text(s.windowHeight);
     return ini.WriteString(kParametersSection, "wndMain", position) &&
            ini.WriteString(kClientSection, "Heartbeat", text(s.heartbeat)) &&
            ini.WriteString(kClientSection, "Login", s.login) &&
