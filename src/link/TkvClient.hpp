@@ -10,6 +10,7 @@
 
 #include "link/ClientSocket.hpp"
 #include "link/Clock.hpp"
+#include "link/LineFramer.hpp"
 #include "link/TkvClientProtocol.hpp"
 #include "link/TkvSCReconnect.hpp"
 #include "util/untCalc1.hpp"
@@ -91,6 +92,12 @@ private:
     void SocketWrite() override;
     void SocketError(TSocketErrorKind kind, int32_t& code) override;
 
+    void HandleLine(const std::string& line);
+    void HandleRest(std::string rest);
+    void DeliverHeldTail();
+    void HandleConnectError(int32_t code);
+    void SendHeartbeat(MonotonicTime now);
+    bool CanReconnect() const;
     void QueueEvent(std::string name, std::string text = {});
     void QueueEventLoggedOut(std::string name, std::string text = {});
     void DeliverEvents();
@@ -105,7 +112,7 @@ private:
     bool connected_ = false;
     bool loggedIn_ = false;
     std::deque<std::string> outLines_;
-    std::string heldTail_;
+    LineFramer framer_;
     std::chrono::milliseconds heartbeatInterval_{std::chrono::seconds(60)};
     MonotonicTime nextHeartbeat_{};
     bool heartbeatPending_ = false;

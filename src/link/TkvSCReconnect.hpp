@@ -40,6 +40,12 @@ public:
     void ScheduleNext();
 
 private:
+    void PlanWithinBurst(MonotonicTime now);
+    void PlanPause(MonotonicTime now);
+    void GiveUp();
+    void PlanForcedAfterCycles(MonotonicTime now);
+    void CountPlannedAttempt();
+
     const Clock& clock_;
     bool enabled_ = false;
     std::chrono::milliseconds delay_{std::chrono::seconds(10)};

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "link/ClientSocket.hpp"
+#include "link/Clock.hpp"
 #include "link/TkvClient.hpp"
 #include "members/TkvCLDataCollection.hpp"
 
@@ -16,6 +17,7 @@ class QCheckBox;
 class QCloseEvent;
 class QLabel;
 class QMenu;
+class QPoint;
 class QTimer;
 class QToolButton;
 class QTreeView;
@@ -29,9 +31,9 @@ class TfrmKrvClientA : public QMainWindow {
 
 public:
     // socket: the link's socket (default: a TCP socket); settingsPath: the settings file
-    // (default: the program's path with ".ini"). Both are seams for tests.
+    // (default: the program's path with ".ini"); clock: the link's clock. All are seams for tests.
     explicit TfrmKrvClientA(std::unique_ptr<ClientSocket> socket = nullptr, const QString& settingsPath = {},
-                            QWidget* parent = nullptr);
+                            const Clock& clock = SteadyClock::Instance(), QWidget* parent = nullptr);
     ~TfrmKrvClientA() override;
 
     TkvClient& Link() { return *link_; }
@@ -59,12 +61,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void FormCreate();
+    void FormCreate(std::unique_ptr<ClientSocket> socket, const QString& settingsPath, const Clock& clock);
     void FormClose();
     void CreateControls();
+    void CreateMemberList(QWidget* client);
+    void CreateStatusBar();
     void CreateMenus();
     void CreateMemberCommands();
     void CreateAboutBox();
+    std::unique_ptr<ClientSocket> CreateTcpSocket();
 
     void btConnectClick();
     void btDisconnectClick();
@@ -72,6 +77,7 @@ private:
     void Timer1Timer();
     void mnuExitClick();
     void mnuHelpAboutClick();
+    void puMembersPopup(const QPoint& position);
 
     // Administration commands of the member list's popup menu.
     void mnuAddClientClick();
@@ -87,6 +93,11 @@ private:
 
     void ObeyServerReconnect(const std::string& payload);
     void DispatchReport(const std::string& code, const std::string& subject, const std::string& payload);
+    void ApplyMemberReport(const std::string& payload, bool rebuildAlways);
+    void ShowConnectionState(const std::string& state);
+    void ShowCounters();
+    std::string TopRowCaption() const;
+    void RestoreTopRow(const std::string& caption);
     std::string SelectedLogin() const;
     std::string ReconnectArguments() const;
 

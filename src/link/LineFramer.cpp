@@ -1,0 +1,53 @@
+#include "link/LineFramer.hpp"
+
+#include <utility>
+
+namespace {
+
+constexpr char kCR = '\r';
+constexpr char kLF = '\n';
+
+// Cuts text that holds no zero byte; what follows the last line end becomes the rest.
+LineFramer::Pieces CutAtLineEnds(std::string_view text) {
+    LineFramer::Pieces pieces;
+    std::size_t start = 0;
+    for (auto end = text.find_first_of("\r\n"); end != std::string_view::npos;
+         end = text.find_first_of("\r\n", start)) {
+        pieces.lines.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+        if (text[end] == kCR && start < text.size() && text[start] == kLF) {
+            ++start;
+        }
+    }
+    pieces.rest = text.substr(start);
+    return pieces;
+}
+
+}  // namespace
+
+LineFramer::Pieces LineFramer::Cut(std::string_view chunk) {
+    const auto zero = chunk.find('\0');
+    std::string text = TakeHeld();
+    text.append(chunk.substr(0, zero));
+    Pieces pieces = CutAtLineEnds(text);
+    if (zero != std::string_view::npos && !pieces.rest.empty()) {
+        // The zero byte ends the piece before it like a line end.
+        pieces.lines.push_back(std::move(pieces.rest));
+        pieces.rest.clear();
+    }
+    return pieces;
+}
+
+bool LineFramer::Hold(std::string rest) {
+    if (rest.size() > kMaxHeldBytes) {
+        return false;
+    }
+    held_ = std::move(rest);
+    return true;
+}
+
+std::string LineFramer::TakeHeld() {
+    std::string held;
+    held.swap(held_);
+    return held;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "util/untCalc1.hpp"
+
+// Cuts received chunks into lines. A line ends at CR LF, a lone CR or a lone LF (so LF CR ends
+// two lines, the second one empty); a zero byte ends the line before it and the whole chunk.
+// The text after the last line end is the rest; the link decides whether it is a line now or is
+// held and joined to the next chunk, so that a line cut by TCP segmentation arrives whole.
+class LineFramer {
+public:
+    // A rest longer than this is never held: a peer that sends no line end cannot make the
+    // link buffer without bound.
+    static constexpr std::size_t kMaxHeldBytes = std::size_t{1} << 20;
+
+    struct Pieces {
+        TextList lines;
+        std::string rest;
+    };
+
+    // The held rest, if any, is put in front of the chunk and is no longer held.
+    Pieces Cut(std::string_view chunk);
+
+    // Keeps the rest for the next chunk. False, and nothing held, when the rest is too long.
+    bool Hold(std::string rest);
+
+    // Gives up the held rest (empty when nothing is held).
+    std::string TakeHeld();
+
+    bool Holding() const { return !held_.empty(); }
+
+private:
+    std::string held_;
+};

@@ -1,0 +1,368 @@
+#include "link/TkvClient.hpp"
+
+#include <exception>
+#include <stdexcept>
+#include <utility>
+
+#include "link/SocketErrorText.hpp"
+#include "link/TkvClientLogin.hpp"
+
+namespace {
+
+// Windows Sockets numbers of the connect errors that steer reconnection.
+constexpr int32_t kAddressNotAvailable = 10049;
+constexpr int32_t kNoBufferSpace = 10055;
+constexpr int32_t kConnectionRefused = 10061;
+
+constexpr int32_t kServerOrderedAttempts = 30;
+constexpr int32_t kDefaultReconnectDelaySeconds = 10;
+
+bool IsBlank(const std::string& line) {
+    for (const char c : line) {
+        if (static_cast<unsigned char>(c) > 32) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+TkvClient::TkvClient(TkvClientEventHandler onEvent, std::unique_ptr<ClientSocket> socket, const Clock& clock)
+    : socket_(std::move(socket)),
+      onEvent_(std::move(onEvent)),
+      clock_(clock),
+      protocol_(std::make_unique<TkvClientLogin>(login_, password_)),
+      reconnect_(std::make_unique<TkvSCReconnect>(clock)) {
+    if (!socket_) {
+        throw std::invalid_argument("TkvClient needs a socket");
+    }
+    socket_->SetHandler(this);
+    reconnect_->SetDelay(kDefaultReconnectDelaySeconds);
+}
+
+TkvClient::~TkvClient() {
+    // The close runs the disconnect handling, whose events are dropped with the rest.
+    try {
+        if (socket_->Active()) {
+            socket_->Close();
+        }
+    } catch (...) {
+    }
+    socket_->SetHandler(nullptr);
+    events_.clear();
+}
+
+void TkvClient::SetHost(std::string_view host) {
+    host_ = Trim(host);
+}
+
+void TkvClient::SetLogin(std::string_view login) {
+    login_ = login;
+    if (auto* handler = dynamic_cast<TkvClientLogin*>(protocol_.get())) {
+        handler->Login = login_;
+    }
+}
+
+void TkvClient::SetPassword(std::string_view password) {
+    password_ = password;
+    if (auto* handler = dynamic_cast<TkvClientLogin*>(protocol_.get())) {
+        handler->Password = password_;
+    }
+}
+
+void TkvClient::SetHeartbeatSeconds(int32_t seconds) {
+    heartbeatInterval_ = std::chrono::seconds(seconds);
+}
+
+void TkvClient::SetAutoReconnect(bool on) {
+    if (!on && reconnect_->Enabled()) {
+        reconnect_->SetArmed(false);
+    }
+    reconnect_->SetEnabled(on);
+}
+
+bool TkvClient::AutoReconnect() const {
+    return reconnect_->Enabled();
+}
+void TkvClient::SetReconnectDelay(int32_t seconds) {
+    reconnect_->SetDelay(seconds);
+}
+int32_t TkvClient::ReconnectDelay() const {
+    return reconnect_->DelaySeconds();
+}
+void TkvClient::SetReconnectPause(int32_t seconds) {
+    reconnect_->SetPause(seconds);
+}
+int32_t TkvClient::ReconnectPause() const {
+    return reconnect_->PauseSeconds();
+}
+void TkvClient::SetReconnectAttempts(int32_t count) {
+    reconnect_->SetAttemptsBeforePause(count);
+}
+int32_t TkvClient::ReconnectAttempts() const {
+    return reconnect_->AttemptsBeforePause();
+}
+void TkvClient::SetReconnectCycles(int32_t count) {
+    reconnect_->SetCycles(count);
+}
+int32_t TkvClient::ReconnectCycles() const {
+    return reconnect_->Cycles();
+}
+
+bool TkvClient::SocketActive() const {
+    return socket_->Active();
+}
+
+bool TkvClient::Connect(std::string_view host, int32_t port) {
+    lastErrorText_.clear();
+    loggedIn_ = false;
+    std::string trimmedHost = Trim(host);
+    if (!trimmedHost.empty()) {
+        host_ = std::move(trimmedHost);
+    }
+    if (port > 0) {
+        port_ = port;
+    }
+    try {
+        socket_->Close();
+    } catch (...) {
+        // A connection that cannot be closed cleanly is replaced all the same.
+    }
+    PushHeartbeatBack();
+    socket_->SetHandler(this);
+    try {
+        if (IsDottedIPv4(host_)) {
+            socket_->Open(host_, {}, port_);
+        } else {
+            socket_->Open({}, host_, port_);
+        }
+    } catch (const std::exception& failure) {
+        lastErrorText_ = failure.what();
+        if (lastErrorText_.empty()) {
+            lastErrorText_ = "The connection could not be opened";
+        }
+        return false;
+    }
+    return lastErrorText_.empty();
+}
+
+void TkvClient::Disconnect() {
+    reconnect_->SetArmed(false);
+    PushHeartbeatBack();
+    socket_->Close();
+}
+
+void TkvClient::SendLine(std::string_view line) {
+    if (!socket_->Active()) {
+        return;
+    }
+    outLines_.emplace_back(line);
+    socket_->RequestWriteNotification();
+}
+
+void TkvClient::Tick() {
+    const auto now = clock_.Now();
+    DeliverEvents();
+    if (socket_->Active()) {
+        if (now > nextHeartbeat_) {
+            SendHeartbeat(now);
+        }
+    } else if (CanReconnect()) {
+        reconnect_->ScheduleNext();
+        Connect(host_, port_);
+    }
+}
+
+void TkvClient::SendHeartbeat(MonotonicTime now) {
+    nextHeartbeat_ = now + heartbeatInterval_;
+    heartbeatPending_ = true;
+    outLines_.emplace_back();
+    socket_->RequestWriteNotification();
+}
+
+bool TkvClient::CanReconnect() const {
+    return reconnect_->IsDue() && port_ > 0 && !host_.empty() && !login_.empty();
+}
+
+bool TkvClient::HasGrantedProtocol(std::string_view names) const {
+    for (const auto& wanted : ReadCommaList(names)) {
+        for (const auto& granted : serverProtocols_) {
+            if (SameTextAscii(wanted, granted)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void TkvClient::ServerReconnect(int32_t delaySeconds, int32_t port, std::string_view host) {
+    if (connected_) {
+        Disconnect();
+    }
+    if (delaySeconds > 0) {
+        reconnect_->SetFirstDelay(delaySeconds);
+    }
+    if (port > 0) {
+        port_ = port;
+    }
+    // A blank host would leave the link without one, and no attempt would ever be made.
+    if (!Trim(host).empty()) {
+        SetHost(host);
+    }
+    reconnect_->ResetCounters();
+    reconnect_->SetForcedAttempts(kServerOrderedAttempts);
+    reconnect_->ScheduleNext();
+}
+
+void TkvClient::ServerReconnectAs(int32_t delaySeconds, int32_t port, std::string_view host,
+                                  std::string_view login, std::string_view password) {
+    ServerReconnect(delaySeconds, port, host);
+    if (!login.empty()) {
+        SetLogin(login);
+    }
+    SetPassword(password);
+}
+
+void TkvClient::LoginDone() {
+    loggedIn_ = true;
+    reconnect_->SetArmed(true);
+    QueueEvent("Login");
+}
+
+// --- socket notifications
+
+void TkvClient::SocketLookup() {
+    DeliverHeldTail();
+    loggedIn_ = false;
+    PushHeartbeatBack();
+    outLines_.clear();
+    QueueEventLoggedOut("Lookup");
+}
+
+void TkvClient::SocketConnecting() {
+    PushHeartbeatBack();
+    loggedIn_ = false;
+    QueueEventLoggedOut("Connecting");
+}
+
+void TkvClient::SocketConnect() {
+    PushHeartbeatBack();
+    reconnect_->SetArmed(false);
+    dataReceived_ = false;
+    connected_ = true;
+    QueueEventLoggedOut("Connect");
+}
+
+void TkvClient::SocketDisconnect() {
+    DeliverHeldTail();
+    PushHeartbeatBack();
+    connected_ = false;
+    if (loggedIn_) {
+        reconnect_->ResetCounters();
+    }
+    loggedIn_ = false;
+    if (!dataReceived_ && reconnect_->ForcedAttempts() == 0) {
+        reconnect_->SetArmed(true);
+    }
+    reconnect_->ScheduleNext();
+    serverProtocols_.clear();
+    QueueEventLoggedOut("Disconnect");
+}
+
+void TkvClient::SocketRead() {
+    dataReceived_ = true;
+    PushHeartbeatBack();
+    auto pieces = framer_.Cut(socket_->ReceiveText());
+    for (const auto& line : pieces.lines) {
+        HandleLine(line);
+    }
+    HandleRest(std::move(pieces.rest));
+}
+
+void TkvClient::SocketWrite() {
+    PushHeartbeatBack();
+    while (!outLines_.empty() && socket_->Active()) {
+        std::string line = std::move(outLines_.front());
+        outLines_.pop_front();
+        if (line.empty() && heartbeatPending_) {
+            heartbeatPending_ = false;
+            line = " ";
+        }
+        socket_->SendText(line + '\r');
+        QueueEvent("Write", std::move(line));
+    }
+}
+
+void TkvClient::SocketError(TSocketErrorKind kind, int32_t& code) {
+    lastErrorCode_ = code;
+    lastErrorText_ = FormatSocketError(socket_->ErrorMessage(code), code);
+    lastErrorKind_ = SocketErrorKindName(kind);
+    std::string text = lastErrorKind_ + " - " + lastErrorText_;
+    if (kind == TSocketErrorKind::Connect) {
+        HandleConnectError(code);
+    }
+    QueueEventLoggedOut("Error", std::move(text));
+    code = 0;
+}
+
+void TkvClient::HandleConnectError(int32_t code) {
+    if (code == kAddressNotAvailable || code == kNoBufferSpace) {
+        reconnect_->SetArmed(false);
+    } else if (code == kConnectionRefused) {
+        reconnect_->SetArmed(true);
+        socket_->CloseEndpoint();
+    }
+    reconnect_->ScheduleNext();
+}
+
+// --- received lines
+
+void TkvClient::HandleLine(const std::string& line) {
+    QueueEvent("Read", line);
+    if (!IsBlank(line)) {
+        protocol_->Process(*this, line);
+    }
+}
+
+// Once logged in, an unterminated rest is most likely a report cut by the network and is held
+// for the next chunk; before that it may be a prompt that waits for its answer.
+void TkvClient::HandleRest(std::string rest) {
+    if (rest.empty()) {
+        return;
+    }
+    if (loggedIn_ && framer_.Hold(rest)) {
+        return;
+    }
+    HandleLine(rest);
+}
+
+void TkvClient::DeliverHeldTail() {
+    if (framer_.Holding()) {
+        HandleLine(framer_.TakeHeld());
+    }
+}
+
+// --- events
+
+void TkvClient::QueueEvent(std::string name, std::string text) {
+    events_.push_back({static_cast<uint8_t>(loggedIn_ ? 1 : 0), std::move(name), std::move(text)});
+}
+
+void TkvClient::QueueEventLoggedOut(std::string name, std::string text) {
+    events_.push_back({0, std::move(name), std::move(text)});
+}
+
+void TkvClient::DeliverEvents() {
+    std::deque<TkvClientCBItem> batch;
+    batch.swap(events_);
+    for (const auto& item : batch) {
+        if (onEvent_) {
+            onEvent_(item.LoggedIn, item.Name, item.Text);
+        }
+    }
+}
+
+void TkvClient::PushHeartbeatBack() {
+    nextHeartbeat_ = clock_.Now() + heartbeatInterval_;
+}

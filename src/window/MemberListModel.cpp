@@ -1,0 +1,109 @@
+#include "window/MemberListModel.hpp"
+
+#include <QByteArray>
+#include <QLocale>
+
+#include "dialogs/DisplayText.hpp"
+#include "util/untCalc1.hpp"
+#include "window/CaptionOrder.hpp"
+#include "window/MemberIcons.hpp"
+
+MemberListModel::MemberListModel(QObject* parent)
+    : QAbstractTableModel(parent),
+      // The process's default locale is pinned to C for its number format; the order of
+      // names is still the user's.
+      collator_(QLocale::system()),
+      blankImage_(DrawBlankMemberImage()),
+      onlineImage_(DrawOnlineMemberImage()) {
+    collator_.setCaseSensitivity(Qt::CaseSensitive);
+}
+
+int MemberListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : RowCount();
+}
+
+int MemberListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant MemberListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= RowCount()) {
+        return {};
+    }
+    const MemberRow& member = Row(index.row());
+    switch (role) {
+        case Qt::DisplayRole:
+            return DisplayText(member, index.column());
+        case Qt::DecorationRole:
+            if (index.column() == LoginColumn) {
+                return member.Online ? onlineImage_ : blankImage_;
+            }
+            return {};
+        case OnlineRole:
+            return member.Online;
+        case LoginBytesRole:
+            return QByteArray(member.Login.data(), static_cast<qsizetype>(member.Login.size()));
+        default:
+            return {};
+    }
+}
+
+QVariant MemberListModel::DisplayText(const MemberRow& member, int column) const {
+    switch (column) {
+        case LoginColumn:
+            return BytesToDisplay(member.Login);
+        case ProtocolsColumn:
+            return BytesToDisplay(member.ProtocolsText);
+        case UserBotsColumn:
+            return BytesToDisplay(member.UserBotsText);
+        default:
+            return {};
+    }
+}
+
+QVariant MemberListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return {};
+    }
+    switch (section) {
+        case LoginColumn:
+            return QStringLiteral("clients");
+        case ProtocolsColumn:
+            return QStringLiteral("protocols");
+        case UserBotsColumn:
+            return QStringLiteral("user bots");
+        default:
+            return {};
+    }
+}
+
+void MemberListModel::ReplaceRows(std::vector<MemberRow> rows) {
+    SortRowsByCaption(rows, collator_);
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
+}
+
+void MemberListModel::SetRow(int row, MemberRow member) {
+    rows_[static_cast<size_t>(row)] = std::move(member);
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
+int MemberListModel::FindCaption(std::string_view login) const {
+    for (size_t row = 0; row < rows_.size(); ++row) {
+        if (SameTextAscii(rows_[row].Login, login)) {
+            return static_cast<int>(row);
+        }
+    }
+    return -1;
+}
+
+int MemberListModel::LastRowAtOrBefore(std::string_view caption) const {
+    int found = 0;
+    for (size_t row = 1; row < rows_.size(); ++row) {
+        if (CompareTextAscii(rows_[row].Login, caption) <= 0) {
+            found = static_cast<int>(row);
+        }
+    }
+    return found;
+}

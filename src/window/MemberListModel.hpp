@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <QAbstractTableModel>
+#include <QCollator>
+#include <QIcon>
+
+#include "window/MemberRow.hpp"
+
+// The rows of the main window's member list: login, protocols and user bots, with the online
+// mark. Rows keep the server's bytes and become text only when the view asks for a cell, so a
+// million members cost one conversion per visible cell, not per row.
+class MemberListModel final : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    enum Role {
+        OnlineRole = Qt::UserRole + 1,  // column 0: bool, the member is connected
+        LoginBytesRole,                 // QByteArray, the login's exact bytes
+    };
+    enum Column { LoginColumn, ProtocolsColumn, UserBotsColumn, ColumnCount };
+
+    explicit MemberListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // Replaces every row in one reset, sorted ascending by caption with a case-sensitive
+    // collation of the user's locale.
+    void ReplaceRows(std::vector<MemberRow> rows);
+    // Rewrites one row where it stands; the order is not touched.
+    void SetRow(int row, MemberRow member);
+
+    const MemberRow& Row(int row) const { return rows_[static_cast<size_t>(row)]; }
+    int RowCount() const { return static_cast<int>(rows_.size()); }
+    // The first row whose caption equals login with ASCII letter case ignored, or -1.
+    int FindCaption(std::string_view login) const;
+    // The last row after the first whose caption is at or before caption with ASCII letter
+    // case ignored; 0 when there is none.
+    int LastRowAtOrBefore(std::string_view caption) const;
+
+private:
+    QVariant DisplayText(const MemberRow& member, int column) const;
+
+    std::vector<MemberRow> rows_;
+    QCollator collator_;
+    QIcon blankImage_;
+    QIcon onlineImage_;
+};

@@ -1,0 +1,338 @@
+#include "window/untKrvClientA.hpp"
+
+#include <algorithm>
+#include <clocale>
+#include <vector>
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPoint>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+
+#include "dialogs/DisplayText.hpp"
+#include "net/QtClientSocket.hpp"
+#include "window/MemberListModel.hpp"
+
+namespace {
+constexpr int kClientWidth = 328;
+constexpr int kClientHeight = 278;
+constexpr int kStatusBarHeight = 19;
+constexpr int kCountPanelWidth = 30;
+constexpr int kMinimumTimerPeriod = 10;
+constexpr int kFontPointSize = 8;
+const char* const kApplicationTitle = "krvClientA";
+const char* const kCaption = "Korvane Administrator Client 1.3";
+
+// The program's own path with its extension replaced by ".ini" (appended when it has none).
+QString DefaultSettingsPath() {
+    const QFileInfo program(QCoreApplication::applicationFilePath());
+    const QString name = program.suffix().isEmpty() ? program.fileName() : program.completeBaseName();
+    return program.absolutePath() + QLatin1Char('/') + name + QStringLiteral(".ini");
+}
+
+// Numbers are written with "." whatever the user's locale says, in Qt's formatting and in the
+// C library's alike.
+void FixDecimalSeparator() {
+    QLocale::setDefault(QLocale::c());
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+QToolButton* CreateGroupedButton(QWidget* parent, const char* name, const char* caption, const QRect& place) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setText(QLatin1String(caption));
+    button->setCheckable(true);
+    button->setGeometry(place);
+    return button;
+}
+
+QLabel* CreateStatusPanel(QStatusBar* bar, const char* name, Qt::Alignment alignment) {
+    auto* panel = new QLabel(bar);
+    panel->setObjectName(QLatin1String(name));
+    panel->setAlignment(alignment | Qt::AlignVCenter);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    return panel;
+}
+
+QAction* AddAction(QMenu* menu, const char* name, const char* caption) {
+    QAction* action = menu->addAction(QLatin1String(caption));
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+}  // namespace
+
+TfrmKrvClientA::TfrmKrvClientA(std::unique_ptr<ClientSocket> socket, const QString& settingsPath,
+                               const Clock& clock, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("frmKrvClientA"));
+    CreateControls();
+    CreateMenus();
+    CreateMemberCommands();
+    FormCreate(std::move(socket), settingsPath, clock);
+    CreateAboutBox();
+}
+
+// The link goes first: closing its connection must not find the member list gone.
+TfrmKrvClientA::~TfrmKrvClientA() {
+    link_.reset();
+    members_.reset();
+}
+
+void TfrmKrvClientA::FormCreate(std::unique_ptr<ClientSocket> socket, const QString& settingsPath,
+                                const Clock& clock) {
+    FixDecimalSeparator();
+    QCoreApplication::setApplicationName(QLatin1String(kApplicationTitle));
+    setWindowTitle(QLatin1String(kCaption));
+    iniFileName_ = settingsPath.isEmpty() ? DefaultSettingsPath() : settingsPath;
+    link_ = std::make_unique<TkvClient>([this](uint8_t kind, const std::string& name,
+                                               const std::string& text) { ClientEvent(kind, name, text); },
+                                        socket ? std::move(socket) : CreateTcpSocket(), clock);
+    members_ = std::make_unique<TkvCLDataCollection>();
+    LoadSettings();
+    SaveSettings();
+    onlineCount_ = 0;
+    cbAutoReconnect_->setChecked(link_->AutoReconnect());
+    timerPeriod_ = std::max(timerPeriod_, kMinimumTimerPeriod);
+    Timer1_->setInterval(timerPeriod_);
+    Timer1_->start();
+}
+
+std::unique_ptr<ClientSocket> TfrmKrvClientA::CreateTcpSocket() {
+    return std::make_unique<QtClientSocket>([this](const std::string& message) {
+        QMessageBox::critical(this, QCoreApplication::applicationName(), BytesToDisplay(message));
+    });
+}
+
+void TfrmKrvClientA::CreateControls() {
+    QFont font = this->font();
+    font.setPointSize(kFontPointSize);
+    setFont(font);
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    client->setFixedSize(kClientWidth, kClientHeight - kStatusBarHeight);
+    setCentralWidget(client);
+
+    cbAutoReconnect_ = new QCheckBox(QStringLiteral("auto reconnect"), client);
+    cbAutoReconnect_->setObjectName(QStringLiteral("cbAutoReconnect"));
+    cbAutoReconnect_->setGeometry(64, 0, 97, 17);
+    connect(cbAutoReconnect_, &QCheckBox::clicked, this, [this] { cbAutoReconnectClick(); });
+
+    btConnect_ = CreateGroupedButton(client, "btConnect", "connect", QRect(192, 0, 65, 17));
+    btDisconnect_ = CreateGroupedButton(client, "btDisconnect", "disconnect", QRect(256, 0, 65, 17));
+    connectGroup_ = new QButtonGroup(this);
+    connectGroup_->setExclusive(true);
+    connectGroup_->addButton(btConnect_);
+    connectGroup_->addButton(btDisconnect_);
+    btDisconnect_->setChecked(true);
+    connect(btConnect_, &QToolButton::clicked, this, [this] { btConnectClick(); });
+    connect(btDisconnect_, &QToolButton::clicked, this, [this] { btDisconnectClick(); });
+
+    CreateMemberList(client);
+    CreateStatusBar();
+
+    Timer1_ = new QTimer(this);
+    Timer1_->setObjectName(QStringLiteral("Timer1"));
+    connect(Timer1_, &QTimer::timeout, this, [this] { Timer1Timer(); });
+}
+
+void TfrmKrvClientA::CreateMemberList(QWidget* client) {
+    model_ = new MemberListModel(this);
+    ListView1_ = new QTreeView(client);
+    ListView1_->setObjectName(QStringLiteral("ListView1"));
+    ListView1_->setGeometry(0, 32, 329, 225);
+    ListView1_->setModel(model_);
+    ListView1_->setRootIsDecorated(false);
+    ListView1_->setItemsExpandable(false);
+    ListView1_->setUniformRowHeights(true);
+    ListView1_->setAllColumnsShowFocus(true);
+    ListView1_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1_->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1_->setIconSize(QSize(16, 16));
+    ListView1_->setSortingEnabled(false);
+    // Columns share the list's width instead of being measured, which would read every row.
+    QHeaderView* header = ListView1_->header();
+    header->setSectionsClickable(false);
+    header->setSectionsMovable(false);
+    header->setSectionResizeMode(QHeaderView::Stretch);
+    ListView1_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListView1_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& position) { puMembersPopup(position); });
+}
+
+void TfrmKrvClientA::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setFixedHeight(kStatusBarHeight);
+    bar->setSizeGripEnabled(false);
+    onlinePanel_ = CreateStatusPanel(bar, "StatusPanel0", Qt::AlignHCenter);
+    memberCountPanel_ = CreateStatusPanel(bar, "StatusPanel1", Qt::AlignHCenter);
+    connectionPanel_ = CreateStatusPanel(bar, "StatusPanel2", Qt::AlignLeft);
+    onlinePanel_->setFixedWidth(kCountPanelWidth);
+    memberCountPanel_->setFixedWidth(kCountPanelWidth);
+    bar->addWidget(onlinePanel_);
+    bar->addWidget(memberCountPanel_);
+    bar->addWidget(connectionPanel_, 1);
+}
+
+void TfrmKrvClientA::CreateMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    QMenu* file = bar->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    connect(AddAction(file, "mnuExit", "Exit"), &QAction::triggered, this, [this] { mnuExitClick(); });
+    QMenu* help = bar->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    connect(AddAction(help, "mnuHelpAbout", "About"), &QAction::triggered, this,
+            [this] { mnuHelpAboutClick(); });
+    // The menu bar takes its own height above the client area, which keeps its fixed size.
+    setFixedSize(kClientWidth, bar->sizeHint().height() + kClientHeight);
+}
+
+void TfrmKrvClientA::CreateMemberCommands() {
+    puMembers_ = new QMenu(this);
+    puMembers_->setObjectName(QStringLiteral("puMembers"));
+    struct Command {
+        const char* name;
+        const char* caption;
+        void (TfrmKrvClientA::*handler)();
+    };
+    const std::vector<std::vector<Command>> groups = {
+        {{"mnuAddClient", "add client", &TfrmKrvClientA::mnuAddClientClick},
+         {"mnuEditClient", "edit client", &TfrmKrvClientA::mnuEditClientClick}},
+        {{"mnuDeleteClient", "delete client", &TfrmKrvClientA::mnuDeleteClientClick},
+         {"mnuExpelClient", "expel client", &TfrmKrvClientA::mnuExpelClientClick}},
+        {{"mnuRequestClientLogoff", "request client logoff", &TfrmKrvClientA::mnuRequestClientLogoffClick},
+         {"mnuRequestAllLogoffExcl", "request all logoff (but you)",
+          &TfrmKrvClientA::mnuRequestAllLogoffExclClick},
+         {"mnuRequestAllLogoffInc", "request all logoff (you too)",
+          &TfrmKrvClientA::mnuRequestAllLogoffIncClick}},
+        {{"mnuRequestClientReconnect", "request client reconnect",
+          &TfrmKrvClientA::mnuRequestClientReconnectClick},
+         {"mnuRequestAllReconnecteExc", "request all reconnect (but you)",
+          &TfrmKrvClientA::mnuRequestAllReconnecteExcClick},
+         {"mnuRequestAllReconnectIncl", "request all reconnect (you too)",
+          &TfrmKrvClientA::mnuRequestAllReconnectInclClick}},
+    };
+    for (const auto& group : groups) {
+        if (!puMembers_->isEmpty()) {
+            puMembers_->addSeparator();
+        }
+        for (const Command& command : group) {
+            QAction* action = AddAction(puMembers_, command.name, command.caption);
+            connect(action, &QAction::triggered, this,
+                    [this, handler = command.handler] { (this->*handler)(); });
+        }
+    }
+}
+
+void TfrmKrvClientA::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TfrmKrvClientA::FormClose() {
+    Timer1_->stop();
+    SaveSettings();
+}
+
+void TfrmKrvClientA::btConnectClick() {
+    if (link_->Connected()) {
+        return;
+    }
+    // "connect" shows down only once the link reports the connection.
+    btDisconnect_->setChecked(true);
+    RunConnectDialog();
+}
+
+void TfrmKrvClientA::btDisconnectClick() {
+    link_->Disconnect();
+}
+
+void TfrmKrvClientA::cbAutoReconnectClick() {
+    link_->SetAutoReconnect(cbAutoReconnect_->isChecked());
+}
+
+void TfrmKrvClientA::Timer1Timer() {
+    link_->Tick();
+}
+
+void TfrmKrvClientA::mnuExitClick() {
+    close();
+}
+
+void TfrmKrvClientA::puMembersPopup(const QPoint& position) {
+    puMembers_->popup(ListView1_->viewport()->mapToGlobal(position));
+}
+
+void TfrmKrvClientA::RefreshMembers() {
+    const std::string topCaption = TopRowCaption();
+    std::vector<MemberRow> rows;
+    rows.reserve(static_cast<size_t>(MemberCount()));
+    onlineCount_ = 0;
+    for (int32_t position = 0; position < MemberCount(); ++position) {
+        const TkvCLData* record = members_->Items(position);
+        if (record == nullptr) {
+            continue;
+        }
+        rows.push_back(
+            {record->Login(), record->GetProtocolsText(), record->GetUserBotsText(), record->Online()});
+        onlineCount_ += record->Online() ? 1 : 0;
+    }
+    model_->ReplaceRows(std::move(rows));
+    RestoreTopRow(topCaption);
+    ShowCounters();
+}
+
+// The caption of the row at the top of the list, or empty when there is none to come back to.
+std::string TfrmKrvClientA::TopRowCaption() const {
+    const QModelIndex top = ListView1_->indexAt(QPoint(1, 1));
+    return top.isValid() ? model_->Row(top.row()).Login : std::string();
+}
+
+void TfrmKrvClientA::RestoreTopRow(const std::string& caption) {
+    ListView1_->scrollToTop();
+    if (caption.empty()) {
+        return;
+    }
+    const int row = model_->LastRowAtOrBefore(caption);
+    if (row > 0) {
+        ListView1_->scrollTo(model_->index(row, 0), QAbstractItemView::PositionAtTop);
+    }
+}
+
+void TfrmKrvClientA::RefreshMember(const std::string& login) {
+    std::string presence1, presence2, protocolsText, password, userBotsText;
+    bool online = false;
+    const int row = model_->FindCaption(login);
+    if (!members_->GetData(login, presence1, presence2, protocolsText, password, userBotsText, online) ||
+        row < 0) {
+        RefreshMembers();
+        return;
+    }
+    onlineCount_ -= model_->Row(row).Online ? 1 : 0;
+    model_->SetRow(row, {login, protocolsText, userBotsText, online});
+    onlineCount_ += online ? 1 : 0;
+    onlinePanel_->setText(QString::number(onlineCount_));
+}
+
+void TfrmKrvClientA::ShowCounters() {
+    memberCountPanel_->setText(QString::number(MemberCount()));
+    onlinePanel_->setText(QString::number(onlineCount_));
+}

@@ -1,0 +1,4 @@
+#include "window/untKrvClientA.hpp"
+
+void TfrmKrvClientA::CreateAboutBox() {}
+void TfrmKrvClientA::mnuHelpAboutClick() {}

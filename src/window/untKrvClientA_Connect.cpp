@@ -1,0 +1,5 @@
+#include "window/untKrvClientA.hpp"
+
+bool TfrmKrvClientA::RunConnectDialog() {
+    return false;
+}
