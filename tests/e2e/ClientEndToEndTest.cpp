@@ -28,6 +28,15 @@
 #include "window/MemberListModel.hpp"
 #include "window/untKrvClientA.hpp"
 
+// Runs a helper that verifies, and ends the test when the helper failed.
+#define STEP(call)                        \
+    do {                                  \
+        call;                             \
+        if (QTest::currentTestFailed()) { \
+            return;                       \
+        }                                 \
+    } while (false)
+
 namespace {
 
 constexpr int kListTimeoutMs = 60000;
@@ -197,10 +206,10 @@ std::map<std::string, MemberView> ClientEndToEndTest::ServerMembers() const {
 }
 
 void ClientEndToEndTest::connectDialogLogsInAndListsEveryMemberSorted() {
-    StartServer({"--members", "200", "--seed", "5"});
+    STEP(StartServer({"--members", "200", "--seed", "5"}));
     OpenWindow();
-    ConnectThroughDialog();
-    WaitLoggedInWithMembers(201);
+    STEP(ConnectThroughDialog());
+    STEP(WaitLoggedInWithMembers(201));
     QCOMPARE(Panel(0), QStringLiteral("1"));  // the administrator itself
 
     QCollator collator;
@@ -225,11 +234,11 @@ void ClientEndToEndTest::connectDialogLogsInAndListsEveryMemberSorted() {
 }
 
 void ClientEndToEndTest::commandsChangeTheServerAndTheRowsFollow() {
-    StartServer({"--members", "20", "--seed", "3"});
+    STEP(StartServer({"--members", "20", "--seed", "3"}));
     const Account member = GenerateSampleMembers(20, 3)[4];
     OpenWindow();
-    ConnectThroughDialog();
-    WaitLoggedInWithMembers(21);
+    STEP(ConnectThroughDialog());
+    STEP(WaitLoggedInWithMembers(21));
 
     // Add.
     modal_.OnNextModal([](QWidget* dialog) {
@@ -239,13 +248,13 @@ void ClientEndToEndTest::commandsChangeTheServerAndTheRowsFollow() {
         ModalDriver::SetField(dialog, "edUserBots", QStringLiteral("b1, b2"));
         ModalDriver::ClickButton(dialog, "Button1");
     });
-    Trigger("mnuAddClient");
+    STEP(Trigger("mnuAddClient"));
     QCOMPARE(modal_.HandledName(), QStringLiteral("frmServer_Client"));
     QTRY_VERIFY(RowOf("carol") >= 0);
     QCOMPARE(Rows()->index(RowOf("carol"), 1).data().toString(), QStringLiteral("chat,news"));
 
     // Edit: the dialog comes filled from the record; a changed password and protocol go back.
-    Select("carol");
+    STEP(Select("carol"));
     QString filledProtocols;
     modal_.OnNextModal([&filledProtocols](QWidget* dialog) {
         filledProtocols = ModalDriver::Field(dialog, "edProtocols");
@@ -253,24 +262,24 @@ void ClientEndToEndTest::commandsChangeTheServerAndTheRowsFollow() {
         ModalDriver::SetField(dialog, "edProtocols", QStringLiteral("files"));
         ModalDriver::ClickButton(dialog, "Button1");
     });
-    Trigger("mnuEditClient");
+    STEP(Trigger("mnuEditClient"));
     QCOMPARE(filledProtocols, QStringLiteral("chat,news"));
     QTRY_COMPARE(Rows()->index(RowOf("carol"), 1).data().toString(), QStringLiteral("files"));
     QTRY_COMPARE(ClientMembers()["carol"].password, std::string("pw2"));
 
     // Delete.
-    Select("carol");
+    STEP(Select("carol"));
     modal_.OnNextModal([](QWidget* dialog) { ModalDriver::ClickButton(dialog, "Button1"); });
-    Trigger("mnuDeleteClient");
+    STEP(Trigger("mnuDeleteClient"));
     QTRY_COMPARE(RowOf("carol"), -1);
 
     // Expel a member connected beside us.
     auto guest = std::make_unique<RawClient>(server_->Port());
     QVERIFY(guest->LogIn(member.login, member.password));
     QTRY_VERIFY(RowOnline(member.login));
-    Select(member.login);
+    STEP(Select(member.login));
     modal_.OnNextModal([](QWidget* box) { ModalDriver::ClickMessageBoxButton(box, QMessageBox::Ok); });
-    Trigger("mnuExpelClient");
+    STEP(Trigger("mnuExpelClient"));
     QVERIFY(guest->WaitClosed());
     QTRY_VERIFY(!RowOnline(member.login));
 
@@ -278,9 +287,9 @@ void ClientEndToEndTest::commandsChangeTheServerAndTheRowsFollow() {
     guest = std::make_unique<RawClient>(server_->Port());
     QVERIFY(guest->LogIn(member.login, member.password));
     QTRY_VERIFY(RowOnline(member.login));
-    Select(member.login);
+    STEP(Select(member.login));
     modal_.OnNextModal([](QWidget* box) { ModalDriver::ClickMessageBoxButton(box, QMessageBox::Ok); });
-    Trigger("mnuRequestClientLogoff");
+    STEP(Trigger("mnuRequestClientLogoff"));
     QVERIFY(guest->WaitForLine("SRC"));
     guest->Close();
     QTRY_VERIFY(!RowOnline(member.login));
@@ -289,9 +298,9 @@ void ClientEndToEndTest::commandsChangeTheServerAndTheRowsFollow() {
     guest = std::make_unique<RawClient>(server_->Port());
     QVERIFY(guest->LogIn(member.login, member.password));
     QTRY_VERIFY(RowOnline(member.login));
-    Select(member.login);
+    STEP(Select(member.login));
     modal_.OnNextModal([](QWidget* box) { ModalDriver::ClickMessageBoxButton(box, QMessageBox::Ok); });
-    Trigger("mnuRequestClientReconnect");
+    STEP(Trigger("mnuRequestClientReconnect"));
     QVERIFY(guest->WaitForLine("SRE:5 , " + std::to_string(server_->Port()) + " , 127.0.0.1"));
     guest.reset();
     QTRY_VERIFY(!RowOnline(member.login));
@@ -301,11 +310,11 @@ void ClientEndToEndTest::commandsChangeTheServerAndTheRowsFollow() {
 }
 
 void ClientEndToEndTest::aSecondConnectionShowsAsOnline() {
-    StartServer({"--members", "10", "--seed", "9"});
+    STEP(StartServer({"--members", "10", "--seed", "9"}));
     const Account member = GenerateSampleMembers(10, 9)[2];
     OpenWindow();
-    ConnectThroughDialog();
-    WaitLoggedInWithMembers(11);
+    STEP(ConnectThroughDialog());
+    STEP(WaitLoggedInWithMembers(11));
     QCOMPARE(Panel(0), QStringLiteral("1"));
     QVERIFY(!RowOnline(member.login));
 
@@ -321,25 +330,25 @@ void ClientEndToEndTest::aSecondConnectionShowsAsOnline() {
 }
 
 void ClientEndToEndTest::requestAllReconnectIncludingMeReconnectsThisClient() {
-    StartServer({"--members", "10", "--verbose"});
+    STEP(StartServer({"--members", "10", "--verbose"}));
     OpenWindow();
-    ConnectThroughDialog();
-    WaitLoggedInWithMembers(11);
+    STEP(ConnectThroughDialog());
+    STEP(WaitLoggedInWithMembers(11));
 
     modal_.OnNextModal([](QWidget* box) { ModalDriver::ClickMessageBoxButton(box, QMessageBox::Ok); });
-    Trigger("mnuRequestAllReconnectIncl");
+    STEP(Trigger("mnuRequestAllReconnectIncl"));
     QTRY_VERIFY(!window_->Link().LoggedIn());
     QTRY_COMPARE(Rows()->rowCount(), 0);
-    WaitLoggedInWithMembers(11, kReconnectTimeoutMs);
+    STEP(WaitLoggedInWithMembers(11, kReconnectTimeoutMs));
     QVERIFY(server_->Log().count("send login:") == 2);
 }
 
 void ClientEndToEndTest::killedServerEmptiesTheListAndARestartIsReconnectedByItself() {
-    StartServer({"--members", "10"});
+    STEP(StartServer({"--members", "10"}));
     const QString port = QString::number(server_->Port());
     OpenWindow();
-    ConnectThroughDialog(QStringLiteral("1"));
-    WaitLoggedInWithMembers(11);
+    STEP(ConnectThroughDialog(QStringLiteral("1")));
+    STEP(WaitLoggedInWithMembers(11));
 
     server_->Kill();
     QTRY_COMPARE(Panel(2), QStringLiteral("127.0.0.1:%1 - disconnected").arg(port));
@@ -350,14 +359,14 @@ void ClientEndToEndTest::killedServerEmptiesTheListAndARestartIsReconnectedByIts
     // drop counts one), so that the schedule goes on after a refused attempt.
     QTRY_VERIFY_WITH_TIMEOUT(window_->Link().Reconnect().TotalAttempts() >= 2, kReconnectTimeoutMs);
     server_ = std::make_unique<DemoServerProcess>();
-    StartServer({"--port", port, "--members", "10"});
-    WaitLoggedInWithMembers(11, kReconnectTimeoutMs);
+    STEP(StartServer({"--port", port, "--members", "10"}));
+    STEP(WaitLoggedInWithMembers(11, kReconnectTimeoutMs));
 }
 
 void ClientEndToEndTest::loginWithoutAdministratorClosesAndStaysClosed() {
-    StartServer({"--members", "10", "--grant", "chat", "--verbose"});
+    STEP(StartServer({"--members", "10", "--grant", "chat", "--verbose"}));
     OpenWindow();
-    ConnectThroughDialog();
+    STEP(ConnectThroughDialog());
     QTRY_VERIFY(server_->Log().contains("-> :)"));
     QTRY_COMPARE(Panel(2), QStringLiteral("127.0.0.1:%1 - disconnected").arg(server_->Port()));
     QTRY_VERIFY(server_->Log().contains("disconnected"));
@@ -370,10 +379,10 @@ void ClientEndToEndTest::loginWithoutAdministratorClosesAndStaysClosed() {
 }
 
 void ClientEndToEndTest::membersWrittenInPiecesArriveIntact() {
-    StartServer({"--members", "5000", "--seed", "11", "--split-writes"});
+    STEP(StartServer({"--members", "5000", "--seed", "11", "--split-writes"}));
     OpenWindow();
-    ConnectThroughDialog();
-    WaitLoggedInWithMembers(5001);
+    STEP(ConnectThroughDialog());
+    STEP(WaitLoggedInWithMembers(5001));
 
     std::vector<std::string> expected{"127.0.0.1:0,1,admin=admin,administrator;;"};
     for (const Account& account : GenerateSampleMembers(5000, 11)) {

@@ -8,9 +8,9 @@ RawClient::RawClient(uint16_t port) {
     socket_.connectToHost(QHostAddress::LocalHost, port);
 }
 
-void RawClient::Send(const std::string& line) {
-    const std::string framed = line + "\r";
-    socket_.write(framed.data(), static_cast<qint64>(framed.size()));
+void RawClient::SendBytes(const std::string& bytes) {
+    socket_.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    socket_.flush();
 }
 
 bool RawClient::WaitForLine(const std::function<bool(const std::string&)>& match, int timeoutMs) {

@@ -15,12 +15,15 @@ class RawClient {
 public:
     explicit RawClient(uint16_t port);
 
-    void Send(const std::string& line);
+    // One line, ended with CR as the client ends its lines.
+    void Send(const std::string& line) { SendBytes(line + "\r"); }
+    void SendBytes(const std::string& bytes);
     // Waits for a line, received since the last line this call matched, that satisfies match.
     bool WaitForLine(const std::function<bool(const std::string&)>& match, int timeoutMs = 20000);
     bool WaitForLine(const std::string& exact, int timeoutMs = 20000);
     bool LogIn(const std::string& login, const std::string& password);
     bool WaitClosed(int timeoutMs = 20000);
+    bool Closed() const { return socket_.state() == QAbstractSocket::UnconnectedState; }
     void Close() { socket_.abort(); }
 
     // After an administrator's login: the member texts between "ARLS" and "ARLC".
