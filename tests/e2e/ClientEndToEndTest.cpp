@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCollator>
+#include <QFile>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMessageBox>
@@ -74,6 +75,7 @@ private slots:
     void cleanup();
 
     void connectDialogLogsInAndListsEveryMemberSorted();
+    void theRunScriptsSettingsConnectWithOneClickAndEnter();
     void commandsChangeTheServerAndTheRowsFollow();
     void aSecondConnectionShowsAsOnline();
     void requestAllReconnectIncludingMeReconnectsThisClient();
@@ -231,6 +233,29 @@ void ClientEndToEndTest::connectDialogLogsInAndListsEveryMemberSorted() {
     std::sort(listed.begin(), listed.end());
     std::sort(expected.begin(), expected.end());
     QVERIFY(listed == expected);
+}
+
+// scripts/run writes this file before the first start; then "connect" and Enter are all it takes.
+void ClientEndToEndTest::theRunScriptsSettingsConnectWithOneClickAndEnter() {
+    STEP(StartServer({"--members", "10"}));
+    QFile settings(settingsDir_->filePath(QStringLiteral("krvClientA.ini")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write(QStringLiteral("[Client]\nHost=127.0.0.1\nPort=%1\nLogin=admin\nPassword=?admin\n")
+                       .arg(server_->Port())
+                       .toLatin1());
+    settings.close();
+    OpenWindow();
+
+    modal_.OnNextModal([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Return); });
+    window_->findChild<QToolButton*>(QStringLiteral("btConnect"))->click();
+    QTRY_VERIFY(modal_.Handled());
+    STEP(WaitLoggedInWithMembers(11));
+
+    // The clear password was replaced by its scrambled form at the start.
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    const QByteArray written = settings.readAll();
+    QVERIFY(!written.contains("?admin"));
+    QVERIFY(written.contains("Password="));
 }
 
 void ClientEndToEndTest::commandsChangeTheServerAndTheRowsFollow() {
