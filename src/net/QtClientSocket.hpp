@@ -1,11 +1,16 @@
 #pragma once
 
-#include <QObject>
-#include <QTimer>
-#include <QTcpSocket>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
+
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QObject>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
 
 #include "link/ClientSocket.hpp"
 
@@ -13,6 +18,10 @@
 // link expects; a failed host-name lookup closes the socket and is reported through
 // reportFailure (the application's error handler) from the event loop, after the disconnect
 // notification, never as an exception.
+//
+// Every attempt gets a QTcpSocket of its own. Ending an attempt detaches its socket from this
+// object at once, so nothing Qt still does with it (a graceful close that drains the bytes
+// not yet sent, signals still being emitted) can reach the handler again.
 class QtClientSocket final : public QObject, public ClientSocket {
     Q_OBJECT
 
@@ -32,4 +41,41 @@ public:
     void SendText(const std::string& bytes) override;
     void RequestWriteNotification() override;
     std::string ErrorMessage(int32_t code) const override;
+
+private:
+    enum class Phase { Idle, LookingUp, Connecting, Connected };
+
+    void BeginLookup(const std::string& host);
+    void HostLookedUp(uint64_t attempt, const QHostInfo& info);
+    void FailLookup(int32_t code);
+    void BeginConnect(const QHostAddress& address);
+    void ConnectTimedOut();
+
+    void TcpConnected();
+    void TcpReadyRead();
+    void TcpDisconnected();
+    void TcpErrorOccurred(QAbstractSocket::SocketError error);
+
+    void EndAttempt(bool flushFirst);
+    void AbandonLookup();
+    void RetireTcpSocket(bool flushFirst);
+    QTcpSocket* NewTcpSocket();
+
+    void RaiseError(TSocketErrorKind kind, int32_t code, const char* api);
+    void ReportLater(int32_t code, const char* api);
+    template <typename Notification>
+    bool Notify(Notification notification);
+
+    ClientSocketHandler* handler_ = nullptr;
+    FailureReporter reportFailure_;
+    std::chrono::milliseconds connectTimeout_;
+    Phase phase_ = Phase::Idle;
+    // Counts attempts and their ends, so that a step resumed after a notification can tell
+    // whether the handler has started or ended an attempt in the meantime.
+    uint64_t attempt_ = 0;
+    quint16 port_ = 0;
+    int lookupId_ = -1;
+    QPointer<QTcpSocket> tcp_;
+    QTimer connectTimer_;
+    int notificationDepth_ = 0;
 };

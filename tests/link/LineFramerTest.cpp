@@ -1,11 +1,73 @@
 #include "link/LineFramer.hpp"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
 
-TEST(LineFramer, Placeholder) {
-    EXPECT_TRUE(LineFramer{}.Cut("").lines.empty());
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+struct CutCase {
+    const char* label;
+    std::string chunk;
+    TextList lines;
+    std::string rest;
+};
+
+TEST(LineFramer, CutsOneChunkAtEveryKindOfLineEnd) {
+    using namespace std::string_literals;
+    const CutCase cases[] = {
+        {"empty chunk", "", {}, ""},
+        {"CR LF", "a\r\nb\r\n", {"a", "b"}, ""},
+        {"lone CR", "a\rb\r", {"a", "b"}, ""},
+        {"lone LF", "a\nb\n", {"a", "b"}, ""},
+        {"LF CR ends two lines", "a\n\rb\n", {"a", "", "b"}, ""},
+        {"CR CR ends two lines", "a\r\rb\r", {"a", "", "b"}, ""},
+        {"line ends only", "\r\n\n", {"", ""}, ""},
+        {"unterminated rest", "a\r\nbc", {"a"}, "bc"},
+        {"no line end at all", "abc", {}, "abc"},
+        {"zero byte ends the piece before it", "a\r\nbc\0de\r\n"s, {"a", "bc"}, ""},
+        {"zero byte right after a line end", "a\r\n\0de"s, {"a"}, ""},
+        {"zero byte first", "\0abc\r\n"s, {}, ""},
+        {"high bytes pass through", "\xe4\xff\r\n", {"\xe4\xff"}, ""},
+    };
+    for (const auto& c : cases) {
+        LineFramer framer;
+        const auto pieces = framer.Cut(c.chunk);
+        EXPECT_THAT(pieces.lines, ElementsAreArray(c.lines)) << c.label;
+        EXPECT_EQ(pieces.rest, c.rest) << c.label;
+    }
+}
+
+TEST(LineFramer, HeldRestIsJoinedToTheNextChunk) {
+    LineFramer framer;
+    ASSERT_TRUE(framer.Hold("ARLM_al"));
+    EXPECT_TRUE(framer.Holding());
+    const auto pieces = framer.Cut("ice:x\r\nARLC");
+    EXPECT_THAT(pieces.lines, ElementsAreArray({"ARLM_alice:x"}));
+    EXPECT_EQ(pieces.rest, "ARLC");
+    EXPECT_FALSE(framer.Holding());
+}
+
+TEST(LineFramer, HeldRestBeforeAZeroByteBecomesALine) {
+    LineFramer framer;
+    ASSERT_TRUE(framer.Hold("ab"));
+    const auto pieces = framer.Cut(std::string("c\0junk", 6));
+    EXPECT_THAT(pieces.lines, ElementsAreArray({"abc"}));
+    EXPECT_THAT(pieces.rest, IsEmpty());
+}
+
+TEST(LineFramer, HoldsAtMostOneMebibyte) {
+    LineFramer framer;
+    EXPECT_TRUE(framer.Hold(std::string(LineFramer::kMaxHeldBytes, 'x')));
+    EXPECT_EQ(framer.TakeHeld().size(), LineFramer::kMaxHeldBytes);
+    EXPECT_FALSE(framer.Holding());
+
+    EXPECT_FALSE(framer.Hold(std::string(LineFramer::kMaxHeldBytes + 1, 'x')));
+    EXPECT_FALSE(framer.Holding());
 }
 
 }  // namespace
