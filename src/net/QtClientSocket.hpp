@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QObject>
-#include <QTimer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <chrono>
 #include <functional>
 #include <string>
