@@ -33,6 +33,7 @@ TkvClient::~TkvClient() {
             socket_->Close();
         }
     } catch (...) {
+        // Nothing may leave a destructor; the socket is released below all the same.
     }
     socket_->SetHandler(nullptr);
     events_.clear();
