@@ -1,5 +1,129 @@
 #include "window/untKrvClientA.hpp"
 
+#include <exception>
+#include <memory>
+#include <string>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QString>
+
+#include "dialogs/DisplayText.hpp"
+#include "dialogs/FieldLook.hpp"
+#include "dialogs/FormPlacement.hpp"
+#include "dialogs/MessageBoxes.hpp"
+#include "dialogs/krvClient_Server.hpp"
+#include "util/untCalc1.hpp"
+
+namespace {
+
+// What the administrator entered, before it is tested.
+struct ConnectEntries {
+    std::string host;
+    int32_t port = 0;
+    std::string login;
+    std::string password;
+    bool autoReconnect = true;
+    int32_t delay = -1;
+    int32_t attempts = -1;
+    int32_t pause = -1;
+    int32_t cycles = -2;
+
+    bool Acceptable() const {
+        return !host.empty() && port > 0 && !login.empty() && delay >= 0 && attempts >= 0 && pause >= 0 &&
+               cycles >= -1;
+    }
+};
+
+// The texts the link's data was shown with, so that an unchanged field gives back its bytes.
+struct FilledConnectFields {
+    FilledText host;
+    FilledText login;
+    FilledText password;
+};
+
+QString Decimal(int32_t value) {
+    return QString::number(value);
+}
+
+std::string TrimmedField(const QLineEdit& field, const FilledText& filled) {
+    return Trim(filled.BytesFor(field.text()));
+}
+
+int32_t NumberField(const QLineEdit& field, int32_t defaultValue) {
+    return StrToIntDef(Trim(DisplayToBytes(field.text())), defaultValue);
+}
+
+FilledConnectFields FillFromLink(TfrmKrvClient_Server& dialog, const TkvClient& link) {
+    FilledConnectFields filled{FilledText(link.Host()), FilledText(link.Login()),
+                               FilledText(link.Password())};
+    dialog.setWindowTitle("Connect Client");
+    dialog.lbHead->setText("Korvane Administration Client");
+    dialog.lbText->setText("Enter data of remote server:");
+    dialog.edHost->setText(filled.host.Shown());
+    dialog.edPort->setText(Decimal(link.Port()));
+    dialog.edLogin->setText(filled.login.Shown());
+    dialog.edPassword->setText(filled.password.Shown());
+    dialog.edDelay->setText(Decimal(link.ReconnectDelay()));
+    dialog.edAttempts->setText(Decimal(link.ReconnectAttempts()));
+    dialog.edPause->setText(Decimal(link.ReconnectPause()));
+    dialog.edCycles->setText(Decimal(link.ReconnectCycles()));
+    dialog.cbAutoReconnectOn->setChecked(link.AutoReconnect());
+    for (QLineEdit* field : {dialog.edHost, dialog.edPort, dialog.edLogin, dialog.edPassword, dialog.edDelay,
+                             dialog.edAttempts, dialog.edPause, dialog.edCycles}) {
+        SetFieldOpen(*field, true);
+        field->setEnabled(true);
+    }
+    dialog.cbAutoReconnectOn->setEnabled(true);
+    return filled;
+}
+
+ConnectEntries ReadEntries(const TfrmKrvClient_Server& dialog, const FilledConnectFields& filled) {
+    ConnectEntries entries;
+    entries.host = TrimmedField(*dialog.edHost, filled.host);
+    entries.port = NumberField(*dialog.edPort, 0);
+    entries.login = TrimmedField(*dialog.edLogin, filled.login);
+    entries.password = TrimmedField(*dialog.edPassword, filled.password);
+    entries.autoReconnect = dialog.cbAutoReconnectOn->isChecked();
+    entries.delay = NumberField(*dialog.edDelay, -1);
+    entries.attempts = NumberField(*dialog.edAttempts, -1);
+    entries.pause = NumberField(*dialog.edPause, -1);
+    entries.cycles = NumberField(*dialog.edCycles, -2);
+    return entries;
+}
+
+}  // namespace
+
 bool TfrmKrvClientA::RunConnectDialog() {
-    return false;
+    if (!link_) {
+        return false;
+    }
+    // Owned here, so it is gone on every way out, an error included.
+    auto dialog = std::make_unique<TfrmKrvClient_Server>(this);
+    CenterFormOver(*dialog, *this);
+    const FilledConnectFields filled = FillFromLink(*dialog, *link_);
+    if (dialog->exec() != QDialog::Accepted) {
+        return false;
+    }
+    const ConnectEntries entries = ReadEntries(*dialog, filled);
+    if (!entries.Acceptable()) {
+        ShowPlainMessage(this, "Cannot open the Client, please check your data!");
+        return false;
+    }
+    try {
+        link_->SetLogin(entries.login);
+        link_->SetPassword(entries.password);
+        link_->SetAutoReconnect(entries.autoReconnect);
+        cbAutoReconnect_->setChecked(link_->AutoReconnect());
+        link_->SetReconnectDelay(entries.delay);
+        link_->SetReconnectPause(entries.pause);
+        link_->SetReconnectAttempts(entries.attempts);
+        link_->SetReconnectCycles(entries.cycles);
+        link_->Connect(entries.host, entries.port);
+    } catch (const std::exception& error) {
+        ShowPlainMessage(this, "Error: " + BytesToDisplay(error.what()));
+        return false;
+    }
+    return true;
 }

@@ -1,0 +1,10 @@
+#pragma once
+
+class QLineEdit;
+
+// The two looks of a dialog field: open (white, editable) or locked (grey, read-only).
+void SetFieldOpen(QLineEdit& field, bool open);
+bool FieldIsOpen(const QLineEdit& field);
+
+// Shows every character of the field as "*", whatever the style's own mask character is.
+void MaskWithStars(QLineEdit& field);
