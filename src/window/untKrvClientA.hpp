@@ -64,6 +64,7 @@ private:
     void CreateControls();
     void CreateMenus();
     void CreateMemberCommands();
+    void CreateAboutBox();
 
     void btConnectClick();
     void btDisconnectClick();

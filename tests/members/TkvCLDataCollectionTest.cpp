@@ -1,0 +1,228 @@
+#include "members/TkvCLDataCollection.hpp"
+
+#include <cctype>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void AddMember(TkvCLDataCollection& members, const std::string& login, const std::string& password = "pw") {
+    members.AddOrUpdate(login, "", "", "chat", password, "bot", false);
+}
+
+std::vector<std::string> LoginsInOrder(const TkvCLDataCollection& members) {
+    std::vector<std::string> logins;
+    for (int32_t i = 0; i < members.Count(); ++i) {
+        logins.push_back(members.Items(i)->Login());
+    }
+    return logins;
+}
+
+TEST(TkvCLDataCollection, AddOrUpdateStoresEveryFieldInNormalisedForm) {
+    TkvCLDataCollection members;
+    members.AddOrUpdate("bob", "p1", "p2", " administrator  chat ", "secret", " b1 ,, b2 ", true);
+    ASSERT_EQ(members.Count(), 1);
+    const TkvCLData* bob = members.Items(0);
+    ASSERT_NE(bob, nullptr);
+    EXPECT_EQ(bob->Login(), "bob");
+    EXPECT_EQ(bob->Presence1(), "p1");
+    EXPECT_EQ(bob->Presence2(), "p2");
+    EXPECT_EQ(bob->Password(), "secret");
+    EXPECT_EQ(bob->Protocols(), (TextList{"administrator", "chat"}));
+    EXPECT_EQ(bob->UserBots(), (TextList{"b1", "b2"}));
+    EXPECT_TRUE(bob->Online());
+
+    std::string presence1, presence2, protocols, password, userBots;
+    bool online = false;
+    ASSERT_TRUE(members.GetData("BOB", presence1, presence2, protocols, password, userBots, online));
+    EXPECT_EQ(presence1, "p1");
+    EXPECT_EQ(presence2, "p2");
+    EXPECT_EQ(protocols, "administrator,chat");
+    EXPECT_EQ(password, "secret");
+    EXPECT_EQ(userBots, "b1,b2");
+    EXPECT_TRUE(online);
+}
+
+struct LetterCaseCase {
+    std::vector<std::string> added;
+    std::vector<std::string> expectedOrder;
+};
+
+TEST(TkvCLDataCollection, UpdateKeepsPositionAndTakesOverTheNewLetterCase) {
+    const LetterCaseCase cases[] = {
+        {{"bob", "BOB"}, {"BOB"}},
+        {{"Bob", "ann", "bob"}, {"bob", "ann"}},
+        {{"ann", "Bob", "cid", "bOB", "ANN"}, {"ANN", "bOB", "cid"}},
+        {{"", ""}, {""}},
+        // Bytes outside A-Z/a-z compare by value: these are two accounts.
+        {{"\xc9mile", "\xe9mile", "\xc9MILE"}, {"\xc9MILE", "\xe9mile"}},
+        {{"a_b", "A_B", "a-b"}, {"A_B", "a-b"}},
+    };
+    for (const auto& c : cases) {
+        TkvCLDataCollection members;
+        for (const auto& login : c.added) {
+            AddMember(members, login, "pw of " + login);
+        }
+        EXPECT_EQ(LoginsInOrder(members), c.expectedOrder);
+        for (size_t i = 0; i < c.expectedOrder.size(); ++i) {
+            EXPECT_EQ(members.IndexOf(c.expectedOrder[i]), static_cast<int32_t>(i));
+        }
+    }
+}
+
+TEST(TkvCLDataCollection, UpdateReplacesEveryField) {
+    TkvCLDataCollection members;
+    members.AddOrUpdate("bob", "p1", "p2", "administrator", "old", "b1", true);
+    members.AddOrUpdate("Bob", "", "", "", "", "", false);
+    const TkvCLData* bob = members.Items(0);
+    ASSERT_NE(bob, nullptr);
+    EXPECT_EQ(bob->Login(), "Bob");
+    EXPECT_EQ(bob->Presence1(), "");
+    EXPECT_EQ(bob->Presence2(), "");
+    EXPECT_EQ(bob->Password(), "");
+    EXPECT_TRUE(bob->Protocols().empty());
+    EXPECT_TRUE(bob->UserBots().empty());
+    EXPECT_FALSE(bob->Online());
+}
+
+TEST(TkvCLDataCollection, AbsentLoginsAndOutOfRangePositionsFindNothing) {
+    TkvCLDataCollection members;
+    EXPECT_EQ(members.Items(0), nullptr);
+    AddMember(members, "ann");
+    AddMember(members, "bob");
+    for (const std::string absent : {"", "an", "annx", " ann", "ann ", "cid"}) {
+        EXPECT_EQ(members.IndexOf(absent), -1) << absent;
+        EXPECT_FALSE(members.Exists(absent)) << absent;
+        members.Delete(absent);
+        EXPECT_EQ(LoginsInOrder(members), (std::vector<std::string>{"ann", "bob"})) << absent;
+    }
+    for (const int32_t position : {-1, 2, -2147483647 - 1, 2147483647}) {
+        EXPECT_EQ(members.Items(position), nullptr) << position;
+    }
+}
+
+TEST(TkvCLDataCollection, GetDataOfAbsentLoginLeavesOutputsUntouched) {
+    TkvCLDataCollection members;
+    members.AddOrUpdate("ann", "p1", "p2", "chat", "pw", "b", true);
+    std::string presence1 = "a", presence2 = "b", protocols = "c", password = "d", userBots = "e";
+    bool online = true;
+    EXPECT_FALSE(members.GetData("bob", presence1, presence2, protocols, password, userBots, online));
+    EXPECT_EQ(presence1, "a");
+    EXPECT_EQ(presence2, "b");
+    EXPECT_EQ(protocols, "c");
+    EXPECT_EQ(password, "d");
+    EXPECT_EQ(userBots, "e");
+    EXPECT_TRUE(online);
+}
+
+TEST(TkvCLDataCollection, DeleteRenumbersTheRecordsAfterIt) {
+    TkvCLDataCollection members;
+    for (const std::string login : {"a", "b", "c", "d"}) {
+        AddMember(members, login);
+    }
+    members.Delete("B");
+    EXPECT_EQ(LoginsInOrder(members), (std::vector<std::string>{"a", "c", "d"}));
+    EXPECT_EQ(members.IndexOf("c"), 1);
+    EXPECT_EQ(members.IndexOf("d"), 2);
+    AddMember(members, "b");
+    EXPECT_EQ(members.IndexOf("b"), 3);
+    members.Clear();
+    EXPECT_EQ(members.Count(), 0);
+    EXPECT_FALSE(members.Exists("a"));
+    AddMember(members, "d");
+    EXPECT_EQ(members.IndexOf("d"), 0);
+}
+
+// What the list must behave like: a plain walk over the records in order.
+class LinearMemberList {
+public:
+    struct Entry {
+        std::string login;
+        std::string password;
+    };
+
+    void AddOrUpdate(const std::string& login, const std::string& password) {
+        int32_t position = IndexOf(login);
+        if (position < 0) {
+            entries_.push_back({});
+            position = static_cast<int32_t>(entries_.size()) - 1;
+        }
+        entries_[static_cast<size_t>(position)] = {login, password};
+    }
+    void Delete(const std::string& login) {
+        int32_t position = IndexOf(login);
+        if (position >= 0) {
+            entries_.erase(entries_.begin() + position);
+        }
+    }
+    void Clear() { entries_.clear(); }
+    int32_t IndexOf(const std::string& login) const {
+        for (size_t i = 0; i < entries_.size(); ++i) {
+            if (SameTextAscii(entries_[i].login, login)) {
+                return static_cast<int32_t>(i);
+            }
+        }
+        return -1;
+    }
+    const std::vector<Entry>& Entries() const { return entries_; }
+
+private:
+    std::vector<Entry> entries_;
+};
+
+std::string RandomLetterCase(std::string login, std::mt19937& random) {
+    for (char& c : login) {
+        if (random() % 2 == 0) {
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+    }
+    return login;
+}
+
+void ExpectSameAsReference(const TkvCLDataCollection& members, const LinearMemberList& reference,
+                           const std::vector<std::string>& pool) {
+    ASSERT_EQ(members.Count(), static_cast<int32_t>(reference.Entries().size()));
+    for (int32_t i = 0; i < members.Count(); ++i) {
+        const TkvCLData* record = members.Items(i);
+        ASSERT_NE(record, nullptr);
+        ASSERT_EQ(record->Login(), reference.Entries()[static_cast<size_t>(i)].login);
+        ASSERT_EQ(record->Password(), reference.Entries()[static_cast<size_t>(i)].password);
+    }
+    for (const auto& login : pool) {
+        ASSERT_EQ(members.IndexOf(login), reference.IndexOf(login)) << login;
+        ASSERT_EQ(members.Exists(login), reference.IndexOf(login) >= 0) << login;
+    }
+}
+
+TEST(TkvCLDataCollection, IndexAgreesWithALinearWalkOverRandomOperations) {
+    const std::vector<std::string> pool = {"ann", "bob", "cid", "dee", "eve", "fay", "gus",       "hal",
+                                           "ivy", "jon", "kim", "lou", "",    "x y", "\xe9t\xe9", "z1"};
+    std::mt19937 random(20261208);
+    TkvCLDataCollection members;
+    LinearMemberList reference;
+    for (int step = 0; step < 5000; ++step) {
+        std::string login = RandomLetterCase(pool[random() % pool.size()], random);
+        uint32_t choice = random() % 100;
+        if (choice < 55) {
+            std::string password = "pw" + std::to_string(step);
+            AddMember(members, login, password);
+            reference.AddOrUpdate(login, password);
+        } else if (choice < 99) {
+            members.Delete(login);
+            reference.Delete(login);
+        } else {
+            members.Clear();
+            reference.Clear();
+        }
+        SCOPED_TRACE("step " + std::to_string(step) + " login \"" + login + "\"");
+        ExpectSameAsReference(members, reference, pool);
+        if (HasFatalFailure()) {
+            return;
+        }
+    }
+}
+
+}  // namespace

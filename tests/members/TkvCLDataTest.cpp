@@ -1,0 +1,92 @@
+#include "members/TkvCLData.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ListTextCase {
+    std::string text;
+    TextList items;
+    std::string written;
+};
+
+TEST(TkvCLData, ProtocolsTextIsCommaListText) {
+    const ListTextCase cases[] = {
+        {"", {}, ""},
+        {"administrator chat", {"administrator", "chat"}, "administrator,chat"},
+        {" administrator , chat ", {"administrator", "chat"}, "administrator,chat"},
+        {"\"my proto\",x", {"my proto", "x"}, "\"my proto\",x"},
+        {",", {""}, "\"\""},
+        {"a,,b", {"a", "", "b"}, "a,,b"},
+        {"chat,chat", {"chat", "chat"}, "chat,chat"},
+    };
+    for (const auto& c : cases) {
+        TkvCLData record;
+        record.SetProtocolsText(c.text);
+        EXPECT_EQ(record.Protocols(), c.items) << '"' << c.text << '"';
+        EXPECT_EQ(record.GetProtocolsText(), c.written) << '"' << c.text << '"';
+        TkvCLData reread;
+        reread.SetProtocolsText(record.GetProtocolsText());
+        EXPECT_EQ(reread.Protocols(), c.items) << '"' << c.text << '"';
+    }
+}
+
+TEST(TkvCLData, UserBotsTextIsCommaSeparatedText) {
+    const ListTextCase cases[] = {
+        {"", {}, ""},
+        {" \t ", {}, ""},
+        {",,,", {}, ""},
+        {" bot1 ,, bot2 , ", {"bot1", "bot2"}, "bot1,bot2"},
+        {"bot1 , ,bot2,", {"bot1", "bot2"}, "bot1,bot2"},
+        {"my bot", {"my bot"}, "my bot"},
+        {"\"q\",b", {"\"q\"", "b"}, "\"q\",b"},
+        {"b,b", {"b", "b"}, "b,b"},
+        {std::string("\0a\r\n,b", 6), {"a", "b"}, "a,b"},
+    };
+    for (const auto& c : cases) {
+        TkvCLData record;
+        record.SetUserBotsText(c.text);
+        EXPECT_EQ(record.UserBots(), c.items) << '"' << c.text << '"';
+        EXPECT_EQ(record.GetUserBotsText(), c.written) << '"' << c.text << '"';
+        EXPECT_EQ(ReadUserBotsText(WriteUserBotsText(c.items)), c.items) << '"' << c.text << '"';
+    }
+}
+
+TEST(TkvCLData, SettingListTextReplacesThePreviousList) {
+    TkvCLData record;
+    record.SetProtocolsText("a b");
+    record.SetUserBotsText("x,y");
+    record.SetProtocolsText("c");
+    record.SetUserBotsText("");
+    EXPECT_EQ(record.Protocols(), TextList{"c"});
+    EXPECT_TRUE(record.UserBots().empty());
+}
+
+struct HasProtocolCase {
+    std::string protocolsText;
+    std::string name;
+    bool expected;
+};
+
+TEST(TkvCLData, HasProtocolComparesWholeItemsWithAsciiLettersFolded) {
+    const HasProtocolCase cases[] = {
+        {"Administrator", "administrator", true},
+        {"chat ADMINISTRATOR", "administrator", true},
+        {"", "administrator", false},
+        {"", "", false},
+        {",", "", true},
+        {"administrators", "administrator", false},
+        {"admin", "administrator", false},
+        {"administrator", " administrator", false},
+        {"\xc9t\xe9", "\xe9t\xe9", false},  // only ASCII letters fold
+        {"\xc9t\xe9", "\xc9T\xe9", true},
+    };
+    for (const auto& c : cases) {
+        TkvCLData record;
+        record.SetProtocolsText(c.protocolsText);
+        EXPECT_EQ(record.HasProtocol(c.name), c.expected)
+            << '"' << c.protocolsText << "\" / \"" << c.name << '"';
+    }
+}
+
+}  // namespace
