@@ -99,7 +99,8 @@ TfrmKrvClientA::TfrmKrvClientA(std::unique_ptr<ClientSocket> socket, const QStri
     CreateAboutBox();
 }
 
-// The link goes first: closing its connection must not find the member list gone.
+// Members are destroyed in reverse order of declaration, which would free the member list
+// before the link; the link goes first so that nothing it does while closing finds the list gone.
 TfrmKrvClientA::~TfrmKrvClientA() {
     link_.reset();
     members_.reset();
