@@ -23,6 +23,7 @@ private slots:
     void memberReportForAListedLoginRewritesItsRowInPlace_data();
     void memberReportForAListedLoginRewritesItsRowInPlace();
     void memberReportForAnUnlistedLoginRebuilds();
+    void inPlaceUpdatesFollowRowsMovedByARebuild();
     void deleteReportMatchesTheSubjectExactly_data();
     void deleteReportMatchesTheSubjectExactly();
     void linesThatAreNotReportsChangeNothing_data();
@@ -200,6 +201,17 @@ void untKrvClientATest::memberReportForAnUnlistedLoginRebuilds() {
     harness.Serve({"ARA:,,carol=,x;;"});
     QCOMPARE(resets.count(), 2);
     QCOMPARE(harness.Cell(2, 1), QStringLiteral("x"));
+}
+
+void untKrvClientATest::inPlaceUpdatesFollowRowsMovedByARebuild() {
+    WindowHarness harness;
+    harness.LogIn();
+    harness.Serve({"ARLM:,,alice=,;;", "ARLM:,,carol=,;;", "ARLC", "ARM:,,carol=,x;;"});
+    harness.Serve({"ARA:,,bob=,;;", "ARM:on,,CAROL=,y;;", "ARO:on,,Alice=,z;;"});
+    QCOMPARE(harness.Captions(), QStringList({"Alice", "bob", "CAROL"}));
+    QCOMPARE(harness.Cell(1, 1), QString());
+    QCOMPARE(harness.Cell(2, 1), QStringLiteral("y"));
+    QCOMPARE(harness.Panel(0), QStringLiteral("2"));
 }
 
 void untKrvClientATest::deleteReportMatchesTheSubjectExactly_data() {
