@@ -23,6 +23,7 @@ private slots:
     void endingTheAccountDialogWithoutAcceptSendsNothing();
     void editLocksTheProtocolsOnlyOfTheOwnAdministratorAccount_data();
     void editLocksTheProtocolsOnlyOfTheOwnAdministratorAccount();
+    void unchangedFieldsGoBackAsTheExactBytesTheyWereFilledWith();
     void deleteShowsEverythingLockedAndExpelsAnOnlineMember_data();
     void deleteShowsEverythingLockedAndExpelsAnOnlineMember();
     void editAndDeleteNeedASelectedMember();
@@ -200,6 +201,22 @@ void MemberCommandsTest::editLocksTheProtocolsOnlyOfTheOwnAdministratorAccount()
     Trigger(harness, "mnuEditClient");
     QVERIFY(answer->Answered());
     QCOMPARE(NewLines(harness), Lines{expectedLine.toStdString()});
+}
+
+void MemberCommandsTest::unchangedFieldsGoBackAsTheExactBytesTheyWereFilledWith() {
+    WindowHarness harness;
+    // Latin-1 bytes that are not UTF-8: shown as Latin-1, sent back untouched when not edited.
+    LogInWithMembers(harness, {",,j\xf6rg=p\xe4ss,chat;b\xf6t;"});
+    Select(harness, QString::fromLatin1("j\xf6rg"));
+    auto answer = AnswerDialog<TfrmServer_Client>([](TfrmServer_Client* dialog) {
+        QCOMPARE(dialog->edLogin->text(), QString::fromLatin1("j\xf6rg"));
+        dialog->edProtocols->setText(QString::fromUtf8("chat,\xc3\xa9"));
+        dialog->Button1->click();
+    });
+    Trigger(harness, "mnuEditClient");
+    QVERIFY(answer->Answered());
+    // The edited field goes out as UTF-8, the others as they came.
+    QCOMPARE(NewLines(harness), Lines{"ADE_j\xf6rg:p\xe4ss,chat,\xc3\xa9;b\xf6t"});
 }
 
 void MemberCommandsTest::deleteShowsEverythingLockedAndExpelsAnOnlineMember_data() {

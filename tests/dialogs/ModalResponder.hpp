@@ -28,7 +28,17 @@ public:
                              }
                              poll_->stop();
                              answered_ = true;
+                             QPointer<QWidget> window(modal);
                              answer(modal);
+                             // A failed check returns from the answer early; the window must
+                             // not stay open and hang the test.
+                             if (window && window->isVisible()) {
+                                 if (auto* dialog = qobject_cast<QDialog*>(window.data())) {
+                                     dialog->reject();
+                                 } else {
+                                     window->close();
+                                 }
+                             }
                          });
         poll_->start();
     }
