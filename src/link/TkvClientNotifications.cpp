@@ -14,6 +14,15 @@ constexpr int32_t kAddressNotAvailable = 10049;
 constexpr int32_t kNoBufferSpace = 10055;
 constexpr int32_t kConnectionRefused = 10061;
 
+// Every line goes out ended by a carriage return alone.
+std::string Framed(const std::string& line) {
+    std::string framed;
+    framed.reserve(line.size() + 1);
+    framed.append(line);
+    framed.push_back('\r');
+    return framed;
+}
+
 bool IsBlank(const std::string& line) {
     for (const char c : line) {
         if (static_cast<unsigned char>(c) > 32) {
@@ -80,9 +89,9 @@ void TkvClient::SocketWrite() {
         outLines_.pop_front();
         if (line.empty() && heartbeatPending_) {
             heartbeatPending_ = false;
-            line = " ";
+            line.assign(1, ' ');  // the heartbeat line is a single space
         }
-        socket_->SendText(line + '\r');
+        socket_->SendText(Framed(line));
         QueueEvent("Write", std::move(line));
     }
 }
