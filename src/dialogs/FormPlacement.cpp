@@ -16,7 +16,9 @@ ScreenRect RectOf(const QRect& rect) {
 
 void CenterFormOver(QWidget& form, const QWidget& over) {
     QSize screen = QGuiApplication::primaryScreen()->size();
-    ScreenPoint place = CenterFormOver(RectOf(form.frameGeometry()), RectOf(over.frameGeometry()),
-                                       screen.width(), screen.height());
+    // A window never shown has no frame yet, and Qt reports its frame one pixel short.
+    const QRect formRect = form.isVisible() ? form.frameGeometry() : QRect(form.pos(), form.size());
+    ScreenPoint place =
+        CenterFormOver(RectOf(formRect), RectOf(over.frameGeometry()), screen.width(), screen.height());
     form.move(place.left, place.top);
 }

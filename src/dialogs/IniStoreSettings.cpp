@@ -9,7 +9,7 @@ namespace {
 
 std::string WithDollarHex(std::string value) {
     if (value.size() > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X')) {
-        return "$" + value.substr(2);
+        value.replace(0, 2, "$");
     }
     return value;
 }

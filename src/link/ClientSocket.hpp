@@ -31,9 +31,10 @@ public:
     // Attaches the one handler that receives every notification; nullptr detaches it.
     virtual void SetHandler(ClientSocketHandler* handler) = 0;
 
-    // Starts an attempt to address (a dotted IPv4 address) or host (a name to look up): exactly
+    // Starts an attempt to address (a dotted IPv4 address) or host (a name to look up): at most
     // one of the two is non-empty. Raises the lookup notification before returning; connecting
-    // and connect (or an error) follow. Throws std::runtime_error when the attempt cannot start.
+    // and connect (or an error) follow. An attempt still pending is abandoned without further
+    // notifications. Throws std::runtime_error when the attempt cannot start (both empty, say).
     virtual void Open(const std::string& address, const std::string& host, int32_t port) = 0;
 
     // True from just before the connect notification until just before the disconnect one.

@@ -4,27 +4,12 @@
 #include <stdexcept>
 #include <utility>
 
-#include "link/SocketErrorText.hpp"
 #include "link/TkvClientLogin.hpp"
 
 namespace {
 
-// Windows Sockets numbers of the connect errors that steer reconnection.
-constexpr int32_t kAddressNotAvailable = 10049;
-constexpr int32_t kNoBufferSpace = 10055;
-constexpr int32_t kConnectionRefused = 10061;
-
 constexpr int32_t kServerOrderedAttempts = 30;
 constexpr int32_t kDefaultReconnectDelaySeconds = 10;
-
-bool IsBlank(const std::string& line) {
-    for (const char c : line) {
-        if (static_cast<unsigned char>(c) > 32) {
-            return false;
-        }
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -48,6 +33,7 @@ TkvClient::~TkvClient() {
             socket_->Close();
         }
     } catch (...) {
+        // Nothing may leave a destructor; the socket is released below all the same.
     }
     socket_->SetHandler(nullptr);
     events_.clear();
@@ -229,121 +215,6 @@ void TkvClient::LoginDone() {
     reconnect_->SetArmed(true);
     QueueEvent("Login");
 }
-
-// --- socket notifications
-
-void TkvClient::SocketLookup() {
-    DeliverHeldTail();
-    loggedIn_ = false;
-    PushHeartbeatBack();
-    outLines_.clear();
-    QueueEventLoggedOut("Lookup");
-}
-
-void TkvClient::SocketConnecting() {
-    PushHeartbeatBack();
-    loggedIn_ = false;
-    QueueEventLoggedOut("Connecting");
-}
-
-void TkvClient::SocketConnect() {
-    PushHeartbeatBack();
-    reconnect_->SetArmed(false);
-    dataReceived_ = false;
-    connected_ = true;
-    QueueEventLoggedOut("Connect");
-}
-
-void TkvClient::SocketDisconnect() {
-    DeliverHeldTail();
-    PushHeartbeatBack();
-    connected_ = false;
-    if (loggedIn_) {
-        reconnect_->ResetCounters();
-    }
-    loggedIn_ = false;
-    if (!dataReceived_ && reconnect_->ForcedAttempts() == 0) {
-        reconnect_->SetArmed(true);
-    }
-    reconnect_->ScheduleNext();
-    serverProtocols_.clear();
-    QueueEventLoggedOut("Disconnect");
-}
-
-void TkvClient::SocketRead() {
-    dataReceived_ = true;
-    PushHeartbeatBack();
-    auto pieces = framer_.Cut(socket_->ReceiveText());
-    for (const auto& line : pieces.lines) {
-        HandleLine(line);
-    }
-    HandleRest(std::move(pieces.rest));
-}
-
-void TkvClient::SocketWrite() {
-    PushHeartbeatBack();
-    while (!outLines_.empty() && socket_->Active()) {
-        std::string line = std::move(outLines_.front());
-        outLines_.pop_front();
-        if (line.empty() && heartbeatPending_) {
-            heartbeatPending_ = false;
-            line = " ";
-        }
-        socket_->SendText(line + '\r');
-        QueueEvent("Write", std::move(line));
-    }
-}
-
-void TkvClient::SocketError(TSocketErrorKind kind, int32_t& code) {
-    lastErrorCode_ = code;
-    lastErrorText_ = FormatSocketError(socket_->ErrorMessage(code), code);
-    lastErrorKind_ = SocketErrorKindName(kind);
-    std::string text = lastErrorKind_ + " - " + lastErrorText_;
-    if (kind == TSocketErrorKind::Connect) {
-        HandleConnectError(code);
-    }
-    QueueEventLoggedOut("Error", std::move(text));
-    code = 0;
-}
-
-void TkvClient::HandleConnectError(int32_t code) {
-    if (code == kAddressNotAvailable || code == kNoBufferSpace) {
-        reconnect_->SetArmed(false);
-    } else if (code == kConnectionRefused) {
-        reconnect_->SetArmed(true);
-        socket_->CloseEndpoint();
-    }
-    reconnect_->ScheduleNext();
-}
-
-// --- received lines
-
-void TkvClient::HandleLine(const std::string& line) {
-    QueueEvent("Read", line);
-    if (!IsBlank(line)) {
-        protocol_->Process(*this, line);
-    }
-}
-
-// Once logged in, an unterminated rest is most likely a report cut by the network and is held
-// for the next chunk; before that it may be a prompt that waits for its answer.
-void TkvClient::HandleRest(std::string rest) {
-    if (rest.empty()) {
-        return;
-    }
-    if (loggedIn_ && framer_.Hold(rest)) {
-        return;
-    }
-    HandleLine(rest);
-}
-
-void TkvClient::DeliverHeldTail() {
-    if (framer_.Holding()) {
-        HandleLine(framer_.TakeHeld());
-    }
-}
-
-// --- events
 
 void TkvClient::QueueEvent(std::string name, std::string text) {
     events_.push_back({static_cast<uint8_t>(loggedIn_ ? 1 : 0), std::move(name), std::move(text)});

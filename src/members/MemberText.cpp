@@ -7,7 +7,6 @@
 TkvMemberText ParseMemberText(std::string_view text) {
     TkvMemberText member;
     std::string rest(text);
-    std::string userBotsText;
     SplitFirst(rest, ",", true, member.Presence1, rest);
     SplitFirst(rest, ",", true, member.Presence2, rest);
     SplitFirst(rest, "=", true, member.Login, rest);

@@ -58,20 +58,21 @@ QtClientSocket::QtClientSocket(FailureReporter reportFailure, std::chrono::milli
     connect(&connectTimer_, &QTimer::timeout, this, &QtClientSocket::ConnectTimedOut);
 }
 
+// Ends every connection at once and quietly: none of the sockets may signal into a handler or
+// an object that is going away.
 QtClientSocket::~QtClientSocket() {
-    ++attempt_;
     handler_ = nullptr;
     AbandonLookup();
-    if (tcp_ == nullptr) {
-        return;
-    }
-    tcp_->disconnect(this);
-    tcp_->flush();
-    tcp_->abort();
-    if (notificationDepth_ > 0) {
-        // Qt may still be inside one of this socket's signals further up the stack.
-        tcp_->setParent(nullptr);
-        tcp_->deleteLater();
+    const bool insideASignal = notificationDepth_ > 0;
+    for (QTcpSocket* tcp : findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly)) {
+        tcp->disconnect(this);
+        tcp->flush();
+        tcp->abort();
+        if (insideASignal) {
+            // Qt may still be inside one of this socket's signals further up the stack.
+            tcp->setParent(nullptr);
+            tcp->deleteLater();
+        }
     }
 }
 

@@ -81,21 +81,35 @@ void MemberListModel::ReplaceRows(std::vector<MemberRow> rows) {
     SortRowsByCaption(rows, collator_);
     beginResetModel();
     rows_ = std::move(rows);
+    rowOfFoldedCaption_.clear();
+    captionsIndexed_ = false;
     endResetModel();
 }
 
 void MemberListModel::SetRow(int row, MemberRow member) {
-    rows_[static_cast<size_t>(row)] = std::move(member);
+    MemberRow& shown = rows_[static_cast<size_t>(row)];
+    if (captionsIndexed_ && !SameTextAscii(shown.Login, member.Login)) {
+        rowOfFoldedCaption_.clear();
+        captionsIndexed_ = false;
+    }
+    shown = std::move(member);
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
 
 int MemberListModel::FindCaption(std::string_view login) const {
-    for (size_t row = 0; row < rows_.size(); ++row) {
-        if (SameTextAscii(rows_[row].Login, login)) {
-            return static_cast<int>(row);
-        }
+    if (!captionsIndexed_) {
+        IndexCaptions();
     }
-    return -1;
+    const auto found = rowOfFoldedCaption_.find(FoldAscii(login));
+    return found != rowOfFoldedCaption_.end() ? found->second : -1;
+}
+
+void MemberListModel::IndexCaptions() const {
+    rowOfFoldedCaption_.reserve(rows_.size());
+    for (size_t row = 0; row < rows_.size(); ++row) {
+        rowOfFoldedCaption_.emplace(FoldAscii(rows_[row].Login), static_cast<int>(row));
+    }
+    captionsIndexed_ = true;
 }
 
 int MemberListModel::LastRowAtOrBefore(std::string_view caption) const {

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include <QAbstractTableModel>
@@ -47,7 +48,13 @@ public:
 private:
     QVariant DisplayText(const MemberRow& member, int column) const;
 
+    void IndexCaptions() const;
+
     std::vector<MemberRow> rows_;
+    // Folded caption -> first row with it. Built on the first search after a rebuild, so a
+    // burst of single-member reports costs one walk of the rows, not one walk each.
+    mutable std::unordered_map<std::string, int> rowOfFoldedCaption_;
+    mutable bool captionsIndexed_ = false;
     QCollator collator_;
     QIcon blankImage_;
     QIcon onlineImage_;

@@ -33,7 +33,8 @@ constexpr int kClientHeight = 278;
 constexpr int kStatusBarHeight = 19;
 constexpr int kCountPanelWidth = 30;
 constexpr int kMinimumTimerPeriod = 10;
-constexpr int kFontPointSize = 8;
+// 8 points at the 96 dots per inch the layout was drawn for, whatever the screen's density.
+constexpr int kFontPixelSize = 11;
 const char* const kApplicationTitle = "krvClientA";
 const char* const kCaption = "Korvane Administrator Client 1.3";
 
@@ -49,6 +50,17 @@ QString DefaultSettingsPath() {
 void FixDecimalSeparator() {
     QLocale::setDefault(QLocale::c());
     std::setlocale(LC_NUMERIC, "C");
+}
+
+// The places of the controls are fixed; where the desktop's font is wider than the one they
+// were laid out for, the caption gets a smaller font rather than being cut off.
+void FitCaption(QWidget* control) {
+    constexpr int kSmallestPixelSize = 8;
+    QFont font = control->font();
+    while (control->sizeHint().width() > control->width() && font.pixelSize() > kSmallestPixelSize) {
+        font.setPixelSize(font.pixelSize() - 1);
+        control->setFont(font);
+    }
 }
 
 QToolButton* CreateGroupedButton(QWidget* parent, const char* name, const char* caption, const QRect& place) {
@@ -87,7 +99,8 @@ TfrmKrvClientA::TfrmKrvClientA(std::unique_ptr<ClientSocket> socket, const QStri
     CreateAboutBox();
 }
 
-// The link goes first: closing its connection must not find the member list gone.
+// Members are destroyed in reverse order of declaration, which would free the member list
+// before the link; the link goes first so that nothing it does while closing finds the list gone.
 TfrmKrvClientA::~TfrmKrvClientA() {
     link_.reset();
     members_.reset();
@@ -120,7 +133,7 @@ std::unique_ptr<ClientSocket> TfrmKrvClientA::CreateTcpSocket() {
 
 void TfrmKrvClientA::CreateControls() {
     QFont font = this->font();
-    font.setPointSize(kFontPointSize);
+    font.setPixelSize(kFontPixelSize);
     setFont(font);
 
     auto* client = new QWidget(this);
@@ -145,6 +158,10 @@ void TfrmKrvClientA::CreateControls() {
 
     CreateMemberList(client);
     CreateStatusBar();
+    FitCaption(cbAutoReconnect_);
+    // The two buttons of the group share one font, the one that fits the longer caption.
+    FitCaption(btDisconnect_);
+    btConnect_->setFont(btDisconnect_->font());
 
     Timer1_ = new QTimer(this);
     Timer1_->setObjectName(QStringLiteral("Timer1"));

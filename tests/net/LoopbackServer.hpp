@@ -15,6 +15,14 @@ public:
         server_.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&server_, &QTcpServer::newConnection, [this] { AcceptAll(); });
     }
+    // The accepted connections die with the server and signal while they do.
+    ~LoopbackServer() {
+        for (QTcpSocket* peer : server_.findChildren<QTcpSocket*>()) {
+            peer->disconnect();
+        }
+    }
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     bool Listening() const { return server_.isListening(); }
     quint16 Port() const { return server_.serverPort(); }

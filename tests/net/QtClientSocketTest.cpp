@@ -261,18 +261,28 @@ private slots:
                  "Lookup Connecting Connect Disconnect Lookup Connecting Connect");
     }
 
+    void destructionInsideANotificationIsSurvived_data() {
+        QTest::addColumn<bool>("closeFirst");
+        QTest::newRow("connected") << false;
+        QTest::newRow("just closed") << true;
+    }
     void destructionInsideANotificationIsSurvived() {
+        QFETCH(bool, closeFirst);
         LoopbackServer server;
         Client client;
         QVERIFY(client.ConnectTo(server));
         client.handler.OnEvent = [&](const std::string& event) {
             if (event == "Read") {
+                if (closeFirst) {
+                    client.socket->Close();
+                }
                 client.socket.reset();
             }
         };
         server.Peer()->write("x");
         QTRY_VERIFY_WITH_TIMEOUT(server.PeerClosed(), kPatience);
         QVERIFY(client.socket == nullptr);
+        QCOMPARE(client.handler.Events.back(), closeFirst ? "Disconnect" : "Connect");
     }
 
     void destructionClosesWithoutNotifications() {

@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QCheckBox>
+#include <QFile>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -15,6 +16,8 @@ class untKrvClientATest : public QObject {
 
 private slots:
     void startsDisconnectedWithTheTimerRunning();
+    void timerPeriodComesFromTheSettings_data();
+    void timerPeriodComesFromTheSettings();
     void popupOffersTheTenCommandsInOrder();
     void statusTextFollowsEachEvent_data();
     void statusTextFollowsEachEvent();
@@ -23,6 +26,7 @@ private slots:
     void memberReportForAListedLoginRewritesItsRowInPlace_data();
     void memberReportForAListedLoginRewritesItsRowInPlace();
     void memberReportForAnUnlistedLoginRebuilds();
+    void inPlaceUpdatesFollowRowsMovedByARebuild();
     void deleteReportMatchesTheSubjectExactly_data();
     void deleteReportMatchesTheSubjectExactly();
     void linesThatAreNotReportsChangeNothing_data();
@@ -54,7 +58,31 @@ void untKrvClientATest::startsDisconnectedWithTheTimerRunning() {
     QCOMPARE(window.centralWidget()->size(), QSize(328, 278 - 19));
     QCOMPARE(window.findChild<QStatusBar*>("StatusBar1")->height(), 19);
     QCOMPARE(window.minimumSize(), window.maximumSize());
+    QVERIFY(!window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     QCOMPARE(window.Link().SocketActive(), false);
+}
+
+void untKrvClientATest::timerPeriodComesFromTheSettings_data() {
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<int>("period");
+    QTest::newRow("set") << QByteArray("[Client]\nHeartbeat=250\n") << 250;
+    QTest::newRow("too short") << QByteArray("[Client]\nHeartbeat=3\n") << 10;
+    QTest::newRow("negative") << QByteArray("[Client]\nHeartbeat=-40\n") << 10;
+    QTest::newRow("missing") << QByteArray("[Client]\nPort=1\n") << 10;
+}
+
+void untKrvClientATest::timerPeriodComesFromTheSettings() {
+    QFETCH(QByteArray, settings);
+    QFETCH(int, period);
+    QTemporaryDir dir;
+    QFile file(dir.filePath("k.ini"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(settings);
+    file.close();
+    ManualClock clock;
+    TfrmKrvClientA window(std::make_unique<FakeClientSocket>(), dir.filePath("k.ini"), clock);
+    QCOMPARE(window.findChild<QTimer*>("Timer1")->interval(), period);
+    QVERIFY(window.findChild<QTimer*>("Timer1")->isActive());
 }
 
 void untKrvClientATest::popupOffersTheTenCommandsInOrder() {
@@ -200,6 +228,17 @@ void untKrvClientATest::memberReportForAnUnlistedLoginRebuilds() {
     harness.Serve({"ARA:,,carol=,x;;"});
     QCOMPARE(resets.count(), 2);
     QCOMPARE(harness.Cell(2, 1), QStringLiteral("x"));
+}
+
+void untKrvClientATest::inPlaceUpdatesFollowRowsMovedByARebuild() {
+    WindowHarness harness;
+    harness.LogIn();
+    harness.Serve({"ARLM:,,alice=,;;", "ARLM:,,carol=,;;", "ARLC", "ARM:,,carol=,x;;"});
+    harness.Serve({"ARA:,,bob=,;;", "ARM:on,,CAROL=,y;;", "ARO:on,,Alice=,z;;"});
+    QCOMPARE(harness.Captions(), QStringList({"Alice", "bob", "CAROL"}));
+    QCOMPARE(harness.Cell(1, 1), QString());
+    QCOMPARE(harness.Cell(2, 1), QStringLiteral("y"));
+    QCOMPARE(harness.Panel(0), QStringLiteral("2"));
 }
 
 void untKrvClientATest::deleteReportMatchesTheSubjectExactly_data() {

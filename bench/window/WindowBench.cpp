@@ -1,0 +1,117 @@
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "support/FakeClientSocket.hpp"
+#include "support/ManualClock.hpp"
+#include "window/untKrvClientA.hpp"
+
+namespace {
+
+// Spread over the whole range and in mixed letter case, so the sort has real work to do.
+std::string LoginOf(int64_t number, int64_t count) {
+    const int64_t scrambled = (number * 7919) % count;
+    char login[32];
+    std::snprintf(login, sizeof login, "%s%07lld", scrambled % 3 == 0 ? "Member" : "member",
+                  static_cast<long long>(scrambled));
+    return login;
+}
+
+std::vector<std::string> ListReport(int64_t count) {
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<size_t>(count) + 1);
+    for (int64_t i = 0; i < count; ++i) {
+        std::string presence = i % 2 == 0 ? "10.0.0.1:4000" : "";
+        lines.push_back("ARLM:" + presence + ",," + LoginOf(i, count) +
+                        "=secret,administrator chat;bot1,bot2;");
+    }
+    lines.push_back("ARLC");
+    return lines;
+}
+
+// A shown window, logged in through a scripted socket, its timer stopped.
+struct LoggedInWindow {
+    QTemporaryDir dir;
+    ManualClock clock;
+    std::unique_ptr<TfrmKrvClientA> window;
+
+    LoggedInWindow() {
+        auto socket = std::make_unique<FakeClientSocket>();
+        socket->SetAutoAccept(true);
+        FakeClientSocket& server = *socket;
+        window = std::make_unique<TfrmKrvClientA>(std::move(socket), dir.filePath("bench.ini"), clock);
+        window->findChild<QTimer*>("Timer1")->stop();
+        window->show();
+        window->Link().SetLogin("admin");
+        window->Link().Connect("10.0.0.1", 6670);
+        server.Deliver("protocols: administrator\r\n:)\r\n");
+        window->Link().Tick();
+    }
+
+    void Read(const std::string& line) { window->ClientEvent(1, "Read", line); }
+};
+
+// Every "ARLM" line of a full list report and the closing "ARLC" with its sorted rebuild.
+void BM_ListReport(benchmark::State& state) {
+    const std::vector<std::string> lines = ListReport(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        LoggedInWindow bench;
+        state.ResumeTiming();
+        for (const std::string& line : lines) {
+            bench.Read(line);
+        }
+        state.PauseTiming();
+        if (bench.window->OnlineCount() != state.range(0) / 2) {
+            state.SkipWithError("rows do not match the report");
+        }
+        bench.window.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ListReport)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The closing "ARLC" alone: every row rebuilt from the member list and sorted.
+void BM_Rebuild(benchmark::State& state) {
+    LoggedInWindow bench;
+    for (const std::string& line : ListReport(state.range(0))) {
+        bench.Read(line);
+    }
+    for (auto _ : state) {
+        bench.Read("ARLC");
+    }
+}
+BENCHMARK(BM_Rebuild)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// One "ARM" for a listed member: its row is found and rewritten in place.
+void BM_MemberChange(benchmark::State& state) {
+    const int64_t count = state.range(0);
+    LoggedInWindow bench;
+    for (const std::string& line : ListReport(count)) {
+        bench.Read(line);
+    }
+    bool online = false;
+    for (auto _ : state) {
+        online = !online;
+        bench.Read(std::string("ARM:") + (online ? "on" : "") + ",," + LoginOf(count - 1, count) +
+                   "=,chat;;");
+    }
+}
+BENCHMARK(BM_MemberChange)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,144 @@
+#include "link/TkvClient.hpp"
+
+#include <utility>
+
+#include "link/SocketErrorText.hpp"
+
+// The socket's notifications: they update the link's state and queue events, and never call
+// the owner.
+
+namespace {
+
+// Windows Sockets numbers of the connect errors that steer reconnection.
+constexpr int32_t kAddressNotAvailable = 10049;
+constexpr int32_t kNoBufferSpace = 10055;
+constexpr int32_t kConnectionRefused = 10061;
+
+// Every line goes out ended by a carriage return alone.
+std::string Framed(const std::string& line) {
+    std::string framed;
+    framed.reserve(line.size() + 1);
+    framed.append(line);
+    framed.push_back('\r');
+    return framed;
+}
+
+bool IsBlank(const std::string& line) {
+    for (const char c : line) {
+        if (static_cast<unsigned char>(c) > 32) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void TkvClient::SocketLookup() {
+    DeliverHeldTail();
+    loggedIn_ = false;
+    PushHeartbeatBack();
+    outLines_.clear();
+    QueueEventLoggedOut("Lookup");
+}
+
+void TkvClient::SocketConnecting() {
+    PushHeartbeatBack();
+    loggedIn_ = false;
+    QueueEventLoggedOut("Connecting");
+}
+
+void TkvClient::SocketConnect() {
+    PushHeartbeatBack();
+    reconnect_->SetArmed(false);
+    dataReceived_ = false;
+    connected_ = true;
+    QueueEventLoggedOut("Connect");
+}
+
+void TkvClient::SocketDisconnect() {
+    DeliverHeldTail();
+    PushHeartbeatBack();
+    connected_ = false;
+    if (loggedIn_) {
+        reconnect_->ResetCounters();
+    }
+    loggedIn_ = false;
+    if (!dataReceived_ && reconnect_->ForcedAttempts() == 0) {
+        reconnect_->SetArmed(true);
+    }
+    reconnect_->ScheduleNext();
+    serverProtocols_.clear();
+    QueueEventLoggedOut("Disconnect");
+}
+
+void TkvClient::SocketRead() {
+    dataReceived_ = true;
+    PushHeartbeatBack();
+    auto pieces = framer_.Cut(socket_->ReceiveText());
+    for (const auto& line : pieces.lines) {
+        HandleLine(line);
+    }
+    HandleRest(std::move(pieces.rest));
+}
+
+void TkvClient::SocketWrite() {
+    PushHeartbeatBack();
+    while (!outLines_.empty() && socket_->Active()) {
+        std::string line = std::move(outLines_.front());
+        outLines_.pop_front();
+        if (line.empty() && heartbeatPending_) {
+            heartbeatPending_ = false;
+            line.assign(1, ' ');  // the heartbeat line is a single space
+        }
+        socket_->SendText(Framed(line));
+        QueueEvent("Write", std::move(line));
+    }
+}
+
+void TkvClient::SocketError(TSocketErrorKind kind, int32_t& code) {
+    lastErrorCode_ = code;
+    lastErrorText_ = FormatSocketError(socket_->ErrorMessage(code), code);
+    lastErrorKind_ = SocketErrorKindName(kind);
+    std::string text = lastErrorKind_ + " - " + lastErrorText_;
+    if (kind == TSocketErrorKind::Connect) {
+        HandleConnectError(code);
+    }
+    QueueEventLoggedOut("Error", std::move(text));
+    code = 0;
+}
+
+void TkvClient::HandleConnectError(int32_t code) {
+    if (code == kAddressNotAvailable || code == kNoBufferSpace) {
+        reconnect_->SetArmed(false);
+    } else if (code == kConnectionRefused) {
+        reconnect_->SetArmed(true);
+        socket_->CloseEndpoint();
+    }
+    reconnect_->ScheduleNext();
+}
+
+void TkvClient::HandleLine(const std::string& line) {
+    QueueEvent("Read", line);
+    if (!IsBlank(line)) {
+        protocol_->Process(*this, line);
+    }
+}
+
+// Once logged in, an unterminated rest is most likely a report cut by the network and is held
+// for the next chunk; before that it may be a prompt that waits for its answer.
+void TkvClient::HandleRest(std::string rest) {
+    if (rest.empty()) {
+        return;
+    }
+    if (loggedIn_ && framer_.Hold(rest)) {
+        return;
+    }
+    HandleLine(rest);
+}
+
+void TkvClient::DeliverHeldTail() {
+    if (framer_.Holding()) {
+        HandleLine(framer_.TakeHeld());
+    }
+}
