@@ -63,7 +63,6 @@ TfrmKrvClient_Server::TfrmKrvClient_Server(QWidget* parent)
     Button2 = new QPushButton("cancel", this);
     Button2->setObjectName("Button2");
     Button2->setGeometry(136, 296, 75, 25);
-    Button2->setAutoDefault(false);
     connect(Button2, &QPushButton::clicked, this, &TfrmKrvClient_Server::Button2Click);
 
     QWidget* order[] = {edHost,  edPort,   edLogin,           edPassword, edDelay, edAttempts,

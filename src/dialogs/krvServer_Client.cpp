@@ -43,7 +43,6 @@ TfrmServer_Client::TfrmServer_Client(QWidget* parent)
     Button2 = new QPushButton("cancel", this);
     Button2->setObjectName("Button2");
     Button2->setGeometry(160, 160, 75, 25);
-    Button2->setAutoDefault(false);
     connect(Button2, &QPushButton::clicked, this, &TfrmServer_Client::Button2Click);
 
     lbText = AddLabel("lbText", {}, 8, 32, 281, 25);

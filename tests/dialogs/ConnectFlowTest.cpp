@@ -23,6 +23,8 @@ private slots:
     void entriesAreTestedBeforeAnythingIsApplied();
     void acceptedEntriesAreAppliedAndAnAttemptStarts();
     void unchangedDataStartsANewAttemptWithTheSameData();
+    void unchangedFieldsGiveBackTheirExactBytes_data();
+    void unchangedFieldsGiveBackTheirExactBytes();
     void endingWithoutAcceptChangesNothing_data();
     void endingWithoutAcceptChangesNothing();
     void connectButtonRunsTheFlow();
@@ -211,6 +213,40 @@ void ConnectFlowTest::unchangedDataStartsANewAttemptWithTheSameData() {
         QCOMPARE(harness.Socket().Opens().back(), (FakeSocketLog::OpenCall{"192.0.2.7", "", 5000}));
         QCOMPARE(harness.Link().Password(), std::string("secret"));
     }
+}
+
+void ConnectFlowTest::unchangedFieldsGiveBackTheirExactBytes_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("Latin-1") << QByteArray("\xe9t\xe9");
+    QTest::newRow("invalid UTF-8") << QByteArray(
+        "a\xff\xfe"
+        "b");
+    QTest::newRow("C1 controls") << QByteArray(
+        "a\x85\x9f"
+        "b");
+    QTest::newRow("zero byte") << QByteArray("a\0b", 3);
+    QTest::newRow("line break") << QByteArray("a\r\nb");
+    QTest::newRow("UTF-8 line separator") << QByteArray(
+        "a\xe2\x80\xa8"
+        "b");
+}
+
+void ConnectFlowTest::unchangedFieldsGiveBackTheirExactBytes() {
+    QFETCH(QByteArray, bytes);
+    const std::string text = bytes.toStdString();
+    WindowHarness harness;
+    TkvClient& link = harness.Link();
+    link.SetHost(text);
+    link.SetPort(5000);
+    link.SetLogin(text);
+    link.SetPassword(text);
+    auto answer = AnswerDialog<TfrmKrvClient_Server>(
+        [](TfrmKrvClient_Server* dialog) { QTest::keyClick(dialog->edPassword, Qt::Key_Return); });
+    QVERIFY(harness.Window().RunConnectDialog());
+    QVERIFY(answer->Answered());
+    QCOMPARE(QByteArray::fromStdString(link.Login()).toHex(), bytes.toHex());
+    QCOMPARE(QByteArray::fromStdString(link.Password()).toHex(), bytes.toHex());
+    QCOMPARE(QByteArray::fromStdString(harness.Socket().Opens().back().host).toHex(), bytes.toHex());
 }
 
 void ConnectFlowTest::endingWithoutAcceptChangesNothing_data() {

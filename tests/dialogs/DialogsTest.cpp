@@ -30,6 +30,7 @@ private slots:
     void accountDialogLayoutAndKeyboardOrder();
     void enterAcceptsAndEscapeCancelsFromAnyField_data();
     void enterAcceptsAndEscapeCancelsFromAnyField();
+    void enterOnAFocusedButtonPressesThatButton();
     void passwordsAreShownAsStars();
     void placementStaysOnTheScreen_data();
     void placementStaysOnTheScreen();
@@ -125,6 +126,41 @@ void DialogsTest::enterAcceptsAndEscapeCancelsFromAnyField() {
         QCOMPARE(dialog.exec(), int(result));
         QVERIFY(answer->Answered());
     }
+}
+
+namespace {
+
+// Enter with the focus on a button presses that button, not the default one: tabbing to
+// "cancel" and pressing Enter must not accept (in the account dialog, confirm a deletion).
+template <typename Dialog>
+void ExpectEnterOnButtonGives(QPushButton* Dialog::*button, QDialog::DialogCode expected) {
+    Dialog dialog;
+    QPushButton* focused = dialog.*button;
+    auto answer = AnswerDialog<Dialog>([focused](Dialog*) {
+        focused->setFocus();
+        QTest::keyClick(focused, Qt::Key_Return);
+    });
+    QCOMPARE(dialog.exec(), int(expected));
+    QVERIFY(answer->Answered());
+}
+
+}  // namespace
+
+void DialogsTest::enterOnAFocusedButtonPressesThatButton() {
+    ExpectEnterOnButtonGives(&TfrmKrvClient_Server::Button2, QDialog::Rejected);
+    ExpectEnterOnButtonGives(&TfrmKrvClient_Server::Button1, QDialog::Accepted);
+    ExpectEnterOnButtonGives(&TfrmServer_Client::Button2, QDialog::Rejected);
+    ExpectEnterOnButtonGives(&TfrmServer_Client::Button1, QDialog::Accepted);
+
+    // Once the focus has left "cancel", Enter in a field accepts again.
+    TfrmServer_Client dialog;
+    auto answer = AnswerDialog<TfrmServer_Client>([](TfrmServer_Client* shown) {
+        shown->Button2->setFocus();
+        shown->edPassword->setFocus();
+        QTest::keyClick(shown->edPassword, Qt::Key_Return);
+    });
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QVERIFY(answer->Answered());
 }
 
 void DialogsTest::passwordsAreShownAsStars() {

@@ -25,6 +25,7 @@ private slots:
     void thePasswordIsWrittenScrambled_data();
     void thePasswordIsWrittenScrambled();
     void commentsAndUnknownKeysSurviveAndTheFileIsOwnerOnly();
+    void bytesThatAreNotUtf8SurviveTheFile();
     void closingWritesTheValuesInForce();
     void aFileThatCannotBeWrittenIsReportedAndTheWindowWorks();
 
@@ -172,6 +173,22 @@ void SettingsWindowTest::commentsAndUnknownKeysSurviveAndTheFileIsOwnerOnly() {
     struct stat info {};
     QCOMPARE(::stat(QFile::encodeName(Path()).constData(), &info), 0);
     QCOMPARE(info.st_mode & 0777, 0600u);
+}
+
+void SettingsWindowTest::bytesThatAreNotUtf8SurviveTheFile() {
+    const std::string odd("\xe9t\xe9\x01\xff", 5);
+    const QByteArray scrambled = QByteArray::fromStdString(
+        EncryptToHex(odd, kPasswordInitialKey, kPasswordMultiplier, kPasswordIncrement));
+    const QByteArray oddBytes = QByteArray::fromStdString(odd);
+    WriteFile("[Client]\nLogin=" + oddBytes + "\nHost=" + oddBytes + "\nPassword=" + scrambled + "\n");
+    auto window = OpenWindow(Path());
+    QCOMPARE(window->Link().Login(), odd);
+    QCOMPARE(window->Link().Host(), odd);
+    QCOMPARE(window->Link().Password(), odd);
+    window->close();
+    QCOMPARE(Written("Login"), oddBytes);
+    QCOMPARE(Written("Host"), oddBytes);
+    QCOMPARE(Written("Password"), scrambled);
 }
 
 void SettingsWindowTest::closingWritesTheValuesInForce() {
