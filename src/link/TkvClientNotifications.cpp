@@ -137,8 +137,10 @@ void TkvClient::HandleRest(std::string rest) {
     HandleLine(rest);
 }
 
+// A tail is held only once logged in, and it stays a report line even when Connect has already
+// cleared LoggedIn before its close delivers the tail.
 void TkvClient::DeliverHeldTail() {
     if (framer_.Holding()) {
-        HandleLine(framer_.TakeHeld());
+        events_.push_back({1, "Read", framer_.TakeHeld()});
     }
 }
