@@ -27,9 +27,17 @@ LineFramer::Pieces CutAtLineEnds(std::string_view text) {
 
 LineFramer::Pieces LineFramer::Cut(std::string_view chunk) {
     const auto zero = chunk.find('\0');
+    const auto usable = chunk.substr(0, zero);
     std::string text = TakeHeld();
-    text.append(chunk.substr(0, zero));
-    Pieces pieces = CutAtLineEnds(text);
+    text.append(usable);
+    Pieces pieces;
+    if (usable.find_first_of("\r\n") == std::string_view::npos) {
+        // The held text holds no line end: looking at it, and copying it, again for every
+        // chunk would let a peer that dribbles one long line tie the program up for minutes.
+        pieces.rest = std::move(text);
+    } else {
+        pieces = CutAtLineEnds(text);
+    }
     if (zero != std::string_view::npos && !pieces.rest.empty()) {
         // The zero byte ends the piece before it like a line end.
         pieces.lines.push_back(std::move(pieces.rest));
@@ -38,7 +46,7 @@ LineFramer::Pieces LineFramer::Cut(std::string_view chunk) {
     return pieces;
 }
 
-bool LineFramer::Hold(std::string rest) {
+bool LineFramer::Hold(std::string&& rest) {
     if (rest.size() > kMaxHeldBytes) {
         return false;
     }

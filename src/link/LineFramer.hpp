@@ -24,8 +24,9 @@ public:
     // The held rest, if any, is put in front of the chunk and is no longer held.
     Pieces Cut(std::string_view chunk);
 
-    // Keeps the rest for the next chunk. False, and nothing held, when the rest is too long.
-    bool Hold(std::string rest);
+    // Keeps the rest for the next chunk, taking it over. False, with nothing held and the rest
+    // left as it was, when the rest is too long.
+    bool Hold(std::string&& rest);
 
     // Gives up the held rest (empty when nothing is held).
     std::string TakeHeld();

@@ -131,14 +131,16 @@ void TkvClient::HandleRest(std::string rest) {
     if (rest.empty()) {
         return;
     }
-    if (loggedIn_ && framer_.Hold(rest)) {
+    if (loggedIn_ && framer_.Hold(std::move(rest))) {
         return;
     }
-    HandleLine(rest);
+    HandleLine(rest);  // Hold took nothing
 }
 
+// A tail is held only once logged in, and it stays a report line even when Connect has already
+// cleared LoggedIn before its close delivers the tail.
 void TkvClient::DeliverHeldTail() {
     if (framer_.Holding()) {
-        HandleLine(framer_.TakeHeld());
+        events_.push_back({1, "Read", framer_.TakeHeld()});
     }
 }

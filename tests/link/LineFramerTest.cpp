@@ -60,6 +60,22 @@ TEST(LineFramer, HeldRestBeforeAZeroByteBecomesALine) {
     EXPECT_THAT(pieces.rest, IsEmpty());
 }
 
+TEST(LineFramer, LongLineDribbledInSmallChunksArrivesWhole) {
+    LineFramer framer;
+    std::string line;
+    for (int i = 0; i < 1000; ++i) {
+        const std::string piece = std::to_string(i) + ",";
+        auto pieces = framer.Cut(piece);
+        ASSERT_THAT(pieces.lines, IsEmpty());
+        line += piece;
+        ASSERT_EQ(pieces.rest, line);
+        ASSERT_TRUE(framer.Hold(std::move(pieces.rest)));
+    }
+    const auto pieces = framer.Cut("end\r\nnext");
+    EXPECT_THAT(pieces.lines, ElementsAreArray({line + "end"}));
+    EXPECT_EQ(pieces.rest, "next");
+}
+
 TEST(LineFramer, HoldsAtMostOneMebibyte) {
     LineFramer framer;
     EXPECT_TRUE(framer.Hold(std::string(LineFramer::kMaxHeldBytes, 'x')));

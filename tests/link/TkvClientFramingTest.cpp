@@ -81,6 +81,16 @@ TEST(TkvClientFraming, HeldRestIsDeliveredBeforeTheDisconnect) {
     EXPECT_THAT(h.Tick(), ElementsAreArray<LinkEvent>({{1, "Read", "ARLM_partial"}, {0, "Disconnect", ""}}));
 }
 
+TEST(TkvClientFraming, HeldRestKeepsItsLoginWhenTheOwnerConnectsAgain) {
+    LinkHarness h;
+    h.LogIn();
+    h.socket->Deliver("ARLM_bob:hi :)");
+    h.link->Connect("", 0);
+    EXPECT_THAT(h.Tick(), ElementsAreArray<LinkEvent>(
+                              {{1, "Read", "ARLM_bob:hi :)"}, {0, "Disconnect", ""}, {0, "Lookup", ""}}));
+    EXPECT_FALSE(h.link->LoggedIn());
+}
+
 TEST(TkvClientFraming, HeldRestIsBoundedByOneMebibyte) {
     LinkHarness h;
     h.LogIn();
