@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextDocument>
 
 #include "window/WindowHarness.hpp"
 
@@ -21,6 +22,7 @@ private slots:
     void popupOffersTheTenCommandsInOrder();
     void statusTextFollowsEachEvent_data();
     void statusTextFollowsEachEvent();
+    void connectionTextShowsHostAndLoginAsTheyAre();
     void connectionEventsMoveTheGroupedButtons();
     void listedMembersAppearOnlyWhenTheListIsComplete();
     void memberReportForAListedLoginRewritesItsRowInPlace_data();
@@ -141,6 +143,29 @@ void untKrvClientATest::statusTextFollowsEachEvent() {
     harness.Link().SetLogin("Admin");
     harness.Window().ApplyClientEvent(0, name.toStdString(), "");
     QCOMPARE(harness.Panel(2), expected);
+}
+
+// What a label puts on the screen: its text, or what that text renders to when taken as markup.
+QString ShownText(const QLabel& label) {
+    const bool markup = label.textFormat() == Qt::RichText ||
+                        (label.textFormat() == Qt::AutoText && Qt::mightBeRichText(label.text()));
+    if (!markup) {
+        return label.text();
+    }
+    QTextDocument document;
+    document.setHtml(label.text());
+    return document.toPlainText();
+}
+
+// The host and the login may come from the server's reconnect order; a "<" in them is text.
+void untKrvClientATest::connectionTextShowsHostAndLoginAsTheyAre() {
+    WindowHarness harness;
+    harness.Link().SetHost("<i>srv</i>");
+    harness.Link().SetPort(6671);
+    harness.Link().SetLogin("a<b>dmin");
+    harness.Window().ApplyClientEvent(1, "Login", "");
+    QCOMPARE(ShownText(*harness.Window().findChild<QLabel*>("StatusPanel2")),
+             QStringLiteral("<i>srv</i>:6671 - logged in as a<b>dmin"));
 }
 
 void untKrvClientATest::connectionEventsMoveTheGroupedButtons() {
