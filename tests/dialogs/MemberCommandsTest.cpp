@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 
 #include "dialogs/FieldLook.hpp"
 #include "dialogs/ModalResponder.hpp"
@@ -29,6 +30,8 @@ private slots:
     void editAndDeleteNeedASelectedMember();
     void oneMemberCommandsAskThenSend_data();
     void oneMemberCommandsAskThenSend();
+    void boxesShowTheLoginAsItIs_data();
+    void boxesShowTheLoginAsItIs();
     void oneMemberCommandsIgnoreAnOfflineMember_data();
     void oneMemberCommandsIgnoreAnOfflineMember();
     void expelSendsNothingWhenTheMemberLeftWhileTheBoxWasOpen();
@@ -306,6 +309,42 @@ void MemberCommandsTest::oneMemberCommandsAskThenSend() {
     QCOMPARE(seen.text, text);
     QCOMPARE(seen.buttons, QMessageBox::Ok | QMessageBox::Cancel);
     QCOMPARE(NewLines(harness), Lines{line.toStdString()});
+}
+
+void MemberCommandsTest::boxesShowTheLoginAsItIs_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("expel") << "mnuExpelClient"
+                           << "Expel a<b>c?";
+    QTest::newRow("logoff") << "mnuRequestClientLogoff"
+                            << "Request a<b>c to log off?";
+    QTest::newRow("reconnect") << "mnuRequestClientReconnect"
+                               << "Request a<b>c to reconnect?";
+}
+
+// Logins are the server's text: one that looks like markup must not be rendered as markup, or
+// the box asks about a member other than the one the command goes to.
+void MemberCommandsTest::boxesShowTheLoginAsItIs() {
+    QFETCH(QString, command);
+    QFETCH(QString, shown);
+    WindowHarness harness;
+    LogInWithMembers(harness, {"on,,a<b>c=,;;"});
+    Select(harness, "a<b>c");
+    QString seen;
+    auto answer = std::make_unique<ModalResponder>(
+        [](QWidget* modal) { return qobject_cast<QMessageBox*>(modal) != nullptr; },
+        [&seen](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            const bool markup = box->textFormat() == Qt::RichText ||
+                                (box->textFormat() == Qt::AutoText && Qt::mightBeRichText(box->text()));
+            QTextDocument document;
+            document.setHtml(box->text());
+            seen = markup ? document.toPlainText() : box->text();
+            box->button(QMessageBox::Cancel)->click();
+        });
+    Trigger(harness, command.toLatin1().constData());
+    QVERIFY(answer->Answered());
+    QCOMPARE(seen, shown);
 }
 
 void MemberCommandsTest::oneMemberCommandsIgnoreAnOfflineMember_data() {
