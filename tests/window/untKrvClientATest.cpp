@@ -2,12 +2,15 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextDocument>
 
+#include "dialogs/ModalResponder.hpp"
+#include "dialogs/krvClient_Server.hpp"
 #include "window/WindowHarness.hpp"
 
 using namespace std::chrono_literals;
@@ -24,6 +27,7 @@ private slots:
     void statusTextFollowsEachEvent();
     void connectionTextShowsHostAndLoginAsTheyAre();
     void connectionEventsMoveTheGroupedButtons();
+    void pressingAButtonKeepsOneDownAndRunsItsAction();
     void listedMembersAppearOnlyWhenTheListIsComplete();
     void memberReportForAListedLoginRewritesItsRowInPlace_data();
     void memberReportForAListedLoginRewritesItsRowInPlace();
@@ -179,6 +183,39 @@ void untKrvClientATest::connectionEventsMoveTheGroupedButtons() {
     harness.Tick();
     QVERIFY(harness.ButtonDown("btDisconnect"));
     QVERIFY(!harness.ButtonDown("btConnect"));
+    QCOMPARE(harness.Panel(2), QStringLiteral("10.0.0.1:6670 - disconnected"));
+}
+
+void untKrvClientATest::pressingAButtonKeepsOneDownAndRunsItsAction() {
+    WindowHarness harness;
+    auto* connectButton = harness.Window().findChild<QToolButton*>("btConnect");
+    auto* disconnectButton = harness.Window().findChild<QToolButton*>("btDisconnect");
+
+    // Not connected: the dialog runs with "disconnect" still down, and cancelling leaves it so.
+    bool disconnectDownInDialog = false;
+    auto cancel = AnswerDialog<TfrmKrvClient_Server>([&](TfrmKrvClient_Server* dialog) {
+        disconnectDownInDialog = disconnectButton->isChecked() && !connectButton->isChecked();
+        dialog->Button2->click();
+    });
+    QTest::mouseClick(connectButton, Qt::LeftButton);
+    QVERIFY(cancel->Answered());
+    QVERIFY(disconnectDownInDialog);
+    QVERIFY(harness.ButtonDown("btDisconnect") && !harness.ButtonDown("btConnect"));
+
+    // Connected: "connect" is down and pressing it again does nothing at all.
+    harness.LogIn();
+    QVERIFY(harness.ButtonDown("btConnect") && !harness.ButtonDown("btDisconnect"));
+    auto none = AnswerDialog<TfrmKrvClient_Server>([](TfrmKrvClient_Server* dialog) { dialog->reject(); });
+    QTest::mouseClick(connectButton, Qt::LeftButton);
+    QVERIFY(!none->Answered());
+    QVERIFY(harness.ButtonDown("btConnect") && !harness.ButtonDown("btDisconnect"));
+    QVERIFY(harness.Socket().Active());
+
+    // "disconnect" goes down at once; the list empties with the event that follows.
+    QTest::mouseClick(disconnectButton, Qt::LeftButton);
+    QVERIFY(harness.ButtonDown("btDisconnect") && !harness.ButtonDown("btConnect"));
+    QVERIFY(!harness.Socket().Active());
+    harness.Tick();
     QCOMPARE(harness.Panel(2), QStringLiteral("10.0.0.1:6670 - disconnected"));
 }
 
