@@ -40,6 +40,8 @@ private slots:
     void fieldsTheLineCannotCarryAreRefused_data();
     void fieldsTheLineCannotCarryAreRefused();
     void aListedLoginTheLineCannotCarryIsNotExpelled();
+    void aNamelessMemberIsNotAskedAsIfItWereEveryone_data();
+    void aNamelessMemberIsNotAskedAsIfItWereEveryone();
 
 private:
     // Logs in as "admin" on 192.0.2.7:5000 and lists the given members.
@@ -519,6 +521,34 @@ void MemberCommandsTest::aListedLoginTheLineCannotCarryIsNotExpelled() {
     QVERIFY(refused && refused->Answered());
     QCOMPARE(refusal.text,
              QStringLiteral("The login cannot contain the character \":\", so nothing was sent."));
+    QVERIFY(NewLines(harness).empty());
+}
+
+void MemberCommandsTest::aNamelessMemberIsNotAskedAsIfItWereEveryone_data() {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("logoff") << "mnuRequestClientLogoff";
+    QTest::newRow("reconnect") << "mnuRequestClientReconnect";
+}
+
+// A member text without its separators leaves an online member with an empty login; the
+// request for that one member would read "AEC_:" or "ACR_:...", the request to everyone.
+void MemberCommandsTest::aNamelessMemberIsNotAskedAsIfItWereEveryone() {
+    QFETCH(QString, command);
+    WindowHarness harness;
+    LogInWithMembers(harness, {"on", "on,,bob=,;;"});
+    Select(harness, "");
+    SeenBox refusal;
+    std::unique_ptr<ModalResponder> refused;
+    auto chain = std::make_unique<ModalResponder>(
+        [](QWidget* modal) { return qobject_cast<QMessageBox*>(modal) != nullptr; },
+        [&](QWidget* modal) {
+            refused = AnswerMessageBox(refusal);
+            qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click();
+        });
+    Trigger(harness, command.toLatin1().constData());
+    QVERIFY(chain->Answered());
+    QVERIFY(refused && refused->Answered());
+    QCOMPARE(refusal.text, QStringLiteral("The login cannot be empty, so nothing was sent."));
     QVERIFY(NewLines(harness).empty());
 }
 
