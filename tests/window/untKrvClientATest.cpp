@@ -42,6 +42,8 @@ private slots:
     void reconnectOrderReconnectsEvenWithAutomaticReconnectionOff();
     void loginWithoutAdministratorIsClosedAndNotReconnected();
     void loginWithAdministratorInAnyCaseStays();
+    void administratorLostRightAfterTheLoginIsReconnected_data();
+    void administratorLostRightAfterTheLoginIsReconnected();
     void topRowComesBackAfterARebuild();
     void disconnectButtonDisarmsAutomaticReconnection();
     void autoReconnectBoxSwitchesTheLink();
@@ -438,6 +440,35 @@ void untKrvClientATest::loginWithAdministratorInAnyCaseStays() {
     harness.Tick();
     QVERIFY(harness.Socket().Active());
     QCOMPARE(harness.Panel(2), QStringLiteral("10.0.0.1:6670 - logged in as admin"));
+}
+
+void untKrvClientATest::administratorLostRightAfterTheLoginIsReconnected_data() {
+    QTest::addColumn<bool>("lostBeforeTheTick");
+    QTest::newRow("lost after the login was handled") << false;
+    QTest::newRow("lost before the login was handled") << true;
+}
+
+// The link forgets the granted protocols when the connection ends; a "Login" handled after
+// that must not be taken for a login without "administrator".
+void untKrvClientATest::administratorLostRightAfterTheLoginIsReconnected() {
+    QFETCH(bool, lostBeforeTheTick);
+    WindowHarness harness;
+    QVERIFY(harness.Link().AutoReconnect());
+    harness.Connect();
+    harness.Tick();
+    harness.Socket().Deliver("send login:\r\nsend password:\r\nprotocols: administrator\r\n:)\r\n");
+    if (!lostBeforeTheTick) {
+        harness.Tick();
+        QVERIFY(harness.Socket().Active());
+    }
+    harness.Socket().PeerCloses();
+    harness.Tick();
+    QCOMPARE(harness.Panel(2), QStringLiteral("10.0.0.1:6670 - disconnected"));
+    const size_t opens = harness.Socket().Opens().size();
+    for (int minute = 0; minute < 30 && harness.Socket().Opens().size() == opens; ++minute) {
+        harness.Advance(1min);
+    }
+    QCOMPARE(harness.Socket().Opens().size(), opens + 1);
 }
 
 // Zero-padded names sort the same in every locale.
