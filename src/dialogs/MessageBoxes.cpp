@@ -7,6 +7,8 @@ namespace {
 
 bool AskOkCancel(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text) {
     QMessageBox box(icon, title, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
+    // The texts carry logins from the server, which must read as they are, not as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;

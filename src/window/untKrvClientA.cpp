@@ -76,6 +76,8 @@ QLabel* CreateStatusPanel(QStatusBar* bar, const char* name, Qt::Alignment align
     auto* panel = new QLabel(bar);
     panel->setObjectName(QLatin1String(name));
     panel->setAlignment(alignment | Qt::AlignVCenter);
+    // Hosts and logins come from the server and the settings file: never markup.
+    panel->setTextFormat(Qt::PlainText);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     return panel;
 }

@@ -101,6 +101,12 @@ bool IsOnline(const TkvCLDataCollection& members, const std::optional<std::strin
     return record != nullptr && record->Online();
 }
 
+// The logoff and reconnect requests for everyone are the one-client requests without a login,
+// so a nameless member would turn a request for it into a request for all.
+std::string UnsendableClientLogin(const std::string& login) {
+    return login.empty() ? "The login cannot be empty, so nothing was sent." : UnsendableLogin(login);
+}
+
 // Refuses, with a message, a line that a field would corrupt; sends it otherwise.
 bool SendUnlessUnsendable(QWidget* window, TkvClient& link, const std::string& reason,
                           const std::string& line) {
@@ -181,7 +187,7 @@ void TfrmKrvClientA::mnuRequestClientLogoffClick() {
         !IsOnline(*members_, login)) {
         return;
     }
-    SendUnlessUnsendable(this, *link_, UnsendableLogin(*login), LoginRequestLine("AEC_", *login));
+    SendUnlessUnsendable(this, *link_, UnsendableClientLogin(*login), LoginRequestLine("AEC_", *login));
 }
 
 void TfrmKrvClientA::mnuRequestClientReconnectClick() {
@@ -191,7 +197,7 @@ void TfrmKrvClientA::mnuRequestClientReconnectClick() {
         !IsOnline(*members_, login)) {
         return;
     }
-    SendUnlessUnsendable(this, *link_, UnsendableLogin(*login),
+    SendUnlessUnsendable(this, *link_, UnsendableClientLogin(*login),
                          LoginRequestLine("ACR_", *login, ReconnectArguments()));
 }
 

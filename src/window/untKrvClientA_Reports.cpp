@@ -35,8 +35,9 @@ void TfrmKrvClientA::ClientEvent(uint8_t kind, const std::string& name, const st
         return;
     }
     if (name == "Login") {
-        // Only administrators may stay; anyone else is sent away without a word.
-        if (!link_->HasGrantedProtocol("administrator")) {
+        // Only administrators may stay; anyone else is sent away without a word. A session
+        // that has already ended has lost its granted protocols and has nothing left to close.
+        if (link_->LoggedIn() && !link_->HasGrantedProtocol("administrator")) {
             link_->Disconnect();
         }
         return;

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 
 #include "dialogs/FieldLook.hpp"
 #include "dialogs/ModalResponder.hpp"
@@ -29,6 +30,8 @@ private slots:
     void editAndDeleteNeedASelectedMember();
     void oneMemberCommandsAskThenSend_data();
     void oneMemberCommandsAskThenSend();
+    void boxesShowTheLoginAsItIs_data();
+    void boxesShowTheLoginAsItIs();
     void oneMemberCommandsIgnoreAnOfflineMember_data();
     void oneMemberCommandsIgnoreAnOfflineMember();
     void expelSendsNothingWhenTheMemberLeftWhileTheBoxWasOpen();
@@ -37,6 +40,8 @@ private slots:
     void fieldsTheLineCannotCarryAreRefused_data();
     void fieldsTheLineCannotCarryAreRefused();
     void aListedLoginTheLineCannotCarryIsNotExpelled();
+    void aNamelessMemberIsNotAskedAsIfItWereEveryone_data();
+    void aNamelessMemberIsNotAskedAsIfItWereEveryone();
 
 private:
     // Logs in as "admin" on 192.0.2.7:5000 and lists the given members.
@@ -308,6 +313,42 @@ void MemberCommandsTest::oneMemberCommandsAskThenSend() {
     QCOMPARE(NewLines(harness), Lines{line.toStdString()});
 }
 
+void MemberCommandsTest::boxesShowTheLoginAsItIs_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("expel") << "mnuExpelClient"
+                           << "Expel a<b>c?";
+    QTest::newRow("logoff") << "mnuRequestClientLogoff"
+                            << "Request a<b>c to log off?";
+    QTest::newRow("reconnect") << "mnuRequestClientReconnect"
+                               << "Request a<b>c to reconnect?";
+}
+
+// Logins are the server's text: one that looks like markup must not be rendered as markup, or
+// the box asks about a member other than the one the command goes to.
+void MemberCommandsTest::boxesShowTheLoginAsItIs() {
+    QFETCH(QString, command);
+    QFETCH(QString, shown);
+    WindowHarness harness;
+    LogInWithMembers(harness, {"on,,a<b>c=,;;"});
+    Select(harness, "a<b>c");
+    QString seen;
+    auto answer = std::make_unique<ModalResponder>(
+        [](QWidget* modal) { return qobject_cast<QMessageBox*>(modal) != nullptr; },
+        [&seen](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            const bool markup = box->textFormat() == Qt::RichText ||
+                                (box->textFormat() == Qt::AutoText && Qt::mightBeRichText(box->text()));
+            QTextDocument document;
+            document.setHtml(box->text());
+            seen = markup ? document.toPlainText() : box->text();
+            box->button(QMessageBox::Cancel)->click();
+        });
+    Trigger(harness, command.toLatin1().constData());
+    QVERIFY(answer->Answered());
+    QCOMPARE(seen, shown);
+}
+
 void MemberCommandsTest::oneMemberCommandsIgnoreAnOfflineMember_data() {
     QTest::addColumn<QString>("command");
     for (const char* command : {"mnuExpelClient", "mnuRequestClientLogoff", "mnuRequestClientReconnect"}) {
@@ -480,6 +521,34 @@ void MemberCommandsTest::aListedLoginTheLineCannotCarryIsNotExpelled() {
     QVERIFY(refused && refused->Answered());
     QCOMPARE(refusal.text,
              QStringLiteral("The login cannot contain the character \":\", so nothing was sent."));
+    QVERIFY(NewLines(harness).empty());
+}
+
+void MemberCommandsTest::aNamelessMemberIsNotAskedAsIfItWereEveryone_data() {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("logoff") << "mnuRequestClientLogoff";
+    QTest::newRow("reconnect") << "mnuRequestClientReconnect";
+}
+
+// A member text without its separators leaves an online member with an empty login; the
+// request for that one member would read "AEC_:" or "ACR_:...", the request to everyone.
+void MemberCommandsTest::aNamelessMemberIsNotAskedAsIfItWereEveryone() {
+    QFETCH(QString, command);
+    WindowHarness harness;
+    LogInWithMembers(harness, {"on", "on,,bob=,;;"});
+    Select(harness, "");
+    SeenBox refusal;
+    std::unique_ptr<ModalResponder> refused;
+    auto chain = std::make_unique<ModalResponder>(
+        [](QWidget* modal) { return qobject_cast<QMessageBox*>(modal) != nullptr; },
+        [&](QWidget* modal) {
+            refused = AnswerMessageBox(refusal);
+            qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click();
+        });
+    Trigger(harness, command.toLatin1().constData());
+    QVERIFY(chain->Answered());
+    QVERIFY(refused && refused->Answered());
+    QCOMPARE(refusal.text, QStringLiteral("The login cannot be empty, so nothing was sent."));
     QVERIFY(NewLines(harness).empty());
 }
 

@@ -2,11 +2,15 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextDocument>
 
+#include "dialogs/ModalResponder.hpp"
+#include "dialogs/krvClient_Server.hpp"
 #include "window/WindowHarness.hpp"
 
 using namespace std::chrono_literals;
@@ -21,7 +25,9 @@ private slots:
     void popupOffersTheTenCommandsInOrder();
     void statusTextFollowsEachEvent_data();
     void statusTextFollowsEachEvent();
+    void connectionTextShowsHostAndLoginAsTheyAre();
     void connectionEventsMoveTheGroupedButtons();
+    void pressingAButtonKeepsOneDownAndRunsItsAction();
     void listedMembersAppearOnlyWhenTheListIsComplete();
     void memberReportForAListedLoginRewritesItsRowInPlace_data();
     void memberReportForAListedLoginRewritesItsRowInPlace();
@@ -36,6 +42,8 @@ private slots:
     void reconnectOrderReconnectsEvenWithAutomaticReconnectionOff();
     void loginWithoutAdministratorIsClosedAndNotReconnected();
     void loginWithAdministratorInAnyCaseStays();
+    void administratorLostRightAfterTheLoginIsReconnected_data();
+    void administratorLostRightAfterTheLoginIsReconnected();
     void topRowComesBackAfterARebuild();
     void disconnectButtonDisarmsAutomaticReconnection();
     void autoReconnectBoxSwitchesTheLink();
@@ -143,6 +151,29 @@ void untKrvClientATest::statusTextFollowsEachEvent() {
     QCOMPARE(harness.Panel(2), expected);
 }
 
+// What a label puts on the screen: its text, or what that text renders to when taken as markup.
+QString ShownText(const QLabel& label) {
+    const bool markup = label.textFormat() == Qt::RichText ||
+                        (label.textFormat() == Qt::AutoText && Qt::mightBeRichText(label.text()));
+    if (!markup) {
+        return label.text();
+    }
+    QTextDocument document;
+    document.setHtml(label.text());
+    return document.toPlainText();
+}
+
+// The host and the login may come from the server's reconnect order; a "<" in them is text.
+void untKrvClientATest::connectionTextShowsHostAndLoginAsTheyAre() {
+    WindowHarness harness;
+    harness.Link().SetHost("<i>srv</i>");
+    harness.Link().SetPort(6671);
+    harness.Link().SetLogin("a<b>dmin");
+    harness.Window().ApplyClientEvent(1, "Login", "");
+    QCOMPARE(ShownText(*harness.Window().findChild<QLabel*>("StatusPanel2")),
+             QStringLiteral("<i>srv</i>:6671 - logged in as a<b>dmin"));
+}
+
 void untKrvClientATest::connectionEventsMoveTheGroupedButtons() {
     WindowHarness harness;
     harness.Connect();
@@ -154,6 +185,39 @@ void untKrvClientATest::connectionEventsMoveTheGroupedButtons() {
     harness.Tick();
     QVERIFY(harness.ButtonDown("btDisconnect"));
     QVERIFY(!harness.ButtonDown("btConnect"));
+    QCOMPARE(harness.Panel(2), QStringLiteral("10.0.0.1:6670 - disconnected"));
+}
+
+void untKrvClientATest::pressingAButtonKeepsOneDownAndRunsItsAction() {
+    WindowHarness harness;
+    auto* connectButton = harness.Window().findChild<QToolButton*>("btConnect");
+    auto* disconnectButton = harness.Window().findChild<QToolButton*>("btDisconnect");
+
+    // Not connected: the dialog runs with "disconnect" still down, and cancelling leaves it so.
+    bool disconnectDownInDialog = false;
+    auto cancel = AnswerDialog<TfrmKrvClient_Server>([&](TfrmKrvClient_Server* dialog) {
+        disconnectDownInDialog = disconnectButton->isChecked() && !connectButton->isChecked();
+        dialog->Button2->click();
+    });
+    QTest::mouseClick(connectButton, Qt::LeftButton);
+    QVERIFY(cancel->Answered());
+    QVERIFY(disconnectDownInDialog);
+    QVERIFY(harness.ButtonDown("btDisconnect") && !harness.ButtonDown("btConnect"));
+
+    // Connected: "connect" is down and pressing it again does nothing at all.
+    harness.LogIn();
+    QVERIFY(harness.ButtonDown("btConnect") && !harness.ButtonDown("btDisconnect"));
+    auto none = AnswerDialog<TfrmKrvClient_Server>([](TfrmKrvClient_Server* dialog) { dialog->reject(); });
+    QTest::mouseClick(connectButton, Qt::LeftButton);
+    QVERIFY(!none->Answered());
+    QVERIFY(harness.ButtonDown("btConnect") && !harness.ButtonDown("btDisconnect"));
+    QVERIFY(harness.Socket().Active());
+
+    // "disconnect" goes down at once; the list empties with the event that follows.
+    QTest::mouseClick(disconnectButton, Qt::LeftButton);
+    QVERIFY(harness.ButtonDown("btDisconnect") && !harness.ButtonDown("btConnect"));
+    QVERIFY(!harness.Socket().Active());
+    harness.Tick();
     QCOMPARE(harness.Panel(2), QStringLiteral("10.0.0.1:6670 - disconnected"));
 }
 
@@ -376,6 +440,35 @@ void untKrvClientATest::loginWithAdministratorInAnyCaseStays() {
     harness.Tick();
     QVERIFY(harness.Socket().Active());
     QCOMPARE(harness.Panel(2), QStringLiteral("10.0.0.1:6670 - logged in as admin"));
+}
+
+void untKrvClientATest::administratorLostRightAfterTheLoginIsReconnected_data() {
+    QTest::addColumn<bool>("lostBeforeTheTick");
+    QTest::newRow("lost after the login was handled") << false;
+    QTest::newRow("lost before the login was handled") << true;
+}
+
+// The link forgets the granted protocols when the connection ends; a "Login" handled after
+// that must not be taken for a login without "administrator".
+void untKrvClientATest::administratorLostRightAfterTheLoginIsReconnected() {
+    QFETCH(bool, lostBeforeTheTick);
+    WindowHarness harness;
+    QVERIFY(harness.Link().AutoReconnect());
+    harness.Connect();
+    harness.Tick();
+    harness.Socket().Deliver("send login:\r\nsend password:\r\nprotocols: administrator\r\n:)\r\n");
+    if (!lostBeforeTheTick) {
+        harness.Tick();
+        QVERIFY(harness.Socket().Active());
+    }
+    harness.Socket().PeerCloses();
+    harness.Tick();
+    QCOMPARE(harness.Panel(2), QStringLiteral("10.0.0.1:6670 - disconnected"));
+    const size_t opens = harness.Socket().Opens().size();
+    for (int minute = 0; minute < 30 && harness.Socket().Opens().size() == opens; ++minute) {
+        harness.Advance(1min);
+    }
+    QCOMPARE(harness.Socket().Opens().size(), opens + 1);
 }
 
 // Zero-padded names sort the same in every locale.
