@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QProxyStyle>
+#include <QWidget>
 
 namespace {
 
@@ -39,4 +40,14 @@ void MaskWithStars(QLineEdit& field) {
     style->setParent(&field);
     field.setStyle(style);
     field.setEchoMode(QLineEdit::Password);
+}
+
+void SetTabChain(std::initializer_list<QWidget*> controls) {
+    QWidget* previous = nullptr;
+    for (QWidget* control : controls) {
+        if (previous != nullptr) {
+            QWidget::setTabOrder(previous, control);
+        }
+        previous = control;
+    }
 }

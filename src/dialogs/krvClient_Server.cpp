@@ -65,11 +65,8 @@ TfrmKrvClient_Server::TfrmKrvClient_Server(QWidget* parent)
     Button2->setGeometry(136, 296, 75, 25);
     connect(Button2, &QPushButton::clicked, this, &TfrmKrvClient_Server::Button2Click);
 
-    QWidget* order[] = {edHost,  edPort,   edLogin,           edPassword, edDelay, edAttempts,
-                        edPause, edCycles, cbAutoReconnectOn, Button1,    Button2};
-    for (size_t i = 1; i < std::size(order); ++i) {
-        setTabOrder(order[i - 1], order[i]);
-    }
+    SetTabChain({edHost, edPort, edLogin, edPassword, edDelay, edAttempts, edPause, edCycles,
+                 cbAutoReconnectOn, Button1, Button2});
     edHost->setFocus();
 }
 

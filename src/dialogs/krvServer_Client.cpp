@@ -51,10 +51,7 @@ TfrmServer_Client::TfrmServer_Client(QWidget* parent)
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setFont(ArialPixels(16, true));
 
-    QWidget* order[] = {edLogin, edPassword, edProtocols, edUserBots, Button1, Button2};
-    for (size_t i = 1; i < std::size(order); ++i) {
-        setTabOrder(order[i - 1], order[i]);
-    }
+    SetTabChain({edLogin, edPassword, edProtocols, edUserBots, Button1, Button2});
     edLogin->setFocus();
 }
 

@@ -10,7 +10,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
@@ -24,6 +23,7 @@
 #include <QTreeView>
 
 #include "dialogs/DisplayText.hpp"
+#include "dialogs/IniStoreSettings.hpp"
 #include "net/QtClientSocket.hpp"
 #include "window/MemberListModel.hpp"
 
@@ -38,11 +38,8 @@ constexpr int kFontPixelSize = 11;
 const char* const kApplicationTitle = "krvClientA";
 const char* const kCaption = "Korvane Administrator Client 1.3";
 
-// The program's own path with its extension replaced by ".ini" (appended when it has none).
 QString DefaultSettingsPath() {
-    const QFileInfo program(QCoreApplication::applicationFilePath());
-    const QString name = program.suffix().isEmpty() ? program.fileName() : program.completeBaseName();
-    return program.absolutePath() + QLatin1Char('/') + name + QStringLiteral(".ini");
+    return BytesToDisplay(SettingsPathFor(DisplayToBytes(QCoreApplication::applicationFilePath())));
 }
 
 // Numbers are written with "." whatever the user's locale says, in Qt's formatting and in the
