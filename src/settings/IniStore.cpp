@@ -1,0 +1,264 @@
+#include "settings/IniStore.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "util/untCalc1.hpp"
+
+namespace {
+
+constexpr size_t npos = std::string::npos;
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+bool BreaksLine(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != npos;
+}
+
+std::string SystemError(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        done += static_cast<size_t>(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+IniStore::IniStore(std::string path) : path_(std::move(path)) {}
+
+bool IniStore::Load() {
+    lines_.clear();
+    lastError_.clear();
+    struct stat info {};
+    if (::stat(path_.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return true;
+        }
+        lastError_ = SystemError("cannot open " + path_);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        lastError_ = "cannot read " + path_ + ": it is a folder";
+        return false;
+    }
+    std::ifstream in(path_, std::ios::binary);
+    if (!in) {
+        lastError_ = SystemError("cannot open " + path_);
+        return false;
+    }
+    try {
+        std::ostringstream content;
+        content << in.rdbuf();
+        std::string text = content.str();
+        if (in.bad()) {
+            lastError_ = "cannot read " + path_;
+            return false;
+        }
+        size_t firstBreak = text.find('\n');
+        lineEnd_ = (firstBreak != npos && firstBreak > 0 && text[firstBreak - 1] == '\r') ? "\r\n" : "\n";
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find('\n', start);
+            std::string line = text.substr(start, end == npos ? npos : end - start);
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            lines_.push_back(std::move(line));
+            start = end == npos ? text.size() : end + 1;
+        }
+    } catch (const std::exception& error) {
+        lines_.clear();
+        lastError_ = std::string("cannot read ") + path_ + ": " + error.what();
+        return false;
+    }
+    return true;
+}
+
+bool IniStore::IsSectionLine(std::string_view line, std::string& name) {
+    std::string_view text = TrimBlanks(line);
+    if (text.empty() || text.front() != '[') {
+        return false;
+    }
+    size_t close = text.find(']');
+    if (close == npos) {
+        return false;
+    }
+    name = std::string(TrimBlanks(text.substr(1, close - 1)));
+    return true;
+}
+
+bool IniStore::IsKeyLine(std::string_view line, std::string& key, std::string& value) {
+    std::string_view text = TrimBlanks(line);
+    if (text.empty() || text.front() == ';' || text.front() == '#') {
+        return false;
+    }
+    size_t equals = text.find('=');
+    if (equals == npos) {
+        return false;
+    }
+    key = std::string(TrimBlanks(text.substr(0, equals)));
+    value = std::string(TrimBlanks(text.substr(equals + 1)));
+    return true;
+}
+
+size_t IniStore::FindSection(std::string_view section) const {
+    std::string name;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        if (IsSectionLine(lines_[i], name) && SameTextAscii(name, section)) {
+            return i;
+        }
+    }
+    return npos;
+}
+
+size_t IniStore::SectionEnd(size_t header) const {
+    std::string name;
+    size_t i = header + 1;
+    while (i < lines_.size() && !IsSectionLine(lines_[i], name)) {
+        ++i;
+    }
+    return i;
+}
+
+size_t IniStore::FindKey(size_t header, std::string_view key) const {
+    std::string name;
+    std::string value;
+    for (size_t i = header + 1, end = SectionEnd(header); i < end; ++i) {
+        if (IsKeyLine(lines_[i], name, value) && SameTextAscii(name, key)) {
+            return i;
+        }
+    }
+    return npos;
+}
+
+std::string IniStore::ReadString(std::string_view section, std::string_view key,
+                                 std::string_view defaultValue) const {
+    size_t header = FindSection(section);
+    size_t line = header == npos ? npos : FindKey(header, key);
+    if (line == npos) {
+        return std::string(defaultValue);
+    }
+    std::string name;
+    std::string value;
+    IsKeyLine(lines_[line], name, value);
+    if (value.size() > kMaxValueLength) {
+        value.resize(kMaxValueLength);
+    }
+    return value;
+}
+
+bool IniStore::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    if (BreaksLine(section) || BreaksLine(key) || BreaksLine(value) || key.find('=') != npos ||
+        section.find(']') != npos) {
+        lastError_ = "a name or value cannot be stored on one line";
+        return false;
+    }
+    std::string line = std::string(key) + "=" + std::string(value);
+    size_t header = FindSection(section);
+    if (header == npos) {
+        if (!lines_.empty() && !TrimBlanks(lines_.back()).empty()) {
+            lines_.emplace_back();
+        }
+        lines_.push_back("[" + std::string(section) + "]");
+        lines_.push_back(std::move(line));
+        return true;
+    }
+    size_t existing = FindKey(header, key);
+    if (existing != npos) {
+        // The key keeps its own spelling and indentation; only the value changes.
+        size_t equals = lines_[existing].find('=');
+        lines_[existing] = lines_[existing].substr(0, equals + 1) + std::string(value);
+        return true;
+    }
+    // Append after the section's last non-blank line, so the blank line that separates it from
+    // the next section stays where it is.
+    size_t insertAt = SectionEnd(header);
+    while (insertAt > header + 1 && TrimBlanks(lines_[insertAt - 1]).empty()) {
+        --insertAt;
+    }
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(line));
+    return true;
+}
+
+std::string IniStore::Text() const {
+    std::string text;
+    for (const std::string& line : lines_) {
+        text += line;
+        text += lineEnd_;
+    }
+    return text;
+}
+
+bool IniStore::Save() {
+    lastError_.clear();
+    std::string temporary;
+    try {
+        std::string text = Text();
+        temporary = path_ + ".XXXXXX";
+        int fd = ::mkstemp(temporary.data());
+        if (fd < 0) {
+            lastError_ = SystemError("cannot create a temporary file in " + FolderOf(path_));
+            return false;
+        }
+        bool written = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
+        if (!written) {
+            lastError_ = SystemError("cannot write " + temporary);
+        }
+        if (::close(fd) != 0 && written) {
+            written = false;
+            lastError_ = SystemError("cannot close " + temporary);
+        }
+        if (written && ::rename(temporary.c_str(), path_.c_str()) != 0) {
+            written = false;
+            lastError_ = SystemError("cannot replace " + path_);
+        }
+        if (!written) {
+            ::unlink(temporary.c_str());
+        }
+        return written;
+    } catch (const std::exception& error) {
+        if (!temporary.empty()) {
+            ::unlink(temporary.c_str());
+        }
+        lastError_ = std::string("cannot save ") + path_ + ": " + error.what();
+        return false;
+    }
+}
