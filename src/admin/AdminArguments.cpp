@@ -23,7 +23,8 @@ const CommandInfo kCommands[] = {
      "  --format NAME     table (default), csv, tsv or json; csv reads back with import\n"},
     {AdminCommand::Show, "show", "show LOGIN [--format table|csv|tsv|json]", "Print one member.",
      "  --format NAME     table (default), csv, tsv or json\n"},
-    {AdminCommand::Add, "add", "add LOGIN [--password TEXT | --password-file FILE] [--protocols LIST] [--bots LIST]",
+    {AdminCommand::Add, "add",
+     "add LOGIN [--password TEXT | --password-file FILE] [--protocols LIST] [--bots LIST]",
      "Create an account and wait for the server to confirm it.",
      "  --password TEXT       the account's password (visible to other users of this machine)\n"
      "  --password-file FILE  the account's password: the file's first line\n"
@@ -335,9 +336,9 @@ ParsedArguments ParseAdminArguments(const std::vector<std::string>& arguments) {
         }
         bool flag = false;
         ValueSetter setter;
-        const bool known = (options.command != AdminCommand::None &&
-                            CommandOptionSetter(options, name, flag, setter)) ||
-                           ConnectionOptionSetter(parsed.connection, name, setter);
+        const bool known =
+            (options.command != AdminCommand::None && CommandOptionSetter(options, name, flag, setter)) ||
+            ConnectionOptionSetter(parsed.connection, name, setter);
         if (!known) {
             parsed.error = "unknown option: " + name;
             return parsed;
@@ -364,7 +365,8 @@ ParsedArguments ParseAdminArguments(const std::vector<std::string>& arguments) {
         return parsed;
     }
     parsed.error = CheckCommand(options, words);
-    if (parsed.error.empty() && IsAccountCommand(options.command) && options.password && options.passwordFile) {
+    if (parsed.error.empty() && IsAccountCommand(options.command) && options.password &&
+        options.passwordFile) {
         parsed.error = "give --password or --password-file, not both";
     }
     if (parsed.error.empty() && !words.empty()) {

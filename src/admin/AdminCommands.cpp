@@ -49,8 +49,8 @@ std::string ReportLogin(const ServerLine& line) {
 
 // Sends the lines and waits for the report that confirms the request about login, or its
 // refusal.
-int SendAndAwait(AdminSession& session, const std::vector<std::string>& lines, std::string_view confirmingCode,
-                 const std::string& login, const std::string& doneText) {
+int SendAndAwait(AdminSession& session, const std::vector<std::string>& lines,
+                 std::string_view confirmingCode, const std::string& login, const std::string& doneText) {
     std::optional<int> outcome;
     session.SetReportListener([&](const ServerLine& line) {
         if (outcome) {
@@ -85,7 +85,8 @@ int Refuse(const std::string& message) {
 }
 
 int RunList(const AdminSession& session, const CommandOptions& options) {
-    WriteOut(FormatMembers(SelectMembers(session.Members(), options.onlineOnly, options.sorted), options.format));
+    WriteOut(
+        FormatMembers(SelectMembers(session.Members(), options.onlineOnly, options.sorted), options.format));
     return ExitStatus::Done;
 }
 
@@ -156,7 +157,8 @@ int RunMemberRequest(AdminSession& session, const CommandOptions& options) {
         if (online) {
             lines.push_back(LoginRequestLine(RequestCode::Expel, login));
         }
-        return SendAndAwait(session, lines, ReportCode::AccountDeleted, login, "deleted " + VisibleText(login));
+        return SendAndAwait(session, lines, ReportCode::AccountDeleted, login,
+                            "deleted " + VisibleText(login));
     }
     if (!online) {
         return Refuse(VisibleText(login) + " is not online; nothing was sent");
@@ -187,8 +189,9 @@ int RunAllRequest(AdminSession& session, const CommandOptions& options) {
     if (logoff) {
         line = LoginRequestLine(options.butMe ? RequestCode::LogoffAllButRequester : RequestCode::Logoff, {});
     } else {
-        line = LoginRequestLine(options.butMe ? RequestCode::ReconnectAllButRequester : RequestCode::Reconnect, {},
-                                ReconnectRequestArguments(session.Link().Port(), session.Link().Host()));
+        line =
+            LoginRequestLine(options.butMe ? RequestCode::ReconnectAllButRequester : RequestCode::Reconnect,
+                             {}, ReconnectRequestArguments(session.Link().Port(), session.Link().Host()));
     }
     session.SendLine(line);
     WriteOut(std::string(logoff ? "asked to log off: " : "asked to reconnect: ") +
@@ -275,7 +278,8 @@ int RunImport(AdminSession& session, const CommandOptions& options) {
     int status = ExitStatus::Done;
     while (next < records.size() || tally.Pending() > 0) {
         while (next < records.size() && tally.Pending() < kImportWindow) {
-            const ImportStep step = PlanImportRow(records[next++], columns, session.Members(), options.update);
+            const ImportStep step =
+                PlanImportRow(records[next++], columns, session.Members(), options.update);
             const bool sendable = step.action == ImportAction::Add || step.action == ImportAction::Edit;
             if (sendable && !options.dryRun) {
                 tally.Sent(step);
@@ -343,7 +347,8 @@ public:
     int Run() {
         snapshot_ = SnapshotOf(session_.Members());
         session_.SetReportListener([this](const ServerLine& line) { OnReport(line); });
-        session_.SetConnectionListener([this](bool up, const std::string& reason) { OnConnection(up, reason); });
+        session_.SetConnectionListener(
+            [this](bool up, const std::string& reason) { OnConnection(up, reason); });
         session_.KeepReconnecting();
         std::fprintf(stderr, "krvadmin: watching %d members (Ctrl+C ends)\n", session_.Members().Count());
         session_.RunUntil([] { return stopRequested.load(); });

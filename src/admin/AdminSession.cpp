@@ -27,8 +27,8 @@ void PrintError(const std::string& message) {
 
 AdminSession::AdminSession(ConnectionTarget target, std::chrono::seconds timeout)
     : target_(std::move(target)), timeout_(timeout) {
-    auto socket = std::make_unique<QtClientSocket>([this](const std::string& message) { lookupFailure_ = message; },
-                                                   timeout_);
+    auto socket = std::make_unique<QtClientSocket>(
+        [this](const std::string& message) { lookupFailure_ = message; }, timeout_);
     socket_ = socket.get();
     link_ = std::make_unique<TkvClient>(
         [this](uint8_t kind, const std::string& name, const std::string& text) { OnEvent(kind, name, text); },
@@ -60,8 +60,8 @@ int AdminSession::Open() {
     ticker_.start();
     RenewDeadline();
     if (!link_->Connect(target_.host, target_.port)) {
-        Fail("cannot connect to " + target_.host + ":" + std::to_string(target_.port) +
-                                           ": " + link_->LastErrorText());
+        Fail("cannot connect to " + target_.host + ":" + std::to_string(target_.port) + ": " +
+             link_->LastErrorText());
         return ExitStatus::NoConnection;
     }
     return Await([this]() -> std::optional<int> {
@@ -95,8 +95,8 @@ int AdminSession::Await(const std::function<std::optional<int>()>& done) {
             if (const std::optional<int> status = done()) {
                 return *status;
             }
-            Fail("no connection to " + target_.host + ":" +
-                                               std::to_string(target_.port) + ": " + EndReason());
+            Fail("no connection to " + target_.host + ":" + std::to_string(target_.port) + ": " +
+                 EndReason());
             return ExitStatus::NoConnection;
         }
         if (deadline_.hasExpired()) {
@@ -187,7 +187,8 @@ void AdminSession::OnRead(uint8_t kind, const std::string& text) {
             if (order.login.empty()) {
                 link_->ServerReconnect(order.delaySeconds, order.port, order.host);
             } else {
-                link_->ServerReconnectAs(order.delaySeconds, order.port, order.host, order.login, order.password);
+                link_->ServerReconnectAs(order.delaySeconds, order.port, order.host, order.login,
+                                         order.password);
             }
         }
         return;

@@ -12,9 +12,9 @@
 #include <QTimer>
 
 #include "admin/ConnectionTarget.hpp"
-#include "net/QtClientSocket.hpp"
 #include "link/TkvClient.hpp"
 #include "members/TkvCLDataCollection.hpp"
+#include "net/QtClientSocket.hpp"
 #include "protocol/ServerLine.hpp"
 
 // One administrator's connection for the command line: the link over a TCP socket, the member

@@ -55,8 +55,8 @@ bool ReadImportHeader(const CsvRecord& header, ImportColumns& columns, std::stri
     return true;
 }
 
-ImportStep PlanImportRow(const CsvRecord& row, const ImportColumns& columns, const TkvCLDataCollection& members,
-                         bool update) {
+ImportStep PlanImportRow(const CsvRecord& row, const ImportColumns& columns,
+                         const TkvCLDataCollection& members, bool update) {
     ImportStep step;
     step.line = row.line;
     if (!row.error.empty()) {
@@ -107,7 +107,8 @@ void ImportTally::NotSent(const ImportStep& step) {
     } else if (step.action == ImportAction::Edit) {
         ++changed_;
     } else {
-        (step.action == ImportAction::Refuse ? refused_ : skipped_).push_back({step.line, step.login, step.reason});
+        (step.action == ImportAction::Refuse ? refused_ : skipped_)
+            .push_back({step.line, step.login, step.reason});
     }
 }
 
@@ -154,7 +155,8 @@ std::string ImportTally::Summary(bool dryRun) const {
     for (const Outcome& outcome : refused_) {
         refused.push_back(&outcome);
     }
-    std::sort(refused.begin(), refused.end(), [](const Outcome* a, const Outcome* b) { return a->line < b->line; });
+    std::sort(refused.begin(), refused.end(),
+              [](const Outcome* a, const Outcome* b) { return a->line < b->line; });
     for (const Outcome* outcome : refused) {
         out += "refused line " + std::to_string(outcome->line) + " (" + VisibleText(outcome->login) +
                "): " + VisibleText(outcome->reason) + "\n";

@@ -39,8 +39,8 @@ struct ImportStep {
 
 // members is the server's list as it stands when the row is sent: an existing login is edited
 // with update, keeping the fields the file has no column for, and refused without it.
-ImportStep PlanImportRow(const CsvRecord& row, const ImportColumns& columns, const TkvCLDataCollection& members,
-                         bool update);
+ImportStep PlanImportRow(const CsvRecord& row, const ImportColumns& columns,
+                         const TkvCLDataCollection& members, bool update);
 
 // The rows sent and not yet answered, and the outcome of every row, for the summary.
 class ImportTally {

@@ -67,7 +67,8 @@ std::string FormatTable(const std::vector<const TkvCLData*>& members) {
         widths[2] = std::max(widths[2], row.protocols.size());
     }
     std::string out;
-    const auto appendLine = [&](std::string_view a, std::string_view b, std::string_view c, std::string_view d) {
+    const auto appendLine = [&](std::string_view a, std::string_view b, std::string_view c,
+                                std::string_view d) {
         AppendPadded(out, a, widths[0] + 2);
         AppendPadded(out, b, widths[1] + 2);
         if (d.empty()) {
@@ -114,7 +115,8 @@ bool ReadOutputFormat(std::string_view name, OutputFormat& format) {
     return true;
 }
 
-std::vector<const TkvCLData*> SelectMembers(const TkvCLDataCollection& members, bool onlineOnly, bool sorted) {
+std::vector<const TkvCLData*> SelectMembers(const TkvCLDataCollection& members, bool onlineOnly,
+                                            bool sorted) {
     std::vector<const TkvCLData*> selected;
     selected.reserve(static_cast<size_t>(members.Count()));
     for (int32_t i = 0; i < members.Count(); ++i) {

@@ -41,8 +41,9 @@ int main(int argc, char* argv[]) {
     if (!target.password) {
         std::string password;
         if (!AskPasswordOnTerminal("Password for " + target.login + ": ", password)) {
-            std::fputs("krvadmin: no password: give --password-file or KRVADMIN_PASSWORD, or run on a terminal\n",
-                       stderr);
+            std::fputs(
+                "krvadmin: no password: give --password-file or KRVADMIN_PASSWORD, or run on a terminal\n",
+                stderr);
             return ExitStatus::Usage;
         }
         target.password = password;

@@ -9,7 +9,7 @@
 struct ServerReconnectOrder {
     int32_t delaySeconds = 0;
     int32_t port = 0;
-    std::string host;  // empty: keep the current host
+    std::string host;   // empty: keep the current host
     std::string login;  // empty: keep the current login and password
     std::string password;
 

@@ -13,8 +13,10 @@ ParsedArguments Parse(std::vector<std::string> words) {
 
 TEST(AdminArgumentsTest, ConnectionOptionsStandBeforeOrAfterTheCommand) {
     for (const std::vector<std::string>& words :
-         {std::vector<std::string>{"--host", "h", "--port=7", "--login", "me", "--timeout", "3", "list", "--sort"},
-          std::vector<std::string>{"list", "--host=h", "--sort", "--port", "7", "--login=me", "--timeout=3"}}) {
+         {std::vector<std::string>{"--host", "h", "--port=7", "--login", "me", "--timeout", "3", "list",
+                                   "--sort"},
+          std::vector<std::string>{"list", "--host=h", "--sort", "--port", "7", "--login=me",
+                                   "--timeout=3"}}) {
         const ParsedArguments parsed = Parse(words);
         ASSERT_EQ(parsed.error, "");
         EXPECT_EQ(parsed.command.command, AdminCommand::List);
@@ -28,7 +30,8 @@ TEST(AdminArgumentsTest, ConnectionOptionsStandBeforeOrAfterTheCommand) {
 
 // Before the command it is the administrator's password; after add or edit, the member's.
 TEST(AdminArgumentsTest, PasswordFileBelongsToTheCommandThatHasOne) {
-    const ParsedArguments parsed = Parse({"--password-file", "mine", "edit", "bob", "--password-file", "his"});
+    const ParsedArguments parsed =
+        Parse({"--password-file", "mine", "edit", "bob", "--password-file", "his"});
     ASSERT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.connection.passwordFile, "mine");
     EXPECT_EQ(parsed.command.passwordFile, "his");
@@ -40,7 +43,8 @@ TEST(AdminArgumentsTest, PasswordFileBelongsToTheCommandThatHasOne) {
 }
 
 TEST(AdminArgumentsTest, ReadsEachCommandsOwnOptions) {
-    const ParsedArguments add = Parse({"add", "carol", "--password", "pw", "--protocols", "chat,news", "--bots="});
+    const ParsedArguments add =
+        Parse({"add", "carol", "--password", "pw", "--protocols", "chat,news", "--bots="});
     ASSERT_EQ(add.error, "");
     EXPECT_EQ(add.command.password, "pw");
     EXPECT_EQ(add.command.protocols, "chat,news");
@@ -81,14 +85,17 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{{"watch", "--format", "csv"}, "--format of watch is text or jsonl"},
                     BadCase{{"--port", "0", "list"}, "--port wants a number from 1 to 65535"},
                     BadCase{{"--port", "12x", "list"}, "--port wants a number from 1 to 65535"},
-                    BadCase{{"--timeout", "0", "list"}, "--timeout wants a whole number of seconds from 1 to 86400"},
+                    BadCase{{"--timeout", "0", "list"},
+                            "--timeout wants a whole number of seconds from 1 to 86400"},
                     BadCase{{"list", "--host"}, "--host needs a value"},
                     BadCase{{"list", "--sort=yes"}, "--sort takes no value"},
-                    BadCase{{"show"}, "show wants one LOGIN"}, BadCase{{"delete", "a", "b"}, "delete wants one LOGIN"},
+                    BadCase{{"show"}, "show wants one LOGIN"},
+                    BadCase{{"delete", "a", "b"}, "delete wants one LOGIN"},
                     BadCase{{"logoff"}, "logoff wants one LOGIN or --all"},
                     BadCase{{"reconnect", "bob", "--all"}, "reconnect wants one LOGIN or --all"},
                     BadCase{{"logoff", "bob", "--but-me"}, "--but-me goes with --all"},
-                    BadCase{{"import"}, "import wants one FILE"}, BadCase{{"list", "extra"}, "unexpected argument: extra"},
+                    BadCase{{"import"}, "import wants one FILE"},
+                    BadCase{{"list", "extra"}, "unexpected argument: extra"},
                     BadCase{{"add", "x", "--password", "a", "--password-file", "f"},
                             "give --password or --password-file, not both"}));
 

@@ -29,10 +29,12 @@ private:
 };
 
 TEST_F(ConnectionTargetTest, TakesHostPortLoginAndTheScrambledPasswordFromTheSettingsFile) {
-    const std::string scrambled = EncryptToHex("s3cret", kPasswordInitialKey, kPasswordMultiplier, kPasswordIncrement);
+    const std::string scrambled =
+        EncryptToHex("s3cret", kPasswordInitialKey, kPasswordMultiplier, kPasswordIncrement);
     ConnectionOptions options;
-    options.settingsFile = Write("a.ini", "[Client]\r\nHost=example.invalid\r\nPort=6671\r\nLogin=root\r\nPassword=" +
-                                              scrambled + "\r\nReconnectDelay=3\r\n");
+    options.settingsFile = Write(
+        "a.ini", "[Client]\r\nHost=example.invalid\r\nPort=6671\r\nLogin=root\r\nPassword=" + scrambled +
+                     "\r\nReconnectDelay=3\r\n");
     ConnectionTarget target;
     std::string error;
     ASSERT_TRUE(ResolveConnectionTarget(options, nullptr, target, error)) << error;

@@ -43,7 +43,13 @@ INSTANTIATE_TEST_SUITE_P(
                     FieldCase{"quote", "say \"hi\"", "\"say \"\"hi\"\"\""},
                     FieldCase{"lineFeed", "a\nb", "\"a\nb\""}, FieldCase{"crLf", "a\r\nb", "\"a\r\nb\""},
                     FieldCase{"loneCr", "a\rb", "\"a\rb\""}, FieldCase{"blanks", "  x  ", "  x  "},
-                    FieldCase{"notUtf8", std::string("\xff\xfe""b\xe9", 4), std::string("\xff\xfe""b\xe9", 4)},
+                    FieldCase{"notUtf8",
+                              std::string("\xff\xfe"
+                                          "b\xe9",
+                                          4),
+                              std::string("\xff\xfe"
+                                          "b\xe9",
+                                          4)},
                     FieldCase{"zeroByte", std::string("a\0b", 3), std::string("a\0b", 3)}),
     [](const testing::TestParamInfo<FieldCase>& info) { return std::string(info.param.name); });
 
@@ -88,7 +94,8 @@ TEST_P(CsvMalformedTest, ReportsTheRowAndResumesAtTheNextLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, CsvMalformedTest,
-    testing::Values(MalformedCase{"strayQuote", "ab\"c,d", "a quote inside a field that does not start with one"},
+    testing::Values(MalformedCase{"strayQuote", "ab\"c,d",
+                                  "a quote inside a field that does not start with one"},
                     MalformedCase{"textAfterQuote", "\"ab\"c,d", "text after a closing quote"},
                     MalformedCase{"blankAfterQuote", "\"ab\" ,d", "text after a closing quote"}),
     [](const testing::TestParamInfo<MalformedCase>& info) { return std::string(info.param.name); });

@@ -75,7 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "The password cannot contain the character \",\", so nothing was sent."},
         PlanCase{"lineBreakInLogin", Row(6, {"da\nve", "", "", "", ""}), false, ImportAction::Refuse,
                  "The login cannot contain a line feed, so nothing was sent."},
-        PlanCase{"tooFewFields", Row(7, {"erin", "pw"}), false, ImportAction::Skip, "2 fields where the header has 5"},
+        PlanCase{"tooFewFields", Row(7, {"erin", "pw"}), false, ImportAction::Skip,
+                 "2 fields where the header has 5"},
         PlanCase{"noLogin", Row(8, {"  ", "", "", "", ""}), false, ImportAction::Skip, "no login"},
         PlanCase{"malformed", Row(9, {}, "a quoted field is not closed"), false, ImportAction::Skip,
                  "a quoted field is not closed"}),
@@ -86,7 +87,8 @@ TEST(ImportPlanTest, MissingColumnsKeepTheAccountsValues) {
     TkvCLDataCollection members;
     members.AddOrUpdate("bob", "", "", "chat,news", "old", "echo", false);
     const ImportColumns columns = Header({"login", "protocols"});
-    EXPECT_EQ(PlanImportRow(Row(2, {"bob", "mail"}), columns, members, true).request, "ADE_bob:old,mail;echo");
+    EXPECT_EQ(PlanImportRow(Row(2, {"bob", "mail"}), columns, members, true).request,
+              "ADE_bob:old,mail;echo");
     EXPECT_EQ(PlanImportRow(Row(3, {"new", "mail"}), columns, members, true).request, "ADA_new:,mail;");
 }
 

@@ -28,7 +28,8 @@ TEST(MemberOutputTest, SelectsInTheServersOrderOrSortedWithoutLetterCase) {
     const TkvCLDataCollection members = SampleMembers();
     EXPECT_EQ(Logins(SelectMembers(members, false, false)),
               (std::vector<std::string>{"zed", "Bob", "al\x1b[2Jx"}));
-    EXPECT_EQ(Logins(SelectMembers(members, false, true)), (std::vector<std::string>{"al\x1b[2Jx", "Bob", "zed"}));
+    EXPECT_EQ(Logins(SelectMembers(members, false, true)),
+              (std::vector<std::string>{"al\x1b[2Jx", "Bob", "zed"}));
     EXPECT_EQ(Logins(SelectMembers(members, true, false)), (std::vector<std::string>{"Bob"}));
 }
 
@@ -48,7 +49,8 @@ TEST(MemberOutputTest, TsvAndTableKeepEveryMemberOnOneLine) {
     EXPECT_EQ(FormatMembers(SelectMembers(members, false, false), OutputFormat::Tsv),
               "login\tonline\tprotocols\tuser_bots\na\\tb\tno\tx\t\n");
     // The table is for a terminal: the server's bytes never reach it as control sequences.
-    const std::string table = FormatMembers(SelectMembers(SampleMembers(), false, false), OutputFormat::Table);
+    const std::string table =
+        FormatMembers(SelectMembers(SampleMembers(), false, false), OutputFormat::Table);
     EXPECT_EQ(table.find('\x1b'), std::string::npos);
     EXPECT_NE(table.find("al\\x1b[2Jx"), std::string::npos);
     EXPECT_EQ(table.substr(0, table.find('\n')), "LOGIN       ONLINE  PROTOCOLS  USER BOTS");

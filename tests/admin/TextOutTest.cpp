@@ -22,7 +22,8 @@ TEST_P(JsonStringTest, Escapes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Bytes, JsonStringTest,
-    testing::Values(EscapeCase{"plain", "bob", "\"bob\""}, EscapeCase{"quoteAndBackslash", "a\"b\\c", "\"a\\\"b\\\\c\""},
+    testing::Values(EscapeCase{"plain", "bob", "\"bob\""},
+                    EscapeCase{"quoteAndBackslash", "a\"b\\c", "\"a\\\"b\\\\c\""},
                     EscapeCase{"lineBreaksAndTab", "a\r\n\tb", "\"a\\r\\n\\tb\""},
                     EscapeCase{"controlBytes", std::string("\0\x1b\x7f", 3), "\"\\u0000\\u001b\\u007f\""},
                     EscapeCase{"validUtf8", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80",
