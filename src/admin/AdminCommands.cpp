@@ -131,7 +131,11 @@ int RunAccount(AdminSession& session, const CommandOptions& options) {
     if (options.userBots) {
         fields.userBots = Trim(*options.userBots);
     }
-    if (const std::string problem = UnsendableAccountFields(fields); !problem.empty()) {
+    std::string problem = UnsendableAccountFields(fields);
+    if (problem.empty() && !add) {
+        problem = LockedProtocolsProblem(*member, session.Link().Login(), fields.protocols);
+    }
+    if (!problem.empty()) {
         return Refuse(problem);
     }
     const std::string_view code = add ? RequestCode::AddAccount : RequestCode::EditAccount;
@@ -278,8 +282,8 @@ int RunImport(AdminSession& session, const CommandOptions& options) {
     int status = ExitStatus::Done;
     while (next < records.size() || tally.Pending() > 0) {
         while (next < records.size() && tally.Pending() < kImportWindow) {
-            const ImportStep step =
-                PlanImportRow(records[next++], columns, session.Members(), options.update);
+            const ImportStep step = PlanImportRow(records[next++], columns, session.Members(), options.update,
+                                                  session.Link().Login());
             const bool sendable = step.action == ImportAction::Add || step.action == ImportAction::Edit;
             if (sendable && !options.dryRun) {
                 tally.Sent(step);
@@ -351,9 +355,15 @@ public:
             [this](bool up, const std::string& reason) { OnConnection(up, reason); });
         session_.KeepReconnecting();
         std::fprintf(stderr, "krvadmin: watching %d members (Ctrl+C ends)\n", session_.Members().Count());
-        session_.RunUntil([] { return stopRequested.load(); });
+        session_.RunUntil(
+            [this] { return stopRequested.load() || (session_.Ended() && !session_.WillReconnect()); });
         session_.SetReportListener({});
         session_.SetConnectionListener({});
+        if (!stopRequested.load()) {
+            PrintError(
+                "the connection ended and is not made again (the server closed it, or the schedule gave up)");
+            return ExitStatus::NoConnection;
+        }
         session_.Close();
         return ExitStatus::Done;
     }
@@ -366,8 +376,8 @@ private:
             return;
         }
         reloading_ = true;
-        std::fprintf(stderr, "krvadmin: connection lost (%s); reconnecting under the schedule\n",
-                     VisibleText(reason).c_str());
+        std::fprintf(stderr, "krvadmin: connection lost (%s)%s\n", VisibleText(reason).c_str(),
+                     session_.WillReconnect() ? "; reconnecting under the schedule" : "");
     }
 
     void OnReport(const ServerLine& line) {

@@ -113,6 +113,11 @@ void AdminSession::RunUntil(const std::function<bool()>& stop) {
     }
 }
 
+bool AdminSession::WillReconnect() const {
+    const TkvSCReconnect& schedule = link_->Reconnect();
+    return (schedule.Armed() && schedule.Enabled()) || schedule.ForcedAttempts() > 0;
+}
+
 void AdminSession::ProcessEvents() {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (link_->QueuedEventCount() > 0) {
@@ -181,8 +186,10 @@ void AdminSession::OnRead(uint8_t kind, const std::string& text) {
     if (line.code == ControlCode::Reconnect || line.code == ControlCode::Close) {
         const ConnectionEffect effect = ServerReports::ConnectionControlOf(text);
         if (effect.order == ConnectionOrder::Close) {
+            lastError_ = "the server asked this connection to close";
             link_->Disconnect();
         } else if (effect.order == ConnectionOrder::Reconnect) {
+            lastError_ = "the server asked this connection to reconnect";
             const ServerReconnectOrder& order = effect.reconnect;
             if (order.login.empty()) {
                 link_->ServerReconnect(order.delaySeconds, order.port, order.host);

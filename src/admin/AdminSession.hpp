@@ -57,6 +57,10 @@ public:
     const TkvCLDataCollection& Members() const { return members_; }
     bool ListComplete() const { return listComplete_; }
     bool Connected() const { return link_->LoggedIn() && !ended_; }
+    bool Ended() const { return ended_; }
+    // Whether the link will try again by itself: after a drop under the schedule, after "SRE" as
+    // ordered; not after "SRC", nor once the schedule has given up.
+    bool WillReconnect() const;
 
     void SetReportListener(ReportListener listener) { onReport_ = std::move(listener); }
     void SetConnectionListener(ConnectionListener listener) { onConnection_ = std::move(listener); }

@@ -55,8 +55,23 @@ bool ReadImportHeader(const CsvRecord& header, ImportColumns& columns, std::stri
     return true;
 }
 
+std::string LockedProtocolsProblem(const TkvCLData& account, std::string_view ownLogin,
+                                   std::string_view newProtocols) {
+    constexpr std::string_view kAdministrator = "administrator";
+    if (!SameTextAscii(account.Login(), ownLogin) || !account.HasProtocol(kAdministrator)) {
+        return {};
+    }
+    for (const std::string& name : ReadCommaList(newProtocols)) {
+        if (SameTextAscii(name, kAdministrator)) {
+            return {};
+        }
+    }
+    return "the protocols of " + account.Login() +
+           ", the login of this connection, cannot lose administrator";
+}
+
 ImportStep PlanImportRow(const CsvRecord& row, const ImportColumns& columns,
-                         const TkvCLDataCollection& members, bool update) {
+                         const TkvCLDataCollection& members, bool update, std::string_view ownLogin) {
     ImportStep step;
     step.line = row.line;
     if (!row.error.empty()) {
@@ -86,7 +101,11 @@ ImportStep PlanImportRow(const CsvRecord& row, const ImportColumns& columns,
     fields.protocols =
         FieldAt(row, columns.protocols, existing ? existing->GetProtocolsText() : std::string());
     fields.userBots = FieldAt(row, columns.userBots, existing ? existing->GetUserBotsText() : std::string());
-    if (const std::string problem = UnsendableAccountFields(fields); !problem.empty()) {
+    std::string problem = UnsendableAccountFields(fields);
+    if (problem.empty() && existing != nullptr) {
+        problem = LockedProtocolsProblem(*existing, ownLogin, fields.protocols);
+    }
+    if (!problem.empty()) {
         step.action = ImportAction::Refuse;
         step.reason = problem;
         return step;

@@ -37,10 +37,17 @@ struct ImportStep {
     std::string reason;
 };
 
+// The account this connection is logged in with keeps "administrator", so that no edit takes
+// away the right it is made with (the window locks that account's protocols for the same
+// reason). Why the edit is refused, or empty.
+std::string LockedProtocolsProblem(const TkvCLData& account, std::string_view ownLogin,
+                                   std::string_view newProtocols);
+
 // members is the server's list as it stands when the row is sent: an existing login is edited
-// with update, keeping the fields the file has no column for, and refused without it.
+// with update, keeping the fields the file has no column for, and refused without it. ownLogin
+// is the login this connection is logged in with.
 ImportStep PlanImportRow(const CsvRecord& row, const ImportColumns& columns,
-                         const TkvCLDataCollection& members, bool update);
+                         const TkvCLDataCollection& members, bool update, std::string_view ownLogin);
 
 // The rows sent and not yet answered, and the outcome of every row, for the summary.
 class ImportTally {

@@ -92,6 +92,8 @@ private slots:
     void importSendsGoodRowsAndReportsTheOthers();
     void listThenImportGivesTheSameMembers();
     void watchSeesASecondConnectionComeAndGo();
+    void watchEndsWhenTheServerClosesIt();
+    void watchReconnectsAfterADrop();
     void helpAndUsageErrors();
 };
 
@@ -467,6 +469,79 @@ void AdminEndToEndTest::watchSeesASecondConnectionComeAndGo() {
             QVERIFY(!offline.value("member").toObject().value("online").toBool());
         }
     }
+}
+
+// The settings file of the window gives host, port, login and password; "SRC" closes the link
+// for good, as in the window, so watch has nothing left to wait for.
+void AdminEndToEndTest::watchEndsWhenTheServerClosesIt() {
+    DemoServerProcess server;
+    QVERIFY(server.Start({"--members", "2"}));
+    QTemporaryDir directory;
+    const QString settings = directory.filePath("krvClientA.ini");
+    QFile file(settings);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Client]\r\nHost=127.0.0.1\r\nPort=" + QByteArray::number(server.Port()) +
+               "\r\nLogin=admin\r\nPassword=?admin\r\n");
+    file.close();
+    QProcess watch;
+    watch.setProcessEnvironment(QProcessEnvironment());
+    watch.start(QStringLiteral(KRV_ADMIN), {"--settings", settings, "watch"});
+    QByteArray err;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            err += watch.readAllStandardError();
+            return err.contains("watching 3 members");
+        },
+        20000));
+    RawClient admin(server.Port());
+    QVERIFY(admin.LogIn("admin", "admin"));
+    admin.Send("AEX_:");
+    const Outcome ended = Finish(watch);
+    QCOMPARE(ended.status, 2);
+    err += ended.err;
+    QVERIFY2(err.contains("connection lost (the server asked this connection to close)\n"), err);
+    QVERIFY(err.contains("is not made again"));
+    QCOMPARE(ended.out, QByteArray("online admin\n"));
+}
+
+// The server drops each connection after six report lines: the list is five, the sixth is the
+// member coming online. Watch reconnects under the schedule, reloads the list, and goes on.
+void AdminEndToEndTest::watchReconnectsAfterADrop() {
+    DemoServerProcess server;
+    QVERIFY(server.Start({"--members", "2", "--drop-after", "6"}));
+    const Account member = Sample(0);
+    QProcess watch;
+    Start(watch, Connection(server.Port()) + QStringList{"watch"});
+    QByteArray err;
+    const auto stderrHas = [&](const QByteArray& text) {
+        return QTest::qWaitFor(
+            [&] {
+                err += watch.readAllStandardError();
+                return err.contains(text);
+            },
+            30000);
+    };
+    QVERIFY(stderrHas("watching 3 members"));
+    RawClient client(server.Port());
+    QVERIFY(client.LogIn(member.login, member.password));
+    QVERIFY2(
+        stderrHas(
+            "krvadmin: connection lost (the server closed the connection); reconnecting under the schedule"),
+        err);
+    QVERIFY2(stderrHas("krvadmin: connected again to 127.0.0.1:"), err);
+    QByteArray out;
+    const QByteArray expected = "online " + QByteArray::fromStdString(member.login) + "\noffline " +
+                                QByteArray::fromStdString(member.login) + "\n";
+    client.Close();
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            out += watch.readAllStandardOutput();
+            return out.size() >= expected.size();
+        },
+        30000));
+    QCOMPARE(out, expected);
+    ::kill(static_cast<pid_t>(watch.processId()), SIGINT);
+    QCOMPARE(Finish(watch).status, 0);
 }
 
 void AdminEndToEndTest::helpAndUsageErrors() {

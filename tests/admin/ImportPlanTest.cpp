@@ -52,7 +52,8 @@ TEST_P(ImportPlanTest, TurnsARowIntoItsRequestOrItsReason) {
     members.AddOrUpdate("Bob", "", "", "chat,news", "old", "echo", false);
     const ImportColumns columns = Header({"login", "online", "password", "protocols", "user_bots"});
     const PlanCase& c = GetParam();
-    const ImportStep step = PlanImportRow(c.row, columns, members, c.update);
+    members.AddOrUpdate("me", "x", "1", "chat,Administrator", "pw", "", true);
+    const ImportStep step = PlanImportRow(c.row, columns, members, c.update, "ME");
     EXPECT_EQ(step.action, c.action);
     EXPECT_EQ(step.line, c.row.line);
     const bool sent = c.action == ImportAction::Add || c.action == ImportAction::Edit;
@@ -75,6 +76,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "The password cannot contain the character \",\", so nothing was sent."},
         PlanCase{"lineBreakInLogin", Row(6, {"da\nve", "", "", "", ""}), false, ImportAction::Refuse,
                  "The login cannot contain a line feed, so nothing was sent."},
+        PlanCase{"ownProtocolsKept", Row(10, {"me", "", "new", "chat, administrator", "x"}), true,
+                 ImportAction::Edit, "ADE_me:new,chat, administrator;x"},
+        PlanCase{"ownProtocolsLocked", Row(11, {"me", "", "pw", "chat", ""}), true, ImportAction::Refuse,
+                 "the protocols of me, the login of this connection, cannot lose administrator"},
         PlanCase{"tooFewFields", Row(7, {"erin", "pw"}), false, ImportAction::Skip,
                  "2 fields where the header has 5"},
         PlanCase{"noLogin", Row(8, {"  ", "", "", "", ""}), false, ImportAction::Skip, "no login"},
@@ -87,9 +92,10 @@ TEST(ImportPlanTest, MissingColumnsKeepTheAccountsValues) {
     TkvCLDataCollection members;
     members.AddOrUpdate("bob", "", "", "chat,news", "old", "echo", false);
     const ImportColumns columns = Header({"login", "protocols"});
-    EXPECT_EQ(PlanImportRow(Row(2, {"bob", "mail"}), columns, members, true).request,
+    EXPECT_EQ(PlanImportRow(Row(2, {"bob", "mail"}), columns, members, true, "admin").request,
               "ADE_bob:old,mail;echo");
-    EXPECT_EQ(PlanImportRow(Row(3, {"new", "mail"}), columns, members, true).request, "ADA_new:,mail;");
+    EXPECT_EQ(PlanImportRow(Row(3, {"new", "mail"}), columns, members, true, "admin").request,
+              "ADA_new:,mail;");
 }
 
 TEST(ImportTallyTest, MatchesAnswersToTheRowsSentPerLoginAndInOrder) {
