@@ -23,12 +23,14 @@ void AppendCsvField(std::string& out, std::string_view field) {
     out.push_back('"');
 }
 
-void AppendCsvRow(std::string& out, const std::vector<std::string_view>& fields) {
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0) {
+void AppendCsvRow(std::string& out, std::initializer_list<std::string_view> fields) {
+    bool first = true;
+    for (const std::string_view field : fields) {
+        if (!first) {
             out.push_back(',');
         }
-        AppendCsvField(out, fields[i]);
+        first = false;
+        AppendCsvField(out, field);
     }
     out.append("\r\n");
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,7 +12,7 @@
 
 void AppendCsvField(std::string& out, std::string_view field);
 // The fields joined with "," and ended with CR LF.
-void AppendCsvRow(std::string& out, const std::vector<std::string_view>& fields);
+void AppendCsvRow(std::string& out, std::initializer_list<std::string_view> fields);
 
 // One record of a file: its fields, or why it could not be read.
 struct CsvRecord {

@@ -18,8 +18,8 @@ bool SetColumn(int& column, int at, const std::string& name, std::string& error)
     return true;
 }
 
-std::string FieldAt(const CsvRecord& row, int column, std::string_view kept) {
-    return column >= 0 ? Trim(row.fields[static_cast<size_t>(column)]) : std::string(kept);
+std::string FieldAt(const CsvRecord& row, int column, std::string kept) {
+    return column >= 0 ? Trim(row.fields[static_cast<size_t>(column)]) : kept;
 }
 
 }  // namespace
@@ -97,7 +97,8 @@ ImportStep PlanImportRow(const CsvRecord& row, const ImportColumns& columns,
     }
     AccountFields fields;
     fields.login = step.login;
-    fields.password = FieldAt(row, columns.password, existing ? existing->Password() : std::string_view());
+    fields.password =
+        FieldAt(row, columns.password, existing ? std::string(existing->Password()) : std::string());
     fields.protocols =
         FieldAt(row, columns.protocols, existing ? existing->GetProtocolsText() : std::string());
     fields.userBots = FieldAt(row, columns.userBots, existing ? existing->GetUserBotsText() : std::string());

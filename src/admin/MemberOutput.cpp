@@ -18,21 +18,19 @@ struct Columns {
     std::string userBots;
 };
 
-Columns ColumnsOf(const TkvCLData& member) {
-    return {member.Login(), YesNo(member.Online()), member.GetProtocolsText(), member.GetUserBotsText()};
-}
-
 Columns VisibleColumnsOf(const TkvCLData& member) {
     return {VisibleText(member.Login()), YesNo(member.Online()), VisibleText(member.GetProtocolsText()),
             VisibleText(member.GetUserBotsText())};
 }
 
-void AppendTsvRow(std::string& out, const std::vector<std::string_view>& fields) {
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0) {
+void AppendTsvRow(std::string& out, std::initializer_list<std::string_view> fields) {
+    bool first = true;
+    for (const std::string_view field : fields) {
+        if (!first) {
             out.push_back('\t');
         }
-        AppendTsvField(out, fields[i]);
+        first = false;
+        AppendTsvField(out, field);
     }
     out.push_back('\n');
 }
@@ -92,8 +90,9 @@ std::string FormatDelimited(const std::vector<const TkvCLData*>& members, Append
     out.reserve(members.size() * 48);
     appendRow(out, {kLoginColumn, kOnlineColumn, kProtocolsColumn, kUserBotsColumn});
     for (const TkvCLData* member : members) {
-        const Columns row = ColumnsOf(*member);
-        appendRow(out, {row.login, row.online, row.protocols, row.userBots});
+        const std::string protocols = member->GetProtocolsText();
+        const std::string userBots = member->GetUserBotsText();
+        appendRow(out, {member->Login(), YesNo(member->Online()), protocols, userBots});
     }
     return out;
 }

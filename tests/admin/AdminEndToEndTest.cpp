@@ -89,6 +89,7 @@ private slots:
     void aWrongPasswordEndsWithStatus3();
     void anUnreachablePortEndsWithStatus2();
     void aSilentServerEndsWithStatus4();
+    void aRequestWithoutAnswerEndsWithStatus4();
     void importSendsGoodRowsAndReportsTheOthers();
     void listThenImportGivesTheSameMembers();
     void watchSeesASecondConnectionComeAndGo();
@@ -334,6 +335,45 @@ void AdminEndToEndTest::aSilentServerEndsWithStatus4() {
     const Outcome outcome = Finish(process);
     QCOMPARE(outcome.status, 4);
     QVERIFY2(outcome.err.contains("no answer from the server within 1 seconds"), outcome.err);
+}
+
+// A server that logs the administrator in and sends its list, then answers nothing.
+void AdminEndToEndTest::aRequestWithoutAnswerEndsWithStatus4() {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    QByteArray received;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        QTcpSocket* socket = server.nextPendingConnection();
+        socket->write("send login:\r\n");
+        QObject::connect(socket, &QTcpSocket::readyRead, [&received, socket] {
+            const qsizetype before = received.count('\r');
+            received += socket->readAll();
+            if (before == 0 && received.count('\r') >= 1) {
+                socket->write("send password:\r\n");
+            }
+            if (before <= 1 && received.count('\r') >= 2) {
+                socket->write(
+                    "protocols: administrator\r\n:)\r\nARLS\r\nARLM:1.2.3.4:5,1,bob=,chat;;\r\nARLC\r\n");
+            }
+        });
+    });
+    const QStringList connection = {"--host",  "127.0.0.1", "--port",    QString::number(server.serverPort()),
+                                    "--login", "admin",     "--timeout", "1"};
+    struct Case {
+        QStringList command;
+        QByteArray sent;
+    };
+    for (const Case& c : {Case{{"add", "carol"}, "ADA_carol:,;\r"}, Case{{"edit", "bob"}, "ADE_bob:,chat;\r"},
+                          Case{{"delete", "bob"}, "ADD_bob:\rADX_bob:\r"},
+                          Case{{"expel", "bob"}, "ADX_bob:\r"}, Case{{"logoff", "bob"}, "AEC_bob:\r"}}) {
+        received.clear();
+        QProcess process;
+        Start(process, connection + c.command);
+        const Outcome outcome = Finish(process);
+        QCOMPARE(outcome.status, 4);
+        QVERIFY2(outcome.err.contains("no answer from the server within 1 seconds"), outcome.err);
+        QVERIFY2(received.endsWith("admin\radmin\r" + c.sent), received);
+    }
 }
 
 void AdminEndToEndTest::importSendsGoodRowsAndReportsTheOthers() {
