@@ -28,16 +28,16 @@ inline constexpr std::string_view Reconnect = "SRE";
 inline constexpr std::string_view Close = "SRC";
 }  // namespace ControlCode
 
-// Administration requests; each is followed by a login (possibly empty), ":" and arguments.
+// Administration requests; each is followed by "_", a login (possibly empty), ":" and arguments.
 namespace RequestCode {
-inline constexpr std::string_view AddAccount = "ADA_";
-inline constexpr std::string_view EditAccount = "ADE_";
-inline constexpr std::string_view DeleteAccount = "ADD_";
-inline constexpr std::string_view Expel = "ADX_";
+inline constexpr std::string_view AddAccount = "ADA";
+inline constexpr std::string_view EditAccount = "ADE";
+inline constexpr std::string_view DeleteAccount = "ADD";
+inline constexpr std::string_view Expel = "ADX";
 // With an empty login: everyone, the requester included.
-inline constexpr std::string_view Logoff = "AEC_";
-inline constexpr std::string_view LogoffAllButRequester = "AEX_";
+inline constexpr std::string_view Logoff = "AEC";
+inline constexpr std::string_view LogoffAllButRequester = "AEX";
 // With an empty login: everyone, the requester included.
-inline constexpr std::string_view Reconnect = "ACR_";
-inline constexpr std::string_view ReconnectAllButRequester = "ACX_";
+inline constexpr std::string_view Reconnect = "ACR";
+inline constexpr std::string_view ReconnectAllButRequester = "ACX";
 }  // namespace RequestCode

@@ -13,3 +13,7 @@ struct ServerLine {
 // Only the first ":" separates; the head is trimmed, the subject and the payload keep their
 // blanks.
 ServerLine CutServerLine(std::string_view line);
+
+// The other way round: code ":" payload, or code "_" subject ":" payload.
+std::string JoinedLine(std::string_view code, std::string_view payload);
+std::string JoinedLine(std::string_view code, std::string_view subject, std::string_view payload);
