@@ -153,13 +153,24 @@ bool IsOption(const std::string& word) {
 
 using ValueSetter = std::function<bool(const std::string& value, std::string& error)>;
 
+// Stores the value as it is.
+ValueSetter TextSetter(std::optional<std::string>& target) {
+    return [&target](const std::string& value, std::string&) {
+        target = value;
+        return true;
+    };
+}
+
 // A connection option; false when name is none of them.
 bool ConnectionOptionSetter(ConnectionOptions& options, const std::string& name, ValueSetter& setter) {
     if (name == "--host") {
-        setter = [&options](const std::string& value, std::string&) {
-            options.host = value;
-            return true;
-        };
+        setter = TextSetter(options.host);
+    } else if (name == "--login") {
+        setter = TextSetter(options.login);
+    } else if (name == "--password-file") {
+        setter = TextSetter(options.passwordFile);
+    } else if (name == "--settings") {
+        setter = TextSetter(options.settingsFile);
     } else if (name == "--port") {
         setter = [&options](const std::string& value, std::string& error) {
             int32_t port = 0;
@@ -168,21 +179,6 @@ bool ConnectionOptionSetter(ConnectionOptions& options, const std::string& name,
                 return false;
             }
             options.port = port;
-            return true;
-        };
-    } else if (name == "--login") {
-        setter = [&options](const std::string& value, std::string&) {
-            options.login = value;
-            return true;
-        };
-    } else if (name == "--password-file") {
-        setter = [&options](const std::string& value, std::string&) {
-            options.passwordFile = value;
-            return true;
-        };
-    } else if (name == "--settings") {
-        setter = [&options](const std::string& value, std::string&) {
-            options.settingsFile = value;
             return true;
         };
     } else if (name == "--timeout") {
@@ -211,10 +207,7 @@ bool IsFormattedCommand(AdminCommand command) {
 bool CommandOptionSetter(CommandOptions& options, const std::string& name, bool& flag, ValueSetter& setter) {
     const AdminCommand command = options.command;
     const auto store = [&](std::optional<std::string>& target) {
-        setter = [&target](const std::string& value, std::string&) {
-            target = value;
-            return true;
-        };
+        setter = TextSetter(target);
         return true;
     };
     const auto set = [&](bool& target) {

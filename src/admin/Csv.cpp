@@ -1,5 +1,7 @@
 #include "admin/Csv.hpp"
 
+#include "admin/TextOut.hpp"
+
 namespace {
 
 bool NeedsQuotes(std::string_view field) {
@@ -24,15 +26,7 @@ void AppendCsvField(std::string& out, std::string_view field) {
 }
 
 void AppendCsvRow(std::string& out, std::initializer_list<std::string_view> fields) {
-    bool first = true;
-    for (const std::string_view field : fields) {
-        if (!first) {
-            out.push_back(',');
-        }
-        first = false;
-        AppendCsvField(out, field);
-    }
-    out.append("\r\n");
+    AppendDelimitedRow(out, fields, ',', "\r\n", AppendCsvField);
 }
 
 bool CsvReader::AtLineEnd() const {

@@ -24,15 +24,7 @@ Columns VisibleColumnsOf(const TkvCLData& member) {
 }
 
 void AppendTsvRow(std::string& out, std::initializer_list<std::string_view> fields) {
-    bool first = true;
-    for (const std::string_view field : fields) {
-        if (!first) {
-            out.push_back('\t');
-        }
-        first = false;
-        AppendTsvField(out, field);
-    }
-    out.push_back('\n');
+    AppendDelimitedRow(out, fields, '\t', "\n", AppendTsvField);
 }
 
 void AppendJsonList(std::string& out, const TextList& items) {

@@ -55,6 +55,19 @@ void AppendUnicodeEscape(std::string& out, uint32_t unit) {
 
 }  // namespace
 
+void AppendDelimitedRow(std::string& out, std::initializer_list<std::string_view> fields, char separator,
+                        std::string_view end, void (*appendField)(std::string&, std::string_view)) {
+    bool first = true;
+    for (const std::string_view field : fields) {
+        if (!first) {
+            out.push_back(separator);
+        }
+        first = false;
+        appendField(out, field);
+    }
+    out.append(end);
+}
+
 void AppendJsonString(std::string& out, std::string_view bytes) {
     out.push_back('"');
     size_t at = 0;

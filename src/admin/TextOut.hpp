@@ -1,7 +1,12 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
+
+// The fields, each written by appendField, between separators and followed by end.
+void AppendDelimitedRow(std::string& out, std::initializer_list<std::string_view> fields, char separator,
+                        std::string_view end, void (*appendField)(std::string&, std::string_view));
 
 // A JSON string literal for bytes that may not be UTF-8. Valid UTF-8 passes through; each byte
 // that is not part of a valid sequence becomes "\udcXX" (XX its value), the lone low surrogate
