@@ -101,15 +101,16 @@ int RunShow(const AdminSession& session, const CommandOptions& options) {
 
 int RunAccount(AdminSession& session, const CommandOptions& options) {
     const bool add = options.command == AdminCommand::Add;
-    const TkvCLData* member = FindMember(session, options.login);
+    const std::string login = Trim(options.login);
+    const TkvCLData* member = FindMember(session, login);
     if (add && member != nullptr) {
         return Refuse("login name exists: " + VisibleText(member->Login()));
     }
     if (!add && member == nullptr) {
-        return Refuse("no member " + VisibleText(options.login));
+        return Refuse("no member " + VisibleText(login));
     }
     AccountFields fields;
-    fields.login = Trim(options.login);
+    fields.login = login;
     if (!add) {
         fields.password = member->Password();
         fields.protocols = member->GetProtocolsText();

@@ -34,7 +34,6 @@ AdminSession::AdminSession(ConnectionTarget target, std::chrono::seconds timeout
         [this](uint8_t kind, const std::string& name, const std::string& text) { OnEvent(kind, name, text); },
         std::move(socket));
     const StoredSettings& schedule = target_.schedule;
-    link_->SetHeartbeatSeconds(schedule.heartbeat);
     link_->SetReconnectDelay(schedule.reconnectDelay);
     link_->SetReconnectAttempts(schedule.reconnectAttempts);
     link_->SetReconnectPause(schedule.reconnectPause);

@@ -14,7 +14,7 @@ struct ConnectionTarget {
     int32_t port = 0;
     std::string login;
     std::optional<std::string> password;  // unset: ask on the terminal
-    StoredSettings schedule;              // the reconnect schedule and heartbeat to run under
+    StoredSettings schedule;              // the reconnect schedule to run under
 };
 
 // The first line of the file, without its line end. False with the reason when it cannot be read.
