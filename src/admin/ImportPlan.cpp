@@ -167,9 +167,11 @@ bool ImportTally::Refused(std::string_view login, std::string_view reason) {
 }
 
 std::string ImportTally::Summary(bool dryRun) const {
-    std::string out = std::string(dryRun ? "would add " : "added ") + std::to_string(added_) +
-                      (dryRun ? ", would change " : ", changed ") + std::to_string(changed_) + ", refused " +
-                      std::to_string(refused_.size()) + ", skipped " + std::to_string(skipped_.size()) + "\n";
+    std::string out =
+        std::string(dryRun ? "would add " : "added ") + std::to_string(added_) +
+        (dryRun ? ", would change " : ", changed ") + std::to_string(changed_) + ", refused " +
+        std::to_string(refused_.size()) + ", skipped " + std::to_string(skipped_.size()) +
+        (pending_ > 0 ? ", sent without an answer " + std::to_string(pending_) : std::string()) + "\n";
     // The server answers in any order across logins; the file's order reads best.
     std::vector<const Outcome*> refused;
     for (const Outcome& outcome : refused_) {

@@ -106,6 +106,9 @@ TEST(ImportTallyTest, MatchesAnswersToTheRowsSentPerLoginAndInOrder) {
     tally.NotSent({5, ImportAction::Skip, "", "", "no login"});
     tally.NotSent({6, ImportAction::Refuse, "x", "", "login exists"});
     EXPECT_EQ(tally.Pending(), 3u);
+    const std::string waiting = tally.Summary(false);
+    EXPECT_EQ(waiting.substr(0, waiting.find('\n')),
+              "added 0, changed 0, refused 1, skipped 1, sent without an answer 3");
 
     EXPECT_FALSE(tally.Confirmed("ARI", "carol"));    // presence, not an answer
     EXPECT_FALSE(tally.Confirmed("ARM", "carol"));    // carol waits for an add
