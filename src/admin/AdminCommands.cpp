@@ -27,7 +27,7 @@ std::atomic<bool> stopRequested{false};
 
 // How many import rows may wait for their answer at once: enough to keep the server busy,
 // few enough that an answer never waits behind megabytes of requests.
-constexpr size_t kImportWindow = 50000;
+constexpr size_t kImportWindow = 1000;
 constexpr qint64 kProgressEveryMs = 100;
 
 void PrintError(const std::string& message) {
