@@ -119,9 +119,12 @@ bool AdminSession::WillReconnect() const {
 
 void AdminSession::ProcessEvents() {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    if (link_->QueuedEventCount() > 0) {
+    // Lines are handed on as soon as they are read, not at the next beat of the timer; a tick
+    // also reads what the link held back while its queue was full.
+    do {
         link_->Tick();
-    }
+        QCoreApplication::processEvents();
+    } while (link_->QueuedEventCount() > 0);
 }
 
 bool AdminSession::SocketsClosed() const {
