@@ -30,7 +30,7 @@ std::string MemberText(const Account& account) {
 }
 
 bool MemberStore::Add(Account account) {
-    if (Find(account.login) != nullptr) {
+    if (!places_.try_emplace(FoldAscii(account.login), accounts_.size()).second) {
         return false;
     }
     accounts_.push_back(std::move(account));
@@ -38,12 +38,16 @@ bool MemberStore::Add(Account account) {
 }
 
 bool MemberStore::Remove(std::string_view login) {
-    auto found = std::find_if(accounts_.begin(), accounts_.end(),
-                              [&](const Account& account) { return SameTextAscii(account.login, login); });
-    if (found == accounts_.end()) {
+    const auto found = places_.find(FoldAscii(login));
+    if (found == places_.end()) {
         return false;
     }
-    accounts_.erase(found);
+    const std::size_t place = found->second;
+    places_.erase(found);
+    accounts_.erase(accounts_.begin() + static_cast<std::ptrdiff_t>(place));
+    for (std::size_t i = place; i < accounts_.size(); ++i) {
+        places_[FoldAscii(accounts_[i].login)] = i;
+    }
     return true;
 }
 
@@ -52,7 +56,6 @@ Account* MemberStore::Find(std::string_view login) {
 }
 
 const Account* MemberStore::Find(std::string_view login) const {
-    auto found = std::find_if(accounts_.begin(), accounts_.end(),
-                              [&](const Account& account) { return SameTextAscii(account.login, login); });
-    return found == accounts_.end() ? nullptr : &*found;
+    const auto found = places_.find(FoldAscii(login));
+    return found == places_.end() ? nullptr : &accounts_[found->second];
 }
