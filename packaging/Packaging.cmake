@@ -8,7 +8,10 @@ set(KRV_ICON_SIZES 16 32 48 64 128 256)
 
 install(TARGETS krvClientA krv-demo-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${KRV_PACKAGING_DIR}/${KRV_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${KRV_PACKAGING_DIR}/${KRV_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The release named in the AppStream file is the project's version.
+configure_file(${KRV_PACKAGING_DIR}/${KRV_APP_ID}.metainfo.xml.in ${CMAKE_CURRENT_BINARY_DIR}/${KRV_APP_ID}.metainfo.xml
+               @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${KRV_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${KRV_PACKAGING_DIR}/icons/${KRV_APP_ID}.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 foreach(size ${KRV_ICON_SIZES})
