@@ -1,4 +1,4 @@
-#include "dialogs/IniStoreLocation.hpp"
+#include "settings/SettingsLocation.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class IniStoreLocationTest : public ::testing::Test {
+class SettingsLocationTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "krv-location-XXXXXX").string();
@@ -44,7 +44,7 @@ protected:
 
 // The writability is given by the test, so that the branches are checked whoever runs them
 // (root writes to read-only files and folders alike).
-TEST_F(IniStoreLocationTest, BesideTheProgramOnlyWhereTheProgramMayWrite) {
+TEST_F(SettingsLocationTest, BesideTheProgramOnlyWhereTheProgramMayWrite) {
     struct Case {
         const char* name;
         bool fileExists;
@@ -80,7 +80,7 @@ TEST_F(IniStoreLocationTest, BesideTheProgramOnlyWhereTheProgramMayWrite) {
     }
 }
 
-TEST_F(IniStoreLocationTest, TheRealTestFollowsTheSystemsAnswer) {
+TEST_F(SettingsLocationTest, TheRealTestFollowsTheSystemsAnswer) {
     EXPECT_TRUE(CanWrite(programFolder_.string()));
     EXPECT_FALSE(CanWrite((root_ / "missing" / "krvClientA.ini").string()));
     EXPECT_EQ(ChooseSettingsPath(program_, userFolder_), beside_);
@@ -100,7 +100,7 @@ TEST_F(IniStoreLocationTest, TheRealTestFollowsTheSystemsAnswer) {
     EXPECT_EQ(ChooseSettingsPath(program_, userFolder_), user_);
 }
 
-TEST_F(IniStoreLocationTest, ProgramWithoutFolderLooksAtTheCurrentOne) {
+TEST_F(SettingsLocationTest, ProgramWithoutFolderLooksAtTheCurrentOne) {
     std::set<std::string> asked;
     const WritableTest canWrite = [&](const std::string& path) {
         asked.insert(path);
@@ -110,14 +110,14 @@ TEST_F(IniStoreLocationTest, ProgramWithoutFolderLooksAtTheCurrentOne) {
     EXPECT_EQ(asked, std::set<std::string>{"."});
 }
 
-TEST_F(IniStoreLocationTest, TheUsersFolderIsMadeOwnerOnly) {
+TEST_F(SettingsLocationTest, TheUsersFolderIsMadeOwnerOnly) {
     ASSERT_TRUE(PrepareSettingsFolder(user_));
     ASSERT_TRUE(fs::is_directory(userFolder_));
     EXPECT_EQ(fs::status(userFolder_).permissions() & fs::perms::all, fs::perms::owner_all);
     EXPECT_FALSE(fs::exists(user_)) << "only the folder is made; the save writes the file";
 }
 
-TEST_F(IniStoreLocationTest, AnExistingFolderIsLeftAsItIs) {
+TEST_F(SettingsLocationTest, AnExistingFolderIsLeftAsItIs) {
     fs::create_directories(userFolder_);
     const fs::perms open = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                            fs::perms::others_read | fs::perms::others_exec;
@@ -126,7 +126,7 @@ TEST_F(IniStoreLocationTest, AnExistingFolderIsLeftAsItIs) {
     EXPECT_EQ(fs::status(userFolder_).permissions() & fs::perms::all, open);
 }
 
-TEST_F(IniStoreLocationTest, AFolderThatCannotBeMadeIsReported) {
+TEST_F(SettingsLocationTest, AFolderThatCannotBeMadeIsReported) {
     std::ofstream((root_ / "home").string()) << "a file where a folder should be";
     EXPECT_FALSE(PrepareSettingsFolder(user_));
 }

@@ -1,4 +1,4 @@
-#include "dialogs/IniStoreLocation.hpp"
+#include "settings/SettingsLocation.hpp"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "dialogs/IniStoreSettings.hpp"
+#include "settings/StoredSettings.hpp"
 
 namespace {
 
