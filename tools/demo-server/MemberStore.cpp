@@ -16,15 +16,13 @@ bool IsAdministrator(const Account& account) {
 }
 
 std::string MemberText(const Account& account) {
-    std::string presence1;
-    std::string presence2;
-    if (account.connections > 0) {
-        presence1 = account.lastAddress;
-        presence2 = std::to_string(account.connections);
-    } else if (account.simulatedOnline) {
-        presence1 = "simulated";
-        presence2 = "1";
-    }
+    // Built by construction rather than by assigning a literal, which g++ 12 at -O3 takes
+    // for an overlapping copy.
+    const bool connected = account.connections > 0;
+    const bool simulated = !connected && account.simulatedOnline;
+    const std::string presence1 = connected ? account.lastAddress : std::string(simulated ? "simulated" : "");
+    const std::string presence2 =
+        connected ? std::to_string(account.connections) : std::string(simulated ? "1" : "");
     return presence1 + "," + presence2 + "," + account.login + "=" + account.password + "," +
            account.protocols + ";" + account.userBots + ";";
 }
