@@ -1,12 +1,14 @@
-# Everything a system-wide install and the Debian package need, in one place: the two programs,
-# the desktop entry, the icon in its sizes, the AppStream file, the README and the LICENSE.
+# Everything a system-wide install and the Debian package need, in one place: the client, the
+# command-line tool with its man page, the demo server, the desktop entry, the icon in its
+# sizes, the AppStream file, the README and the LICENSE.
 include(GNUInstallDirs)
 
 set(KRV_APP_ID org.example.krvClientA)
 set(KRV_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(KRV_ICON_SIZES 16 32 48 64 128 256)
 
-install(TARGETS krvClientA krv-demo-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS krvClientA krvadmin krv-demo-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/docs/krvadmin.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${KRV_PACKAGING_DIR}/${KRV_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 # The release named in the AppStream file is the project's version.
 configure_file(${KRV_PACKAGING_DIR}/${KRV_APP_ID}.metainfo.xml.in ${CMAKE_CURRENT_BINARY_DIR}/${KRV_APP_ID}.metainfo.xml
