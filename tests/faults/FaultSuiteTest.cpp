@@ -99,7 +99,7 @@ public:
         return true;
     }
 
-    // count slices of the same text.
+    // totalBytes of text repeated, in slices of a quarter of a mebibyte.
     static Source Repeat(QByteArray text, qint64 totalBytes) {
         auto left = std::make_shared<qint64>(totalBytes);
         auto slice = std::make_shared<QByteArray>();
