@@ -133,8 +133,24 @@ void TfrmKrvClientA::FormCreate(std::unique_ptr<ClientSocket> socket, const QStr
     Timer1_->start();
 }
 
+// A resolver that keeps failing fails every attempt of the schedule; a box of its own for each,
+// each running its loop inside the last, would pile up until the program fell over.
 void TfrmKrvClientA::ReportSocketFailure(const std::string& message) {
-    QMessageBox::critical(this, QCoreApplication::applicationName(), BytesToDisplay(message));
+    QString text = BytesToDisplay(message);
+    // A closed box is only deleted later.
+    if (failureBox_ != nullptr && failureBox_->isVisible()) {
+        ++failuresShown_;
+        failureBox_->setText(text + QStringLiteral("\n\n%1 lookup attempts failed.").arg(failuresShown_));
+        return;
+    }
+    failuresShown_ = 1;
+    failureBox_ = new QMessageBox(QMessageBox::Critical, QCoreApplication::applicationName(), text,
+                                  QMessageBox::Ok, this);
+    failureBox_->setAttribute(Qt::WA_DeleteOnClose);
+    failureBox_->setTextFormat(Qt::PlainText);
+    // Modal for the administrator, but the timer, and with it the reconnection, goes on.
+    failureBox_->setWindowModality(Qt::ApplicationModal);
+    failureBox_->show();
 }
 
 void TfrmKrvClientA::CreateControls() {
@@ -284,8 +300,10 @@ void TfrmKrvClientA::btConnectClick() {
     RunConnectDialog();
 }
 
+// "disconnect" means disconnected: a reconnection the server ordered is called off too.
 void TfrmKrvClientA::btDisconnectClick() {
     link_->Disconnect();
+    link_->Reconnect().SetForcedAttempts(0);
 }
 
 void TfrmKrvClientA::cbAutoReconnectClick() {
