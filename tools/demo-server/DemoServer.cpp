@@ -1,8 +1,12 @@
 #include "DemoServer.hpp"
 
+#include <algorithm>
+
 #include <QHostAddress>
 #include <QTcpSocket>
 
+#include "ReportBurst.hpp"
+#include "RequestLine.hpp"
 #include "SampleMembers.hpp"
 #include "util/untCalc1.hpp"
 
@@ -66,11 +70,14 @@ void DemoServer::SimulateChurn() {
 }
 
 void DemoServer::SendMemberList(Session& session) {
-    session.SendLine("ARLS");
+    std::vector<std::string> lines;
+    lines.reserve(store_.Count() + 2);
+    lines.emplace_back("ARLS");
     for (const Account& account : store_.Accounts()) {
-        session.SendLine("ARLM:" + MemberText(account));
+        lines.push_back("ARLM:" + MemberText(account));
     }
-    session.SendLine("ARLC");
+    lines.emplace_back("ARLC");
+    session.SendLines(lines);
 }
 
 void DemoServer::ReportPresence(const char* code, const Account& account, SessionId except) {
@@ -81,6 +88,17 @@ void DemoServer::ReportPresence(const char* code, const Account& account, Sessio
             session->SendLine(line);
         }
     }
+}
+
+bool DemoServer::SendBurst(Session& session, const std::string& line) {
+    const RequestLine request = CutRequestLine(line);
+    if (request.code != "BURST") {
+        return false;
+    }
+    constexpr int kMostReports = 10000000;
+    const int count = std::min(StrToIntDef(Trim(request.payload), 0), kMostReports);
+    session.SendLines(MakeReportBurst(store_, request.subject, count));
+    return true;
 }
 
 Session* DemoServer::Find(SessionId id) const {
@@ -109,6 +127,9 @@ void DemoServer::SessionLoggedIn(Session& session) {
 void DemoServer::SessionRequest(Session& session, const std::string& line) {
     if (!session.Administrator()) {
         session.Log(QStringLiteral("ignored: not an administrator"));
+        return;
+    }
+    if (options_.burstRequests && SendBurst(session, line)) {
         return;
     }
     if (!requests_.Handle(session.Id(), line)) {

@@ -1,6 +1,7 @@
 #include "MemberStore.hpp"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "util/untCalc1.hpp"
@@ -30,20 +31,22 @@ std::string MemberText(const Account& account) {
 }
 
 bool MemberStore::Add(Account account) {
-    if (Find(account.login) != nullptr) {
+    if (!foldedLogins_.insert(FoldAscii(account.login)).second) {
         return false;
     }
     accounts_.push_back(std::move(account));
     return true;
 }
 
+// Logins are unique, so the walk may start from the end, where the newest accounts are.
 bool MemberStore::Remove(std::string_view login) {
-    auto found = std::find_if(accounts_.begin(), accounts_.end(),
+    auto found = std::find_if(accounts_.rbegin(), accounts_.rend(),
                               [&](const Account& account) { return SameTextAscii(account.login, login); });
-    if (found == accounts_.end()) {
+    if (found == accounts_.rend()) {
         return false;
     }
-    accounts_.erase(found);
+    foldedLogins_.erase(FoldAscii(found->login));
+    accounts_.erase(std::next(found).base());
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 // One account of the server. The presence fields are filled while the account is online, either
@@ -38,4 +39,6 @@ public:
 
 private:
     std::vector<Account> accounts_;
+    // Folded logins, so that adding a million sample accounts is not a quadratic walk.
+    std::unordered_set<std::string> foldedLogins_;
 };
