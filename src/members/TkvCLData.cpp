@@ -99,34 +99,30 @@ void TkvCLData::Replace(Part part, std::string_view encoded) {
     packed_.replace(span.begin, span.end - span.begin, encoded);
 }
 
-void TkvCLData::SetPassword(std::string_view password) {
+void TkvCLData::ReplaceText(Part part, std::string_view text, void (*put)(std::string&, std::string_view)) {
     std::string encoded;
-    PutText(encoded, password);
-    Replace(kPassword, encoded);
+    put(encoded, text);
+    Replace(part, encoded);
+}
+
+void TkvCLData::SetPassword(std::string_view password) {
+    ReplaceText(kPassword, password, PutText);
 }
 
 void TkvCLData::SetPresence1(std::string_view presence) {
-    std::string encoded;
-    PutText(encoded, presence);
-    Replace(kPresence1, encoded);
+    ReplaceText(kPresence1, presence, PutText);
 }
 
 void TkvCLData::SetPresence2(std::string_view presence) {
-    std::string encoded;
-    PutText(encoded, presence);
-    Replace(kPresence2, encoded);
+    ReplaceText(kPresence2, presence, PutText);
 }
 
 void TkvCLData::SetProtocolsText(std::string_view text) {
-    std::string encoded;
-    PutCommaList(encoded, text);
-    Replace(kProtocols, encoded);
+    ReplaceText(kProtocols, text, PutCommaList);
 }
 
 void TkvCLData::SetUserBotsText(std::string_view text) {
-    std::string encoded;
-    PutUserBots(encoded, text);
-    Replace(kUserBots, encoded);
+    ReplaceText(kUserBots, text, PutUserBots);
 }
 
 void TkvCLData::Assign(std::string_view login, std::string_view presence1, std::string_view presence2,

@@ -62,6 +62,8 @@ private:
     void ForEachItem(Part part, Each each) const;
     // Puts encoded in the place of one part.
     void Replace(Part part, std::string_view encoded);
+    // The same with the part encoded from text by put.
+    void ReplaceText(Part part, std::string_view text, void (*put)(std::string&, std::string_view));
 
     std::string login_;
     std::string packed_ = std::string(kPartCount, '\0');  // every part empty
