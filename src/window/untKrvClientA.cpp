@@ -33,6 +33,8 @@ constexpr int kClientHeight = 278;
 constexpr int kStatusBarHeight = 19;
 constexpr int kCountPanelWidth = 30;
 constexpr int kMinimumTimerPeriod = 10;
+// The longest the timer sleeps while nothing is due, should anything ever fall due unannounced.
+constexpr int64_t kLongestIdleWaitMs = 5000;
 // 8 points at the 96 dots per inch the layout was drawn for, whatever the screen's density.
 constexpr int kFontPixelSize = 11;
 const char* const kApplicationTitle = "krvClientA";
@@ -114,6 +116,7 @@ void TfrmKrvClientA::FormCreate(std::unique_ptr<ClientSocket> socket, const QStr
     link_ = std::make_unique<TkvClient>([this](uint8_t kind, const std::string& name,
                                                const std::string& text) { ClientEvent(kind, name, text); },
                                         socket ? std::move(socket) : CreateTcpSocket(), clock);
+    link_->SetOnEventQueued([this] { WakeTimer(); });
     members_ = std::make_unique<TkvCLDataCollection>();
     LoadSettings();
     SaveSettings();
@@ -283,10 +286,37 @@ void TfrmKrvClientA::btDisconnectClick() {
 
 void TfrmKrvClientA::cbAutoReconnectClick() {
     link_->SetAutoReconnect(cbAutoReconnect_->isChecked());
+    ScheduleTimer();
 }
 
 void TfrmKrvClientA::Timer1Timer() {
     link_->Tick();
+    ScheduleTimer();
+}
+
+// The timer runs at its period while the link has work queued; otherwise it sleeps until the
+// heartbeat or a reconnection falls due, and a queued event wakes it (WakeTimer).
+void TfrmKrvClientA::ScheduleTimer() {
+    if (!Timer1_->isActive()) {
+        return;  // stopped for good by closing
+    }
+    int64_t interval = timerPeriod_;
+    if (!link_->HasPendingWork()) {
+        const auto due = link_->TimeUntilDue();
+        interval =
+            std::clamp<int64_t>(due ? due->count() : kLongestIdleWaitMs, timerPeriod_, kLongestIdleWaitMs);
+    }
+    if (Timer1_->interval() != interval) {
+        Timer1_->start(static_cast<int>(interval));
+    }
+}
+
+// Called by the link from inside a socket notification: only the timer is touched, so the event
+// reaches the window within one period, from the timer as always.
+void TfrmKrvClientA::WakeTimer() {
+    if (Timer1_->isActive() && Timer1_->interval() != timerPeriod_) {
+        Timer1_->start(timerPeriod_);
+    }
 }
 
 void TfrmKrvClientA::mnuExitClick() {

@@ -75,6 +75,8 @@ private:
     void btDisconnectClick();
     void cbAutoReconnectClick();
     void Timer1Timer();
+    void ScheduleTimer();
+    void WakeTimer();
     void mnuExitClick();
     void mnuHelpAboutClick();
     void puMembersPopup(const QPoint& position);
