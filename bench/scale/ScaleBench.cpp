@@ -35,6 +35,7 @@
 #include <QTimer>
 
 #include "e2e/DemoServerProcess.hpp"
+#include "net/QtClientSocket.hpp"
 #include "window/untKrvClientA.hpp"
 
 namespace {
@@ -179,7 +180,8 @@ private:
 // of its timer, timed from the timer's event to the end of the window's handler.
 class WindowUnderTest {
 public:
-    explicit WindowUnderTest(const QString& settingsPath) : window_(nullptr, settingsPath) {
+    explicit WindowUnderTest(const QString& settingsPath)
+        : window_(std::make_unique<QtClientSocket>(), settingsPath) {
         window_.show();
         view_ = window_.findChild<QAbstractItemView*>("ListView1");
         timer_ = window_.findChild<QTimer*>("Timer1");

@@ -8,6 +8,8 @@
 #include "ReportBurst.hpp"
 #include "RequestLine.hpp"
 #include "SampleMembers.hpp"
+#include "protocol/ProtocolCodes.hpp"
+#include "protocol/ServerLine.hpp"
 #include "util/untCalc1.hpp"
 
 DemoServer::DemoServer(const ServerOptions& options, QObject* parent)
@@ -66,22 +68,23 @@ void DemoServer::SimulateChurn() {
         return;
     }
     account.simulatedOnline = !account.simulatedOnline;
-    ReportPresence(account.simulatedOnline ? "ARI" : "ARO", account, 0);
+    ReportPresence(account.simulatedOnline ? ReportCode::MemberLoggedIn : ReportCode::MemberLoggedOut,
+                   account, 0);
 }
 
 void DemoServer::SendMemberList(Session& session) {
     std::vector<std::string> lines;
     lines.reserve(store_.Count() + 2);
-    lines.emplace_back("ARLS");
+    lines.emplace_back(ReportCode::ListStart);
     for (const Account& account : store_.Accounts()) {
-        lines.push_back("ARLM:" + MemberText(account));
+        lines.push_back(JoinedLine(ReportCode::ListMember, MemberText(account)));
     }
-    lines.emplace_back("ARLC");
+    lines.emplace_back(ReportCode::ListComplete);
     session.SendLines(lines);
 }
 
-void DemoServer::ReportPresence(const char* code, const Account& account, SessionId except) {
-    const std::string line = std::string(code) + ":" + MemberText(account);
+void DemoServer::ReportPresence(std::string_view code, const Account& account, SessionId except) {
+    const std::string line = JoinedLine(code, MemberText(account));
     for (SessionId id : LoggedInSessions()) {
         Session* session = Find(id);
         if (id != except && session != nullptr && session->Administrator()) {
@@ -120,7 +123,7 @@ void DemoServer::SessionLoggedIn(Session& session) {
     // Sending may have closed the connection (a drop-after limit), which ends the account's
     // presence again; then there is nothing to announce.
     if (!session.Closed()) {
-        ReportPresence("ARI", *account, session.Id());
+        ReportPresence(ReportCode::MemberLoggedIn, *account, session.Id());
     }
 }
 
@@ -148,7 +151,7 @@ void DemoServer::SessionEnded(Session& session, bool reportLogout) {
     }
     --account->connections;
     if (reportLogout) {
-        ReportPresence("ARO", *account, 0);
+        ReportPresence(ReportCode::MemberLoggedOut, *account, 0);
     }
 }
 

@@ -33,7 +33,7 @@ private:
     void AcceptConnections();
     void SimulateChurn();
     void SendMemberList(Session& session);
-    void ReportPresence(const char* code, const Account& account, SessionId except);
+    void ReportPresence(std::string_view code, const Account& account, SessionId except);
     // True when the line asked for a burst of reports (and they were sent).
     bool SendBurst(Session& session, const std::string& line);
     Session* Find(SessionId id) const;
