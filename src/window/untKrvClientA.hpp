@@ -110,6 +110,9 @@ private:
     void ShowCounters();
     std::string TopRowCaption() const;
     void RestoreTopRow(const std::string& caption);
+    void InsertMemberRow(const std::string& login);
+    void RemoveMemberRow(const std::string& caption);
+    bool RowInSight(int row) const;
     std::string ReconnectArguments() const;
 
     QString iniFileName_;
