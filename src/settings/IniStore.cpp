@@ -197,7 +197,9 @@ bool IniStore::WriteString(std::string_view section, std::string_view key, std::
         if (!lines_.empty() && !TrimBlanks(lines_.back()).empty()) {
             lines_.emplace_back();
         }
-        lines_.push_back("[" + std::string(section) + "]");
+        std::string sectionLine(1, '[');
+        sectionLine.append(section).push_back(']');
+        lines_.push_back(std::move(sectionLine));
         lines_.push_back(std::move(line));
         return true;
     }

@@ -1,7 +1,6 @@
 #include "MemberStore.hpp"
 
 #include <algorithm>
-#include <iterator>
 #include <utility>
 
 #include "util/untCalc1.hpp"
@@ -17,36 +16,36 @@ bool IsAdministrator(const Account& account) {
 }
 
 std::string MemberText(const Account& account) {
-    std::string presence1;
-    std::string presence2;
-    if (account.connections > 0) {
-        presence1 = account.lastAddress;
-        presence2 = std::to_string(account.connections);
-    } else if (account.simulatedOnline) {
-        presence1 = "simulated";
-        presence2 = "1";
-    }
+    // Built by construction rather than by assigning a literal, which g++ 12 at -O3 takes
+    // for an overlapping copy.
+    const bool connected = account.connections > 0;
+    const bool simulated = !connected && account.simulatedOnline;
+    const std::string presence1 = connected ? account.lastAddress : std::string(simulated ? "simulated" : "");
+    const std::string presence2 =
+        connected ? std::to_string(account.connections) : std::string(simulated ? "1" : "");
     return presence1 + "," + presence2 + "," + account.login + "=" + account.password + "," +
            account.protocols + ";" + account.userBots + ";";
 }
 
 bool MemberStore::Add(Account account) {
-    if (!foldedLogins_.insert(FoldAscii(account.login)).second) {
+    if (!places_.try_emplace(FoldAscii(account.login), accounts_.size()).second) {
         return false;
     }
     accounts_.push_back(std::move(account));
     return true;
 }
 
-// Logins are unique, so the walk may start from the end, where the newest accounts are.
 bool MemberStore::Remove(std::string_view login) {
-    auto found = std::find_if(accounts_.rbegin(), accounts_.rend(),
-                              [&](const Account& account) { return SameTextAscii(account.login, login); });
-    if (found == accounts_.rend()) {
+    const auto found = places_.find(FoldAscii(login));
+    if (found == places_.end()) {
         return false;
     }
-    foldedLogins_.erase(FoldAscii(found->login));
-    accounts_.erase(std::next(found).base());
+    const std::size_t place = found->second;
+    places_.erase(found);
+    accounts_.erase(accounts_.begin() + static_cast<std::ptrdiff_t>(place));
+    for (std::size_t i = place; i < accounts_.size(); ++i) {
+        places_[FoldAscii(accounts_[i].login)] = i;
+    }
     return true;
 }
 
@@ -55,7 +54,6 @@ Account* MemberStore::Find(std::string_view login) {
 }
 
 const Account* MemberStore::Find(std::string_view login) const {
-    auto found = std::find_if(accounts_.begin(), accounts_.end(),
-                              [&](const Account& account) { return SameTextAscii(account.login, login); });
-    return found == accounts_.end() ? nullptr : &*found;
+    const auto found = places_.find(FoldAscii(login));
+    return found == places_.end() ? nullptr : &accounts_[found->second];
 }
