@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -50,6 +51,14 @@ public:
 
     // Every byte that can be read now.
     virtual std::string ReceiveText() = 0;
+
+    // At most maxBytes of them, the rest left for a later call; a socket that cannot bound its
+    // reads gives everything. Whatever is left unread when the peer closes can still be read
+    // during the disconnect notification.
+    virtual std::string ReceiveTextUpTo(std::size_t maxBytes) {
+        static_cast<void>(maxBytes);
+        return ReceiveText();
+    }
 
     // Hands the bytes to the network. Bytes the network cannot take at once stay queued and go
     // out at the next opportunity. A hard failure raises a send error, then the disconnect.

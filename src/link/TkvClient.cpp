@@ -1,5 +1,6 @@
 #include "link/TkvClient.hpp"
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 #include <utility>
@@ -37,6 +38,7 @@ TkvClient::~TkvClient() {
     }
     socket_->SetHandler(nullptr);
     events_.clear();
+    queuedBytes_ = 0;
 }
 
 void TkvClient::SetHost(std::string_view host) {
@@ -158,6 +160,29 @@ void TkvClient::Tick() {
         reconnect_->ScheduleNext();
         Connect(host_, port_);
     }
+    if (readDeferred_ && queuedBytes_ < kQueueHighWater) {
+        ReadReceived(false);
+    }
+}
+
+std::optional<std::chrono::milliseconds> TkvClient::TimeUntilDue() const {
+    using std::chrono::milliseconds;
+    if (HasPendingWork()) {
+        return milliseconds(0);
+    }
+    const auto now = clock_.Now();
+    // Both fall due once the clock has passed them, so the wait ends a millisecond after.
+    auto waitFor = [now](MonotonicTime due) {
+        return due < now ? milliseconds(0) : std::chrono::ceil<milliseconds>(due - now) + milliseconds(1);
+    };
+    if (socket_->Active()) {
+        return waitFor(nextHeartbeat_);
+    }
+    const bool wanted = (reconnect_->Armed() && reconnect_->Enabled()) || reconnect_->ForcedAttempts() > 0;
+    if (wanted && port_ > 0 && !host_.empty() && !login_.empty()) {
+        return waitFor(reconnect_->NextAttempt());
+    }
+    return std::nullopt;
 }
 
 void TkvClient::SendHeartbeat(MonotonicTime now) {
@@ -217,19 +242,41 @@ void TkvClient::LoginDone() {
 }
 
 void TkvClient::QueueEvent(std::string name, std::string text) {
-    events_.push_back({static_cast<uint8_t>(loggedIn_ ? 1 : 0), std::move(name), std::move(text)});
+    Enqueue({static_cast<uint8_t>(loggedIn_ ? 1 : 0), std::move(name), std::move(text)});
 }
 
 void TkvClient::QueueEventLoggedOut(std::string name, std::string text) {
-    events_.push_back({0, std::move(name), std::move(text)});
+    Enqueue({0, std::move(name), std::move(text)});
 }
 
+namespace {
+std::size_t QueuedSize(const TkvClientCBItem& item) {
+    return sizeof item + item.Text.size();
+}
+}  // namespace
+
+void TkvClient::Enqueue(TkvClientCBItem item) {
+    const bool wasEmpty = events_.empty();
+    queuedBytes_ += QueuedSize(item);
+    events_.push_back(std::move(item));
+    if (wasEmpty && onEventQueued_) {
+        onEventQueued_();
+    }
+}
+
+// Only what was queued before this tick is delivered now: what the owner causes from its
+// callback waits for the next tick. A long queue stops after a slice and goes on from there.
 void TkvClient::DeliverEvents() {
-    std::deque<TkvClientCBItem> batch;
-    batch.swap(events_);
-    for (const auto& item : batch) {
+    const auto started = clock_.Now();
+    for (std::size_t due = events_.size(); due > 0 && !events_.empty(); --due) {
+        const TkvClientCBItem item = std::move(events_.front());
+        events_.pop_front();
+        queuedBytes_ -= std::min(queuedBytes_, QueuedSize(item));
         if (onEvent_) {
             onEvent_(item.LoggedIn, item.Name, item.Text);
+        }
+        if (clock_.Now() - started >= kDeliverySlice) {
+            break;
         }
     }
 }

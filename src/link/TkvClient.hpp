@@ -1,10 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -66,6 +68,24 @@ public:
     void SendLine(std::string_view line);
     void Tick();
 
+    // A burst is handed to the owner in slices of about this long; the rest follows at the next
+    // tick, in order, so that the window answers its user in between.
+    static constexpr std::chrono::milliseconds kDeliverySlice{50};
+    // No more is read from the socket while the queued events hold this many bytes; what the
+    // network brings meanwhile waits in the socket and, beyond that, at the server.
+    static constexpr std::size_t kQueueHighWater = std::size_t{8} << 20;
+    static constexpr std::size_t kReadChunk = std::size_t{1} << 20;
+
+    // Called when an event is queued while none was waiting, from inside the socket's
+    // notifications: the owner may only schedule a tick from it.
+    void SetOnEventQueued(std::function<void()> onQueued) { onEventQueued_ = std::move(onQueued); }
+    // True while queued events or received bytes wait for a tick.
+    bool HasPendingWork() const { return !events_.empty() || readDeferred_; }
+    // How long the owner may wait before Tick has something to do: zero while work is pending,
+    // else until the heartbeat or the next reconnection attempt falls due; nothing when neither
+    // is planned (a later event wakes the owner through SetOnEventQueued).
+    std::optional<std::chrono::milliseconds> TimeUntilDue() const;
+
     bool HasGrantedProtocol(std::string_view names) const;
     void ServerReconnect(int32_t delaySeconds, int32_t port, std::string_view host);
     void ServerReconnectAs(int32_t delaySeconds, int32_t port, std::string_view host, std::string_view login,
@@ -99,6 +119,7 @@ private:
     void SocketWrite() override;
     void SocketError(TSocketErrorKind kind, int32_t& code) override;
 
+    void ReadReceived(bool drain);
     void HandleLine(const std::string& line);
     void HandleRest(std::string rest);
     void DeliverHeldTail();
@@ -108,6 +129,7 @@ private:
     void EndAttempt() { attemptPending_ = false; }
     void QueueEvent(std::string name, std::string text = {});
     void QueueEventLoggedOut(std::string name, std::string text = {});
+    void Enqueue(TkvClientCBItem item);
     void DeliverEvents();
     void PushHeartbeatBack();
 
@@ -136,4 +158,7 @@ private:
     bool attemptPending_ = false;
     std::unique_ptr<TkvSCReconnect> reconnect_;
     std::deque<TkvClientCBItem> events_;
+    std::size_t queuedBytes_ = 0;  // what events_ holds, roughly
+    bool readDeferred_ = false;    // bytes may wait in the socket because the queue was full
+    std::function<void()> onEventQueued_;
 };

@@ -55,6 +55,10 @@ void TkvClient::SocketConnect() {
 }
 
 void TkvClient::SocketDisconnect() {
+    if (readDeferred_) {
+        // The last bytes the peer sent come before its close, however full the queue is.
+        ReadReceived(true);
+    }
     DeliverHeldTail();
     PushHeartbeatBack();
     EndAttempt();
@@ -74,11 +78,29 @@ void TkvClient::SocketDisconnect() {
 void TkvClient::SocketRead() {
     dataReceived_ = true;
     PushHeartbeatBack();
-    auto pieces = framer_.Cut(socket_->ReceiveText());
-    for (const auto& line : pieces.lines) {
-        HandleLine(line);
+    ReadReceived(false);
+}
+
+// Reads while the queue has room (drain: whatever it holds). Before the login every chunk is
+// read whole, since its unterminated end is a line of its own there.
+void TkvClient::ReadReceived(bool drain) {
+    readDeferred_ = false;
+    while (drain || queuedBytes_ < kQueueHighWater) {
+        std::string chunk = loggedIn_ ? socket_->ReceiveTextUpTo(kReadChunk) : socket_->ReceiveText();
+        if (chunk.empty()) {
+            return;
+        }
+        if (chunk.size() >= kReadChunk && chunk.back() == '\r') {
+            // A CR LF that this read would cut in two must not become two line ends.
+            chunk += socket_->ReceiveTextUpTo(1);
+        }
+        auto pieces = framer_.Cut(chunk);
+        for (const auto& line : pieces.lines) {
+            HandleLine(line);
+        }
+        HandleRest(std::move(pieces.rest));
     }
-    HandleRest(std::move(pieces.rest));
+    readDeferred_ = true;
 }
 
 void TkvClient::SocketWrite() {
@@ -141,6 +163,6 @@ void TkvClient::HandleRest(std::string rest) {
 // marked as cut, never as a whole report line.
 void TkvClient::DeliverHeldTail() {
     if (framer_.Holding()) {
-        events_.push_back({kCutLine, "Read", framer_.TakeHeld()});
+        Enqueue({kCutLine, "Read", framer_.TakeHeld()});
     }
 }

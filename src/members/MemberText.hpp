@@ -14,5 +14,18 @@ struct TkvMemberText {
     bool Online = false;
 };
 
+// The same fields as views into the text they were cut from.
+struct TkvMemberTextView {
+    std::string_view Login;
+    std::string_view Presence1;
+    std::string_view Presence2;
+    std::string_view ProtocolsText;
+    std::string_view Password;
+    std::string_view UserBotsText;
+    bool Online = false;
+};
+
 // Splits one member text: presence1 "," presence2 "," login "=" password "," protocols ";" user bots ";".
 TkvMemberText ParseMemberText(std::string_view text);
+// The same cut without copying a byte, for reports that only store the fields.
+TkvMemberTextView ParseMemberTextView(std::string_view text);

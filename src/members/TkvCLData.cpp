@@ -1,26 +1,173 @@
 #include "members/TkvCLData.hpp"
 
 #include <algorithm>
+#include <vector>
+
+namespace {
+
+void PutLength(std::string& out, size_t length) {
+    while (length >= 0x80) {
+        out.push_back(static_cast<char>((length & 0x7F) | 0x80));
+        length >>= 7;
+    }
+    out.push_back(static_cast<char>(length));
+}
+
+size_t GetLength(std::string_view packed, size_t& pos) {
+    size_t length = 0;
+    for (int shift = 0;; shift += 7) {
+        const auto byte = static_cast<unsigned char>(packed[pos++]);
+        length |= static_cast<size_t>(byte & 0x7F) << shift;
+        if ((byte & 0x80) == 0) {
+            return length;
+        }
+    }
+}
+
+void PutText(std::string& out, std::string_view text) {
+    PutLength(out, text.size());
+    out.append(text);
+}
+
+void PutItem(std::string& out, std::string_view item) {
+    PutLength(out, item.size() + 1);
+    out.append(item);
+}
+
+void PutCommaList(std::string& out, std::string_view text) {
+    ForEachCommaListItem(text, [&out](std::string_view item) { PutItem(out, item); });
+    out.push_back('\0');
+}
+
+void PutUserBots(std::string& out, std::string_view text) {
+    ForEachUserBot(text, [&out](std::string_view item) { PutItem(out, item); });
+    out.push_back('\0');
+}
+
+// Past one part that starts at pos.
+void SkipPart(std::string_view packed, size_t& pos, bool isList) {
+    if (!isList) {
+        pos += GetLength(packed, pos);
+        return;
+    }
+    for (size_t length = GetLength(packed, pos); length != 0; length = GetLength(packed, pos)) {
+        pos += length - 1;
+    }
+}
+
+bool IsList(int part) {
+    return part >= 3;
+}
+
+}  // namespace
+
+TkvCLData::Span TkvCLData::SpanOf(Part part) const {
+    size_t pos = 0;
+    for (int skipped = 0; skipped < part; ++skipped) {
+        SkipPart(packed_, pos, IsList(skipped));
+    }
+    Span span{pos, pos};
+    SkipPart(packed_, span.end, IsList(part));
+    return span;
+}
+
+std::string_view TkvCLData::Field(Part part) const {
+    const Span span = SpanOf(part);
+    size_t pos = span.begin;
+    const size_t length = GetLength(packed_, pos);
+    return std::string_view(packed_).substr(pos, length);
+}
+
+template <typename Each>
+void TkvCLData::ForEachItem(Part part, Each each) const {
+    const std::string_view packed(packed_);
+    size_t pos = SpanOf(part).begin;
+    for (size_t length = GetLength(packed, pos); length != 0; length = GetLength(packed, pos)) {
+        each(packed.substr(pos, length - 1));
+        pos += length - 1;
+    }
+}
+
+TextList TkvCLData::Items(Part part) const {
+    TextList items;
+    ForEachItem(part, [&items](std::string_view item) { items.emplace_back(item); });
+    return items;
+}
+
+void TkvCLData::Replace(Part part, std::string_view encoded) {
+    const Span span = SpanOf(part);
+    packed_.replace(span.begin, span.end - span.begin, encoded);
+}
+
+void TkvCLData::ReplaceText(Part part, std::string_view text, void (*put)(std::string&, std::string_view)) {
+    std::string encoded;
+    put(encoded, text);
+    Replace(part, encoded);
+}
+
+void TkvCLData::SetPassword(std::string_view password) {
+    ReplaceText(kPassword, password, PutText);
+}
+
+void TkvCLData::SetPresence1(std::string_view presence) {
+    ReplaceText(kPresence1, presence, PutText);
+}
+
+void TkvCLData::SetPresence2(std::string_view presence) {
+    ReplaceText(kPresence2, presence, PutText);
+}
 
 void TkvCLData::SetProtocolsText(std::string_view text) {
-    protocols_ = ReadCommaList(text);
-}
-
-std::string TkvCLData::GetProtocolsText() const {
-    return WriteCommaList(protocols_);
-}
-
-bool TkvCLData::HasProtocol(std::string_view name) const {
-    return std::any_of(protocols_.begin(), protocols_.end(),
-                       [name](const std::string& protocol) { return SameTextAscii(protocol, name); });
+    ReplaceText(kProtocols, text, PutCommaList);
 }
 
 void TkvCLData::SetUserBotsText(std::string_view text) {
-    userBots_ = ReadUserBotsText(text);
+    ReplaceText(kUserBots, text, PutUserBots);
+}
+
+void TkvCLData::Assign(std::string_view login, std::string_view presence1, std::string_view presence2,
+                       std::string_view protocolsText, std::string_view password,
+                       std::string_view userBotsText, bool online) {
+    login_.assign(login);
+    // Built aside and moved in, so the record holds exactly the bytes it needs, with no slack
+    // left from an earlier, longer value.
+    std::string packed;
+    packed.reserve(password.size() + presence1.size() + presence2.size() + protocolsText.size() +
+                   userBotsText.size() + 2 * kPartCount);
+    PutText(packed, password);
+    PutText(packed, presence1);
+    PutText(packed, presence2);
+    PutCommaList(packed, protocolsText);
+    PutUserBots(packed, userBotsText);
+    packed.shrink_to_fit();
+    packed_ = std::move(packed);
+    online_ = online;
+}
+
+std::string TkvCLData::GetProtocolsText() const {
+    std::vector<std::string_view> items;
+    ForEachItem(kProtocols, [&items](std::string_view item) { items.push_back(item); });
+    return WriteCommaList(items.size(), [&items](size_t i) { return items[i]; });
+}
+
+bool TkvCLData::HasProtocol(std::string_view name) const {
+    bool found = false;
+    ForEachItem(kProtocols,
+                [&](std::string_view protocol) { found = found || SameTextAscii(protocol, name); });
+    return found;
 }
 
 std::string TkvCLData::GetUserBotsText() const {
-    return WriteUserBotsText(userBots_);
+    std::string text;
+    bool first = true;
+    ForEachItem(kUserBots, [&](std::string_view userBot) {
+        if (!first) {
+            text.push_back(',');
+        }
+        first = false;
+        text.append(userBot);
+    });
+    return text;
 }
 
 std::string WriteUserBotsText(const TextList& userBots) {
@@ -34,19 +181,23 @@ std::string WriteUserBotsText(const TextList& userBots) {
     return text;
 }
 
-// Cutting at every comma in one pass gives the same pieces as popping the first piece off a
-// trimmed rest again and again, without copying the rest once per piece.
 TextList ReadUserBotsText(std::string_view text) {
     TextList userBots;
+    ForEachUserBot(text, [&userBots](std::string_view userBot) { userBots.emplace_back(userBot); });
+    return userBots;
+}
+
+// Cutting at every comma in one pass gives the same pieces as popping the first piece off a
+// trimmed rest again and again, without copying the rest once per piece.
+void ForEachUserBot(std::string_view text, const std::function<void(std::string_view userBot)>& each) {
     size_t start = 0;
     while (start <= text.size()) {
         size_t comma = text.find(',', start);
         size_t end = comma == std::string_view::npos ? text.size() : comma;
-        std::string piece = Trim(text.substr(start, end - start));
+        const std::string_view piece = TrimView(text.substr(start, end - start));
         if (!piece.empty()) {
-            userBots.push_back(std::move(piece));
+            each(piece);
         }
         start = end + 1;
     }
-    return userBots;
 }

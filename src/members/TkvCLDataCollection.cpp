@@ -1,41 +1,97 @@
 #include "members/TkvCLDataCollection.hpp"
 
+#include <algorithm>
+
+namespace {
+
+char FoldChar(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// FNV-1a over the folded bytes, then mixed so that the low bits the table uses depend on all.
+uint64_t FoldedHash(std::string_view login) {
+    uint64_t hash = 14695981039346656037ull;
+    for (char c : login) {
+        hash = (hash ^ static_cast<unsigned char>(FoldChar(c))) * 1099511628211ull;
+    }
+    hash ^= hash >> 32;
+    hash *= 0x9E3779B97F4A7C15ull;
+    return hash ^ (hash >> 29);
+}
+
+constexpr size_t kSmallestIndex = 16;
+
+}  // namespace
+
 void TkvCLDataCollection::AddOrUpdate(std::string_view login, std::string_view presence1,
                                       std::string_view presence2, std::string_view protocolsText,
                                       std::string_view password, std::string_view userBotsText, bool online) {
-    auto [slot, added] = byFoldedLogin_.try_emplace(FoldAscii(login), nullptr);
-    if (added) {
-        auto record = std::make_unique<TkvCLData>();
-        record->position_ = records_.size();
-        slot->second = record.get();
-        records_.push_back(std::move(record));
+    if ((order_.size() + 1) * 4 > index_.size() * 3) {
+        GrowIndex(order_.size() + 1);
     }
-    TkvCLData& record = *slot->second;
-    record.SetLogin(login);
-    record.SetPresence1(presence1);
-    record.SetPresence2(presence2);
-    record.SetProtocolsText(protocolsText);
-    record.SetPassword(password);
-    record.SetUserBotsText(userBotsText);
-    record.SetOnline(online);
+    const size_t slot = SlotOf(login);
+    if (index_[slot] != kEmpty) {
+        records_[index_[slot]].Assign(login, presence1, presence2, protocolsText, password, userBotsText,
+                                      online);
+        return;
+    }
+    uint32_t number = 0;
+    if (!freeRecords_.empty()) {
+        number = freeRecords_.back();
+        freeRecords_.pop_back();
+    } else {
+        number = static_cast<uint32_t>(records_.size());
+        records_.emplace_back();
+    }
+    TkvCLData& record = records_[number];
+    record.Assign(login, presence1, presence2, protocolsText, password, userBotsText, online);
+    record.position_ = static_cast<uint32_t>(order_.size());
+    index_[slot] = number;
+    order_.push_back(&record);
 }
 
 void TkvCLDataCollection::Delete(std::string_view login) {
-    auto found = byFoldedLogin_.find(FoldAscii(login));
-    if (found == byFoldedLogin_.end()) {
+    if (index_.empty()) {
         return;
     }
-    size_t position = found->second->position_;
-    byFoldedLogin_.erase(found);
-    records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(position));
-    for (size_t i = position; i < records_.size(); ++i) {
-        records_[i]->position_ = i;
+    size_t slot = SlotOf(login);
+    const uint32_t number = index_[slot];
+    if (number == kEmpty) {
+        return;
+    }
+    TkvCLData& record = records_[number];
+    if (record.position_ >= staleFrom_) {
+        RenumberFrom(staleFrom_);
+    }
+    const size_t position = record.position_;
+    order_.erase(order_.begin() + static_cast<std::ptrdiff_t>(position));
+    staleFrom_ = std::min(staleFrom_, position);
+    record = TkvCLData{};
+    record.position_ = kFreed;
+    freeRecords_.push_back(number);
+
+    // Backward-shift deletion keeps every probe run unbroken without tombstones.
+    const size_t mask = index_.size() - 1;
+    index_[slot] = kEmpty;
+    for (size_t next = (slot + 1) & mask; index_[next] != kEmpty; next = (next + 1) & mask) {
+        const size_t home = FoldedHash(records_[index_[next]].Login()) & mask;
+        // The entry may move into the hole when its home is not in the cyclic range (slot, next].
+        const bool homeBetween = slot <= next ? (slot < home && home <= next) : (slot < home || home <= next);
+        if (!homeBetween) {
+            index_[slot] = index_[next];
+            index_[next] = kEmpty;
+            slot = next;
+        }
     }
 }
 
 void TkvCLDataCollection::Clear() {
-    byFoldedLogin_.clear();
-    records_.clear();
+    // Swapped with empty ones, so the memory of a million members goes back at once.
+    std::deque<TkvCLData>().swap(records_);
+    std::vector<uint32_t>().swap(freeRecords_);
+    std::vector<TkvCLData*>().swap(order_);
+    std::vector<uint32_t>().swap(index_);
+    staleFrom_ = SIZE_MAX;
 }
 
 bool TkvCLDataCollection::Exists(std::string_view login) const {
@@ -44,14 +100,20 @@ bool TkvCLDataCollection::Exists(std::string_view login) const {
 
 int32_t TkvCLDataCollection::IndexOf(std::string_view login) const {
     const TkvCLData* record = Find(login);
-    return record == nullptr ? -1 : static_cast<int32_t>(record->position_);
+    if (record == nullptr) {
+        return -1;
+    }
+    if (record->position_ >= staleFrom_) {
+        RenumberFrom(staleFrom_);
+    }
+    return static_cast<int32_t>(record->position_);
 }
 
 const TkvCLData* TkvCLDataCollection::Items(int32_t position) const {
     if (position < 0 || position >= Count()) {
         return nullptr;
     }
-    return records_[static_cast<size_t>(position)].get();
+    return order_[static_cast<size_t>(position)];
 }
 
 bool TkvCLDataCollection::GetData(std::string_view login, std::string& presence1, std::string& presence2,
@@ -61,16 +123,66 @@ bool TkvCLDataCollection::GetData(std::string_view login, std::string& presence1
     if (record == nullptr) {
         return false;
     }
-    presence1 = record->Presence1();
-    presence2 = record->Presence2();
+    presence1 = record->Presence1View();
+    presence2 = record->Presence2View();
     protocolsText = record->GetProtocolsText();
-    password = record->Password();
+    password = record->PasswordView();
     userBotsText = record->GetUserBotsText();
     online = record->Online();
     return true;
 }
 
-const TkvCLData* TkvCLDataCollection::Find(std::string_view login) const {
-    auto found = byFoldedLogin_.find(FoldAscii(login));
-    return found == byFoldedLogin_.end() ? nullptr : found->second;
+void TkvCLDataCollection::Reserve(int32_t count) {
+    if (count <= 0) {
+        return;
+    }
+    order_.reserve(static_cast<size_t>(count));
+    GrowIndex(static_cast<size_t>(count));
+}
+
+TkvCLData* TkvCLDataCollection::Find(std::string_view login) const {
+    if (index_.empty()) {
+        return nullptr;
+    }
+    const uint32_t number = index_[SlotOf(login)];
+    return number == kEmpty ? nullptr : const_cast<TkvCLData*>(&records_[number]);
+}
+
+size_t TkvCLDataCollection::SlotOf(std::string_view login) const {
+    const size_t mask = index_.size() - 1;
+    for (size_t slot = FoldedHash(login) & mask;; slot = (slot + 1) & mask) {
+        const uint32_t number = index_[slot];
+        if (number == kEmpty || SameTextAscii(records_[number].Login(), login)) {
+            return slot;
+        }
+    }
+}
+
+void TkvCLDataCollection::GrowIndex(size_t wanted) {
+    size_t size = std::max(index_.size(), kSmallestIndex);
+    while (wanted * 4 > size * 3) {
+        size *= 2;
+    }
+    if (size == index_.size()) {
+        return;
+    }
+    index_.assign(size, kEmpty);
+    const size_t mask = size - 1;
+    for (size_t number = 0; number < records_.size(); ++number) {
+        if (records_[number].position_ == kFreed) {
+            continue;
+        }
+        size_t slot = FoldedHash(records_[number].Login()) & mask;
+        while (index_[slot] != kEmpty) {
+            slot = (slot + 1) & mask;
+        }
+        index_[slot] = static_cast<uint32_t>(number);
+    }
+}
+
+void TkvCLDataCollection::RenumberFrom(size_t position) const {
+    for (size_t i = position; i < order_.size(); ++i) {
+        order_[i]->position_ = static_cast<uint32_t>(i);
+    }
+    staleFrom_ = SIZE_MAX;
 }

@@ -1,17 +1,20 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <deque>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "members/TkvCLData.hpp"
 
 // The in-memory copy of the server's member list. Records keep the order of their first
-// addition; logins are unique under ASCII case-insensitive comparison. Lookups go through an
-// index on the folded login, so a million members load without quadratic cost.
+// addition; logins are unique under ASCII case-insensitive comparison.
+//
+// Sized for a million members: records live in blocks that never move (so a record handed out
+// by Items stays where it is while others come and go), their order is one array of pointers,
+// and logins are found through an open-addressing table of record numbers hashed on the folded
+// login, with no folded copy kept.
 class TkvCLDataCollection {
 public:
     void AddOrUpdate(std::string_view login, std::string_view presence1, std::string_view presence2,
@@ -19,7 +22,7 @@ public:
                      bool online);
     void Delete(std::string_view login);
     void Clear();
-    int32_t Count() const { return static_cast<int32_t>(records_.size()); }
+    int32_t Count() const { return static_cast<int32_t>(order_.size()); }
     bool Exists(std::string_view login) const;
     int32_t IndexOf(std::string_view login) const;
     // The record at a position, or nullptr outside 0 to Count() - 1; the collection keeps it.
@@ -27,10 +30,23 @@ public:
     bool GetData(std::string_view login, std::string& presence1, std::string& presence2,
                  std::string& protocolsText, std::string& password, std::string& userBotsText,
                  bool& online) const;
+    // Room for this many records without growing the order or the index again.
+    void Reserve(int32_t count);
 
 private:
-    const TkvCLData* Find(std::string_view login) const;
+    static constexpr uint32_t kEmpty = UINT32_MAX;  // an index slot without a record
+    static constexpr uint32_t kFreed = UINT32_MAX;  // the position of a record given up
 
-    std::vector<std::unique_ptr<TkvCLData>> records_;
-    std::unordered_map<std::string, TkvCLData*> byFoldedLogin_;
+    TkvCLData* Find(std::string_view login) const;
+    // The index slot that holds the login's record number, or the empty slot where it would go.
+    size_t SlotOf(std::string_view login) const;
+    void GrowIndex(size_t wanted);
+    void RenumberFrom(size_t position) const;
+
+    std::deque<TkvCLData> records_;      // never shrinks while members remain; freed records are reused
+    std::vector<uint32_t> freeRecords_;  // numbers of records Delete gave up
+    std::vector<TkvCLData*> order_;      // the records by position
+    std::vector<uint32_t> index_;        // record numbers; size a power of two, at most 3/4 full
+    // Positions from here on may be stale since a Delete; they are put right when asked for.
+    mutable size_t staleFrom_ = SIZE_MAX;
 };

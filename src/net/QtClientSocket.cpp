@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <stdexcept>
+#include <utility>
 
 #include <QNetworkProxy>
 
@@ -19,6 +20,8 @@ namespace {
 
 // How long a closed connection may take to hand its last queued bytes to the peer.
 constexpr std::chrono::seconds kDrainLimit{30};
+// Received bytes Qt holds for the link at most; the network keeps the rest.
+constexpr qint64 kReadBufferBytes = qint64{4} << 20;
 
 // The address the link has already judged dotted, read the same way it judged it.
 QHostAddress DottedAddress(const std::string& address) {
@@ -170,9 +173,18 @@ void QtClientSocket::CloseEndpoint() {
 
 std::string QtClientSocket::ReceiveText() {
     if (tcp_ == nullptr) {
-        return {};
+        return std::exchange(unreadAtClose_, {}).toStdString();
     }
     return tcp_->readAll().toStdString();
+}
+
+std::string QtClientSocket::ReceiveTextUpTo(std::size_t maxBytes) {
+    if (tcp_ == nullptr) {
+        const QByteArray piece = unreadAtClose_.left(static_cast<qsizetype>(maxBytes));
+        unreadAtClose_.remove(0, piece.size());
+        return piece.toStdString();
+    }
+    return tcp_->read(static_cast<qint64>(maxBytes)).toStdString();
 }
 
 void QtClientSocket::SendText(const std::string& bytes) {
@@ -288,8 +300,13 @@ void QtClientSocket::TcpDisconnected() {
             return;
         }
     }
+    // A handler that reads in bounded pieces may have left some; it reads them while it handles
+    // the close.
+    unreadAtClose_ = tcp_->readAll();
     EndAttempt(false);
-    Notify([](ClientSocketHandler& h) { h.SocketDisconnect(); });
+    if (Notify([](ClientSocketHandler& h) { h.SocketDisconnect(); })) {
+        unreadAtClose_.clear();
+    }
 }
 
 void QtClientSocket::TcpErrorOccurred(QAbstractSocket::SocketError error) {
@@ -351,6 +368,9 @@ QTcpSocket* QtClientSocket::NewTcpSocket() {
     auto* tcp = new QTcpSocket(this);
     // The program reads no proxy settings from its environment.
     tcp->setProxy(QNetworkProxy::NoProxy);
+    // Bounded, so that bytes the link is not ready for stay in the network and slow the server
+    // down, instead of piling up here.
+    tcp->setReadBufferSize(kReadBufferBytes);
     connect(tcp, &QAbstractSocket::connected, this, &QtClientSocket::TcpConnected);
     connect(tcp, &QIODevice::readyRead, this, &QtClientSocket::TcpReadyRead);
     connect(tcp, &QAbstractSocket::disconnected, this, &QtClientSocket::TcpDisconnected);

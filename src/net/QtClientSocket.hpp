@@ -1,10 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include <QByteArray>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QObject>
@@ -51,6 +53,7 @@ public:
     void Close() override;
     void CloseEndpoint() override;
     std::string ReceiveText() override;
+    std::string ReceiveTextUpTo(std::size_t maxBytes) override;
     void SendText(const std::string& bytes) override;
     void RequestWriteNotification() override;
     std::string ErrorMessage(int32_t code) const override;
@@ -92,4 +95,7 @@ private:
     QPointer<QTcpSocket> tcp_;
     QTimer connectTimer_;
     int notificationDepth_ = 0;
+    // What the peer sent before it closed and the handler had not read yet; readable until the
+    // disconnect notification has been handled.
+    QByteArray unreadAtClose_;
 };

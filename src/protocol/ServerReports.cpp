@@ -9,13 +9,14 @@ RowsEffect ServerReports::ApplyReport(std::string_view text) {
     const std::string_view code = line.code;
     if (code == ReportCode::ListMember) {
         // A list is being sent: the rows catch up at its end.
-        const TkvMemberText member = ParseMemberText(line.payload);
+        const TkvMemberTextView member = ParseMemberTextView(line.payload);
         members_.AddOrUpdate(member.Login, member.Presence1, member.Presence2, member.ProtocolsText,
                              member.Password, member.UserBotsText, member.Online);
+        rowsBehind_ = true;
         return {};
     }
     if (code == ReportCode::ListComplete) {
-        return {RowsChange::RebuildAll, {}};
+        return Rebuild();
     }
     if (code == ReportCode::AccountAdded) {
         return ApplyMemberText(line.payload, true);
@@ -25,8 +26,15 @@ RowsEffect ServerReports::ApplyReport(std::string_view text) {
         return ApplyMemberText(line.payload, false);
     }
     if (code == ReportCode::AccountDeleted) {
+        const TkvCLData* record = members_.Items(members_.IndexOf(line.subject));
+        const std::string caption = record != nullptr ? record->Login() : std::string();
         members_.Delete(line.subject);
-        return {RowsChange::RebuildAll, {}};
+        // Rows are the list's records one for one here, so the row goes by its caption; an
+        // unknown login changes no row, but a rebuild also puts the top row back its own way.
+        if (record != nullptr && OneRowWillDo()) {
+            return {RowsChange::RemoveOne, caption};
+        }
+        return Rebuild();
     }
     // The start of a list, refusals, acknowledgements, connection control and unknown codes
     // leave the list alone.
@@ -36,13 +44,27 @@ RowsEffect ServerReports::ApplyReport(std::string_view text) {
 // A member known before is rewritten in its row; a new one needs its sorted place, and so
 // does an added account even when it was known.
 RowsEffect ServerReports::ApplyMemberText(std::string_view payload, bool rebuildAlways) {
-    const TkvMemberText member = ParseMemberText(payload);
-    const bool existed = members_.Exists(member.Login);
+    const TkvMemberTextView member = ParseMemberTextView(payload);
+    const TkvCLData* known = members_.Items(members_.IndexOf(member.Login));
+    const bool existed = known != nullptr;
+    // A row rewritten in place keeps its place even when its caption changes letter case, so
+    // the rows may no longer be in order: only a rebuild puts the next member right.
+    if (existed && !rebuildAlways && known->Login() != member.Login) {
+        rowsBehind_ = true;
+    }
     members_.AddOrUpdate(member.Login, member.Presence1, member.Presence2, member.ProtocolsText,
                          member.Password, member.UserBotsText, member.Online);
     if (existed && !rebuildAlways) {
-        return {RowsChange::RewriteOne, member.Login};
+        return {RowsChange::RewriteOne, std::string(member.Login)};
     }
+    if (!existed && OneRowWillDo()) {
+        return {RowsChange::InsertOne, std::string(member.Login)};
+    }
+    return Rebuild();
+}
+
+RowsEffect ServerReports::Rebuild() {
+    rowsBehind_ = false;
     return {RowsChange::RebuildAll, {}};
 }
 

@@ -11,11 +11,13 @@ enum class RowsChange {
     None,        // the rows stay as they are (an "ARLM" waits for the list's end)
     RebuildAll,  // every row is rebuilt from the member list
     RewriteOne,  // the row of one listed login is rewritten where it stands
+    InsertOne,   // a row for one login the rows lack goes in at its sorted place
+    RemoveOne,   // the row whose caption is login goes
 };
 
 struct RowsEffect {
     RowsChange change = RowsChange::None;
-    std::string login;  // RewriteOne: whose row
+    std::string login;  // RewriteOne, InsertOne: whose row; RemoveOne: the row's caption
 
     bool operator==(const RowsEffect&) const = default;
 };
@@ -39,8 +41,20 @@ public:
     RowsEffect ApplyReport(std::string_view line);
     static ConnectionEffect ConnectionControlOf(std::string_view line);
 
+    // With single-row changes on, a report that adds or removes one member asks for one row to
+    // go in or out (InsertOne, RemoveOne) where a rebuild would give exactly that; off (the
+    // default), it asks for a rebuild. Once an "ARLM" has changed the list behind the rows'
+    // back, only a rebuild can bring them up to date, until one has been made.
+    void SetSingleRowChanges(bool on) { singleRowChanges_ = on; }
+    // The view rebuilt every row from the member list, for whatever reason.
+    void RowsRebuilt() { rowsBehind_ = false; }
+
 private:
     RowsEffect ApplyMemberText(std::string_view payload, bool rebuildAlways);
+    RowsEffect Rebuild();
+    bool OneRowWillDo() const { return singleRowChanges_ && !rowsBehind_; }
 
     TkvCLDataCollection& members_;
+    bool singleRowChanges_ = false;
+    bool rowsBehind_ = false;  // the list changed since the rows were last rebuilt
 };

@@ -85,6 +85,10 @@ char FoldAsciiChar(char c) {
 }  // namespace
 
 std::string Trim(std::string_view text) {
+    return std::string(TrimView(text));
+}
+
+std::string_view TrimView(std::string_view text) {
     size_t begin = 0;
     while (begin < text.size() && IsBlankOrControl(static_cast<unsigned char>(text[begin]))) {
         ++begin;
@@ -93,7 +97,7 @@ std::string Trim(std::string_view text) {
     while (end > begin && IsBlankOrControl(static_cast<unsigned char>(text[end - 1]))) {
         --end;
     }
-    return std::string(text.substr(begin, end - begin));
+    return text.substr(begin, end - begin);
 }
 
 int32_t StrToIntDef(std::string_view text, int32_t defaultValue) {
@@ -114,22 +118,31 @@ int32_t StrToIntDef(std::string_view text, int32_t defaultValue) {
 
 void SplitFirst(std::string source, std::string_view separator, bool trim, std::string& first,
                 std::string& rest) {
+    std::string_view head;
+    std::string_view tail;
+    SplitFirst(std::string_view(source), separator, trim, head, tail);
+    // Both pieces view source, which outlives the two assignments whichever output it aliases.
+    std::string newRest(tail);
+    first.assign(head);
+    rest = std::move(newRest);
+}
+
+void SplitFirst(std::string_view source, std::string_view separator, bool trim, std::string_view& first,
+                std::string_view& rest) {
     if (trim) {
-        source = Trim(source);
+        source = TrimView(source);
     }
-    std::string head = source;
-    std::string tail;
-    size_t found = separator.empty() ? std::string::npos : source.find(separator);
-    if (found != std::string::npos) {
-        head = source.substr(0, found);
-        tail = source.substr(found + separator.size());
-        if (trim) {
-            head = Trim(head);
-            tail = Trim(tail);
-        }
+    const size_t found = separator.empty() ? std::string_view::npos : source.find(separator);
+    if (found == std::string_view::npos) {
+        first = source;
+        rest = {};
+        return;
     }
-    rest = std::move(tail);
-    first = std::move(head);
+    std::string_view head = source.substr(0, found);
+    std::string_view tail = source.substr(found + separator.size());
+    // The source was trimmed already, so only the ends next to the separator can be blank.
+    first = trim ? TrimView(head) : head;
+    rest = trim ? TrimView(tail) : tail;
 }
 
 std::string ReplaceAll(std::string_view source, std::string_view find, std::string_view replacement) {
@@ -164,50 +177,59 @@ bool IsDottedIPv4(std::string_view text) {
 }
 
 TextList ReadCommaList(std::string_view text) {
-    text = text.substr(0, text.find('\0'));
     TextList items;
+    ForEachCommaListItem(text, [&items](std::string_view item) { items.emplace_back(item); });
+    return items;
+}
+
+void ForEachCommaListItem(std::string_view text, const std::function<void(std::string_view item)>& each) {
+    text = text.substr(0, text.find('\0'));
+    std::string unquoted;
     size_t pos = 0;
     SkipControls(text, pos);
     while (pos < text.size()) {
-        std::string item;
         if (text[pos] == '"') {
+            unquoted.clear();
             ++pos;
             while (pos < text.size()) {
                 if (text[pos] == '"') {
                     if (pos + 1 < text.size() && text[pos + 1] == '"') {
-                        item.push_back('"');
+                        unquoted.push_back('"');
                         pos += 2;
                         continue;
                     }
                     ++pos;
                     break;
                 }
-                item.push_back(text[pos++]);
+                unquoted.push_back(text[pos++]);
             }
+            each(unquoted);
         } else {
             size_t start = pos;
             while (pos < text.size() && static_cast<unsigned char>(text[pos]) > 32 && text[pos] != ',') {
                 ++pos;
             }
-            item.assign(text.substr(start, pos - start));
+            each(text.substr(start, pos - start));
         }
-        items.push_back(std::move(item));
         SkipControls(text, pos);
         if (pos < text.size() && text[pos] == ',') {
             ++pos;
             SkipControls(text, pos);
         }
     }
-    return items;
 }
 
 std::string WriteCommaList(const TextList& items) {
-    if (items.size() == 1 && items.front().empty()) {
+    return WriteCommaList(items.size(), [&items](size_t i) { return std::string_view(items[i]); });
+}
+
+std::string WriteCommaList(size_t count, const std::function<std::string_view(size_t)>& itemAt) {
+    if (count == 1 && itemAt(0).empty()) {
         return "\"\"";
     }
     std::string text;
-    for (size_t i = 0; i < items.size(); ++i) {
-        const std::string& item = items[i];
+    for (size_t i = 0; i < count; ++i) {
+        const std::string_view item = itemAt(i);
         if (i > 0) {
             text.push_back(',');
         }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +14,8 @@ using TextList = std::vector<std::string>;
 
 // Removes leading and trailing bytes of code 0 to 32.
 std::string Trim(std::string_view text);
+// The same, as a view into the text.
+std::string_view TrimView(std::string_view text);
 
 // Decimal (optional sign) or hexadecimal ("$", "x", "X", "0x", "0X") integer after leading
 // spaces; anything else, a trailing blank included, gives the default.
@@ -21,6 +25,10 @@ int32_t StrToIntDef(std::string_view text, int32_t defaultValue);
 // that it may be the same variable as either output ("pop the first field in place").
 void SplitFirst(std::string source, std::string_view separator, bool trim, std::string& first,
                 std::string& rest);
+// The same cut as views into the source, for the hot paths that only read the pieces; first and
+// rest may be the variable the source came from.
+void SplitFirst(std::string_view source, std::string_view separator, bool trim, std::string_view& first,
+                std::string_view& rest);
 
 // Replaces every non-overlapping occurrence, left to right; the replacement is never rescanned.
 std::string ReplaceAll(std::string_view source, std::string_view find, std::string_view replacement);
@@ -31,6 +39,11 @@ bool IsDottedIPv4(std::string_view text);
 // Comma-list text: blanks and commas separate items, double quotes enclose items that hold them.
 TextList ReadCommaList(std::string_view text);
 std::string WriteCommaList(const TextList& items);
+// ReadCommaList without a list: item is called with each item in order. The view it gets lasts
+// only for that call (a quoted item is unescaped into a scratch buffer).
+void ForEachCommaListItem(std::string_view text, const std::function<void(std::string_view item)>& item);
+// WriteCommaList of count items, the i-th given by item(i).
+std::string WriteCommaList(size_t count, const std::function<std::string_view(size_t)>& item);
 
 // True when the two texts are equal with only the ASCII letters folded.
 bool SameTextAscii(std::string_view a, std::string_view b);

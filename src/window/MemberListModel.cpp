@@ -1,5 +1,7 @@
 #include "window/MemberListModel.hpp"
 
+#include <algorithm>
+
 #include <QByteArray>
 #include <QLocale>
 
@@ -86,14 +88,47 @@ void MemberListModel::ReplaceRows(std::vector<MemberRow> rows) {
     endResetModel();
 }
 
-void MemberListModel::SetRow(int row, MemberRow member) {
+void MemberListModel::SetRow(int row, MemberRow member, bool notify) {
     MemberRow& shown = rows_[static_cast<size_t>(row)];
     if (captionsIndexed_ && !SameTextAscii(shown.Login, member.Login)) {
         rowOfFoldedCaption_.clear();
         captionsIndexed_ = false;
     }
     shown = std::move(member);
-    emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+    if (notify) {
+        emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+    }
+}
+
+// Announced as a reset, as the rebuild it stands for is: the selection goes with it, and the
+// list view lays its rows out again either way. Rows after the place move, so the caption
+// index is made again when next asked for.
+void MemberListModel::InsertRow(int row, MemberRow member) {
+    beginResetModel();
+    rows_.insert(rows_.begin() + row, std::move(member));
+    rowOfFoldedCaption_.clear();
+    captionsIndexed_ = false;
+    endResetModel();
+}
+
+void MemberListModel::RemoveRow(int row) {
+    beginResetModel();
+    rows_.erase(rows_.begin() + row);
+    rowOfFoldedCaption_.clear();
+    captionsIndexed_ = false;
+    endResetModel();
+}
+
+int MemberListModel::LowerBound(std::string_view caption) const {
+    const QString wanted = BytesToDisplay(caption);
+    const auto found = std::partition_point(rows_.begin(), rows_.end(), [&](const MemberRow& shown) {
+        return collator_.compare(BytesToDisplay(shown.Login), wanted) < 0;
+    });
+    return static_cast<int>(found - rows_.begin());
+}
+
+bool MemberListModel::SortsEqual(int row, std::string_view caption) const {
+    return collator_.compare(BytesToDisplay(Row(row).Login), BytesToDisplay(caption)) == 0;
 }
 
 int MemberListModel::FindCaption(std::string_view login) const {

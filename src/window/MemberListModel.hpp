@@ -34,8 +34,17 @@ public:
     // Replaces every row in one reset, sorted ascending by caption with a case-sensitive
     // collation of the user's locale.
     void ReplaceRows(std::vector<MemberRow> rows);
-    // Rewrites one row where it stands; the order is not touched.
-    void SetRow(int row, MemberRow member);
+    // Rewrites one row where it stands; the order is not touched. The view hears of it only
+    // when told to (a row out of sight is read afresh when it comes into sight), because the
+    // list view looks for the row among all of them on every notification.
+    void SetRow(int row, MemberRow member, bool notify = true);
+    // One row in or out at a place the caller chose.
+    void InsertRow(int row, MemberRow member);
+    void RemoveRow(int row);
+    // The first row whose caption sorts at or after caption, by the rows' own order.
+    int LowerBound(std::string_view caption) const;
+    // Whether the row's caption sorts equal to caption.
+    bool SortsEqual(int row, std::string_view caption) const;
 
     const MemberRow& Row(int row) const { return rows_[static_cast<size_t>(row)]; }
     int RowCount() const { return static_cast<int>(rows_.size()); }

@@ -34,6 +34,8 @@ constexpr int kClientWidth = 328;
 constexpr int kClientHeight = 278;
 constexpr int kStatusBarHeight = 19;
 constexpr int kCountPanelWidth = 30;
+// The longest the timer sleeps while nothing is due, should anything ever fall due unannounced.
+constexpr int64_t kLongestIdleWaitMs = 5000;
 // 8 points at the 96 dots per inch the layout was drawn for, whatever the screen's density.
 constexpr int kFontPixelSize = 11;
 const char* const kApplicationTitle = "krvClientA";
@@ -122,8 +124,10 @@ void TfrmKrvClientA::FormCreate(std::unique_ptr<ClientSocket> socket, const QStr
     link_ = std::make_unique<TkvClient>([this](uint8_t kind, const std::string& name,
                                                const std::string& text) { ClientEvent(kind, name, text); },
                                         std::move(socket), clock);
+    link_->SetOnEventQueued([this] { WakeTimer(); });
     members_ = std::make_unique<TkvCLDataCollection>();
     reports_ = std::make_unique<ServerReports>(*members_);
+    reports_->SetSingleRowChanges(true);
     LoadSettings();
     SaveSettings();
     onlineCount_ = 0;
@@ -308,10 +312,37 @@ void TfrmKrvClientA::btDisconnectClick() {
 
 void TfrmKrvClientA::cbAutoReconnectClick() {
     link_->SetAutoReconnect(cbAutoReconnect_->isChecked());
+    ScheduleTimer();
 }
 
 void TfrmKrvClientA::Timer1Timer() {
     link_->Tick();
+    ScheduleTimer();
+}
+
+// The timer runs at its period while the link has work queued; otherwise it sleeps until the
+// heartbeat or a reconnection falls due, and a queued event wakes it (WakeTimer).
+void TfrmKrvClientA::ScheduleTimer() {
+    if (!Timer1_->isActive()) {
+        return;  // stopped for good by closing
+    }
+    int64_t interval = timerPeriod_;
+    if (!link_->HasPendingWork()) {
+        const auto due = link_->TimeUntilDue();
+        interval =
+            std::clamp<int64_t>(due ? due->count() : kLongestIdleWaitMs, timerPeriod_, kLongestIdleWaitMs);
+    }
+    if (Timer1_->interval() != interval) {
+        Timer1_->start(static_cast<int>(interval));
+    }
+}
+
+// Called by the link from inside a socket notification: only the timer is touched, so the event
+// reaches the window within one period, from the timer as always.
+void TfrmKrvClientA::WakeTimer() {
+    if (Timer1_->isActive() && Timer1_->interval() != timerPeriod_) {
+        Timer1_->start(timerPeriod_);
+    }
 }
 
 void TfrmKrvClientA::mnuExitClick() {
@@ -337,6 +368,47 @@ void TfrmKrvClientA::RefreshMembers() {
         onlineCount_ += record->Online() ? 1 : 0;
     }
     model_->ReplaceRows(std::move(rows));
+    reports_->RowsRebuilt();
+    RestoreTopRow(topCaption);
+    ShowCounters();
+}
+
+// A new member's row goes where a rebuild would sort it: after the rows that sort before it
+// and, among those that sort equal, after the members added before it. The top row, the
+// counters and panels 0 and 1 then come out as a rebuild leaves them.
+void TfrmKrvClientA::InsertMemberRow(const std::string& login) {
+    const int32_t position = members_->IndexOf(login);
+    const TkvCLData* record = members_->Items(position);
+    if (record == nullptr) {
+        RefreshMembers();
+        return;
+    }
+    const std::string topCaption = TopRowCaption();
+    int row = model_->LowerBound(record->Login());
+    while (row < model_->RowCount() && model_->SortsEqual(row, record->Login()) &&
+           members_->IndexOf(model_->Row(row).Login) < position) {
+        ++row;
+    }
+    model_->InsertRow(
+        row, {record->Login(), record->GetProtocolsText(), record->GetUserBotsText(), record->Online()});
+    onlineCount_ += record->Online() ? 1 : 0;
+    RestoreTopRow(topCaption);
+    ShowCounters();
+}
+
+void TfrmKrvClientA::RemoveMemberRow(const std::string& caption) {
+    int row = model_->LowerBound(caption);
+    while (row < model_->RowCount() && model_->SortsEqual(row, caption) &&
+           model_->Row(row).Login != caption) {
+        ++row;
+    }
+    if (row >= model_->RowCount() || model_->Row(row).Login != caption) {
+        RefreshMembers();
+        return;
+    }
+    const std::string topCaption = TopRowCaption();
+    onlineCount_ -= model_->Row(row).Online ? 1 : 0;
+    model_->RemoveRow(row);
     RestoreTopRow(topCaption);
     ShowCounters();
 }
@@ -368,9 +440,20 @@ void TfrmKrvClientA::RefreshMember(const std::string& login) {
         return;
     }
     onlineCount_ -= model_->Row(row).Online ? 1 : 0;
-    model_->SetRow(row, {login, protocolsText, userBotsText, online});
+    model_->SetRow(row, {login, protocolsText, userBotsText, online}, RowInSight(row));
     onlineCount_ += online ? 1 : 0;
     onlinePanel_->setText(QString::number(onlineCount_));
+}
+
+// From the rows at the view's top and bottom edges, which the view finds without a search.
+bool TfrmKrvClientA::RowInSight(int row) const {
+    const QRect area = ListView1_->viewport()->rect();
+    const QModelIndex top = ListView1_->indexAt(area.topLeft());
+    if (!top.isValid() || row < top.row()) {
+        return !top.isValid();
+    }
+    const QModelIndex bottom = ListView1_->indexAt(QPoint(area.left(), area.bottom()));
+    return !bottom.isValid() || row <= bottom.row();
 }
 
 void TfrmKrvClientA::ShowCounters() {

@@ -84,6 +84,8 @@ private:
     void btDisconnectClick();
     void cbAutoReconnectClick();
     void Timer1Timer();
+    void ScheduleTimer();
+    void WakeTimer();
     void mnuExitClick();
     void mnuHelpAboutClick();
     void puMembersPopup(const QPoint& position);
@@ -111,6 +113,9 @@ private:
     void ShowCounters();
     std::string TopRowCaption() const;
     void RestoreTopRow(const std::string& caption);
+    void InsertMemberRow(const std::string& login);
+    void RemoveMemberRow(const std::string& caption);
+    bool RowInSight(int row) const;
     std::string ReconnectArguments() const;
 
     QString iniFileName_;

@@ -58,6 +58,12 @@ void TfrmKrvClientA::ShowRowsChange(const RowsEffect& effect) {
         case RowsChange::RewriteOne:
             RefreshMember(effect.login);
             break;
+        case RowsChange::InsertOne:
+            InsertMemberRow(effect.login);
+            break;
+        case RowsChange::RemoveOne:
+            RemoveMemberRow(effect.login);
+            break;
     }
 }
 

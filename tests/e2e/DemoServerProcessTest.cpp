@@ -19,6 +19,7 @@ private slots:
     void dropAfterClosesAfterThatManyReportLines();
     void churnReportsMembersComingAndGoing();
     void badOptionsAndABusyPortEndItWithAReason();
+    void burstRequestsAreAnsweredOnlyWhenAskedFor();
 };
 
 void DemoServerProcessTest::anEndlessLineDropsOnlyThatConnection() {
@@ -127,6 +128,30 @@ void DemoServerProcessTest::badOptionsAndABusyPortEndItWithAReason() {
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitCode(), c.exitCode);
         QVERIFY2(process.readAllStandardError().contains(c.reason), c.reason.constData());
+    }
+}
+
+void DemoServerProcessTest::burstRequestsAreAnsweredOnlyWhenAskedFor() {
+    for (const bool enabled : {false, true}) {
+        DemoServerProcess server;
+        QVERIFY(server.Start(enabled ? QStringList{"--members", "5", "--burst-requests"}
+                                     : QStringList{"--members", "5"}));
+        RawClient administrator(server.Port());
+        QVERIFY(administrator.LogIn("admin", "admin"));
+        administrator.Send("BURST_ARI:2");
+        administrator.Send("ADA_carol:pw,chat;");
+        std::vector<std::string> reports;
+        QVERIFY(administrator.WaitForLine([&reports](const std::string& line) {
+            if (line.rfind("ARI:", 0) == 0 || line.rfind("ARA:", 0) == 0) {
+                reports.push_back(line);
+            }
+            return line.rfind("ARA:", 0) == 0;
+        }));
+        QCOMPARE(reports.size(), enabled ? size_t{3} : size_t{1});
+        QCOMPARE(reports.back(), std::string("ARA:,,carol=pw,chat;;"));
+        if (enabled) {
+            QVERIFY(reports.front().rfind("ARI:simulated,1,", 0) == 0);
+        }
     }
 }
 

@@ -9,6 +9,7 @@
 #include "LineBuffer.hpp"
 #include "LoginDialogue.hpp"
 #include "MemberStore.hpp"
+#include "ReportBurst.hpp"
 #include "RequestHandler.hpp"
 #include "RequestLine.hpp"
 #include "SampleMembers.hpp"
@@ -280,6 +281,64 @@ TEST(SampleMembersTest, SameSeedSameMembersAndEveryLoginUnique) {
     }
     EXPECT_EQ(folded.size(), first.size());
     EXPECT_NE(MemberText(GenerateSampleMembers(1, 8)[0]), MemberText(first[0]));
+}
+
+// A store of an administrator (connected), a sample member with a real connection, and four
+// offline sample members.
+MemberStore BurstStore() {
+    MemberStore store;
+    store.Add({"admin", "pw", "administrator", {}, 1, false, {}});
+    store.Add({"busy", "pw", "chat", {}, 1, false, {}});
+    for (const char* login : {"m1", "m2", "m3", "m4"}) {
+        store.Add({login, "pw", "chat", "echo", 0, false, {}});
+    }
+    return store;
+}
+
+TEST(ReportBurstTest, EachReportIsTrueToTheStoreAndSparesConnectedAccounts) {
+    struct Step {
+        std::string code;
+        int count;
+        std::vector<std::string> lines;
+    };
+    const std::vector<Step> steps = {
+        {"ARI",
+         3,
+         {"ARI:simulated,1,m1=pw,chat;echo;", "ARI:simulated,1,m2=pw,chat;echo;",
+          "ARI:simulated,1,m3=pw,chat;echo;"}},
+        {"ARI", 5, {"ARI:simulated,1,m4=pw,chat;echo;"}},  // fewer qualify than asked for
+        {"ARO", 2, {"ARO:,,m1=pw,chat;echo;", "ARO:,,m2=pw,chat;echo;"}},
+        {"ARM",
+         3,
+         {"ARM:simulated,1,m1=pw,chat;echo;", "ARM:simulated,1,m2=pw,chat;echo;", "ARM:,,m3=pw,chat;echo;"}},
+        {"ARA", 2, {"ARA:,,burst7=burst,chat;echo;", "ARA:,,burst8=burst,chat;echo;"}},
+        {"ARD", 3, {"ARD_burst8:", "ARD_burst7:", "ARD_m4:"}},
+        {"ARX", 3, {}},
+        {"ARI", 0, {}},
+        {"ARD", -1, {}},
+    };
+    MemberStore store = BurstStore();
+    for (const Step& step : steps) {
+        EXPECT_EQ(MakeReportBurst(store, step.code, step.count), step.lines) << step.code << step.count;
+    }
+    std::vector<std::string> left;
+    for (const Account& account : store.Accounts()) {
+        left.push_back(MemberText(account));
+    }
+    const std::vector<std::string> expected = {",1,admin=pw,administrator;;", ",1,busy=pw,chat;;",
+                                               "simulated,1,m1=pw,chat;echo;", "simulated,1,m2=pw,chat;echo;",
+                                               ",,m3=pw,chat;echo;"};
+    EXPECT_EQ(left, expected);
+}
+
+TEST(ReportBurstTest, AddedLoginsSkipTakenOnesAndRemovedOnesCanComeBack) {
+    MemberStore store = BurstStore();
+    ASSERT_TRUE(store.Add({"BURST8", "pw", "chat", {}, 0, false, {}}));  // the next serial, taken
+    EXPECT_EQ(MakeReportBurst(store, "ARA", 1), std::vector<std::string>{"ARA:,,burst9=burst,chat;echo;"});
+    EXPECT_FALSE(store.Add({"Burst9", "pw", "chat", {}, 0, false, {}}));
+    EXPECT_EQ(MakeReportBurst(store, "ARD", 1), std::vector<std::string>{"ARD_burst9:"});
+    EXPECT_EQ(store.Find("burst9"), nullptr);
+    EXPECT_TRUE(store.Add({"Burst9", "pw", "chat", {}, 0, false, {}}));
 }
 
 }  // namespace

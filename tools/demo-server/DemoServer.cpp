@@ -1,8 +1,12 @@
 #include "DemoServer.hpp"
 
+#include <algorithm>
+
 #include <QHostAddress>
 #include <QTcpSocket>
 
+#include "ReportBurst.hpp"
+#include "RequestLine.hpp"
 #include "SampleMembers.hpp"
 #include "protocol/ProtocolCodes.hpp"
 #include "protocol/ServerLine.hpp"
@@ -69,11 +73,14 @@ void DemoServer::SimulateChurn() {
 }
 
 void DemoServer::SendMemberList(Session& session) {
-    session.SendLine(std::string(ReportCode::ListStart));
+    std::vector<std::string> lines;
+    lines.reserve(store_.Count() + 2);
+    lines.emplace_back(ReportCode::ListStart);
     for (const Account& account : store_.Accounts()) {
-        session.SendLine(JoinedLine(ReportCode::ListMember, MemberText(account)));
+        lines.push_back(JoinedLine(ReportCode::ListMember, MemberText(account)));
     }
-    session.SendLine(std::string(ReportCode::ListComplete));
+    lines.emplace_back(ReportCode::ListComplete);
+    session.SendLines(lines);
 }
 
 void DemoServer::ReportPresence(std::string_view code, const Account& account, SessionId except) {
@@ -84,6 +91,17 @@ void DemoServer::ReportPresence(std::string_view code, const Account& account, S
             session->SendLine(line);
         }
     }
+}
+
+bool DemoServer::SendBurst(Session& session, const std::string& line) {
+    const RequestLine request = CutRequestLine(line);
+    if (request.code != "BURST") {
+        return false;
+    }
+    constexpr int kMostReports = 10000000;
+    const int count = std::min(StrToIntDef(Trim(request.payload), 0), kMostReports);
+    session.SendLines(MakeReportBurst(store_, request.subject, count));
+    return true;
 }
 
 Session* DemoServer::Find(SessionId id) const {
@@ -112,6 +130,9 @@ void DemoServer::SessionLoggedIn(Session& session) {
 void DemoServer::SessionRequest(Session& session, const std::string& line) {
     if (!session.Administrator()) {
         session.Log(QStringLiteral("ignored: not an administrator"));
+        return;
+    }
+    if (options_.burstRequests && SendBurst(session, line)) {
         return;
     }
     if (!requests_.Handle(session.Id(), line)) {

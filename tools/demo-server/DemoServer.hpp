@@ -34,6 +34,8 @@ private:
     void SimulateChurn();
     void SendMemberList(Session& session);
     void ReportPresence(std::string_view code, const Account& account, SessionId except);
+    // True when the line asked for a burst of reports (and they were sent).
+    bool SendBurst(Session& session, const std::string& line);
     Session* Find(SessionId id) const;
 
     void SessionLoggedIn(Session& session) override;

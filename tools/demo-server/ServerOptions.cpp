@@ -23,6 +23,10 @@ const QCommandLineOption kSplitWrites(QStringLiteral("split-writes"),
                                       "Write each report line in random pieces with short pauses.");
 const QCommandLineOption kDropAfter(QStringLiteral("drop-after"),
                                     "Close each connection after N report lines.", "N");
+const QCommandLineOption kBurstRequests(
+    QStringLiteral("burst-requests"),
+    "Answer an administrator's \"BURST_<code>:<count>\" with count reports of that code (ARI, ARO, ARM, ARA, "
+    "ARD), sent to that administrator alone; for benchmarks.");
 
 // Reads a whole number in [low, high] or reports the option as bad.
 bool ReadNumber(const QCommandLineParser& parser, const QCommandLineOption& option, long long low,
@@ -102,8 +106,8 @@ OptionsResult ParseServerOptions(const QStringList& arguments) {
         "Demo administration server for krvClientA: sample accounts, the login dialogue, member reports "
         "and every administration request, on one thread.");
     const QCommandLineOption help = parser.addHelpOption();
-    parser.addOptions(
-        {kListen, kPort, kMembers, kSeed, kAdmin, kGrant, kChurn, kVerbose, kSplitWrites, kDropAfter});
+    parser.addOptions({kListen, kPort, kMembers, kSeed, kAdmin, kGrant, kChurn, kVerbose, kSplitWrites,
+                       kDropAfter, kBurstRequests});
 
     OptionsResult result;
     result.helpText = parser.helpText();
@@ -133,6 +137,7 @@ OptionsResult ParseServerOptions(const QStringList& arguments) {
     }
     options.verbose = parser.isSet(kVerbose);
     options.splitWrites = parser.isSet(kSplitWrites);
+    options.burstRequests = parser.isSet(kBurstRequests);
     result.options = options;
     return result;
 }

@@ -17,6 +17,7 @@ struct ServerOptions {
     bool verbose = false;
     bool splitWrites = false;
     int dropAfterLines = 0;  // 0: never
+    bool burstRequests = false;
 };
 
 // Reads the command line. On --help, or on a bad option (with the reason in error), returns

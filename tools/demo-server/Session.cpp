@@ -71,6 +71,34 @@ void Session::Close(bool reportLogout) {
     });
 }
 
+void Session::SendLines(const std::vector<std::string>& lines) {
+    if (config_.verbose || config_.splitWrites || config_.dropAfterLines > 0) {
+        for (const std::string& line : lines) {
+            SendLine(line);
+        }
+        return;
+    }
+    // One write for the lot: a million-member list otherwise costs as many socket calls.
+    std::string block;
+    std::size_t size = 0;
+    for (const std::string& line : lines) {
+        size += line.size() + 2;
+    }
+    block.reserve(size);
+    for (const std::string& line : lines) {
+        block.append(line).append("\r\n");
+    }
+    if (closed_ || lines.empty()) {
+        return;
+    }
+    writer_->Write(block, true);
+    reportLines_ += static_cast<int>(lines.size());
+    if (writer_->PendingBytes() > kMaxPendingOutputBytes) {
+        Log(QStringLiteral("dropped: the client does not read"));
+        Close();
+    }
+}
+
 void Session::Log(const QString& text) const {
     if (config_.verbose) {
         QTextStream(stderr) << "[" << id_ << "] " << text << Qt::endl;
@@ -121,8 +149,14 @@ void Session::AnswerDialogue(const std::string& line) {
 }
 
 void Session::Write(const std::string& line, bool splittable) {
-    Log(QStringLiteral("-> %1").arg(QString::fromStdString(line)));
-    writer_->Write(line + "\r\n", splittable);
+    // A million-member list would spend most of its time building log texts nobody reads.
+    if (config_.verbose) {
+        Log(QStringLiteral("-> %1").arg(QString::fromStdString(line)));
+    }
+    std::string framed;
+    framed.reserve(line.size() + 2);
+    framed.append(line).append("\r\n");
+    writer_->Write(framed, splittable);
 }
 
 void Session::SocketGone() {

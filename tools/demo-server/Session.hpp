@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "LineBuffer.hpp"
 #include "LoginDialogue.hpp"
@@ -52,6 +53,8 @@ public:
     std::string PeerText() const;
 
     void SendLine(const std::string& line);
+    // The same as SendLine for each, in order.
+    void SendLines(const std::vector<std::string>& lines);
     void Close(bool reportLogout = true);
 
     void Log(const QString& text) const;

@@ -1,0 +1,440 @@
+// The whole client against the demo server over loopback: the real window, its real socket and
+// its event loop. Every figure of the window stands beside a plain blocking reader of the same
+// server's bytes, timed in the same run, which is the floor no client can beat.
+//
+//   bench_scale [--members N] [--burst K] [--series S]
+//
+// K: in-place reports of each kind timed in one burst; S: new accounts timed in a row.
+//
+// Run it with QT_QPA_PLATFORM=offscreen or under Xvfb; bench/scale/run does both sizes.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <QAbstractItemModel>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "e2e/DemoServerProcess.hpp"
+#include "net/QtClientSocket.hpp"
+#include "window/untKrvClientA.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MillisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// One field of /proc/self/status in kB ("VmRSS", "VmHWM").
+long StatusKilobytes(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(field) + ":";
+    while (std::getline(status, line)) {
+        if (line.rfind(prefix, 0) == 0) {
+            return std::stol(line.substr(prefix.size()));
+        }
+    }
+    return -1;
+}
+
+// Context switches of every thread of the process: each is one wake-up from a wait, or a
+// preemption, which an idle program should have almost none of.
+long ContextSwitches() {
+    long total = 0;
+    for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        std::ifstream status(("/proc/self/task/" + task + "/status").toStdString());
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0 ||
+                line.rfind("nonvoluntary_ctxt_switches:", 0) == 0) {
+                total += std::stol(line.substr(line.find(':') + 1));
+            }
+        }
+    }
+    return total;
+}
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// A blocking line reader on a plain socket: reads and finds line ends, keeps nothing.
+class RawReader {
+public:
+    explicit RawReader(uint16_t port) {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+        if (fd_ < 0 || connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            throw std::runtime_error("raw reader cannot connect");
+        }
+    }
+    ~RawReader() { close(fd_); }
+    RawReader(const RawReader&) = delete;
+    RawReader& operator=(const RawReader&) = delete;
+
+    void Send(const std::string& line) {
+        const std::string framed = line + "\r";
+        if (write(fd_, framed.data(), framed.size()) != static_cast<ssize_t>(framed.size())) {
+            throw std::runtime_error("raw reader cannot send");
+        }
+    }
+
+    // Reads lines until one equals stop; gives the bytes read on the way.
+    size_t ReadUntilLine(const std::string& stop) {
+        size_t bytes = 0;
+        ReadLines([&](const char* line, size_t length) {
+            bytes += length + 2;
+            return length == stop.size() && std::memcmp(line, stop.data(), length) == 0;
+        });
+        return bytes;
+    }
+
+    // Reads lines until count of them start with prefix.
+    void ReadPrefixed(const std::string& prefix, int count) {
+        int seen = 0;
+        if (count <= 0) {
+            return;
+        }
+        ReadLines([&](const char* line, size_t length) {
+            if (length >= prefix.size() && std::memcmp(line, prefix.data(), prefix.size()) == 0) {
+                ++seen;
+            }
+            return seen >= count;
+        });
+    }
+
+    void LogIn() {
+        ReadUntilLine("send login:");
+        Send("admin");
+        ReadUntilLine("send password:");
+        Send("admin");
+        ReadUntilLine(":)");
+    }
+
+private:
+    // line(start, length without its line end) returns true to stop.
+    void ReadLines(const std::function<bool(const char*, size_t)>& line) {
+        for (;;) {
+            while (true) {
+                const char* begin = buffer_.data() + start_;
+                const void* end = std::memchr(begin, '\n', filled_ - start_);
+                if (end == nullptr) {
+                    break;
+                }
+                const auto* lineEnd = static_cast<const char*>(end);
+                size_t length = static_cast<size_t>(lineEnd - begin);
+                start_ += length + 1;
+                if (length > 0 && begin[length - 1] == '\r') {
+                    --length;
+                }
+                if (line(begin, length)) {
+                    return;
+                }
+            }
+            std::memmove(buffer_.data(), buffer_.data() + start_, filled_ - start_);
+            filled_ -= start_;
+            start_ = 0;
+            const ssize_t got = read(fd_, buffer_.data() + filled_, buffer_.size() - filled_);
+            if (got <= 0) {
+                throw std::runtime_error("raw reader: connection closed");
+            }
+            filled_ += static_cast<size_t>(got);
+        }
+    }
+
+    int fd_ = -1;
+    std::vector<char> buffer_ = std::vector<char>(1 << 20);
+    size_t start_ = 0;
+    size_t filled_ = 0;
+};
+
+// The window on the real socket, and what the bench sees of it: the rows' model, and every run
+// of its timer, timed from the timer's event to the end of the window's handler.
+class WindowUnderTest {
+public:
+    explicit WindowUnderTest(const QString& settingsPath)
+        : window_(std::make_unique<QtClientSocket>(), settingsPath) {
+        window_.show();
+        view_ = window_.findChild<QAbstractItemView*>("ListView1");
+        timer_ = window_.findChild<QTimer*>("Timer1");
+        if (view_ == nullptr || timer_ == nullptr) {
+            throw std::runtime_error("the window has no ListView1 or Timer1");
+        }
+        timer_->installEventFilter(&tickStart_);
+        // Connected after the window's own handler, so it runs when that one is done.
+        QObject::connect(timer_, &QTimer::timeout, &tickStart_, [this] { TickEnded(); });
+    }
+
+    TfrmKrvClientA& Window() { return window_; }
+    int Rows() const { return view_->model()->rowCount(); }
+
+    struct Timing {
+        double wallMs = 0;      // from the request to the state wanted, shown
+        double handlingMs = 0;  // the window's own ticks in that time
+        double longestTickMs = 0;
+        double longestProbeGapMs = 0;  // how late a 10 ms timer came at worst
+    };
+
+    // Runs the event loop until done() holds after one of the window's ticks, then paints the
+    // rows. action starts the work (it is timed).
+    Timing Measure(const std::function<void()>& action, const std::function<bool()>& done,
+                   bool probe = false) {
+        Timing timing;
+        handling_ = 0;
+        longestTick_ = 0;
+        done_ = done;
+        QEventLoop loop;
+        quit_ = [&loop] { loop.quit(); };
+        QTimer probeTimer;
+        Clock::time_point lastProbe = Clock::now();
+        if (probe) {
+            probeTimer.setTimerType(Qt::PreciseTimer);
+            QObject::connect(&probeTimer, &QTimer::timeout, [&] {
+                const double gap = MillisecondsSince(lastProbe) - 10;
+                timing.longestProbeGapMs = std::max(timing.longestProbeGapMs, gap);
+                lastProbe = Clock::now();
+            });
+            probeTimer.start(10);
+        }
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [&loop] {
+            std::fprintf(stderr, "bench_scale: gave up waiting after 20 minutes\n");
+            loop.quit();
+        });
+        watchdog.start(20 * 60 * 1000);
+        const Clock::time_point start = Clock::now();
+        action();
+        if (!done()) {
+            loop.exec();
+        }
+        view_->viewport()->repaint();
+        if (probe) {
+            timing.longestProbeGapMs = std::max(timing.longestProbeGapMs, MillisecondsSince(lastProbe) - 10);
+        }
+        timing.wallMs = MillisecondsSince(start);
+        timing.handlingMs = handling_;
+        timing.longestTickMs = longestTick_;
+        done_ = nullptr;
+        quit_ = nullptr;
+        return timing;
+    }
+
+    // Lets the event loop run for a while with nothing asked of the window.
+    void Idle(int milliseconds) {
+        QEventLoop loop;
+        QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+
+private:
+    class TickStart final : public QObject {
+    public:
+        Clock::time_point started;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Timer) {
+                started = Clock::now();
+            }
+            return QObject::eventFilter(watched, event);
+        }
+    };
+
+    void TickEnded() {
+        const double tick = MillisecondsSince(tickStart_.started);
+        handling_ += tick;
+        longestTick_ = std::max(longestTick_, tick);
+        if (done_ && done_() && quit_) {
+            quit_();
+        }
+    }
+
+    TfrmKrvClientA window_;
+    QAbstractItemView* view_ = nullptr;
+    QTimer* timer_ = nullptr;
+    TickStart tickStart_;
+    double handling_ = 0;
+    double longestTick_ = 0;
+    std::function<bool()> done_;
+    std::function<void()> quit_;
+};
+
+double RawBurstMs(RawReader& raw, const std::string& code, int count) {
+    const Clock::time_point start = Clock::now();
+    raw.Send("BURST_" + code + ":" + std::to_string(count));
+    raw.ReadPrefixed(code == "ARD" ? "ARD_" : code + ":", count);
+    return MillisecondsSince(start);
+}
+
+void PrintRow(const char* what, double windowMs, double rawMs, const std::string& extra = {}) {
+    std::printf("  %-34s %10.3f ms   raw %9.3f ms   %7.1fx%s\n", what, windowMs, rawMs,
+                rawMs > 0 ? windowMs / rawMs : 0.0, extra.c_str());
+}
+
+std::string Handling(const WindowUnderTest::Timing& timing) {
+    char text[96];
+    std::snprintf(text, sizeof text, "   (ticks %.3f ms, longest %.3f ms)", timing.handlingMs,
+                  timing.longestTickMs);
+    return text;
+}
+
+int Run(int members, int burst, int series) {
+    DemoServerProcess server;
+    if (!server.Start({"--members", QString::number(members), "--burst-requests"})) {
+        std::fprintf(stderr, "bench_scale: the demo server did not start\n");
+        return 1;
+    }
+    const int rows = members + 1;  // the administrator's own account is listed too
+    std::printf("members %d, burst %d, platform %s\n", members, burst,
+                QApplication::platformName().toUtf8().constData());
+
+    double rawListMs = 0;
+    size_t listBytes = 0;
+    {
+        const Clock::time_point start = Clock::now();
+        RawReader raw(server.Port());
+        raw.LogIn();
+        listBytes = raw.ReadUntilLine("ARLC");
+        rawListMs = MillisecondsSince(start);
+    }
+
+    QTemporaryDir dir;
+    WindowUnderTest bench(dir.filePath("bench.ini"));
+    TfrmKrvClientA& window = bench.Window();
+    TkvClient& link = window.Link();
+    bench.Idle(200);
+    const long baselineKb = StatusKilobytes("VmRSS");
+    link.SetLogin("admin");
+    link.SetPassword("admin");
+    const auto list = bench.Measure([&] { link.Connect("127.0.0.1", server.Port()); },
+                                    [&] { return bench.Rows() == rows && window.MemberCount() == rows; });
+    const long peakKb = StatusKilobytes("VmHWM");
+    std::printf("  list of %zu bytes, %.1f bytes a member\n", listBytes,
+                static_cast<double>(listBytes) / members);
+    PrintRow("login -> rows listed and sorted", list.wallMs, rawListMs, Handling(list));
+    std::printf(
+        "  peak memory a member               %10.1f bytes (VmHWM %ld kB - VmRSS before login %ld kB)\n",
+        (peakKb - baselineKb) * 1024.0 / members, peakKb, baselineKb);
+
+    RawReader raw(server.Port());
+    raw.LogIn();
+    bench.Idle(100);  // the window takes the raw reader's own presence report first
+
+    auto sendBurst = [&](const std::string& code, int count) {
+        return [&link, code, count] { link.SendLine("BURST_" + code + ":" + std::to_string(count)); };
+    };
+    auto rowsAre = [&](int wanted) {
+        return [&bench, &window, wanted] { return bench.Rows() == wanted && window.MemberCount() == wanted; };
+    };
+    auto onlineIs = [&](int wanted) { return [&window, wanted] { return window.OnlineCount() == wanted; }; };
+
+    // One report of each kind; the raw reader's pair leaves the server as it was.
+    const double rawAra = RawBurstMs(raw, "ARA", 1);
+    const double rawArd = RawBurstMs(raw, "ARD", 1);
+    const auto ara = bench.Measure(sendBurst("ARA", 1), rowsAre(rows + 1));
+    PrintRow("one ARA", ara.wallMs, rawAra, Handling(ara));
+    const auto ard = bench.Measure(sendBurst("ARD", 1), rowsAre(rows));
+    PrintRow("one ARD", ard.wallMs, rawArd, Handling(ard));
+    const int online = window.OnlineCount();
+    const double rawArm = RawBurstMs(raw, "ARM", 1);
+    RawBurstMs(raw, "ARM", 1);
+    const auto arm = bench.Measure(sendBurst("ARM", 1), onlineIs(online + 1));
+    PrintRow("first ARM after the rebuild", arm.wallMs, rawArm, Handling(arm));
+    bench.Measure(sendBurst("ARM", 1), onlineIs(online));
+
+    const double rawAraSeries = RawBurstMs(raw, "ARA", series);
+    const double rawArdSeries = RawBurstMs(raw, "ARD", series);
+    auto late = [](const WindowUnderTest::Timing& timing) {
+        char text[96];
+        std::snprintf(text, sizeof text, "\n  %-34s %10.3f ms", "  10 ms probe timer late by at most",
+                      timing.longestProbeGapMs);
+        return std::string(text);
+    };
+    const auto araSeries = bench.Measure(sendBurst("ARA", series), rowsAre(rows + series), true);
+    PrintRow((std::to_string(series) + " ARA in a row").c_str(), araSeries.wallMs, rawAraSeries,
+             Handling(araSeries) + late(araSeries));
+    const auto ardSeries = bench.Measure(sendBurst("ARD", series), rowsAre(rows), true);
+    PrintRow((std::to_string(series) + " ARD in a row").c_str(), ardSeries.wallMs, rawArdSeries,
+             Handling(ardSeries) + late(ardSeries));
+
+    const int count = std::min(burst, members);
+    for (const char* code : {"ARI", "ARO", "ARM"}) {
+        const std::string kind = code;
+        const bool up = kind != "ARO";
+        const double rawMs = RawBurstMs(raw, kind, count);
+        RawBurstMs(raw, kind == "ARI" ? "ARO" : (kind == "ARO" ? "ARI" : "ARM"), count);
+        const int before = window.OnlineCount();
+        const auto sustained =
+            bench.Measure(sendBurst(kind, count), onlineIs(before + (up ? count : -count)));
+        char rate[128];
+        std::snprintf(rate, sizeof rate, "   %.0f/s (raw %.0f/s)", count / sustained.wallMs * 1000,
+                      count / rawMs * 1000);
+        PrintRow((std::to_string(count) + " " + kind + " in place").c_str(), sustained.wallMs, rawMs, rate);
+    }
+
+    constexpr int kIdleMs = 5000;
+    auto idle = [&](const char* state) {
+        const long switches = ContextSwitches();
+        const double cpu = CpuSeconds();
+        bench.Idle(kIdleMs);
+        const double seconds = kIdleMs / 1000.0;
+        std::printf("  idle, %-12s %8.1f wake-ups/s, %.2f %% of a core\n", state,
+                    (ContextSwitches() - switches) / seconds, (CpuSeconds() - cpu) / seconds * 100);
+    };
+    idle("connected");
+    bench.Measure([&] { link.Disconnect(); }, rowsAre(0));
+    idle("disconnected");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    int members = 100000;
+    int burst = 100000;
+    int series = 1000;
+    const QStringList arguments = QApplication::arguments();
+    for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
+        if (arguments[i] == "--members") {
+            members = arguments[i + 1].toInt();
+        } else if (arguments[i] == "--burst") {
+            burst = arguments[i + 1].toInt();
+        } else if (arguments[i] == "--series") {
+            series = arguments[i + 1].toInt();
+        }
+    }
+    try {
+        return Run(members, burst, series);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "bench_scale: %s\n", failure.what());
+        return 1;
+    }
+}
