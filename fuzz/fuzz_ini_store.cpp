@@ -16,10 +16,10 @@ namespace {
 
 constexpr std::string_view kAbsent = "\x01 absent";
 
-// Every name in brackets and every name before "=", cut at CR and LF, as candidates to read.
+// Names in brackets and names before "=" (the first few), cut at CR and LF, as candidates to read.
 void CollectNames(std::string_view text, std::vector<std::string>& sections, std::vector<std::string>& keys) {
     size_t start = 0;
-    while (start <= text.size() && sections.size() + keys.size() < 16) {
+    while (start <= text.size() && sections.size() + keys.size() < 12) {
         const size_t end = std::min(text.find_first_of("\r\n", start), text.size());
         const std::string_view line = text.substr(start, end - start);
         const size_t open = line.find('[');
