@@ -3,7 +3,6 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <optional>
@@ -47,9 +46,7 @@ std::optional<int32_t> Denoted(std::string_view text) {
         if (text.starts_with(prefix)) {
             std::string_view digits = text.substr(prefix.size());
             uint32_t bits = 0;
-            // from_chars would take a sign; the program takes none after a prefix.
-            bool hex = !digits.empty() && std::isxdigit(static_cast<unsigned char>(digits.front()));
-            if (hex && whole(digits, bits, 16)) {
+            if (whole(digits, bits, 16)) {
                 return static_cast<int32_t>(bits);
             }
             return std::nullopt;
