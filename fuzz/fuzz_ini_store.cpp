@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "Require.hpp"
-#include "dialogs/IniStore.hpp"
+#include "settings/IniStore.hpp"
 
 namespace {
 

@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+#include "dialogs/ProductTitle.hpp"
+
 class QLabel;
 class ClickablePicture;
 
@@ -37,7 +39,7 @@ private:
 };
 
 // The box's texts, for the window's menu entry and for tests.
-inline constexpr const char* kAboutTitle = "Korvane Administrator Client 1.3";
+inline constexpr const char* kAboutTitle = kProductTitle;
 inline constexpr const char* kAuthorWebPage = "https://www.example.org/korvane-admin/";
 inline constexpr const char* kAuthorMail = "author@example.org";
 inline constexpr const char* kAuthorShortName = "Author";

@@ -30,8 +30,6 @@ public:
     QPushButton* Button2 = nullptr;
 
 private:
-    QLabel* AddLabel(const char* name, const QString& text, int left, int top);
-    QLineEdit* AddField(const char* name, int left, int top, int width, int height);
     void Button1Click();
     void Button2Click();
 };

@@ -24,8 +24,6 @@ public:
     QPushButton* Button2 = nullptr;
 
 private:
-    QLabel* AddLabel(const char* name, const QString& text, int left, int top, int width, int height);
-    QLineEdit* AddField(const char* name, int top);
     void Button1Click();
     void Button2Click();
 };

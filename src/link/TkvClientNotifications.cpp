@@ -3,16 +3,12 @@
 #include <utility>
 
 #include "link/SocketErrorText.hpp"
+#include "link/WinsockErrorCodes.hpp"
 
 // The socket's notifications: they update the link's state and queue events, and never call
 // the owner.
 
 namespace {
-
-// Windows Sockets numbers of the connect errors that steer reconnection.
-constexpr int32_t kAddressNotAvailable = 10049;
-constexpr int32_t kNoBufferSpace = 10055;
-constexpr int32_t kConnectionRefused = 10061;
 
 // Every line goes out ended by a carriage return alone.
 std::string Framed(const std::string& line) {
@@ -109,9 +105,9 @@ void TkvClient::SocketError(TSocketErrorKind kind, int32_t& code) {
 }
 
 void TkvClient::HandleConnectError(int32_t code) {
-    if (code == kAddressNotAvailable || code == kNoBufferSpace) {
+    if (code == Winsock::AddressNotAvailable || code == Winsock::NoBufferSpace) {
         reconnect_->SetArmed(false);
-    } else if (code == kConnectionRefused) {
+    } else if (code == Winsock::ConnectionRefused) {
         reconnect_->SetArmed(true);
         socket_->CloseEndpoint();
     }

@@ -117,7 +117,7 @@ void QtClientSocket::Open(const std::string& address, const std::string& host, i
     }
     if (port < 1 || port > 65535) {
         EndAttempt(false);
-        RaiseError(TSocketErrorKind::Connect, kWinsockAddressNotAvailable, "connect");
+        RaiseError(TSocketErrorKind::Connect, Winsock::AddressNotAvailable, "connect");
         return;
     }
     port_ = static_cast<quint16>(port);
@@ -182,9 +182,9 @@ void QtClientSocket::HostLookedUp(uint64_t attempt, const QHostInfo& info) {
     lookupId_ = -1;
     const QHostAddress address = PreferredAddress(info.addresses());
     if (info.error() == QHostInfo::HostNotFound || (info.error() == QHostInfo::NoError && address.isNull())) {
-        FailLookup(kWinsockHostNotFound);
+        FailLookup(Winsock::HostNotFound);
     } else if (info.error() != QHostInfo::NoError) {
-        FailLookup(kWinsockTryAgain);
+        FailLookup(Winsock::TryAgain);
     } else {
         BeginConnect(address);
     }
@@ -215,7 +215,7 @@ void QtClientSocket::ConnectTimedOut() {
         return;
     }
     EndAttempt(false);
-    RaiseError(TSocketErrorKind::Connect, kWinsockTimedOut, "connect");
+    RaiseError(TSocketErrorKind::Connect, Winsock::TimedOut, "connect");
 }
 
 void QtClientSocket::TcpConnected() {

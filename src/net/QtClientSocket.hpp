@@ -32,6 +32,9 @@ public:
                             std::chrono::milliseconds connectTimeout = std::chrono::seconds(30));
     ~QtClientSocket() override;
 
+    // The reporter usually needs the window that owns this socket, which exists only later.
+    void SetFailureReporter(FailureReporter reportFailure) { reportFailure_ = std::move(reportFailure); }
+
     void SetHandler(ClientSocketHandler* handler) override;
     void Open(const std::string& address, const std::string& host, int32_t port) override;
     bool Active() const override;

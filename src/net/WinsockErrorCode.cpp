@@ -4,9 +4,6 @@
 
 namespace {
 
-constexpr int32_t kNetworkUnreachable = 10051;
-constexpr int32_t kConnectionAborted = 10053;
-
 // Qt's own wording, in the translation that is active, exactly as its socket engine words it.
 bool DescribedAs(const QString& description, const char* engineText) {
     return description == QCoreApplication::translate("QNativeSocketEngine", engineText);
@@ -14,19 +11,19 @@ bool DescribedAs(const QString& description, const char* engineText) {
 
 int32_t NetworkErrorCode(const QString& description) {
     if (DescribedAs(description, "Host unreachable")) {
-        return 10065;
+        return Winsock::HostUnreachable;
     }
     if (DescribedAs(description, "Connection timed out") ||
         DescribedAs(description, "Network operation timed out")) {
-        return kWinsockTimedOut;
+        return Winsock::TimedOut;
     }
     if (DescribedAs(description, "The bound address is already in use")) {
-        return 10048;
+        return Winsock::AddressInUse;
     }
     if (DescribedAs(description, "The remote host closed the connection")) {
-        return 10054;
+        return Winsock::ConnectionReset;
     }
-    return kNetworkUnreachable;
+    return Winsock::NetworkUnreachable;
 }
 
 }  // namespace
@@ -34,33 +31,33 @@ int32_t NetworkErrorCode(const QString& description) {
 int32_t WinsockCodeOf(QAbstractSocket::SocketError error, const QString& description) {
     switch (error) {
         case QAbstractSocket::ConnectionRefusedError:
-            return 10061;
+            return Winsock::ConnectionRefused;
         case QAbstractSocket::RemoteHostClosedError:
-            return 10054;
+            return Winsock::ConnectionReset;
         case QAbstractSocket::HostNotFoundError:
-            return kWinsockHostNotFound;
+            return Winsock::HostNotFound;
         case QAbstractSocket::SocketAccessError:
-            return 10013;
+            return Winsock::AccessDenied;
         case QAbstractSocket::SocketResourceError:
-            return 10055;
+            return Winsock::NoBufferSpace;
         case QAbstractSocket::SocketTimeoutError:
-            return kWinsockTimedOut;
+            return Winsock::TimedOut;
         case QAbstractSocket::DatagramTooLargeError:
-            return 10040;
+            return Winsock::MessageTooLong;
         case QAbstractSocket::NetworkError:
             return NetworkErrorCode(description);
         case QAbstractSocket::AddressInUseError:
-            return 10048;
+            return Winsock::AddressInUse;
         case QAbstractSocket::SocketAddressNotAvailableError:
-            return kWinsockAddressNotAvailable;
+            return Winsock::AddressNotAvailable;
         case QAbstractSocket::UnsupportedSocketOperationError:
-            return 10047;
+            return Winsock::FamilyNotSupported;
         case QAbstractSocket::UnfinishedSocketOperationError:
         case QAbstractSocket::OperationError:
-            return 10036;
+            return Winsock::InProgress;
         case QAbstractSocket::TemporaryError:
-            return 10035;
+            return Winsock::WouldBlock;
         default:
-            return kConnectionAborted;
+            return Winsock::ConnectionAborted;
     }
 }

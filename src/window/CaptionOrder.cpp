@@ -5,7 +5,7 @@
 
 #include <QCollatorSortKey>
 
-#include "dialogs/DisplayText.hpp"
+#include "window/DisplayText.hpp"
 
 void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator) {
     std::vector<QCollatorSortKey> keys;

@@ -3,9 +3,9 @@
 #include <QByteArray>
 #include <QLocale>
 
-#include "dialogs/DisplayText.hpp"
 #include "util/untCalc1.hpp"
 #include "window/CaptionOrder.hpp"
+#include "window/DisplayText.hpp"
 #include "window/MemberIcons.hpp"
 
 MemberListModel::MemberListModel(QObject* parent)

@@ -22,9 +22,9 @@
 #include <QToolButton>
 #include <QTreeView>
 
-#include "dialogs/DisplayText.hpp"
-#include "dialogs/IniStoreSettings.hpp"
-#include "net/QtClientSocket.hpp"
+#include "dialogs/ProductTitle.hpp"
+#include "settings/StoredSettings.hpp"
+#include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"
 
 namespace {
@@ -32,11 +32,9 @@ constexpr int kClientWidth = 328;
 constexpr int kClientHeight = 278;
 constexpr int kStatusBarHeight = 19;
 constexpr int kCountPanelWidth = 30;
-constexpr int kMinimumTimerPeriod = 10;
 // 8 points at the 96 dots per inch the layout was drawn for, whatever the screen's density.
 constexpr int kFontPixelSize = 11;
 const char* const kApplicationTitle = "krvClientA";
-const char* const kCaption = "Korvane Administrator Client 1.3";
 
 QString DefaultSettingsPath() {
     return BytesToDisplay(SettingsPathFor(DisplayToBytes(QCoreApplication::applicationFilePath())));
@@ -102,6 +100,7 @@ TfrmKrvClientA::TfrmKrvClientA(std::unique_ptr<ClientSocket> socket, const QStri
 // before the link; the link goes first so that nothing it does while closing finds the list gone.
 TfrmKrvClientA::~TfrmKrvClientA() {
     link_.reset();
+    reports_.reset();
     members_.reset();
 }
 
@@ -109,12 +108,13 @@ void TfrmKrvClientA::FormCreate(std::unique_ptr<ClientSocket> socket, const QStr
                                 const Clock& clock) {
     FixDecimalSeparator();
     QCoreApplication::setApplicationName(QLatin1String(kApplicationTitle));
-    setWindowTitle(QLatin1String(kCaption));
+    setWindowTitle(QLatin1String(kProductTitle));
     iniFileName_ = settingsPath.isEmpty() ? DefaultSettingsPath() : settingsPath;
     link_ = std::make_unique<TkvClient>([this](uint8_t kind, const std::string& name,
                                                const std::string& text) { ClientEvent(kind, name, text); },
-                                        socket ? std::move(socket) : CreateTcpSocket(), clock);
+                                        std::move(socket), clock);
     members_ = std::make_unique<TkvCLDataCollection>();
+    reports_ = std::make_unique<ServerReports>(*members_);
     LoadSettings();
     SaveSettings();
     onlineCount_ = 0;
@@ -124,10 +124,8 @@ void TfrmKrvClientA::FormCreate(std::unique_ptr<ClientSocket> socket, const QStr
     Timer1_->start();
 }
 
-std::unique_ptr<ClientSocket> TfrmKrvClientA::CreateTcpSocket() {
-    return std::make_unique<QtClientSocket>([this](const std::string& message) {
-        QMessageBox::critical(this, QCoreApplication::applicationName(), BytesToDisplay(message));
-    });
+void TfrmKrvClientA::ReportSocketFailure(const std::string& message) {
+    QMessageBox::critical(this, QCoreApplication::applicationName(), BytesToDisplay(message));
 }
 
 void TfrmKrvClientA::CreateControls() {

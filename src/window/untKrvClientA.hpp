@@ -4,12 +4,14 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "link/ClientSocket.hpp"
 #include "link/Clock.hpp"
 #include "link/TkvClient.hpp"
 #include "members/TkvCLDataCollection.hpp"
+#include "protocol/ServerReports.hpp"
 
 class QAction;
 class QButtonGroup;
@@ -30,9 +32,10 @@ class TfrmKrvClientA : public QMainWindow {
     Q_OBJECT
 
 public:
-    // socket: the link's socket (default: a TCP socket); settingsPath: the settings file
-    // (default: the program's path with ".ini"); clock: the link's clock. All are seams for tests.
-    explicit TfrmKrvClientA(std::unique_ptr<ClientSocket> socket = nullptr, const QString& settingsPath = {},
+    // socket: the link's socket, which the program's entry assembles; settingsPath: the settings
+    // file (default: the program's path with ".ini"); clock: the link's clock. The last two are
+    // seams for tests.
+    explicit TfrmKrvClientA(std::unique_ptr<ClientSocket> socket, const QString& settingsPath = {},
                             const Clock& clock = SteadyClock::Instance(), QWidget* parent = nullptr);
     ~TfrmKrvClientA() override;
 
@@ -57,6 +60,10 @@ public:
     // Connect flow; true when the dialog's data was applied and an attempt started.
     bool RunConnectDialog();
 
+    // The socket's failures that no link event carries (a failed name lookup), in a box over
+    // the window.
+    void ReportSocketFailure(const std::string& message);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -69,7 +76,6 @@ private:
     void CreateMenus();
     void CreateMemberCommands();
     void CreateAboutBox();
-    std::unique_ptr<ClientSocket> CreateTcpSocket();
 
     void btConnectClick();
     void btDisconnectClick();
@@ -91,19 +97,23 @@ private:
     void mnuRequestAllReconnecteExcClick();
     void mnuRequestAllReconnectInclClick();
 
-    void ObeyServerReconnect(const std::string& payload);
-    void DispatchReport(const std::string& code, const std::string& subject, const std::string& payload);
-    void ApplyMemberReport(const std::string& payload, bool rebuildAlways);
+    using AskBox = bool (*)(QWidget* parent, const QString& text);
+    std::optional<std::string> AskAboutOnlineMember(AskBox ask, const QString& question);
+    bool AskAboutEveryone(AskBox ask, const QString& question, bool othersOnly);
+
+    void ShowRowsChange(const RowsEffect& effect);
+    void ObeyConnectionControl(const ConnectionEffect& effect);
+    void ObeyServerReconnect(const ServerReconnectOrder& order);
     void ShowConnectionState(const std::string& state);
     void ShowCounters();
     std::string TopRowCaption() const;
     void RestoreTopRow(const std::string& caption);
-    std::string SelectedLogin() const;
     std::string ReconnectArguments() const;
 
     QString iniFileName_;
     std::unique_ptr<TkvClient> link_;
     std::unique_ptr<TkvCLDataCollection> members_;
+    std::unique_ptr<ServerReports> reports_;
     int32_t onlineCount_ = 0;
     int32_t timerPeriod_ = 10;
 

@@ -10,13 +10,14 @@
 #include <QString>
 #include <QTreeView>
 
-#include "dialogs/AccountRequest.hpp"
-#include "dialogs/DisplayText.hpp"
 #include "dialogs/FieldLook.hpp"
 #include "dialogs/FormPlacement.hpp"
 #include "dialogs/MessageBoxes.hpp"
 #include "dialogs/krvServer_Client.hpp"
+#include "protocol/AdminRequest.hpp"
+#include "protocol/ProtocolCodes.hpp"
 #include "util/untCalc1.hpp"
+#include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"
 
 // Commands never touch the member list: the server's reports do. Every box and dialog runs a
@@ -120,12 +121,27 @@ bool SendUnlessUnsendable(QWidget* window, TkvClient& link, const std::string& r
 
 }  // namespace
 
-std::string TfrmKrvClientA::SelectedLogin() const {
-    return SelectedCaption(*ListView1_).value_or("");
-}
-
 std::string TfrmKrvClientA::ReconnectArguments() const {
     return ReconnectRequestArguments(link_->Port(), link_->Host());
+}
+
+// The selected member, when it is online both before and after the administrator agrees.
+std::optional<std::string> TfrmKrvClientA::AskAboutOnlineMember(AskBox ask, const QString& question) {
+    const auto login = SelectedCaption(*ListView1_);
+    if (!IsOnline(*members_, login) || !ask(this, question.arg(BytesToDisplay(*login))) ||
+        !IsOnline(*members_, login)) {
+        return std::nullopt;
+    }
+    return login;
+}
+
+// True when someone (someone else, with othersOnly) can be reached both before and after the
+// administrator agrees.
+bool TfrmKrvClientA::AskAboutEveryone(AskBox ask, const QString& question, bool othersOnly) {
+    auto reachable = [this, othersOnly] {
+        return link_->LoggedIn() && (!othersOnly || members_->Count() > 1);
+    };
+    return reachable() && ask(this, question) && reachable();
 }
 
 void TfrmKrvClientA::mnuAddClientClick() {
@@ -137,7 +153,8 @@ void TfrmKrvClientA::mnuAddClientClick() {
         ShowPlainMessage(this, "Login name exists!");
         return;
     }
-    SendUnlessUnsendable(this, *link_, UnsendableAccountFields(*fields), AccountRequestLine("ADA_", *fields));
+    SendUnlessUnsendable(this, *link_, UnsendableAccountFields(*fields),
+                         AccountRequestLine(RequestCode::AddAccount, *fields));
 }
 
 void TfrmKrvClientA::mnuEditClientClick() {
@@ -152,7 +169,8 @@ void TfrmKrvClientA::mnuEditClientClick() {
     if (!fields) {
         return;
     }
-    SendUnlessUnsendable(this, *link_, UnsendableAccountFields(*fields), AccountRequestLine("ADE_", *fields));
+    SendUnlessUnsendable(this, *link_, UnsendableAccountFields(*fields),
+                         AccountRequestLine(RequestCode::EditAccount, *fields));
 }
 
 void TfrmKrvClientA::mnuDeleteClientClick() {
@@ -165,67 +183,54 @@ void TfrmKrvClientA::mnuDeleteClientClick() {
         return;
     }
     const std::string& login = fields->login;
-    if (SendUnlessUnsendable(this, *link_, UnsendableLogin(login), LoginRequestLine("ADD_", login)) &&
+    if (SendUnlessUnsendable(this, *link_, UnsendableLogin(login),
+                             LoginRequestLine(RequestCode::DeleteAccount, login)) &&
         IsOnline(*members_, login)) {
-        link_->SendLine(LoginRequestLine("ADX_", login));
+        link_->SendLine(LoginRequestLine(RequestCode::Expel, login));
     }
 }
 
 void TfrmKrvClientA::mnuExpelClientClick() {
-    const auto login = SelectedCaption(*ListView1_);
-    if (!IsOnline(*members_, login) || !AskConfirmation(this, "Expel " + BytesToDisplay(*login) + "?") ||
-        !IsOnline(*members_, login)) {
-        return;
+    if (const auto login = AskAboutOnlineMember(AskConfirmation, "Expel %1?")) {
+        SendUnlessUnsendable(this, *link_, UnsendableLogin(*login),
+                             LoginRequestLine(RequestCode::Expel, *login));
     }
-    SendUnlessUnsendable(this, *link_, UnsendableLogin(*login), LoginRequestLine("ADX_", *login));
 }
 
 void TfrmKrvClientA::mnuRequestClientLogoffClick() {
-    const auto login = SelectedCaption(*ListView1_);
-    if (!IsOnline(*members_, login) ||
-        !AskWarning(this, "Request " + BytesToDisplay(*login) + " to log off?") ||
-        !IsOnline(*members_, login)) {
-        return;
+    if (const auto login = AskAboutOnlineMember(AskWarning, "Request %1 to log off?")) {
+        SendUnlessUnsendable(this, *link_, UnsendableClientLogin(*login),
+                             LoginRequestLine(RequestCode::Logoff, *login));
     }
-    SendUnlessUnsendable(this, *link_, UnsendableClientLogin(*login), LoginRequestLine("AEC_", *login));
 }
 
 void TfrmKrvClientA::mnuRequestClientReconnectClick() {
-    const auto login = SelectedCaption(*ListView1_);
-    if (!IsOnline(*members_, login) ||
-        !AskConfirmation(this, "Request " + BytesToDisplay(*login) + " to reconnect?") ||
-        !IsOnline(*members_, login)) {
-        return;
+    if (const auto login = AskAboutOnlineMember(AskConfirmation, "Request %1 to reconnect?")) {
+        SendUnlessUnsendable(this, *link_, UnsendableClientLogin(*login),
+                             LoginRequestLine(RequestCode::Reconnect, *login, ReconnectArguments()));
     }
-    SendUnlessUnsendable(this, *link_, UnsendableClientLogin(*login),
-                         LoginRequestLine("ACR_", *login, ReconnectArguments()));
 }
 
 void TfrmKrvClientA::mnuRequestAllLogoffExclClick() {
-    auto othersReachable = [this] { return link_->LoggedIn() && members_->Count() > 1; };
-    if (othersReachable() && AskWarning(this, "Request all (except you) to logoff?") && othersReachable()) {
-        link_->SendLine(LoginRequestLine("AEX_", ""));
+    if (AskAboutEveryone(AskWarning, "Request all (except you) to logoff?", true)) {
+        link_->SendLine(LoginRequestLine(RequestCode::LogoffAllButRequester, ""));
     }
 }
 
 void TfrmKrvClientA::mnuRequestAllLogoffIncClick() {
-    if (link_->LoggedIn() && AskWarning(this, "Request all (including you) to logoff?") &&
-        link_->LoggedIn()) {
-        link_->SendLine(LoginRequestLine("AEC_", ""));
+    if (AskAboutEveryone(AskWarning, "Request all (including you) to logoff?", false)) {
+        link_->SendLine(LoginRequestLine(RequestCode::Logoff, ""));
     }
 }
 
 void TfrmKrvClientA::mnuRequestAllReconnecteExcClick() {
-    auto othersReachable = [this] { return link_->LoggedIn() && members_->Count() > 1; };
-    if (othersReachable() && AskConfirmation(this, "Request all (except you) to reconnect?") &&
-        othersReachable()) {
-        link_->SendLine(LoginRequestLine("ACX_", "", ReconnectArguments()));
+    if (AskAboutEveryone(AskConfirmation, "Request all (except you) to reconnect?", true)) {
+        link_->SendLine(LoginRequestLine(RequestCode::ReconnectAllButRequester, "", ReconnectArguments()));
     }
 }
 
 void TfrmKrvClientA::mnuRequestAllReconnectInclClick() {
-    if (link_->LoggedIn() && AskConfirmation(this, "Request all (including you) to reconnect?") &&
-        link_->LoggedIn()) {
-        link_->SendLine(LoginRequestLine("ACR_", "", ReconnectArguments()));
+    if (AskAboutEveryone(AskConfirmation, "Request all (including you) to reconnect?", false)) {
+        link_->SendLine(LoginRequestLine(RequestCode::Reconnect, "", ReconnectArguments()));
     }
 }

@@ -9,12 +9,12 @@
 #include <QLineEdit>
 #include <QString>
 
-#include "dialogs/DisplayText.hpp"
 #include "dialogs/FieldLook.hpp"
 #include "dialogs/FormPlacement.hpp"
 #include "dialogs/MessageBoxes.hpp"
 #include "dialogs/krvClient_Server.hpp"
 #include "util/untCalc1.hpp"
+#include "window/DisplayText.hpp"
 
 namespace {
 

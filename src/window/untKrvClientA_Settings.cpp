@@ -8,13 +8,11 @@
 #include <QScreen>
 #include <QString>
 
-#include "dialogs/IniStore.hpp"
-#include "dialogs/IniStoreSettings.hpp"
 #include "dialogs/MessageBoxes.hpp"
+#include "settings/IniStore.hpp"
+#include "settings/StoredSettings.hpp"
 
 namespace {
-
-constexpr int32_t kMinimumTimerPeriod = 10;
 
 std::string FilePath(const QString& path) {
     QByteArray encoded = QFile::encodeName(path);

@@ -14,10 +14,10 @@
 #include "dialogs/ClickablePicture.hpp"
 #include "dialogs/FieldLook.hpp"
 #include "dialogs/FormPlacement.hpp"
-#include "dialogs/ModalResponder.hpp"
 #include "dialogs/krvClientAAbout.hpp"
 #include "dialogs/krvClient_Server.hpp"
 #include "dialogs/krvServer_Client.hpp"
+#include "support/ModalResponder.hpp"
 #include "window/WindowHarness.hpp"
 
 // The three dialogs as the user meets them: layout, keyboard, looks, the About box's links.

@@ -25,6 +25,7 @@
 #include "SampleMembers.hpp"
 #include "members/MemberText.hpp"
 #include "members/TkvCLData.hpp"
+#include "support/TcpWindow.hpp"
 #include "util/untCalc1.hpp"
 #include "window/MemberListModel.hpp"
 #include "window/untKrvClientA.hpp"
@@ -121,8 +122,7 @@ void ClientEndToEndTest::StartServer(const QStringList& arguments) {
 }
 
 void ClientEndToEndTest::OpenWindow() {
-    window_ =
-        std::make_unique<TfrmKrvClientA>(nullptr, settingsDir_->filePath(QStringLiteral("krvClientA.ini")));
+    window_ = OpenTcpWindow(settingsDir_->filePath(QStringLiteral("krvClientA.ini")));
     window_->show();
 }
 

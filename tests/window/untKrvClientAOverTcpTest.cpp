@@ -5,6 +5,7 @@
 #include <QTreeView>
 
 #include "net/LoopbackServer.hpp"
+#include "support/TcpWindow.hpp"
 #include "window/MemberListModel.hpp"
 #include "window/untKrvClientA.hpp"
 
@@ -39,7 +40,8 @@ void untKrvClientAOverTcpTest::showsAndFollowsTheServersMembersUntilItCloses() {
     LoopbackServer server;
     QVERIFY(server.Listening());
     QTemporaryDir dir;
-    TfrmKrvClientA window(nullptr, dir.filePath("krvClientA.ini"));
+    const auto opened = OpenTcpWindow(dir.filePath("krvClientA.ini"));
+    TfrmKrvClientA& window = *opened;
     window.show();
     const QString prefix = QStringLiteral("127.0.0.1:%1").arg(server.Port());
     window.Link().SetLogin("admin");

@@ -9,8 +9,8 @@
 #include <QTest>
 #include <QTextDocument>
 
-#include "dialogs/ModalResponder.hpp"
 #include "dialogs/krvClient_Server.hpp"
+#include "support/ModalResponder.hpp"
 #include "window/WindowHarness.hpp"
 
 using namespace std::chrono_literals;

@@ -4,6 +4,8 @@
 #include <QTcpSocket>
 
 #include "SampleMembers.hpp"
+#include "protocol/ProtocolCodes.hpp"
+#include "protocol/ServerLine.hpp"
 #include "util/untCalc1.hpp"
 
 DemoServer::DemoServer(const ServerOptions& options, QObject* parent)
@@ -62,19 +64,20 @@ void DemoServer::SimulateChurn() {
         return;
     }
     account.simulatedOnline = !account.simulatedOnline;
-    ReportPresence(account.simulatedOnline ? "ARI" : "ARO", account, 0);
+    ReportPresence(account.simulatedOnline ? ReportCode::MemberLoggedIn : ReportCode::MemberLoggedOut,
+                   account, 0);
 }
 
 void DemoServer::SendMemberList(Session& session) {
-    session.SendLine("ARLS");
+    session.SendLine(std::string(ReportCode::ListStart));
     for (const Account& account : store_.Accounts()) {
-        session.SendLine("ARLM:" + MemberText(account));
+        session.SendLine(JoinedLine(ReportCode::ListMember, MemberText(account)));
     }
-    session.SendLine("ARLC");
+    session.SendLine(std::string(ReportCode::ListComplete));
 }
 
-void DemoServer::ReportPresence(const char* code, const Account& account, SessionId except) {
-    const std::string line = std::string(code) + ":" + MemberText(account);
+void DemoServer::ReportPresence(std::string_view code, const Account& account, SessionId except) {
+    const std::string line = JoinedLine(code, MemberText(account));
     for (SessionId id : LoggedInSessions()) {
         Session* session = Find(id);
         if (id != except && session != nullptr && session->Administrator()) {
@@ -102,7 +105,7 @@ void DemoServer::SessionLoggedIn(Session& session) {
     // Sending may have closed the connection (a drop-after limit), which ends the account's
     // presence again; then there is nothing to announce.
     if (!session.Closed()) {
-        ReportPresence("ARI", *account, session.Id());
+        ReportPresence(ReportCode::MemberLoggedIn, *account, session.Id());
     }
 }
 
@@ -127,7 +130,7 @@ void DemoServer::SessionEnded(Session& session, bool reportLogout) {
     }
     --account->connections;
     if (reportLogout) {
-        ReportPresence("ARO", *account, 0);
+        ReportPresence(ReportCode::MemberLoggedOut, *account, 0);
     }
 }
 

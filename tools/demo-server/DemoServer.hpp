@@ -33,7 +33,7 @@ private:
     void AcceptConnections();
     void SimulateChurn();
     void SendMemberList(Session& session);
-    void ReportPresence(const char* code, const Account& account, SessionId except);
+    void ReportPresence(std::string_view code, const Account& account, SessionId except);
     Session* Find(SessionId id) const;
 
     void SessionLoggedIn(Session& session) override;

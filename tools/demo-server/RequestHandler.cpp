@@ -1,25 +1,29 @@
 #include "RequestHandler.hpp"
 
 #include <algorithm>
+#include <string>
+
+#include "protocol/ProtocolCodes.hpp"
+#include "protocol/ServerLine.hpp"
 
 bool RequestHandler::Handle(SessionId requester, std::string_view line) {
     const RequestLine request = CutRequestLine(line);
-    if (request.code == "ADA") {
+    if (request.code == RequestCode::AddAccount) {
         AddAccount(requester, request);
-    } else if (request.code == "ADE") {
+    } else if (request.code == RequestCode::EditAccount) {
         EditAccount(requester, request);
-    } else if (request.code == "ADD") {
+    } else if (request.code == RequestCode::DeleteAccount) {
         DeleteAccount(requester, request);
-    } else if (request.code == "ADX") {
+    } else if (request.code == RequestCode::Expel) {
         Expel(requester, request);
-    } else if (request.code == "AEC") {
-        SendToTargets(requester, request, true, "SRC");
-    } else if (request.code == "AEX") {
-        SendToTargets(requester, request, false, "SRC");
-    } else if (request.code == "ACR") {
-        SendToTargets(requester, request, true, "SRE:" + request.payload);
-    } else if (request.code == "ACX") {
-        SendToTargets(requester, request, false, "SRE:" + request.payload);
+    } else if (request.code == RequestCode::Logoff) {
+        SendToTargets(requester, request, true, std::string(ControlCode::Close));
+    } else if (request.code == RequestCode::LogoffAllButRequester) {
+        SendToTargets(requester, request, false, std::string(ControlCode::Close));
+    } else if (request.code == RequestCode::Reconnect) {
+        SendToTargets(requester, request, true, JoinedLine(ControlCode::Reconnect, request.payload));
+    } else if (request.code == RequestCode::ReconnectAllButRequester) {
+        SendToTargets(requester, request, false, JoinedLine(ControlCode::Reconnect, request.payload));
     } else {
         return false;
     }
@@ -39,7 +43,7 @@ void RequestHandler::AddAccount(SessionId requester, const RequestLine& request)
         Refuse(requester, request.subject, "login exists");
         return;
     }
-    sessions_.SendToAdministrators("ARA:" + text);
+    sessions_.SendToAdministrators(JoinedLine(ReportCode::AccountAdded, text));
 }
 
 void RequestHandler::EditAccount(SessionId requester, const RequestLine& request) {
@@ -52,7 +56,7 @@ void RequestHandler::EditAccount(SessionId requester, const RequestLine& request
     account->password = fields.password;
     account->protocols = fields.protocols;
     account->userBots = fields.userBots;
-    sessions_.SendToAdministrators("ARM:" + MemberText(*account));
+    sessions_.SendToAdministrators(JoinedLine(ReportCode::AccountModified, MemberText(*account)));
 }
 
 void RequestHandler::DeleteAccount(SessionId requester, const RequestLine& request) {
@@ -64,7 +68,7 @@ void RequestHandler::DeleteAccount(SessionId requester, const RequestLine& reque
     // The connections of a deleted account stay until the administrator expels them.
     const std::string login = account->login;
     store_.Remove(login);
-    sessions_.SendToAdministrators("ARD_" + login + ":");
+    sessions_.SendToAdministrators(JoinedLine(ReportCode::AccountDeleted, login, ""));
 }
 
 void RequestHandler::Expel(SessionId requester, const RequestLine& request) {
@@ -80,7 +84,7 @@ void RequestHandler::Expel(SessionId requester, const RequestLine& request) {
         return;
     }
     account->simulatedOnline = false;
-    sessions_.SendToAdministrators("ARO:" + MemberText(*account));
+    sessions_.SendToAdministrators(JoinedLine(ReportCode::MemberLoggedOut, MemberText(*account)));
 }
 
 void RequestHandler::SendToTargets(SessionId requester, const RequestLine& request, bool includeRequester,
@@ -95,7 +99,7 @@ void RequestHandler::SendToTargets(SessionId requester, const RequestLine& reque
 }
 
 void RequestHandler::Refuse(SessionId requester, const std::string& login, const std::string& reason) {
-    sessions_.SendLine(requester, "ARE_" + login + ":" + reason);
+    sessions_.SendLine(requester, JoinedLine(ReportCode::Refused, login, reason));
 }
 
 std::vector<SessionId> RequestHandler::Targets(SessionId requester, const std::string& login,
@@ -117,6 +121,6 @@ void RequestHandler::TakeSimulatedOffline(const std::string& login) {
     }
     account->simulatedOnline = false;
     if (!IsOnline(*account)) {
-        sessions_.SendToAdministrators("ARO:" + MemberText(*account));
+        sessions_.SendToAdministrators(JoinedLine(ReportCode::MemberLoggedOut, MemberText(*account)));
     }
 }

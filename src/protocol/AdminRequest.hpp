@@ -19,9 +19,9 @@ struct AccountFields {
 std::string UnsendableAccountFields(const AccountFields& fields);
 std::string UnsendableLogin(std::string_view login);
 
-// code login ":" password "," protocols ";" user bots (add and edit).
+// code "_" login ":" password "," protocols ";" user bots (add and edit).
 std::string AccountRequestLine(std::string_view code, const AccountFields& fields);
-// code login ":" arguments.
+// code "_" login ":" arguments; the codes are those of RequestCode.
 std::string LoginRequestLine(std::string_view code, std::string_view login, std::string_view arguments = {});
 // The delay (always 5 seconds), port and host of a reconnect request: "5 , 5000 , host".
 std::string ReconnectRequestArguments(int32_t port, std::string_view host);

@@ -1,22 +1,24 @@
-#include "dialogs/AccountRequest.hpp"
-
-#include <gtest/gtest.h>
+#include "protocol/AdminRequest.hpp"
 
 #include <string>
 
+#include <gtest/gtest.h>
+
+#include "protocol/ProtocolCodes.hpp"
+
 namespace {
 
-TEST(AccountRequest, LinesAreBuiltFieldByField) {
-    EXPECT_EQ(AccountRequestLine("ADA_", {"carol", "", "a, b", "x"}), "ADA_carol:,a, b;x");
-    EXPECT_EQ(AccountRequestLine("ADE_", {"", "", "", ""}), "ADE_:,;");
-    EXPECT_EQ(LoginRequestLine("ADX_", "bob"), "ADX_bob:");
-    EXPECT_EQ(LoginRequestLine("AEX_", ""), "AEX_:");
-    EXPECT_EQ(LoginRequestLine("ACR_", "bob", ReconnectRequestArguments(5000, "192.0.2.7")),
+TEST(AdminRequest, LinesAreBuiltFieldByField) {
+    EXPECT_EQ(AccountRequestLine(RequestCode::AddAccount, {"carol", "", "a, b", "x"}), "ADA_carol:,a, b;x");
+    EXPECT_EQ(AccountRequestLine(RequestCode::EditAccount, {"", "", "", ""}), "ADE_:,;");
+    EXPECT_EQ(LoginRequestLine(RequestCode::Expel, "bob"), "ADX_bob:");
+    EXPECT_EQ(LoginRequestLine(RequestCode::LogoffAllButRequester, ""), "AEX_:");
+    EXPECT_EQ(LoginRequestLine(RequestCode::Reconnect, "bob", ReconnectRequestArguments(5000, "192.0.2.7")),
               "ACR_bob:5 , 5000 , 192.0.2.7");
     EXPECT_EQ(ReconnectRequestArguments(-1, ""), "5 , -1 , ");
 }
 
-TEST(AccountRequest, EveryFieldIsRefusedForWhatWouldCutOrShiftTheLine) {
+TEST(AdminRequest, EveryFieldIsRefusedForWhatWouldCutOrShiftTheLine) {
     struct Case {
         AccountFields fields;
         const char* reason;  // empty: sendable

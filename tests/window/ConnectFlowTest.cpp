@@ -7,8 +7,8 @@
 #include <QTest>
 
 #include "dialogs/FieldLook.hpp"
-#include "dialogs/ModalResponder.hpp"
 #include "dialogs/krvClient_Server.hpp"
+#include "support/ModalResponder.hpp"
 #include "util/untCalc1.hpp"
 #include "window/WindowHarness.hpp"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "dialogs/IniStore.hpp"
+#include "settings/IniStore.hpp"
 
 // The values the program keeps between runs, as the settings file carries them. Reading
 // applies the file's defaults and conversions; the clamps that need the screen or the link's
@@ -27,6 +27,9 @@ struct StoredSettings {
 
     bool operator==(const StoredSettings&) const = default;
 };
+
+// The window's timer, in milliseconds, never runs faster than this whatever the file says.
+inline constexpr int32_t kMinimumTimerPeriod = 10;
 
 inline constexpr std::string_view kParametersSection = "Parameters";
 inline constexpr std::string_view kClientSection = "Client";

@@ -1,4 +1,4 @@
-#include "dialogs/IniStore.hpp"
+#include "settings/IniStore.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

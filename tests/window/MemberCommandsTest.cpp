@@ -7,8 +7,8 @@
 #include <QTextDocument>
 
 #include "dialogs/FieldLook.hpp"
-#include "dialogs/ModalResponder.hpp"
 #include "dialogs/krvServer_Client.hpp"
+#include "support/ModalResponder.hpp"
 #include "window/WindowHarness.hpp"
 
 // The popup's commands, driven through their actions, with the real dialog and boxes answered

@@ -1,4 +1,4 @@
-#include "dialogs/IniStoreSettings.hpp"
+#include "settings/StoredSettings.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class IniStoreSettingsTest : public ::testing::Test {
+class StoredSettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "krv-settings-XXXXXX").string();
@@ -34,7 +34,7 @@ protected:
     std::string path_;
 };
 
-TEST_F(IniStoreSettingsTest, MissingFileGivesEveryDefault) {
+TEST_F(StoredSettingsTest, MissingFileGivesEveryDefault) {
     StoredSettings defaults;
     EXPECT_EQ(ReadFrom(""), defaults);
     EXPECT_EQ(defaults.heartbeat, 10);
@@ -45,7 +45,7 @@ TEST_F(IniStoreSettingsTest, MissingFileGivesEveryDefault) {
     EXPECT_EQ(defaults.reconnectCycles, -1);
 }
 
-TEST_F(IniStoreSettingsTest, ValuesAreConvertedAsTheFileHasAlwaysBeenRead) {
+TEST_F(StoredSettingsTest, ValuesAreConvertedAsTheFileHasAlwaysBeenRead) {
     struct Case {
         const char* file;
         void (*check)(const StoredSettings&);
@@ -89,7 +89,7 @@ TEST_F(IniStoreSettingsTest, ValuesAreConvertedAsTheFileHasAlwaysBeenRead) {
     }
 }
 
-TEST_F(IniStoreSettingsTest, NewFileHoldsTheElevenKeysInOrderAndReadsBackTheSame) {
+TEST_F(StoredSettingsTest, NewFileHoldsTheElevenKeysInOrderAndReadsBackTheSame) {
     StoredSettings s;
     s.windowLeft = 10;
     s.windowTop = 20;
@@ -117,7 +117,7 @@ TEST_F(IniStoreSettingsTest, NewFileHoldsTheElevenKeysInOrderAndReadsBackTheSame
     EXPECT_EQ(back, s);
 }
 
-TEST_F(IniStoreSettingsTest, SaveStopsAtAKeyThatCannotBeStored) {
+TEST_F(StoredSettingsTest, SaveStopsAtAKeyThatCannotBeStored) {
     StoredSettings s;
     s.login = "ad\nmin";
     IniStore ini(path_);
@@ -126,7 +126,7 @@ TEST_F(IniStoreSettingsTest, SaveStopsAtAKeyThatCannotBeStored) {
     EXPECT_EQ(ini.ReadString("Client", "Password", "none"), "none");
 }
 
-TEST(IniStoreSettings, ClampAndFileName) {
+TEST(StoredSettings, ClampAndFileName) {
     EXPECT_EQ(ClampToScreen(-5, 1024), 0);
     EXPECT_EQ(ClampToScreen(500, 1024), 500);
     EXPECT_EQ(ClampToScreen(5000, 1024), 992);

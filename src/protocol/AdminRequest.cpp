@@ -1,4 +1,6 @@
-#include "dialogs/AccountRequest.hpp"
+#include "protocol/AdminRequest.hpp"
+
+#include "protocol/ServerLine.hpp"
 
 namespace {
 
@@ -53,11 +55,7 @@ std::string AccountRequestLine(std::string_view code, const AccountFields& field
 }
 
 std::string LoginRequestLine(std::string_view code, std::string_view login, std::string_view arguments) {
-    std::string line(code);
-    line += login;
-    line += ':';
-    line += arguments;
-    return line;
+    return JoinedLine(code, login, arguments);
 }
 
 std::string ReconnectRequestArguments(int32_t port, std::string_view host) {

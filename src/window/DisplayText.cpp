@@ -1,4 +1,4 @@
-#include "dialogs/DisplayText.hpp"
+#include "window/DisplayText.hpp"
 
 #include <QStringDecoder>
 

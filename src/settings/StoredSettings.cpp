@@ -1,4 +1,4 @@
-#include "dialogs/IniStoreSettings.hpp"
+#include "settings/StoredSettings.hpp"
 
 #include <algorithm>
 

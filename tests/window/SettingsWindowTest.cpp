@@ -6,9 +6,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "dialogs/ModalResponder.hpp"
 #include "support/FakeClientSocket.hpp"
 #include "support/ManualClock.hpp"
+#include "support/ModalResponder.hpp"
 #include "util/EncryptIt.hpp"
 #include "window/untKrvClientA.hpp"
 

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// A line from the server: code, optionally "_" and a subject, optionally ":" and a payload.
+struct ServerLine {
+    std::string code;
+    std::string subject;
+    std::string payload;
+};
+
+// Only the first ":" separates; the head is trimmed, the subject and the payload keep their
+// blanks.
+ServerLine CutServerLine(std::string_view line);
+
+// The other way round: code ":" payload, or code "_" subject ":" payload.
+std::string JoinedLine(std::string_view code, std::string_view payload);
+std::string JoinedLine(std::string_view code, std::string_view subject, std::string_view payload);
