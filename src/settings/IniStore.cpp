@@ -205,7 +205,9 @@ bool IniStore::WriteString(std::string_view section, std::string_view key, std::
         if (!lines_.empty() && !TrimBlanks(lines_.back().text).empty()) {
             lines_.push_back(NewLine({}));
         }
-        lines_.push_back(NewLine("[" + std::string(section) + "]"));
+        std::string sectionLine(1, '[');
+        sectionLine.append(section).push_back(']');
+        lines_.push_back(NewLine(std::move(sectionLine)));
         lines_.push_back(NewLine(std::move(line)));
         return true;
     }

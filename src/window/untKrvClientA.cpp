@@ -17,12 +17,14 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPoint>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 
 #include "dialogs/ProductTitle.hpp"
+#include "settings/SettingsLocation.hpp"
 #include "settings/StoredSettings.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"
@@ -36,8 +38,15 @@ constexpr int kCountPanelWidth = 30;
 constexpr int kFontPixelSize = 11;
 const char* const kApplicationTitle = "krvClientA";
 
+// Chosen once, at start: beside the program where it may write there, else the user's folder
+// (~/.config/krvClientA, after the application's name), made when missing. A folder that
+// cannot be made shows up as the save's "Unable to write to" with this path.
 QString DefaultSettingsPath() {
-    return BytesToDisplay(SettingsPathFor(DisplayToBytes(QCoreApplication::applicationFilePath())));
+    const std::string chosen = ChooseSettingsPath(
+        DisplayToBytes(QCoreApplication::applicationFilePath()),
+        DisplayToBytes(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)));
+    PrepareSettingsFolder(chosen);
+    return BytesToDisplay(chosen);
 }
 
 // Numbers are written with "." whatever the user's locale says, in Qt's formatting and in the
