@@ -161,24 +161,32 @@ bool IniStore::Load() {
             lastError_ = "cannot read " + path_;
             return false;
         }
-        size_t firstBreak = text.find('\n');
-        lineEnd_ = (firstBreak != npos && firstBreak > 0 && text[firstBreak - 1] == '\r') ? "\r\n" : "\n";
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find('\n', start);
-            std::string line = text.substr(start, end == npos ? npos : end - start);
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            lines_.push_back(std::move(line));
-            start = end == npos ? text.size() : end + 1;
-        }
+        SetText(text);
     } catch (const std::exception& error) {
         lines_.clear();
         lastError_ = std::string("cannot read ") + path_ + ": " + error.what();
         return false;
     }
     return true;
+}
+
+void IniStore::SetText(std::string_view text) {
+    lines_.clear();
+    size_t firstBreak = text.find('\n');
+    lineEnd_ = (firstBreak != npos && firstBreak > 0 && text[firstBreak - 1] == '\r') ? "\r\n" : "\n";
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        Line line{std::string(text.substr(start, end == npos ? npos : end - start)), "\n"};
+        if (!line.text.empty() && line.text.back() == '\r') {
+            line.text.pop_back();
+            line.end = "\r\n";
+        } else if (end == npos) {
+            line.end = lineEnd_;  // the last line had none
+        }
+        lines_.push_back(std::move(line));
+        start = end == npos ? text.size() : end + 1;
+    }
 }
 
 bool IniStore::IsSectionLine(std::string_view line, std::string& name) {
@@ -211,7 +219,7 @@ bool IniStore::IsKeyLine(std::string_view line, std::string& key, std::string& v
 size_t IniStore::FindSection(std::string_view section) const {
     std::string name;
     for (size_t i = 0; i < lines_.size(); ++i) {
-        if (IsSectionLine(lines_[i], name) && SameTextAscii(name, section)) {
+        if (IsSectionLine(lines_[i].text, name) && SameTextAscii(name, section)) {
             return i;
         }
     }
@@ -221,7 +229,7 @@ size_t IniStore::FindSection(std::string_view section) const {
 size_t IniStore::SectionEnd(size_t header) const {
     std::string name;
     size_t i = header + 1;
-    while (i < lines_.size() && !IsSectionLine(lines_[i], name)) {
+    while (i < lines_.size() && !IsSectionLine(lines_[i].text, name)) {
         ++i;
     }
     return i;
@@ -231,7 +239,7 @@ size_t IniStore::FindKey(size_t header, std::string_view key) const {
     std::string name;
     std::string value;
     for (size_t i = header + 1, end = SectionEnd(header); i < end; ++i) {
-        if (IsKeyLine(lines_[i], name, value) && SameTextAscii(name, key)) {
+        if (IsKeyLine(lines_[i].text, name, value) && SameTextAscii(name, key)) {
             return i;
         }
     }
@@ -247,7 +255,7 @@ std::string IniStore::ReadString(std::string_view section, std::string_view key,
     }
     std::string name;
     std::string value;
-    IsKeyLine(lines_[line], name, value);
+    IsKeyLine(lines_[line].text, name, value);
     if (value.size() > kMaxValueLength) {
         value.resize(kMaxValueLength);
     }
@@ -263,37 +271,37 @@ bool IniStore::WriteString(std::string_view section, std::string_view key, std::
     std::string line = std::string(key) + "=" + std::string(value);
     size_t header = FindSection(section);
     if (header == npos) {
-        if (!lines_.empty() && !TrimBlanks(lines_.back()).empty()) {
-            lines_.emplace_back();
+        if (!lines_.empty() && !TrimBlanks(lines_.back().text).empty()) {
+            lines_.push_back(NewLine({}));
         }
         std::string sectionLine(1, '[');
         sectionLine.append(section).push_back(']');
-        lines_.push_back(std::move(sectionLine));
-        lines_.push_back(std::move(line));
+        lines_.push_back(NewLine(std::move(sectionLine)));
+        lines_.push_back(NewLine(std::move(line)));
         return true;
     }
     size_t existing = FindKey(header, key);
     if (existing != npos) {
         // The key keeps its own spelling and indentation; only the value changes.
-        size_t equals = lines_[existing].find('=');
-        lines_[existing] = lines_[existing].substr(0, equals + 1) + std::string(value);
+        std::string& text = lines_[existing].text;
+        text = text.substr(0, text.find('=') + 1) + std::string(value);
         return true;
     }
     // Append after the section's last non-blank line, so the blank line that separates it from
     // the next section stays where it is.
     size_t insertAt = SectionEnd(header);
-    while (insertAt > header + 1 && TrimBlanks(lines_[insertAt - 1]).empty()) {
+    while (insertAt > header + 1 && TrimBlanks(lines_[insertAt - 1].text).empty()) {
         --insertAt;
     }
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(line));
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), NewLine(std::move(line)));
     return true;
 }
 
 std::string IniStore::Text() const {
     std::string text;
-    for (const std::string& line : lines_) {
-        text += line;
-        text += lineEnd_;
+    for (const Line& line : lines_) {
+        text += line.text;
+        text += line.end;
     }
     return text;
 }

@@ -21,6 +21,9 @@ public:
     // LastError) when the file exists but cannot be read; the store is then empty.
     bool Load();
 
+    // Replaces the store's lines with those of text, read as Load reads the file's bytes.
+    void SetText(std::string_view text);
+
     // The text after the first "=" without surrounding blanks, or the default.
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;
@@ -50,8 +53,16 @@ private:
     size_t SectionEnd(size_t header) const;
     size_t FindKey(size_t header, std::string_view key) const;
 
+    // A line keeps the end it was read with, so that a file with mixed line ends is saved as it
+    // was; lines the store adds take the end of the file's first line.
+    struct Line {
+        std::string text;
+        std::string end;
+    };
+    Line NewLine(std::string text) const { return {std::move(text), lineEnd_}; }
+
     std::string path_;
-    std::vector<std::string> lines_;
+    std::vector<Line> lines_;
     std::string lineEnd_ = "\n";
     std::string lastError_;
 };

@@ -103,6 +103,36 @@ TEST_F(IniStoreTest, KeepsWindowsLineEndsAndOtherBytes) {
     EXPECT_EQ(ReadFile(), "[S]\r\nK=\xe9t\xe9\r\nL=\xff\r\n");
 }
 
+// A hand-edited file may mix line ends; each line keeps its own, so a save changes no value
+// and no byte of what it does not write (a carriage return left before a line end included).
+TEST_F(IniStoreTest, KeepsEachLinesOwnLineEnd) {
+    struct Case {
+        std::string file;
+        std::string saved;
+        std::string value;  // of K in [S] after saving and loading again
+    } const cases[] = {
+        {"top=1\n[S]\r\nK=v\n", "top=1\n[S]\r\nK=v\n", "v"},
+        {"top=1\r\n[S]\nK=v\r\n", "top=1\r\n[S]\nK=v\r\n", "v"},
+        {"top=1\n[S]\r\r\nK=v\r\r\n", "top=1\n[S]\r\r\nK=v\r\r\n", "v\r"},
+        // A last line without a line end gets one, and keeps a carriage return it ends with.
+        {"[S]\nK=v\r\r", "[S]\nK=v\r\r\n", "v\r"},
+        {"[S]\r\nK=v", "[S]\r\nK=v\r\n", "v"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_TRUE(Loaded(c.file).Save());
+        EXPECT_EQ(ReadFile(), c.saved) << c.file;
+        EXPECT_EQ(Loaded(ReadFile()).ReadString("S", "K", "-"), c.value) << c.file;
+    }
+}
+
+TEST_F(IniStoreTest, LinesAddedTakeTheLineEndOfTheFilesFirstLine) {
+    IniStore ini = Loaded("[S]\r\nK=v\n[T]\n");
+    ASSERT_TRUE(ini.WriteString("S", "L", "w"));
+    ASSERT_TRUE(ini.WriteString("U", "M", "x"));
+    ASSERT_TRUE(ini.Save());
+    EXPECT_EQ(ReadFile(), "[S]\r\nK=v\nL=w\r\n[T]\n\r\n[U]\r\nM=x\r\n");
+}
+
 TEST_F(IniStoreTest, MissingFileIsEmptyAndSaveCreatesItOwnerOnly) {
     IniStore ini(path_);
     ASSERT_TRUE(ini.Load());

@@ -168,6 +168,25 @@ TEST(CommaList, RoundTripsListsWithoutTrailingEmptyItems) {
     }
 }
 
+// The text form has no way to end a list of two or more with an empty item ("a," is the list
+// "a"), so that one item is lost; an empty item anywhere else, or alone, survives.
+TEST(CommaList, LosesOnlyTheEmptyLastItemOfALongerList) {
+    struct Case {
+        TextList list;
+        std::string text;
+        TextList readBack;
+    } const cases[] = {
+        {{"a", ""}, "a,", {"a"}},
+        {{"", ""}, ",", {""}},
+        {{"a", "", ""}, "a,,", {"a", ""}},
+        {{"a", "\"", ""}, "a,\"\"\"\",", {"a", "\""}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WriteCommaList(c.list), c.text);
+        EXPECT_EQ(ReadCommaList(c.text), c.readBack) << c.text;
+    }
+}
+
 TEST(SameTextAscii, FoldsOnlyAsciiLetters) {
     EXPECT_TRUE(SameTextAscii("Bob", "BOB"));
     EXPECT_FALSE(SameTextAscii("\xc9", "\xe9"));  // accented letters are not folded
