@@ -16,6 +16,15 @@ MemberFindBar::MemberFindBar(QTreeView& list, const MemberListModel& rows, QWidg
     setClearButtonEnabled(false);
     hide();
     connect(this, &QLineEdit::textEdited, this, [this] { FindFirst(); });
+    const auto invalidate = [this] { index_.Invalidate(); };
+    connect(&rows_, &QAbstractItemModel::modelReset, this, invalidate);
+    connect(&rows_, &QAbstractItemModel::layoutChanged, this, invalidate);
+    connect(&rows_, &QAbstractItemModel::rowsInserted, this, invalidate);
+    connect(&rows_, &QAbstractItemModel::rowsRemoved, this, invalidate);
+    connect(&rows_, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& first, const QModelIndex& last) {
+                index_.MarkChanged(first.row(), last.row());
+            });
 }
 
 // The list gives up the field's height while it is shown, so a found row is never under it.
@@ -85,7 +94,7 @@ void MemberFindBar::FindFrom(int from, int step) {
     if (search.Empty()) {
         return;
     }
-    const int row = search.FindFrom(rows_, from, step);
+    const int row = index_.FindFrom(rows_, search, from, step);
     ShowNoMatch(row < 0);
     if (row < 0) {
         return;

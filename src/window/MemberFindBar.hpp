@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QLineEdit>
 
+#include "window/MemberSearchIndex.hpp"
+
 class QKeyEvent;
 class QTreeView;
 class MemberListModel;
@@ -36,6 +38,7 @@ private:
 
     QTreeView& list_;
     const MemberListModel& rows_;
+    MemberSearchIndex index_;
     QRect listPlace_;
     bool noMatch_ = false;
 };

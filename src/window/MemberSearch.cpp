@@ -1,6 +1,6 @@
 #include "window/MemberSearch.hpp"
 
-#include "window/MemberListModel.hpp"
+#include <array>
 
 namespace {
 
@@ -22,9 +22,12 @@ unsigned char Fold(char c) {
 }  // namespace
 
 MemberSearch::MemberSearch(std::string_view text) {
-    folded_.reserve(text.size());
+    FoldInto(folded_, text);
+}
+
+void MemberSearch::FoldInto(std::string& out, std::string_view text) {
     for (const char c : text) {
-        folded_.push_back(static_cast<char>(Fold(c)));
+        out.push_back(static_cast<char>(Fold(c)));
     }
 }
 
@@ -53,24 +56,4 @@ bool MemberSearch::Contains(std::string_view haystack) const {
 
 bool MemberSearch::Matches(const MemberRow& row) const {
     return Contains(row.Login) || Contains(row.ProtocolsText) || Contains(row.UserBotsText);
-}
-
-int MemberSearch::FindFrom(const MemberListModel& rows, int from, int step) const {
-    const int count = rows.RowCount();
-    if (count == 0 || Empty()) {
-        return -1;
-    }
-    int row = ((from % count) + count) % count;
-    for (int walked = 0; walked < count; ++walked) {
-        if (Matches(rows.Row(row))) {
-            return row;
-        }
-        row += step;
-        if (row >= count) {
-            row = 0;
-        } else if (row < 0) {
-            row = count - 1;
-        }
-    }
-    return -1;
 }

@@ -1,12 +1,9 @@
 #pragma once
 
-#include <array>
 #include <string>
 #include <string_view>
 
 #include "window/MemberRow.hpp"
-
-class MemberListModel;
 
 // "Which member has this in its login, protocols or user bots?", on the rows' own bytes with
 // ASCII letter case ignored: no text conversion per row, so a million rows stay a plain scan.
@@ -17,10 +14,10 @@ public:
     bool Empty() const { return folded_.empty(); }
     bool Matches(const MemberRow& row) const;
     bool Contains(std::string_view haystack) const;
+    // The text folded as the rows are for searching.
+    const std::string& Folded() const { return folded_; }
 
-    // The first matching row met walking from row `from` (itself included) by `step` (+1 or
-    // -1), wrapping around the ends; -1 when no row matches.
-    int FindFrom(const MemberListModel& rows, int from, int step) const;
+    static void FoldInto(std::string& out, std::string_view text);
 
 private:
     std::string folded_;
