@@ -1,10 +1,13 @@
 #include "window/untKrvClientA.hpp"
 
 #include <QAction>
+#include <QApplication>
 #include <QDateTime>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
+#include <QProxyStyle>
 #include <QShortcut>
 #include <QTreeView>
 
@@ -32,6 +35,19 @@ QShortcut* AddShortcut(QWidget* owner, const char* name, const QKeySequence& key
     return shortcut;
 }
 
+// The menus look as they did before they had mnemonics: the underlines show only while Alt is
+// held, the way keyboard users look for them.
+class MnemonicsOnAltStyle final : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_UnderlineShortcut) {
+            return (QApplication::keyboardModifiers() & Qt::AltModifier) ? 1 : 0;
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 void TriggerAction(QWidget& window, const char* name) {
     if (auto* action = window.findChild<QAction*>(QLatin1String(name))) {
         action->trigger();
@@ -48,6 +64,12 @@ void TfrmKrvClientA::CreateExtras() {
     onlinePanel_->setToolTip(QStringLiteral("members online"));
     memberCountPanel_->setToolTip(QStringLiteral("members listed"));
     new CellToolTips(*ListView1_);
+    auto* style = new MnemonicsOnAltStyle;
+    style->setParent(menuBar());
+    menuBar()->setStyle(style);
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+        menu->setStyle(style);
+    }
 }
 
 void TfrmKrvClientA::CreateFindBar() {
