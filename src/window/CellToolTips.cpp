@@ -6,9 +6,10 @@
 #include <QStyleOptionViewItem>
 #include <QToolTip>
 
-CellToolTips::CellToolTips(QAbstractItemView& view) : QObject(&view), view_(view) {
+CellToolTips::CellToolTips(QAbstractItemView& view)
+    : QObject(&view), view_(view), viewport_(view.viewport()) {
     setObjectName(QStringLiteral("CellToolTips"));
-    view_.viewport()->installEventFilter(this);
+    viewport_->installEventFilter(this);
 }
 
 bool CellToolTips::CellIsCut(const QModelIndex& index) const {
@@ -24,7 +25,9 @@ bool CellToolTips::CellIsCut(const QModelIndex& index) const {
 }
 
 bool CellToolTips::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != view_.viewport() || event->type() != QEvent::ToolTip) {
+    // The viewport's last events arrive while the view is being destroyed: the view is not
+    // asked anything before the event is known to be a tooltip's.
+    if (event->type() != QEvent::ToolTip || watched != viewport_) {
         return QObject::eventFilter(watched, event);
     }
     auto* help = static_cast<QHelpEvent*>(event);

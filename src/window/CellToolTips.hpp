@@ -4,6 +4,7 @@
 
 class QAbstractItemView;
 class QEvent;
+class QWidget;
 class QModelIndex;
 
 // Shows a cell's whole text as its tooltip when the column is too narrow for it, and none
@@ -22,4 +23,5 @@ protected:
 
 private:
     QAbstractItemView& view_;
+    QWidget* viewport_;
 };
