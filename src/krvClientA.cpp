@@ -2,9 +2,25 @@
 #include <string>
 
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 
 #include "net/QtClientSocket.hpp"
 #include "window/untKrvClientA.hpp"
+
+namespace {
+
+// The application icon in every size built into the program; the desktop picks the one it needs.
+QIcon ApplicationIcon() {
+    QIcon icon;
+    const QDir sizes(QStringLiteral(":/icons"));
+    for (const QString& name : sizes.entryList({QStringLiteral("*.png")}, QDir::Files)) {
+        icon.addFile(sizes.filePath(name));
+    }
+    return icon;
+}
+
+}  // namespace
 
 // The program assembles what the window is given: the TCP socket, whose failed name lookups are
 // reported in a box over the window. The window fixes the decimal separator and the
@@ -12,6 +28,9 @@
 // it ends the program.
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    // Lets the desktop match the window to its entry, and so to the entry's icon and name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(KRV_APP_ID));
+    QApplication::setWindowIcon(ApplicationIcon());
     auto socket = std::make_unique<QtClientSocket>();
     QtClientSocket& tcp = *socket;
     TfrmKrvClientA window(std::move(socket));

@@ -43,4 +43,5 @@ inline constexpr const char* kAboutTitle = kProductTitle;
 inline constexpr const char* kAuthorWebPage = "https://www.example.org/korvane-admin/";
 inline constexpr const char* kAuthorMail = "author@example.org";
 inline constexpr const char* kAuthorShortName = "Author";
-inline constexpr const char* kAboutNotice = "Free to use and to pass on, without any warranty.";
+// Names the licence of the LICENSE file; it has to fit the label's one line.
+inline constexpr const char* kAboutNotice = "MIT licence: free to use and to pass on, without warranty.";

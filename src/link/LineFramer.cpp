@@ -1,5 +1,6 @@
 #include "link/LineFramer.hpp"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -27,7 +28,11 @@ LineFramer::Pieces CutAtLineEnds(std::string_view text) {
 
 LineFramer::Pieces LineFramer::Cut(std::string_view chunk) {
     const auto zero = chunk.find('\0');
-    const auto usable = chunk.substr(0, zero);
+    const bool endsAtZero = zero != std::string_view::npos;
+    const auto usable = SkipDroppedLine(chunk.substr(0, zero), endsAtZero);
+    if (discarding_) {
+        return {};
+    }
     std::string text = TakeHeld();
     text.append(usable);
     Pieces pieces;
@@ -38,12 +43,42 @@ LineFramer::Pieces LineFramer::Cut(std::string_view chunk) {
     } else {
         pieces = CutAtLineEnds(text);
     }
-    if (zero != std::string_view::npos && !pieces.rest.empty()) {
+    DropOverlong(pieces, endsAtZero);
+    if (endsAtZero && !pieces.rest.empty()) {
         // The zero byte ends the piece before it like a line end.
         pieces.lines.push_back(std::move(pieces.rest));
         pieces.rest.clear();
     }
     return pieces;
+}
+
+// While an overlong line is being dropped, everything up to its end goes with it.
+std::string_view LineFramer::SkipDroppedLine(std::string_view usable, bool endsAtZero) {
+    if (!discarding_) {
+        return usable;
+    }
+    const auto end = usable.find_first_of("\r\n");
+    if (end == std::string_view::npos) {
+        discarding_ = !endsAtZero;
+        return {};
+    }
+    discarding_ = false;
+    auto next = end + 1;
+    if (usable[end] == kCR && next < usable.size() && usable[next] == kLF) {
+        ++next;
+    }
+    return usable.substr(next);
+}
+
+void LineFramer::DropOverlong(Pieces& pieces, bool endsAtZero) {
+    droppedLines_ +=
+        std::erase_if(pieces.lines, [](const std::string& line) { return line.size() > kMaxHeldBytes; });
+    if (pieces.rest.size() > kMaxHeldBytes) {
+        ++droppedLines_;
+        pieces.rest.clear();
+        pieces.rest.shrink_to_fit();
+        discarding_ = !endsAtZero;
+    }
 }
 
 bool LineFramer::Hold(std::string&& rest) {

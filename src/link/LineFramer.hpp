@@ -10,10 +10,13 @@
 // two lines, the second one empty); a zero byte ends the line before it and the whole chunk.
 // The text after the last line end is the rest; the link decides whether it is a line now or is
 // held and joined to the next chunk, so that a line cut by TCP segmentation arrives whole.
+//
+// No line longer than kMaxHeldBytes ever comes out, nor any piece of one: such a line is dropped
+// as a whole, up to its line end (or the zero byte that ends it), however many chunks it takes.
 class LineFramer {
 public:
-    // A rest longer than this is never held: a peer that sends no line end cannot make the
-    // link buffer without bound.
+    // A peer that sends no line end cannot make the link buffer without bound, and a piece of
+    // an overlong line cannot pass for a report of its own.
     static constexpr std::size_t kMaxHeldBytes = std::size_t{1} << 20;
 
     struct Pieces {
@@ -33,6 +36,15 @@ public:
 
     bool Holding() const { return !held_.empty(); }
 
+    // Overlong lines dropped so far.
+    std::size_t DroppedLines() const { return droppedLines_; }
+
 private:
+    std::string_view SkipDroppedLine(std::string_view usable, bool endsAtZero);
+    void DropOverlong(Pieces& pieces, bool endsAtZero);
+
     std::string held_;
+    // The line being received is overlong and has been dropped: the rest of it goes too.
+    bool discarding_ = false;
+    std::size_t droppedLines_ = 0;
 };

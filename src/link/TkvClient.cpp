@@ -168,7 +168,7 @@ void TkvClient::SendHeartbeat(MonotonicTime now) {
 }
 
 bool TkvClient::CanReconnect() const {
-    return reconnect_->IsDue() && port_ > 0 && !host_.empty() && !login_.empty();
+    return !attemptPending_ && reconnect_->IsDue() && port_ > 0 && !host_.empty() && !login_.empty();
 }
 
 bool TkvClient::HasGrantedProtocol(std::string_view names) const {

@@ -16,8 +16,15 @@
 #include "util/untCalc1.hpp"
 
 // The owner's callback: (logged-in byte 0/1, event name, text).
+//
+// One more byte value: a "Read" whose line the connection's end cut off (the unterminated tail
+// held for the next chunk when the connection closed) carries kCutLine instead of 1. It is
+// shown, so nothing is lost, but it is no whole line: it must not be obeyed as a report or as
+// connection control.
 using TkvClientEventHandler =
     std::function<void(uint8_t loggedIn, const std::string& name, const std::string& text)>;
+
+inline constexpr uint8_t kCutLine = 2;
 
 // One queued event.
 struct TkvClientCBItem {
@@ -98,6 +105,7 @@ private:
     void HandleConnectError(int32_t code);
     void SendHeartbeat(MonotonicTime now);
     bool CanReconnect() const;
+    void EndAttempt() { attemptPending_ = false; }
     void QueueEvent(std::string name, std::string text = {});
     void QueueEventLoggedOut(std::string name, std::string text = {});
     void DeliverEvents();
@@ -123,6 +131,9 @@ private:
     std::unique_ptr<TkvClientProtocol> protocol_;
     TextList serverProtocols_;
     bool dataReceived_ = false;
+    // From the lookup notification until the attempt connects, fails or is closed; the
+    // schedule's next attempt waits for it rather than replacing it.
+    bool attemptPending_ = false;
     std::unique_ptr<TkvSCReconnect> reconnect_;
     std::deque<TkvClientCBItem> events_;
 };

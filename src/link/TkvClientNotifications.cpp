@@ -35,6 +35,7 @@ void TkvClient::SocketLookup() {
     loggedIn_ = false;
     PushHeartbeatBack();
     outLines_.clear();
+    attemptPending_ = true;
     QueueEventLoggedOut("Lookup");
 }
 
@@ -47,6 +48,7 @@ void TkvClient::SocketConnecting() {
 void TkvClient::SocketConnect() {
     PushHeartbeatBack();
     reconnect_->SetArmed(false);
+    EndAttempt();
     dataReceived_ = false;
     connected_ = true;
     QueueEventLoggedOut("Connect");
@@ -55,6 +57,7 @@ void TkvClient::SocketConnect() {
 void TkvClient::SocketDisconnect() {
     DeliverHeldTail();
     PushHeartbeatBack();
+    EndAttempt();
     connected_ = false;
     if (loggedIn_) {
         reconnect_->ResetCounters();
@@ -98,6 +101,7 @@ void TkvClient::SocketError(TSocketErrorKind kind, int32_t& code) {
     lastErrorKind_ = SocketErrorKindName(kind);
     std::string text = lastErrorKind_ + " - " + lastErrorText_;
     if (kind == TSocketErrorKind::Connect) {
+        EndAttempt();
         HandleConnectError(code);
     }
     QueueEventLoggedOut("Error", std::move(text));
@@ -133,10 +137,10 @@ void TkvClient::HandleRest(std::string rest) {
     HandleLine(rest);  // Hold took nothing
 }
 
-// A tail is held only once logged in, and it stays a report line even when Connect has already
-// cleared LoggedIn before its close delivers the tail.
+// A tail is held only once logged in; the connection's end cut it, so it goes to the owner
+// marked as cut, never as a whole report line.
 void TkvClient::DeliverHeldTail() {
     if (framer_.Holding()) {
-        events_.push_back({1, "Read", framer_.TakeHeld()});
+        events_.push_back({kCutLine, "Read", framer_.TakeHeld()});
     }
 }

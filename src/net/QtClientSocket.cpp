@@ -5,6 +5,12 @@
 
 #include <QNetworkProxy>
 
+#ifdef __linux__
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
 #include "net/WinsockErrorCode.hpp"
 #include "net/WinsockErrorText.hpp"
 #include "util/untCalc1.hpp"
@@ -48,6 +54,23 @@ std::string FailureText(const std::string& message, int32_t code, const char* ap
     std::snprintf(buffer, sizeof buffer, "Windows socket error: %s (%d), on API '%s'", message.c_str(),
                   static_cast<int>(code), api);
     return buffer;
+}
+
+// The heartbeat goes out after a minute of silence; without these, a peer that vanished without
+// a close would be noticed only when TCP's retransmissions give up, a quarter of an hour later.
+void DetectDeadPeer(QTcpSocket& tcp, std::chrono::seconds limit) {
+    tcp.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+#ifdef __linux__
+    const auto fd = static_cast<int>(tcp.socketDescriptor());
+    constexpr int kProbes = 6;
+    const int idle = static_cast<int>(limit.count()) / 2;
+    const int interval = idle / kProbes;
+    const unsigned int unacknowledged = static_cast<unsigned int>(limit.count()) * 1000u;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kProbes, sizeof kProbes);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &unacknowledged, sizeof unacknowledged);
+#endif
 }
 
 }  // namespace
@@ -156,6 +179,10 @@ void QtClientSocket::SendText(const std::string& bytes) {
     if (phase_ != Phase::Connected || bytes.empty()) {
         return;
     }
+    if (tcp_->bytesToWrite() + static_cast<qint64>(bytes.size()) > kMaxUnsentBytes) {
+        FailSend(Winsock::NoBufferSpace);
+        return;
+    }
     // QTcpSocket keeps whatever the network cannot take now and sends it from the event loop.
     tcp_->write(bytes.data(), static_cast<qint64>(bytes.size()));
 }
@@ -170,6 +197,7 @@ std::string QtClientSocket::ErrorMessage(int32_t code) const {
 
 void QtClientSocket::BeginLookup(const std::string& host) {
     const uint64_t attempt = attempt_;
+    connectTimer_.start(connectTimeout_);
     lookupId_ =
         QHostInfo::lookupHost(QString::fromStdString(host), this,
                               [this, attempt](const QHostInfo& info) { HostLookedUp(attempt, info); });
@@ -210,12 +238,27 @@ void QtClientSocket::BeginConnect(const QHostAddress& address) {
     tcp_->connectToHost(address, port_);
 }
 
+// A resolver that never answers would otherwise hold the attempt, and with it the schedule,
+// for good.
 void QtClientSocket::ConnectTimedOut() {
-    if (phase_ != Phase::Connecting) {
+    if (phase_ == Phase::LookingUp) {
+        FailLookup(Winsock::TryAgain);
+    } else if (phase_ == Phase::Connecting) {
+        EndAttempt(false);
+        RaiseError(TSocketErrorKind::Connect, Winsock::TimedOut, "connect");
+    }
+}
+
+// As a hard send failure: the error, then the socket's own close, dropping what was not sent.
+void QtClientSocket::FailSend(int32_t code) {
+    QPointer<QtClientSocket> self(this);
+    const uint64_t attempt = attempt_;
+    RaiseError(TSocketErrorKind::Send, code, "send");
+    if (self == nullptr || attempt != attempt_ || phase_ != Phase::Connected) {
         return;
     }
     EndAttempt(false);
-    RaiseError(TSocketErrorKind::Connect, Winsock::TimedOut, "connect");
+    Notify([](ClientSocketHandler& h) { h.SocketDisconnect(); });
 }
 
 void QtClientSocket::TcpConnected() {
@@ -224,6 +267,7 @@ void QtClientSocket::TcpConnected() {
     }
     connectTimer_.stop();
     phase_ = Phase::Connected;
+    DetectDeadPeer(*tcp_, kDeadPeerLimit);
     Notify([](ClientSocketHandler& h) { h.SocketConnect(); });
 }
 

@@ -19,6 +19,11 @@
 // reportFailure (the application's error handler) from the event loop, after the disconnect
 // notification, never as an exception.
 //
+// An attempt that neither connects nor fails ends after connectTimeout, in its lookup as in its
+// connect. Unsent bytes are bounded by kMaxUnsentBytes: a peer that stops reading has the
+// connection closed with a send error rather than the program's memory fill up. A connected
+// socket notices a vanished peer within about two minutes of the first unanswered byte.
+//
 // Every attempt gets a QTcpSocket of its own. Ending an attempt detaches its socket from this
 // object at once, so nothing Qt still does with it (a graceful close that drains the bytes
 // not yet sent, signals still being emitted) can reach the handler again.
@@ -27,6 +32,11 @@ class QtClientSocket final : public QObject, public ClientSocket {
 
 public:
     using FailureReporter = std::function<void(const std::string& message)>;
+
+    static constexpr qint64 kMaxUnsentBytes = qint64{16} << 20;
+    // How long sent bytes may go unacknowledged, and an idle connection unprobed, before the
+    // peer counts as gone.
+    static constexpr std::chrono::seconds kDeadPeerLimit{120};
 
     explicit QtClientSocket(FailureReporter reportFailure = {},
                             std::chrono::milliseconds connectTimeout = std::chrono::seconds(30));
@@ -53,6 +63,7 @@ private:
     void FailLookup(int32_t code);
     void BeginConnect(const QHostAddress& address);
     void ConnectTimedOut();
+    void FailSend(int32_t code);
 
     void TcpConnected();
     void TcpReadyRead();

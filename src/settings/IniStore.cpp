@@ -1,11 +1,14 @@
 #include "settings/IniStore.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -43,6 +46,72 @@ std::string FolderOf(const std::string& path) {
         return ".";
     }
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The temporary file of a save: the target's name, this mark and mkstemp's six characters.
+constexpr std::string_view kTemporaryMark = ".save-";
+constexpr size_t kTemporaryRandomChars = 6;
+// A temporary file older than this is no save in progress but the leftover of one that was
+// killed.
+constexpr time_t kOrphanAgeSeconds = 60;
+
+std::string NameOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == npos ? path : path.substr(slash + 1);
+}
+
+// Follows symbolic links to the file they name, so that a save replaces that file and the
+// links stay; a dangling link names the file it would create. Empty when the chain is a loop.
+std::string FinalTarget(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return path;
+        }
+        std::string target(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+        if (length < 0) {
+            return path;
+        }
+        target.resize(static_cast<size_t>(length));
+        path = target.front() == '/' ? target : FolderOf(path) + "/" + target;
+    }
+    errno = ELOOP;
+    return {};
+}
+
+bool IsReadOnly(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return false;  // a missing file is created
+    }
+    // The owner's write bit counts even for root, who may write anyway: read-only was meant.
+    return (info.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+// A killed save leaves its temporary file behind; the next save clears it away.
+void RemoveOrphans(const std::string& target) {
+    const std::string prefix = NameOf(target) + std::string(kTemporaryMark);
+    const std::string folder = FolderOf(target);
+    DIR* listing = ::opendir(folder.c_str());
+    if (listing == nullptr) {
+        return;
+    }
+    const time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name.size() != prefix.size() + kTemporaryRandomChars ||
+            name.compare(0, prefix.size(), prefix) != 0) {
+            continue;
+        }
+        const std::string path = folder + "/" + name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+            now - info.st_mtime > kOrphanAgeSeconds) {
+            ::unlink(path.c_str());
+        }
+    }
+    ::closedir(listing);
 }
 
 bool WriteAll(int fd, const std::string& bytes) {
@@ -197,7 +266,9 @@ bool IniStore::WriteString(std::string_view section, std::string_view key, std::
         if (!lines_.empty() && !TrimBlanks(lines_.back()).empty()) {
             lines_.emplace_back();
         }
-        lines_.push_back("[" + std::string(section) + "]");
+        std::string sectionLine(1, '[');
+        sectionLine.append(section).push_back(']');
+        lines_.push_back(std::move(sectionLine));
         lines_.push_back(std::move(line));
         return true;
     }
@@ -232,10 +303,20 @@ bool IniStore::Save() {
     std::string temporary;
     try {
         std::string text = Text();
-        temporary = path_ + ".XXXXXX";
+        const std::string target = FinalTarget(path_);
+        if (target.empty()) {
+            lastError_ = SystemError("cannot follow " + path_);
+            return false;
+        }
+        if (IsReadOnly(target)) {
+            lastError_ = target + " is read-only";
+            return false;
+        }
+        RemoveOrphans(target);
+        temporary = target + std::string(kTemporaryMark) + std::string(kTemporaryRandomChars, 'X');
         int fd = ::mkstemp(temporary.data());
         if (fd < 0) {
-            lastError_ = SystemError("cannot create a temporary file in " + FolderOf(path_));
+            lastError_ = SystemError("cannot create a temporary file in " + FolderOf(target));
             return false;
         }
         bool written = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
@@ -246,9 +327,9 @@ bool IniStore::Save() {
             written = false;
             lastError_ = SystemError("cannot close " + temporary);
         }
-        if (written && ::rename(temporary.c_str(), path_.c_str()) != 0) {
+        if (written && ::rename(temporary.c_str(), target.c_str()) != 0) {
             written = false;
-            lastError_ = SystemError("cannot replace " + path_);
+            lastError_ = SystemError("cannot replace " + target);
         }
         if (!written) {
             ::unlink(temporary.c_str());

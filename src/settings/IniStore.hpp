@@ -31,7 +31,10 @@ public:
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
 
     // Writes a temporary file beside the target with owner-only permissions and renames it over
-    // the target, so the old file stays whole when anything fails. False with LastError set.
+    // the target, so the old file stays whole when anything fails. A symbolic link is followed
+    // to the file it names, which is replaced while the link stays; a read-only file is not
+    // replaced; temporary files that killed saves left behind are removed. False with LastError
+    // set.
     bool Save();
 
     const std::string& LastError() const { return lastError_; }

@@ -7,11 +7,14 @@
 
 namespace {
 
-std::string WithDollarHex(std::string value) {
+// StrToIntDef after "0x…" has become "$…", so both hexadecimal forms are read.
+int32_t ToInteger(std::string_view value, int32_t defaultValue) {
     if (value.size() > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X')) {
-        value.replace(0, 2, "$");
+        std::string dollar(1, '$');
+        dollar.append(value.substr(2));
+        return StrToIntDef(dollar, defaultValue);
     }
-    return value;
+    return StrToIntDef(value, defaultValue);
 }
 
 // One field of "left, top, …", popped off the front of rest.
@@ -25,8 +28,8 @@ int32_t NextInteger(std::string& rest) {
 
 int32_t ReadIniInteger(const IniStore& ini, std::string_view section, std::string_view key,
                        int32_t defaultValue) {
-    std::string value = ini.ReadString(section, key, std::to_string(defaultValue));
-    return StrToIntDef(WithDollarHex(std::move(value)), defaultValue);
+    const std::string value = ini.ReadString(section, key, std::to_string(defaultValue));
+    return ToInteger(value, defaultValue);
 }
 
 bool ReadIniBool(const IniStore& ini, std::string_view section, std::string_view key, bool defaultValue) {

@@ -9,6 +9,15 @@
 // byte is ever lost or replaced on the way to the screen.
 QString BytesToDisplay(std::string_view bytes);
 
+// No view shows more than this many characters of one text; laying out a megabyte of a login
+// from the server would stall the window for seconds at every repaint.
+inline constexpr qsizetype kMaxShownChars = 256;
+
+// The text cut to kMaxShownChars, an ellipsis marking the cut; for display only, requests
+// always take the exact bytes.
+QString ShortForDisplay(const QString& text);
+QString ShortForDisplay(std::string_view bytes);
+
 // Text typed by the user goes out as UTF-8.
 std::string DisplayToBytes(const QString& text);
 

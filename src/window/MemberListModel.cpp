@@ -51,11 +51,11 @@ QVariant MemberListModel::data(const QModelIndex& index, int role) const {
 QVariant MemberListModel::DisplayText(const MemberRow& member, int column) const {
     switch (column) {
         case LoginColumn:
-            return BytesToDisplay(member.Login);
+            return ShortForDisplay(member.Login);
         case ProtocolsColumn:
-            return BytesToDisplay(member.ProtocolsText);
+            return ShortForDisplay(member.ProtocolsText);
         case UserBotsColumn:
-            return BytesToDisplay(member.UserBotsText);
+            return ShortForDisplay(member.UserBotsText);
         default:
             return {};
     }

@@ -18,12 +18,14 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPoint>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 
 #include "dialogs/ProductTitle.hpp"
+#include "settings/SettingsLocation.hpp"
 #include "settings/StoredSettings.hpp"
 #include "window/ConnectionLog.hpp"
 #include "window/ConnectionLogWindow.hpp"
@@ -39,8 +41,15 @@ constexpr int kCountPanelWidth = 30;
 constexpr int kFontPixelSize = 11;
 const char* const kApplicationTitle = "krvClientA";
 
+// Chosen once, at start: beside the program where it may write there, else the user's folder
+// (~/.config/krvClientA, after the application's name), made when missing. A folder that
+// cannot be made shows up as the save's "Unable to write to" with this path.
 QString DefaultSettingsPath() {
-    return BytesToDisplay(SettingsPathFor(DisplayToBytes(QCoreApplication::applicationFilePath())));
+    const std::string chosen = ChooseSettingsPath(
+        DisplayToBytes(QCoreApplication::applicationFilePath()),
+        DisplayToBytes(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)));
+    PrepareSettingsFolder(chosen);
+    return BytesToDisplay(chosen);
 }
 
 // Numbers are written with "." whatever the user's locale says, in Qt's formatting and in the
@@ -128,8 +137,24 @@ void TfrmKrvClientA::FormCreate(std::unique_ptr<ClientSocket> socket, const QStr
     Timer1_->start();
 }
 
+// A resolver that keeps failing fails every attempt of the schedule; a box of its own for each,
+// each running its loop inside the last, would pile up until the program fell over.
 void TfrmKrvClientA::ReportSocketFailure(const std::string& message) {
-    QMessageBox::critical(this, QCoreApplication::applicationName(), BytesToDisplay(message));
+    QString text = BytesToDisplay(message);
+    // A closed box is only deleted later.
+    if (failureBox_ != nullptr && failureBox_->isVisible()) {
+        ++failuresShown_;
+        failureBox_->setText(text + QStringLiteral("\n\n%1 lookup attempts failed.").arg(failuresShown_));
+        return;
+    }
+    failuresShown_ = 1;
+    failureBox_ = new QMessageBox(QMessageBox::Critical, QCoreApplication::applicationName(), text,
+                                  QMessageBox::Ok, this);
+    failureBox_->setAttribute(Qt::WA_DeleteOnClose);
+    failureBox_->setTextFormat(Qt::PlainText);
+    // Modal for the administrator, but the timer, and with it the reconnection, goes on.
+    failureBox_->setWindowModality(Qt::ApplicationModal);
+    failureBox_->show();
 }
 
 void TfrmKrvClientA::CreateControls() {
@@ -282,8 +307,10 @@ void TfrmKrvClientA::btConnectClick() {
     RunConnectDialog();
 }
 
+// "disconnect" means disconnected: a reconnection the server ordered is called off too.
 void TfrmKrvClientA::btDisconnectClick() {
     link_->Disconnect();
+    link_->Reconnect().SetForcedAttempts(0);
 }
 
 void TfrmKrvClientA::cbAutoReconnectClick() {

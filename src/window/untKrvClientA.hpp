@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -19,6 +20,7 @@ class QCheckBox;
 class QCloseEvent;
 class QLabel;
 class QMenu;
+class QMessageBox;
 class QPoint;
 class QTimer;
 class QToolButton;
@@ -64,7 +66,8 @@ public:
     bool RunConnectDialog();
 
     // The socket's failures that no link event carries (a failed name lookup), in a box over
-    // the window.
+    // the window. The box runs no loop of its own and there is never more than one: failures
+    // while it is open are counted in its text.
     void ReportSocketFailure(const std::string& message);
 
 protected:
@@ -140,6 +143,18 @@ private:
     QLabel* connectionPanel_ = nullptr;   // status panel 2
     QTimer* Timer1_ = nullptr;
     QMenu* puMembers_ = nullptr;
+    QPointer<QMessageBox> failureBox_;
+    int32_t failuresShown_ = 0;
+
+    // Where and as whom the link connected before a server's reconnection order redirected it;
+    // unset until the first order, cleared when the administrator connects by the dialog.
+    struct StoredConnection {
+        std::string host;
+        int32_t port = 0;
+        std::string login;
+        std::string password;
+    };
+    std::optional<StoredConnection> beforeRedirect_;
     TfrmkrvClientAAbout* about_ = nullptr;
     MemberFindBar* findBar_ = nullptr;
     std::unique_ptr<ConnectionLog> log_;

@@ -103,7 +103,8 @@ bool IsOnline(const TkvCLDataCollection& members, const std::optional<std::strin
 }
 
 // The logoff and reconnect requests for everyone are the one-client requests without a login,
-// so a nameless member would turn a request for it into a request for all.
+// so a nameless member would turn a request for it into a request for all; an expel or a
+// delete without a login names no member at all.
 std::string UnsendableClientLogin(const std::string& login) {
     return login.empty() ? "The login cannot be empty, so nothing was sent." : UnsendableLogin(login);
 }
@@ -128,7 +129,7 @@ std::string TfrmKrvClientA::ReconnectArguments() const {
 // The selected member, when it is online both before and after the administrator agrees.
 std::optional<std::string> TfrmKrvClientA::AskAboutOnlineMember(AskBox ask, const QString& question) {
     const auto login = SelectedCaption(*ListView1_);
-    if (!IsOnline(*members_, login) || !ask(this, question.arg(BytesToDisplay(*login))) ||
+    if (!IsOnline(*members_, login) || !ask(this, question.arg(ShortForDisplay(*login))) ||
         !IsOnline(*members_, login)) {
         return std::nullopt;
     }
@@ -183,7 +184,7 @@ void TfrmKrvClientA::mnuDeleteClientClick() {
         return;
     }
     const std::string& login = fields->login;
-    if (SendUnlessUnsendable(this, *link_, UnsendableLogin(login),
+    if (SendUnlessUnsendable(this, *link_, UnsendableClientLogin(login),
                              LoginRequestLine(RequestCode::DeleteAccount, login)) &&
         IsOnline(*members_, login)) {
         link_->SendLine(LoginRequestLine(RequestCode::Expel, login));
@@ -192,7 +193,7 @@ void TfrmKrvClientA::mnuDeleteClientClick() {
 
 void TfrmKrvClientA::mnuExpelClientClick() {
     if (const auto login = AskAboutOnlineMember(AskConfirmation, "Expel %1?")) {
-        SendUnlessUnsendable(this, *link_, UnsendableLogin(*login),
+        SendUnlessUnsendable(this, *link_, UnsendableClientLogin(*login),
                              LoginRequestLine(RequestCode::Expel, *login));
     }
 }

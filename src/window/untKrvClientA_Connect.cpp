@@ -120,6 +120,7 @@ bool TfrmKrvClientA::RunConnectDialog() {
         link_->SetReconnectPause(entries.pause);
         link_->SetReconnectAttempts(entries.attempts);
         link_->SetReconnectCycles(entries.cycles);
+        beforeRedirect_.reset();
         link_->Connect(entries.host, entries.port);
     } catch (const std::exception& error) {
         ShowPlainMessage(this, "Error: " + BytesToDisplay(error.what()));

@@ -17,8 +17,9 @@ void TfrmKrvClientA::ClientEvent(uint8_t kind, const std::string& name, const st
         if (link_->LoggedIn() && !link_->HasGrantedProtocol("administrator")) {
             link_->Disconnect();
         }
-    } else if (name == "Read") {
-        // Connection control is obeyed even before the login has completed.
+    } else if (name == "Read" && kind != kCutLine) {
+        // Connection control is obeyed even before the login has completed, but never from a
+        // line the connection's end cut off.
         ObeyConnectionControl(ServerReports::ConnectionControlOf(text));
     }
 }
@@ -70,6 +71,10 @@ void TfrmKrvClientA::ObeyConnectionControl(const ConnectionEffect& effect) {
 }
 
 void TfrmKrvClientA::ObeyServerReconnect(const ServerReconnectOrder& order) {
+    // The order redirects this run only; the settings file keeps what was there before it.
+    if (!beforeRedirect_) {
+        beforeRedirect_ = StoredConnection{link_->Host(), link_->Port(), link_->Login(), link_->Password()};
+    }
     if (order.login.empty()) {
         link_->ServerReconnect(order.delaySeconds, order.port, order.host);
     } else {
@@ -79,5 +84,5 @@ void TfrmKrvClientA::ObeyServerReconnect(const ServerReconnectOrder& order) {
 
 void TfrmKrvClientA::ShowConnectionState(const std::string& state) {
     const std::string text = link_->Host() + ":" + std::to_string(link_->Port()) + state;
-    connectionPanel_->setText(BytesToDisplay(text));
+    connectionPanel_->setText(ShortForDisplay(text));
 }

@@ -49,10 +49,10 @@ void TfrmKrvClientA::SaveSettings() {
     current.windowWidth = outer.width();
     current.windowHeight = outer.height();
     current.heartbeat = timerPeriod_;
-    current.login = link_->Login();
-    current.password = link_->Password();
-    current.host = link_->Host();
-    current.port = link_->Port();
+    current.login = beforeRedirect_ ? beforeRedirect_->login : link_->Login();
+    current.password = beforeRedirect_ ? beforeRedirect_->password : link_->Password();
+    current.host = beforeRedirect_ ? beforeRedirect_->host : link_->Host();
+    current.port = beforeRedirect_ ? beforeRedirect_->port : link_->Port();
     current.reconnectOn = link_->AutoReconnect();
     current.reconnectDelay = link_->ReconnectDelay();
     current.reconnectAttempts = link_->ReconnectAttempts();

@@ -253,6 +253,8 @@ void DialogsTest::aboutBoxIsFilledAndCentredAtEachShowing() {
             QCOMPARE(box->imHouse->geometry(), QRect(0, 0, 16, 16));
             QCOMPARE(box->imEmail->geometry(), QRect(16, 0, 16, 16));
             QCOMPARE(box->Label1->geometry(), QRect(0, 23, 321, 67));
+            QVERIFY(QString(kAboutNotice).startsWith("MIT licence"));
+            QVERIFY(box->Label1->fontMetrics().horizontalAdvance(kAboutNotice) <= box->Label1->width());
             QCOMPARE(box->imEmail->cursor().shape(), Qt::PointingHandCursor);
             QCOMPARE(box->pos().x(), window.left() + (window.width() - 321) / 2);
             box->close();

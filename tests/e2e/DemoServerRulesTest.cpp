@@ -106,6 +106,30 @@ TEST(MemberTextTest, FillsPresenceOnlyWhileOnline) {
     EXPECT_EQ(MemberText(account), "simulated,1,bob=pw,chat,news;b1;");
 }
 
+// Found through the login index: it must follow every account that a removal moves.
+TEST(MemberStoreTest, FindsAndRemovesWithoutLetterCaseAndKeepsTheOrder) {
+    MemberStore store;
+    for (const char* login : {"ann", "Bob", "carol", "dave"}) {
+        EXPECT_TRUE(store.Add(Account{login, "pw", "", "", 0, false, {}}));
+    }
+    EXPECT_FALSE(store.Add(Account{"BOB", "other", "", "", 0, false, {}}));
+    ASSERT_NE(store.Find("bOB"), nullptr);
+    EXPECT_EQ(store.Find("bob")->password, "pw");
+    EXPECT_TRUE(store.Remove("ANN"));
+    EXPECT_FALSE(store.Remove("ann"));
+    EXPECT_EQ(store.Find("ann"), nullptr);
+    ASSERT_NE(store.Find("DAVE"), nullptr);
+    EXPECT_EQ(store.Find("dave")->login, "dave");
+    EXPECT_EQ(store.Find("Carol")->login, "carol");
+    EXPECT_TRUE(store.Add(Account{"Ann", "new", "", "", 0, false, {}}));
+    std::vector<std::string> order;
+    for (const Account& account : store.Accounts()) {
+        order.push_back(account.login);
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"Bob", "carol", "dave", "Ann"}));
+    EXPECT_EQ(store.Find("ann")->password, "new");
+}
+
 TEST(LoginDialogueTest, GrantsOnlyAKnownLoginWithItsPassword) {
     MemberStore store;
     store.Add(Account{"Admin", "secret", "administrator", "", 0, false, ""});

@@ -86,4 +86,45 @@ TEST(LineFramer, HoldsAtMostOneMebibyte) {
     EXPECT_FALSE(framer.Holding());
 }
 
+// A line over the bound goes as a whole, never as pieces that could each pass for a line; the
+// line after it comes out as usual.
+TEST(LineFramer, AnOverlongLineIsDroppedAsOne) {
+    const std::string bound(LineFramer::kMaxHeldBytes, 'x');
+    struct Case {
+        const char* label;
+        std::vector<std::string> chunks;
+    };
+    const Case cases[] = {
+        {"in one chunk", {bound + "yARLM:on,,ghost=;;\r\nARLC\r\n"}},
+        {"held, then one byte over", {bound, "y", "ARLM:on,,ghost=;;\r\n", "ARLC\r\n"}},
+        {"many chunks without a line end", {bound, "yy", "ARLM:on", ",,ghost=;;", "\r\nARLC\r\n"}},
+        {"ended in a later chunk", {bound, "y", "\r\nARLC\r\n"}},
+        {"ended by a zero byte", {bound + "y", std::string("ghost\0junk", 10), "ARLC\r\n"}},
+    };
+    for (const auto& c : cases) {
+        LineFramer framer;
+        TextList lines;
+        for (const auto& chunk : c.chunks) {
+            auto pieces = framer.Cut(chunk);
+            lines.insert(lines.end(), pieces.lines.begin(), pieces.lines.end());
+            if (!pieces.rest.empty()) {
+                ASSERT_TRUE(framer.Hold(std::move(pieces.rest))) << c.label;
+            }
+        }
+        EXPECT_THAT(lines, ::testing::ElementsAre("ARLC")) << c.label;
+        EXPECT_EQ(framer.DroppedLines(), 1u) << c.label;
+        EXPECT_FALSE(framer.Holding()) << c.label;
+    }
+}
+
+TEST(LineFramer, ALineAtTheBoundIsKept) {
+    const std::string bound(LineFramer::kMaxHeldBytes, 'x');
+    LineFramer framer;
+    auto pieces = framer.Cut(bound.substr(0, 10));
+    ASSERT_TRUE(framer.Hold(std::move(pieces.rest)));
+    pieces = framer.Cut(bound.substr(10) + "\r\n");
+    EXPECT_THAT(pieces.lines, ::testing::ElementsAre(bound));
+    EXPECT_EQ(framer.DroppedLines(), 0u);
+}
+
 }  // namespace

@@ -231,4 +231,39 @@ TEST_F(TkvClientReconnect, IntervalsAreSetAndReadInSeconds) {
     EXPECT_EQ(link->ReconnectCycles(), 4);
 }
 
+// A lookup or connect slower than the delay would otherwise be replaced by the next attempt
+// again and again, and never complete.
+TEST_F(TkvClientReconnect, NoNewAttemptWhileOneIsPending) {
+    struct Ending {
+        const char* label;
+        std::function<void(FakeClientSocket&)> end;
+        bool attemptsAgain;
+    };
+    const Ending endings[] = {
+        {"timed out", [](FakeClientSocket& s) { s.Refuse(10060); }, true},
+        {"refused", [](FakeClientSocket& s) { s.Refuse(10061); }, true},
+        {"lookup failed", [](FakeClientSocket& s) { s.FailLookup(); }, true},
+        {"connected", [](FakeClientSocket& s) { s.AcceptConnection(); }, false},
+    };
+    for (const auto& ending : endings) {
+        LinkHarness h;
+        h.link->SetAutoReconnect(true);
+        h.LogIn();
+        h.socket->PeerCloses();
+        h.clock.Advance(seconds(11));
+        h.Tick();
+        ASSERT_EQ(h.socket->Opens().size(), 2u) << ending.label;
+        ASSERT_TRUE(h.socket->Pending()) << ending.label;
+        for (int i = 0; i < 10; ++i) {
+            h.clock.Advance(seconds(11));
+            h.Tick();
+        }
+        EXPECT_EQ(h.socket->Opens().size(), 2u) << ending.label << ": replaced while pending";
+        ending.end(*h.socket);
+        h.clock.Advance(seconds(11));
+        h.Tick();
+        EXPECT_EQ(h.socket->Opens().size() > 2u, ending.attemptsAgain) << ending.label;
+    }
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -294,6 +295,51 @@ private slots:
         QCOMPARE(Joined(client.handler.Events), "Lookup Connecting Connect");
         QTRY_VERIFY_WITH_TIMEOUT(server.PeerClosed(), kPatience);
         QCOMPARE(server.Received(), QByteArray("ADX_bob:\r"));
+    }
+
+    // A peer that stops reading: what the network cannot take piles up in the socket until the
+    // bound, and there the connection ends as a failed send does.
+    void unsentBytesAreBounded() {
+        LoopbackServer server;
+        Client client;
+        QVERIFY(client.ConnectTo(server));
+        server.Peer()->disconnect();
+        server.Peer()->setReadBufferSize(1);
+        const std::string chunk(1 << 20, 'x');
+        int sent = 0;
+        for (; sent < 256 && client.socket->Active(); ++sent) {
+            client.socket->SendText(chunk);
+            QTest::qWait(1);
+        }
+        QVERIFY(!client.socket->Active());
+        QVERIFY2(sent > 16, "the bound counts what is queued, not what was handed over");
+        QCOMPARE(Joined(client.handler.Events), "Lookup Connecting Connect Error(Send,10055) Disconnect");
+    }
+
+    void aConnectedSocketWatchesForAVanishedPeer() {
+        LoopbackServer server;
+        Client client;
+        QVERIFY(client.ConnectTo(server));
+        auto* tcp = client.socket->findChild<QTcpSocket*>();
+        QVERIFY(tcp != nullptr);
+        const int fd = static_cast<int>(tcp->socketDescriptor());
+        int keepAlive = 0;
+        unsigned int userTimeout = 0;
+        int idle = 0;
+        int interval = 0;
+        int probes = 0;
+        socklen_t length = sizeof keepAlive;
+        QCOMPARE(::getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &keepAlive, &length), 0);
+        length = sizeof userTimeout;
+        QCOMPARE(::getsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, &length), 0);
+        length = sizeof idle;
+        QCOMPARE(::getsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, &length), 0);
+        QCOMPARE(::getsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, &length), 0);
+        QCOMPARE(::getsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, &length), 0);
+        QCOMPARE(keepAlive, 1);
+        QCOMPARE(userTimeout, 120000u);
+        // An idle connection is probed to death within the same two minutes.
+        QVERIFY(idle + interval * probes <= 120);
     }
 
     void errorNumbersAndTheirTexts_data() {

@@ -149,6 +149,63 @@ TEST_F(IniStoreTest, FailedSaveLeavesTheOldFileWholeAndReportsWhy) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 2);
 }
 
+TEST_F(IniStoreTest, SaveWritesThroughSymbolicLinksToTheirTarget) {
+    fs::create_directory(folder_ / "real");
+    const fs::path target = folder_ / "real" / "settings.ini";
+    std::ofstream(target, std::ios::binary) << "[S]\nK=old\n";
+    struct Case {
+        const char* label;
+        fs::path linkTarget;
+    };
+    const Case cases[] = {{"absolute", target}, {"relative", fs::path("real") / "settings.ini"}};
+    for (const auto& c : cases) {
+        fs::remove(path_);
+        fs::create_symlink(c.linkTarget, path_);
+        IniStore ini(path_);
+        ASSERT_TRUE(ini.Load()) << c.label;
+        ASSERT_TRUE(ini.WriteString("S", "K", c.label)) << c.label;
+        ASSERT_TRUE(ini.Save()) << c.label << ": " << ini.LastError();
+        EXPECT_TRUE(fs::is_symlink(path_)) << c.label;
+        EXPECT_EQ(ReadFile(), std::string("[S]\nK=") + c.label + "\n") << c.label;
+        struct stat info {};
+        ASSERT_EQ(::stat(target.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << c.label;
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder_ / "real"), fs::directory_iterator()), 1)
+            << c.label;
+    }
+}
+
+TEST_F(IniStoreTest, AReadOnlyFileIsNotReplaced) {
+    WriteFile("[S]\nK=old\n");
+    fs::permissions(path_, fs::perms::owner_read);
+    IniStore ini(path_);
+    ASSERT_TRUE(ini.Load());
+    ASSERT_TRUE(ini.WriteString("S", "K", "new"));
+    EXPECT_FALSE(ini.Save());
+    EXPECT_NE(ini.LastError().find("read-only"), std::string::npos) << ini.LastError();
+    EXPECT_EQ(ReadFile(), "[S]\nK=old\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+}
+
+// A save killed between creating its temporary file and renaming it leaves the file behind; a
+// fresh one may be another save in progress and stays.
+TEST_F(IniStoreTest, TheNextSaveRemovesTemporaryFilesOfKilledSaves) {
+    const fs::path orphan = folder_ / "krvClientA.ini.save-Ab12Cd";
+    const fs::path fresh = folder_ / "krvClientA.ini.save-Zz99Yy";
+    const fs::path unrelated = folder_ / "krvClientA.ini.backup";
+    for (const auto& file : {orphan, fresh, unrelated}) {
+        std::ofstream(file) << "x";
+    }
+    fs::last_write_time(orphan, fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    fs::last_write_time(unrelated, fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    IniStore ini(path_);
+    ASSERT_TRUE(ini.WriteString("S", "K", "v"));
+    ASSERT_TRUE(ini.Save());
+    EXPECT_FALSE(fs::exists(orphan));
+    EXPECT_TRUE(fs::exists(fresh));
+    EXPECT_TRUE(fs::exists(unrelated));
+}
+
 TEST_F(IniStoreTest, UnreadableFileIsReportedAndReadsAsEmpty) {
     fs::create_directory(path_);
     IniStore ini(path_);

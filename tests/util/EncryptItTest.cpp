@@ -50,10 +50,9 @@ TEST(EncryptIt, HexEdgeCases) {
 
 TEST(EncryptIt, BadPairIsByteZeroAndTheKeyGoesOnFromIt) {
     std::string hex = Hex("abc");
-    std::string zeroFirst =
-        Decrypt(std::string("\0", 1) +
-                    Encrypt("abc", kPasswordInitialKey, kPasswordMultiplier, kPasswordIncrement).substr(1),
-                kPasswordInitialKey, kPasswordMultiplier, kPasswordIncrement);
+    std::string cipher = Encrypt("abc", kPasswordInitialKey, kPasswordMultiplier, kPasswordIncrement);
+    cipher[0] = '\0';
+    std::string zeroFirst = Decrypt(cipher, kPasswordInitialKey, kPasswordMultiplier, kPasswordIncrement);
     for (const char* bad : {"G1", " 1"}) {
         std::string damaged = std::string(bad) + hex.substr(2);
         EXPECT_EQ(Unhex(damaged), zeroFirst) << bad;

@@ -42,6 +42,7 @@ private slots:
     void aListedLoginTheLineCannotCarryIsNotExpelled();
     void aNamelessMemberIsNotAskedAsIfItWereEveryone_data();
     void aNamelessMemberIsNotAskedAsIfItWereEveryone();
+    void aNamelessMemberIsNotDeleted();
 
 private:
     // Logs in as "admin" on 192.0.2.7:5000 and lists the given members.
@@ -528,6 +529,8 @@ void MemberCommandsTest::aNamelessMemberIsNotAskedAsIfItWereEveryone_data() {
     QTest::addColumn<QString>("command");
     QTest::newRow("logoff") << "mnuRequestClientLogoff";
     QTest::newRow("reconnect") << "mnuRequestClientReconnect";
+    // "ADX_:" names no member.
+    QTest::newRow("expel") << "mnuExpelClient";
 }
 
 // A member text without its separators leaves an online member with an empty login; the
@@ -547,6 +550,24 @@ void MemberCommandsTest::aNamelessMemberIsNotAskedAsIfItWereEveryone() {
         });
     Trigger(harness, command.toLatin1().constData());
     QVERIFY(chain->Answered());
+    QVERIFY(refused && refused->Answered());
+    QCOMPARE(refusal.text, QStringLiteral("The login cannot be empty, so nothing was sent."));
+    QVERIFY(NewLines(harness).empty());
+}
+
+// "ADD_:" and the expel after it would name no member.
+void MemberCommandsTest::aNamelessMemberIsNotDeleted() {
+    WindowHarness harness;
+    LogInWithMembers(harness, {"on", "on,,bob=,;;"});
+    Select(harness, "");
+    SeenBox refusal;
+    std::unique_ptr<ModalResponder> refused;
+    auto answer = AnswerDialog<TfrmServer_Client>([&](TfrmServer_Client* dialog) {
+        refused = AnswerMessageBox(refusal);
+        dialog->Button1->click();
+    });
+    Trigger(harness, "mnuDeleteClient");
+    QVERIFY(answer->Answered());
     QVERIFY(refused && refused->Answered());
     QCOMPARE(refusal.text, QStringLiteral("The login cannot be empty, so nothing was sent."));
     QVERIFY(NewLines(harness).empty());

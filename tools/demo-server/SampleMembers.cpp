@@ -49,7 +49,10 @@ std::string SampleProtocols(Draw& draw) {
     std::string protocols;
     for (std::string_view protocol : kProtocols) {
         if (draw.Chance(2)) {
-            protocols += (protocols.empty() ? "" : ",") + std::string(protocol);
+            if (!protocols.empty()) {
+                protocols += ',';
+            }
+            protocols += protocol;
         }
     }
     return protocols.empty() ? std::string(kProtocols[draw.Below(kProtocols.size())]) : protocols;
@@ -59,7 +62,10 @@ std::string SampleUserBots(Draw& draw) {
     std::string bots;
     const uint32_t count = draw.Below(4);
     for (uint32_t i = 0; i < count; ++i) {
-        bots += (bots.empty() ? "" : ",") + std::string(kBots[draw.Below(kBots.size())]);
+        if (!bots.empty()) {
+            bots += ',';
+        }
+        bots += kBots[draw.Below(kBots.size())];
     }
     return bots;
 }

@@ -1,0 +1,398 @@
+#include "admin/AdminArguments.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <functional>
+#include <limits>
+
+namespace {
+
+struct CommandInfo {
+    AdminCommand command;
+    std::string_view name;
+    std::string_view usage;
+    std::string_view summary;
+    std::string_view options;  // help lines of the command's own options
+};
+
+const CommandInfo kCommands[] = {
+    {AdminCommand::List, "list", "list [--online] [--sort] [--format table|csv|tsv|json]",
+     "Print the member list once the server has sent all of it.",
+     "  --online          only members that are online\n"
+     "  --sort            by login, letter case ignored (default: the server's order)\n"
+     "  --format NAME     table (default), csv, tsv or json; csv reads back with import\n"},
+    {AdminCommand::Show, "show", "show LOGIN [--format table|csv|tsv|json]", "Print one member.",
+     "  --format NAME     table (default), csv, tsv or json\n"},
+    {AdminCommand::Add, "add",
+     "add LOGIN [--password TEXT | --password-file FILE] [--protocols LIST] [--bots LIST]",
+     "Create an account and wait for the server to confirm it.",
+     "  --password TEXT       the account's password (visible to other users of this machine)\n"
+     "  --password-file FILE  the account's password: the file's first line\n"
+     "  --protocols LIST      granted protocols, comma-separated\n"
+     "  --bots LIST           user bots, comma-separated\n"},
+    {AdminCommand::Edit, "edit",
+     "edit LOGIN [--password TEXT | --password-file FILE] [--protocols LIST] [--bots LIST]",
+     "Change an account; what is not given stays as it is.",
+     "  --password TEXT       the new password (visible to other users of this machine)\n"
+     "  --password-file FILE  the new password: the file's first line\n"
+     "  --protocols LIST      the new protocols, comma-separated\n"
+     "  --bots LIST           the new user bots, comma-separated\n"},
+    {AdminCommand::Delete, "delete", "delete LOGIN",
+     "Delete an account; an online member is expelled as well.", ""},
+    {AdminCommand::Expel, "expel", "expel LOGIN", "Close the connections of an online member.", ""},
+    {AdminCommand::Logoff, "logoff", "logoff LOGIN | --all [--but-me]",
+     "Ask an online member, or everyone, to log off.",
+     "  --all             everyone, this connection included\n"
+     "  --but-me          with --all: everyone except this connection\n"},
+    {AdminCommand::Reconnect, "reconnect", "reconnect LOGIN | --all [--but-me]",
+     "Ask an online member, or everyone, to reconnect to this server in 5 seconds.",
+     "  --all             everyone, this connection included\n"
+     "  --but-me          with --all: everyone except this connection\n"},
+    {AdminCommand::Import, "import", "import FILE.csv [--dry-run] [--update]",
+     "Add one account per row of a CSV file with a header row (login, password, protocols, "
+     "user_bots;\nother columns are ignored).",
+     "  --update          edit rows whose login exists instead of refusing them; columns\n"
+     "                    missing from the file keep the account's values\n"
+     "  --dry-run         check the file and say what would be sent; send nothing\n"},
+    {AdminCommand::Watch, "watch", "watch [--format text|jsonl]",
+     "Print every change to the member list as it arrives, until interrupted (Ctrl+C).",
+     "  --format NAME     text (default) or jsonl, one JSON object per line\n"},
+};
+
+constexpr std::string_view kConnectionHelp =
+    "Connection options (before or after the command):\n"
+    "  --host HOST           server host (default: from --settings)\n"
+    "  --port N              server port (default: from --settings)\n"
+    "  --login NAME          administrator login (default: from --settings)\n"
+    "  --password-file FILE  the administrator's password: the file's first line\n"
+    "  --settings FILE       host, port, login, password and reconnect schedule from a settings\n"
+    "                        file of the window\n"
+    "  --timeout SECONDS     the longest wait for the server, each time (default 15)\n"
+    "  -h, --help            this text; COMMAND --help for a command's own\n"
+    "Without --password-file the password comes from the variable KRVADMIN_PASSWORD, then\n"
+    "from --settings, and otherwise it is asked for on the terminal.\n";
+
+constexpr std::string_view kExitHelp =
+    "Exit status:\n"
+    "  0   done: the server confirmed the request (or the list was printed)\n"
+    "  1   refused: by the server (its reason is printed), or before sending (a field the\n"
+    "      request cannot carry, an unknown or offline member); for import, any row refused\n"
+    "      or skipped\n"
+    "  2   no connection: it could not be made, or it ended before the command did\n"
+    "  3   the login has no administrator rights, or the server refused the login\n"
+    "  4   no answer from the server within --timeout\n"
+    "  64  bad arguments\n";
+
+const CommandInfo* FindCommand(std::string_view name) {
+    for (const CommandInfo& info : kCommands) {
+        if (info.name == name) {
+            return &info;
+        }
+    }
+    return nullptr;
+}
+
+const CommandInfo& InfoOf(AdminCommand command) {
+    return *std::find_if(std::begin(kCommands), std::end(kCommands),
+                         [&](const CommandInfo& info) { return info.command == command; });
+}
+
+bool ReadNumber(std::string_view text, int32_t low, int32_t high, int32_t& value) {
+    int32_t read = 0;
+    const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), read);
+    if (failure != std::errc() || end != text.data() + text.size() || read < low || read > high) {
+        return false;
+    }
+    value = read;
+    return true;
+}
+
+// Walks the arguments: "--name value", "--name=value", flags and positional words.
+class ArgumentWalk {
+public:
+    explicit ArgumentWalk(const std::vector<std::string>& arguments) : arguments_(arguments) {}
+
+    bool Done() const { return at_ >= arguments_.size(); }
+    const std::string& Peek() const { return arguments_[at_]; }
+
+    // Takes the next argument as an option; name is without its value.
+    void TakeOption(std::string& name, std::optional<std::string>& inlineValue) {
+        const std::string& word = arguments_[at_++];
+        const size_t equals = word.find('=');
+        name = word.substr(0, equals);
+        inlineValue.reset();
+        if (equals != std::string::npos) {
+            inlineValue = word.substr(equals + 1);
+        }
+    }
+
+    bool TakeValue(const std::string& name, std::optional<std::string>& inlineValue, std::string& value,
+                   std::string& error) {
+        if (inlineValue) {
+            value = *inlineValue;
+            return true;
+        }
+        if (Done()) {
+            error = name + " needs a value";
+            return false;
+        }
+        value = arguments_[at_++];
+        return true;
+    }
+
+    std::string TakeWord() { return arguments_[at_++]; }
+
+private:
+    const std::vector<std::string>& arguments_;
+    size_t at_ = 0;
+};
+
+bool IsOption(const std::string& word) {
+    return word.size() > 1 && word[0] == '-';
+}
+
+using ValueSetter = std::function<bool(const std::string& value, std::string& error)>;
+
+// Stores the value as it is.
+ValueSetter TextSetter(std::optional<std::string>& target) {
+    return [&target](const std::string& value, std::string&) {
+        target = value;
+        return true;
+    };
+}
+
+// A connection option; false when name is none of them.
+bool ConnectionOptionSetter(ConnectionOptions& options, const std::string& name, ValueSetter& setter) {
+    if (name == "--host") {
+        setter = TextSetter(options.host);
+    } else if (name == "--login") {
+        setter = TextSetter(options.login);
+    } else if (name == "--password-file") {
+        setter = TextSetter(options.passwordFile);
+    } else if (name == "--settings") {
+        setter = TextSetter(options.settingsFile);
+    } else if (name == "--port") {
+        setter = [&options](const std::string& value, std::string& error) {
+            int32_t port = 0;
+            if (!ReadNumber(value, 1, 65535, port)) {
+                error = "--port wants a number from 1 to 65535";
+                return false;
+            }
+            options.port = port;
+            return true;
+        };
+    } else if (name == "--timeout") {
+        setter = [&options](const std::string& value, std::string& error) {
+            if (!ReadNumber(value, 1, 86400, options.timeoutSeconds)) {
+                error = "--timeout wants a whole number of seconds from 1 to 86400";
+                return false;
+            }
+            return true;
+        };
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool IsAccountCommand(AdminCommand command) {
+    return command == AdminCommand::Add || command == AdminCommand::Edit;
+}
+
+bool IsFormattedCommand(AdminCommand command) {
+    return command == AdminCommand::List || command == AdminCommand::Show;
+}
+
+// The command's own option, flag or value; false when the command has none of that name.
+bool CommandOptionSetter(CommandOptions& options, const std::string& name, bool& flag, ValueSetter& setter) {
+    const AdminCommand command = options.command;
+    const auto store = [&](std::optional<std::string>& target) {
+        setter = TextSetter(target);
+        return true;
+    };
+    const auto set = [&](bool& target) {
+        target = true;
+        flag = true;
+        return true;
+    };
+    if (command == AdminCommand::List && name == "--online") {
+        return set(options.onlineOnly);
+    }
+    if (command == AdminCommand::List && name == "--sort") {
+        return set(options.sorted);
+    }
+    if ((command == AdminCommand::Logoff || command == AdminCommand::Reconnect) && name == "--all") {
+        return set(options.all);
+    }
+    if ((command == AdminCommand::Logoff || command == AdminCommand::Reconnect) && name == "--but-me") {
+        return set(options.butMe);
+    }
+    if (command == AdminCommand::Import && name == "--dry-run") {
+        return set(options.dryRun);
+    }
+    if (command == AdminCommand::Import && name == "--update") {
+        return set(options.update);
+    }
+    if (IsAccountCommand(command)) {
+        if (name == "--password") {
+            return store(options.password);
+        }
+        if (name == "--password-file") {
+            return store(options.passwordFile);
+        }
+        if (name == "--protocols") {
+            return store(options.protocols);
+        }
+        if (name == "--bots") {
+            return store(options.userBots);
+        }
+    }
+    if (name == "--format" && (IsFormattedCommand(command) || command == AdminCommand::Watch)) {
+        setter = [&options](const std::string& value, std::string& error) {
+            if (options.command == AdminCommand::Watch) {
+                if (value == "text" || value == "jsonl") {
+                    options.watchFormat = value == "text" ? WatchFormat::Text : WatchFormat::Jsonl;
+                    return true;
+                }
+                error = "--format of watch is text or jsonl";
+                return false;
+            }
+            if (!ReadOutputFormat(value, options.format)) {
+                error = "--format is table, csv, tsv or json";
+                return false;
+            }
+            return true;
+        };
+        return true;
+    }
+    return false;
+}
+
+// The positional words each command takes, and the combinations it forbids.
+std::string CheckCommand(const CommandOptions& options, const std::vector<std::string>& words) {
+    const AdminCommand command = options.command;
+    const std::string name(InfoOf(command).name);
+    const bool wantsLogin = command == AdminCommand::Show || command == AdminCommand::Add ||
+                            command == AdminCommand::Edit || command == AdminCommand::Delete ||
+                            command == AdminCommand::Expel;
+    if (command == AdminCommand::Logoff || command == AdminCommand::Reconnect) {
+        if (options.butMe && !options.all) {
+            return "--but-me goes with --all";
+        }
+        if (options.all == !words.empty() || words.size() > 1) {
+            return name + " wants one LOGIN or --all";
+        }
+        return {};
+    }
+    if (command == AdminCommand::Import) {
+        return words.size() == 1 ? std::string() : "import wants one FILE";
+    }
+    if (wantsLogin) {
+        return words.size() == 1 ? std::string() : name + " wants one LOGIN";
+    }
+    return words.empty() ? std::string() : "unexpected argument: " + words.front();
+}
+
+}  // namespace
+
+ParsedArguments ParseAdminArguments(const std::vector<std::string>& arguments) {
+    ParsedArguments parsed;
+    CommandOptions& options = parsed.command;
+    std::vector<std::string> words;
+    ArgumentWalk walk(arguments);
+    bool optionsEnded = false;
+    while (!walk.Done()) {
+        if (optionsEnded || !IsOption(walk.Peek())) {
+            std::string word = walk.TakeWord();
+            if (options.command == AdminCommand::None) {
+                const CommandInfo* info = FindCommand(word);
+                if (info == nullptr) {
+                    parsed.error = "unknown command: " + word;
+                    return parsed;
+                }
+                options.command = info->command;
+            } else {
+                words.push_back(std::move(word));
+            }
+            continue;
+        }
+        std::string name;
+        std::optional<std::string> inlineValue;
+        walk.TakeOption(name, inlineValue);
+        if (name == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (name == "-h" || name == "--help") {
+            parsed.help = true;
+            continue;
+        }
+        bool flag = false;
+        ValueSetter setter;
+        const bool known =
+            (options.command != AdminCommand::None && CommandOptionSetter(options, name, flag, setter)) ||
+            ConnectionOptionSetter(parsed.connection, name, setter);
+        if (!known) {
+            parsed.error = "unknown option: " + name;
+            return parsed;
+        }
+        if (flag) {
+            if (inlineValue) {
+                parsed.error = name + " takes no value";
+                return parsed;
+            }
+            continue;
+        }
+        std::string value;
+        if (!walk.TakeValue(name, inlineValue, value, parsed.error) || !setter(value, parsed.error)) {
+            return parsed;
+        }
+    }
+    if (parsed.help) {
+        parsed.helpText =
+            options.command == AdminCommand::None ? ProgramHelp() : CommandHelp(options.command);
+        return parsed;
+    }
+    if (options.command == AdminCommand::None) {
+        parsed.error = "no command given";
+        return parsed;
+    }
+    parsed.error = CheckCommand(options, words);
+    if (parsed.error.empty() && IsAccountCommand(options.command) && options.password &&
+        options.passwordFile) {
+        parsed.error = "give --password or --password-file, not both";
+    }
+    if (parsed.error.empty() && !words.empty()) {
+        (options.command == AdminCommand::Import ? options.file : options.login) = words.front();
+    }
+    return parsed;
+}
+
+std::string ProgramHelp() {
+    std::string text =
+        "Usage: krvadmin [connection options] COMMAND [command options]\n"
+        "Administers the accounts and connections of a Korvane server from the command line.\n\n"
+        "Commands:\n";
+    for (const CommandInfo& info : kCommands) {
+        text += "  " + std::string(info.usage) + "\n";
+    }
+    text += "\n";
+    text += kConnectionHelp;
+    text += "\n";
+    text += kExitHelp;
+    return text;
+}
+
+std::string CommandHelp(AdminCommand command) {
+    const CommandInfo& info = InfoOf(command);
+    std::string text = "Usage: krvadmin [connection options] " + std::string(info.usage) + "\n" +
+                       std::string(info.summary) + "\n";
+    if (!info.options.empty()) {
+        text += "\nOptions:\n" + std::string(info.options);
+    }
+    text += "\n";
+    text += kConnectionHelp;
+    text += "\n";
+    text += kExitHelp;
+    return text;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "admin/MemberOutput.hpp"
+
+enum class AdminCommand { None, List, Show, Add, Edit, Delete, Expel, Logoff, Reconnect, Import, Watch };
+
+enum class WatchFormat { Text, Jsonl };
+
+// Where to connect and as whom; what is not given comes from the settings file, if any.
+struct ConnectionOptions {
+    std::optional<std::string> host;
+    std::optional<int32_t> port;
+    std::optional<std::string> login;
+    std::optional<std::string> passwordFile;
+    std::optional<std::string> settingsFile;
+    int32_t timeoutSeconds = 15;
+};
+
+struct CommandOptions {
+    AdminCommand command = AdminCommand::None;
+    std::string login;  // show, add, edit, delete, expel, one-member logoff and reconnect
+    std::string file;   // import
+    bool all = false;
+    bool butMe = false;
+    bool onlineOnly = false;
+    bool sorted = false;
+    bool dryRun = false;
+    bool update = false;
+    OutputFormat format = OutputFormat::Table;
+    WatchFormat watchFormat = WatchFormat::Text;
+    // The member's account fields (add, edit); unset ones are empty for add and kept for edit.
+    std::optional<std::string> password;
+    std::optional<std::string> passwordFile;
+    std::optional<std::string> protocols;
+    std::optional<std::string> userBots;
+};
+
+struct ParsedArguments {
+    ConnectionOptions connection;
+    CommandOptions command;
+    bool help = false;     // print helpText and stop
+    std::string helpText;  // the program's or the command's
+    std::string error;     // a usage error, to print with the help's pointer
+};
+
+// The arguments after the program name. Connection options may stand before or after the
+// command; after it, the command's own options win where a name is shared (--password-file of
+// add and edit is the member's password, not the administrator's).
+ParsedArguments ParseAdminArguments(const std::vector<std::string>& arguments);
+
+std::string ProgramHelp();
+std::string CommandHelp(AdminCommand command);

@@ -1,0 +1,494 @@
+#include "admin/AdminCommands.hpp"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <unordered_map>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include "admin/ExitStatus.hpp"
+#include "admin/ImportPlan.hpp"
+#include "admin/MemberOutput.hpp"
+#include "admin/TextOut.hpp"
+#include "members/MemberText.hpp"
+#include "protocol/AdminRequest.hpp"
+#include "protocol/ProtocolCodes.hpp"
+#include "util/untCalc1.hpp"
+
+namespace {
+
+std::atomic<bool> stopRequested{false};
+
+// How many import rows may wait for their answer at once: enough to keep the server busy,
+// few enough that an answer never waits behind megabytes of requests.
+constexpr size_t kImportWindow = 1000;
+constexpr qint64 kProgressEveryMs = 100;
+
+void PrintError(const std::string& message) {
+    std::fprintf(stderr, "krvadmin: %s\n", message.c_str());
+}
+
+void WriteOut(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+// The login a report is about: the subject of "ARD" and "ARE", the member text's otherwise.
+std::string ReportLogin(const ServerLine& line) {
+    if (line.code == ReportCode::AccountDeleted || line.code == ReportCode::Refused) {
+        return line.subject;
+    }
+    return ParseMemberText(line.payload).Login;
+}
+
+// Sends the lines and waits for the report that confirms the request about login, or its
+// refusal.
+int SendAndAwait(AdminSession& session, const std::vector<std::string>& lines,
+                 std::string_view confirmingCode, const std::string& login, const std::string& doneText) {
+    std::optional<int> outcome;
+    session.SetReportListener([&](const ServerLine& line) {
+        if (outcome) {
+            return;
+        }
+        if (line.code == ReportCode::Refused && SameTextAscii(line.subject, login)) {
+            PrintError("the server refused: " + VisibleText(Trim(line.payload)));
+            outcome = ExitStatus::Refused;
+        } else if (line.code == confirmingCode && SameTextAscii(ReportLogin(line), login)) {
+            outcome = ExitStatus::Done;
+        }
+    });
+    for (const std::string& line : lines) {
+        session.SendLine(line);
+    }
+    session.RenewDeadline();
+    const int status = session.Await([&] { return outcome; });
+    session.SetReportListener({});
+    if (status == ExitStatus::Done) {
+        WriteOut(doneText + "\n");
+    }
+    return status;
+}
+
+const TkvCLData* FindMember(const AdminSession& session, const std::string& login) {
+    return session.Members().Items(session.Members().IndexOf(login));
+}
+
+int Refuse(const std::string& message) {
+    PrintError(message);
+    return ExitStatus::Refused;
+}
+
+int RunList(const AdminSession& session, const CommandOptions& options) {
+    WriteOut(
+        FormatMembers(SelectMembers(session.Members(), options.onlineOnly, options.sorted), options.format));
+    return ExitStatus::Done;
+}
+
+int RunShow(const AdminSession& session, const CommandOptions& options) {
+    const TkvCLData* member = FindMember(session, options.login);
+    if (member == nullptr) {
+        return Refuse("no member " + VisibleText(options.login));
+    }
+    WriteOut(FormatMember(*member, options.format));
+    return ExitStatus::Done;
+}
+
+int RunAccount(AdminSession& session, const CommandOptions& options) {
+    const bool add = options.command == AdminCommand::Add;
+    const std::string login = Trim(options.login);
+    const TkvCLData* member = FindMember(session, login);
+    if (add && member != nullptr) {
+        return Refuse("login name exists: " + VisibleText(member->Login()));
+    }
+    if (!add && member == nullptr) {
+        return Refuse("no member " + VisibleText(login));
+    }
+    AccountFields fields;
+    fields.login = login;
+    if (!add) {
+        fields.password = member->Password();
+        fields.protocols = member->GetProtocolsText();
+        fields.userBots = member->GetUserBotsText();
+    }
+    if (options.passwordFile) {
+        std::string error;
+        if (!ReadPasswordFile(*options.passwordFile, fields.password, error)) {
+            return Refuse(error);
+        }
+        fields.password = Trim(fields.password);
+    }
+    if (options.password) {
+        fields.password = Trim(*options.password);
+    }
+    if (options.protocols) {
+        fields.protocols = Trim(*options.protocols);
+    }
+    if (options.userBots) {
+        fields.userBots = Trim(*options.userBots);
+    }
+    std::string problem = UnsendableAccountFields(fields);
+    if (problem.empty() && !add) {
+        problem = LockedProtocolsProblem(*member, session.Link().Login(), fields.protocols);
+    }
+    if (!problem.empty()) {
+        return Refuse(problem);
+    }
+    const std::string_view code = add ? RequestCode::AddAccount : RequestCode::EditAccount;
+    return SendAndAwait(session, {AccountRequestLine(code, fields)},
+                        add ? ReportCode::AccountAdded : ReportCode::AccountModified, fields.login,
+                        (add ? "added " : "changed ") + VisibleText(fields.login));
+}
+
+// Delete, expel, and logoff or reconnect of one member.
+int RunMemberRequest(AdminSession& session, const CommandOptions& options) {
+    const TkvCLData* member = FindMember(session, options.login);
+    if (member == nullptr) {
+        return Refuse("no member " + VisibleText(options.login));
+    }
+    const std::string login = member->Login();
+    if (const std::string problem = UnsendableLogin(login); !problem.empty()) {
+        return Refuse(problem);
+    }
+    const bool online = member->Online();
+    if (options.command == AdminCommand::Delete) {
+        std::vector<std::string> lines = {LoginRequestLine(RequestCode::DeleteAccount, login)};
+        // The deleted account's connections are expelled too, so that none stays logged in.
+        if (online) {
+            lines.push_back(LoginRequestLine(RequestCode::Expel, login));
+        }
+        return SendAndAwait(session, lines, ReportCode::AccountDeleted, login,
+                            "deleted " + VisibleText(login));
+    }
+    if (!online) {
+        return Refuse(VisibleText(login) + " is not online; nothing was sent");
+    }
+    std::string line;
+    std::string done;
+    if (options.command == AdminCommand::Expel) {
+        line = LoginRequestLine(RequestCode::Expel, login);
+        done = "expelled ";
+    } else if (options.command == AdminCommand::Logoff) {
+        line = LoginRequestLine(RequestCode::Logoff, login);
+        done = "logged off ";
+    } else {
+        line = LoginRequestLine(RequestCode::Reconnect, login,
+                                ReconnectRequestArguments(session.Link().Port(), session.Link().Host()));
+        done = "asked to reconnect: ";
+    }
+    return SendAndAwait(session, {line}, ReportCode::MemberLoggedOut, login, done + VisibleText(login));
+}
+
+// Everyone: there is no report that confirms these, so they end once the line is sent.
+int RunAllRequest(AdminSession& session, const CommandOptions& options) {
+    if (options.butMe && session.Members().Count() < 2) {
+        return Refuse("nobody but this login is listed; nothing was sent");
+    }
+    const bool logoff = options.command == AdminCommand::Logoff;
+    std::string line;
+    if (logoff) {
+        line = LoginRequestLine(options.butMe ? RequestCode::LogoffAllButRequester : RequestCode::Logoff, {});
+    } else {
+        line =
+            LoginRequestLine(options.butMe ? RequestCode::ReconnectAllButRequester : RequestCode::Reconnect,
+                             {}, ReconnectRequestArguments(session.Link().Port(), session.Link().Host()));
+    }
+    session.SendLine(line);
+    WriteOut(std::string(logoff ? "asked to log off: " : "asked to reconnect: ") +
+             (options.butMe ? "everyone but this login" : "everyone") + "\n");
+    return ExitStatus::Done;
+}
+
+class ImportProgress {
+public:
+    explicit ImportProgress(size_t rows) : rows_(rows), shown_(isatty(STDERR_FILENO) == 1) { clock_.start(); }
+    ~ImportProgress() {
+        if (drawn_) {
+            std::fputs("\n", stderr);
+        }
+    }
+    ImportProgress(const ImportProgress&) = delete;
+    ImportProgress& operator=(const ImportProgress&) = delete;
+
+    void Show(size_t done, bool force = false) {
+        if (!shown_ || (!force && clock_.elapsed() < nextMs_)) {
+            return;
+        }
+        nextMs_ = clock_.elapsed() + kProgressEveryMs;
+        constexpr size_t kWidth = 40;
+        const size_t filled = rows_ == 0 ? kWidth : done * kWidth / rows_;
+        std::fprintf(stderr, "\r[%s%s] %zu/%zu", std::string(filled, '#').c_str(),
+                     std::string(kWidth - filled, ' ').c_str(), done, rows_);
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+
+private:
+    size_t rows_;
+    bool shown_;
+    bool drawn_ = false;
+    QElapsedTimer clock_;
+    qint64 nextMs_ = 0;
+};
+
+bool ReadWholeFile(const std::string& path, std::string& text) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return false;
+    }
+    std::ostringstream content;
+    content << file.rdbuf();
+    text = content.str();
+    return true;
+}
+
+int RunImport(AdminSession& session, const CommandOptions& options) {
+    std::string text;
+    if (!ReadWholeFile(options.file, text)) {
+        return Refuse("cannot read " + options.file);
+    }
+    std::vector<CsvRecord> records;
+    {
+        CsvReader reader(text);
+        CsvRecord record;
+        while (reader.Next(record)) {
+            records.push_back(std::move(record));
+        }
+    }
+    ImportColumns columns;
+    std::string error;
+    if (records.empty()) {
+        return Refuse(options.file + " holds no rows");
+    }
+    if (!ReadImportHeader(records.front(), columns, error)) {
+        return Refuse(options.file + ": " + error);
+    }
+    ImportTally tally;
+    session.SetReportListener([&](const ServerLine& line) {
+        const bool answered = line.code == ReportCode::Refused
+                                  ? tally.Refused(line.subject, Trim(line.payload))
+                                  : tally.Confirmed(line.code, ReportLogin(line));
+        if (answered) {
+            session.RenewDeadline();
+        }
+    });
+    const size_t rows = records.size() - 1;
+    ImportProgress progress(rows);
+    size_t next = 1;
+    int status = ExitStatus::Done;
+    while (next < records.size() || tally.Pending() > 0) {
+        while (next < records.size() && tally.Pending() < kImportWindow) {
+            const ImportStep step = PlanImportRow(records[next++], columns, session.Members(), options.update,
+                                                  session.Link().Login());
+            const bool sendable = step.action == ImportAction::Add || step.action == ImportAction::Edit;
+            if (sendable && !options.dryRun) {
+                tally.Sent(step);
+                session.SendLine(step.request);
+            } else {
+                tally.NotSent(step);
+            }
+        }
+        progress.Show(next - 1 - tally.Pending());
+        if (tally.Pending() == 0) {
+            continue;
+        }
+        session.RenewDeadline();
+        const size_t waiting = tally.Pending();
+        // Back to the loop until some answers have come, so the window can be topped up.
+        status = session.Await([&]() -> std::optional<int> {
+            if (tally.Pending() < waiting) {
+                return ExitStatus::Done;
+            }
+            return std::nullopt;
+        });
+        if (status != ExitStatus::Done) {
+            break;
+        }
+    }
+    progress.Show(next - 1 - tally.Pending(), true);
+    session.SetReportListener({});
+    WriteOut(tally.Summary(options.dryRun));
+    if (status != ExitStatus::Done) {
+        return status;
+    }
+    return tally.RefusedCount() + tally.SkippedCount() == 0 ? ExitStatus::Done : ExitStatus::Refused;
+}
+
+// What watch remembers of a member, to tell what a reloaded list changed.
+struct WatchedMember {
+    std::string login;
+    bool online = false;
+    std::string password;
+    std::string protocols;
+    std::string userBots;
+
+    bool SameAccount(const WatchedMember& other) const {
+        return login == other.login && password == other.password && protocols == other.protocols &&
+               userBots == other.userBots;
+    }
+};
+
+using WatchSnapshot = std::map<std::string, WatchedMember>;  // by folded login
+
+WatchSnapshot SnapshotOf(const TkvCLDataCollection& members) {
+    WatchSnapshot snapshot;
+    for (int32_t i = 0; i < members.Count(); ++i) {
+        const TkvCLData* member = members.Items(i);
+        snapshot[FoldAscii(member->Login())] = {member->Login(), member->Online(), member->Password(),
+                                                member->GetProtocolsText(), member->GetUserBotsText()};
+    }
+    return snapshot;
+}
+
+class Watcher {
+public:
+    Watcher(AdminSession& session, WatchFormat format) : session_(session), format_(format) {}
+
+    int Run() {
+        snapshot_ = SnapshotOf(session_.Members());
+        session_.SetReportListener([this](const ServerLine& line) { OnReport(line); });
+        session_.SetConnectionListener(
+            [this](bool up, const std::string& reason) { OnConnection(up, reason); });
+        session_.KeepReconnecting();
+        std::fprintf(stderr, "krvadmin: watching %d members (Ctrl+C ends)\n", session_.Members().Count());
+        session_.RunUntil(
+            [this] { return stopRequested.load() || (session_.Ended() && !session_.WillReconnect()); });
+        session_.SetReportListener({});
+        session_.SetConnectionListener({});
+        if (!stopRequested.load()) {
+            PrintError(
+                "the connection ended and is not made again (the server closed it, or the schedule gave up)");
+            return ExitStatus::NoConnection;
+        }
+        session_.Close();
+        return ExitStatus::Done;
+    }
+
+private:
+    void OnConnection(bool up, const std::string& reason) {
+        if (up) {
+            std::fprintf(stderr, "krvadmin: connected again to %s:%d\n", session_.Link().Host().c_str(),
+                         session_.Link().Port());
+            return;
+        }
+        reloading_ = true;
+        std::fprintf(stderr, "krvadmin: connection lost (%s)%s\n", VisibleText(reason).c_str(),
+                     session_.WillReconnect() ? "; reconnecting under the schedule" : "");
+    }
+
+    void OnReport(const ServerLine& line) {
+        const std::string_view code = line.code;
+        if (code == ReportCode::ListComplete) {
+            if (reloading_) {
+                PrintDifferences(SnapshotOf(session_.Members()));
+                reloading_ = false;
+            }
+            snapshot_ = SnapshotOf(session_.Members());
+            return;
+        }
+        if (reloading_) {
+            return;
+        }
+        const char* event = code == ReportCode::AccountAdded      ? "added"
+                            : code == ReportCode::AccountModified ? "changed"
+                            : code == ReportCode::MemberQuery     ? "changed"
+                            : code == ReportCode::MemberLoggedIn  ? "online"
+                            : code == ReportCode::MemberLoggedOut ? "offline"
+                            : code == ReportCode::AccountDeleted  ? "deleted"
+                                                                  : nullptr;
+        if (event == nullptr) {
+            return;
+        }
+        const std::string login = ReportLogin(line);
+        const TkvCLData* member = session_.Members().Items(session_.Members().IndexOf(login));
+        Print(event, login, code == ReportCode::AccountDeleted ? nullptr : member);
+        if (member != nullptr) {
+            snapshot_[FoldAscii(login)] = {member->Login(), member->Online(), member->Password(),
+                                           member->GetProtocolsText(), member->GetUserBotsText()};
+        } else {
+            snapshot_.erase(FoldAscii(login));
+        }
+    }
+
+    // A drop may have hidden changes; the reloaded list tells them.
+    void PrintDifferences(const WatchSnapshot& now) {
+        for (const auto& [key, before] : snapshot_) {
+            if (now.find(key) == now.end()) {
+                Print("deleted", before.login, nullptr);
+            }
+        }
+        for (const auto& [key, after] : now) {
+            const auto found = snapshot_.find(key);
+            const TkvCLData* member = session_.Members().Items(session_.Members().IndexOf(after.login));
+            if (found == snapshot_.end()) {
+                Print("added", after.login, member);
+                continue;
+            }
+            if (!found->second.SameAccount(after)) {
+                Print("changed", after.login, member);
+            }
+            if (found->second.online != after.online) {
+                Print(after.online ? "online" : "offline", after.login, member);
+            }
+        }
+    }
+
+    void Print(const char* event, const std::string& login, const TkvCLData* member) {
+        std::string out;
+        if (format_ == WatchFormat::Jsonl) {
+            out = "{\"event\":\"" + std::string(event) + "\",\"member\":";
+            if (member != nullptr) {
+                AppendMemberJson(out, *member);
+            } else {
+                out += "{\"login\":";
+                AppendJsonString(out, login);
+                out += "}";
+            }
+            out += "}\n";
+        } else {
+            out = std::string(event) + " " + VisibleText(login) + "\n";
+        }
+        WriteOut(out);
+    }
+
+    AdminSession& session_;
+    WatchFormat format_;
+    WatchSnapshot snapshot_;
+    bool reloading_ = false;
+};
+
+}  // namespace
+
+void RequestAdminStop() {
+    stopRequested.store(true);
+}
+
+int RunAdminCommand(AdminSession& session, const CommandOptions& options) {
+    switch (options.command) {
+        case AdminCommand::List:
+            return RunList(session, options);
+        case AdminCommand::Show:
+            return RunShow(session, options);
+        case AdminCommand::Add:
+        case AdminCommand::Edit:
+            return RunAccount(session, options);
+        case AdminCommand::Delete:
+        case AdminCommand::Expel:
+            return RunMemberRequest(session, options);
+        case AdminCommand::Logoff:
+        case AdminCommand::Reconnect:
+            return options.all ? RunAllRequest(session, options) : RunMemberRequest(session, options);
+        case AdminCommand::Import:
+            return RunImport(session, options);
+        case AdminCommand::Watch:
+            return Watcher(session, options.watchFormat).Run();
+        case AdminCommand::None:
+            break;
+    }
+    return ExitStatus::Usage;
+}

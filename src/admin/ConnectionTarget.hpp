@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "admin/AdminArguments.hpp"
+#include "settings/StoredSettings.hpp"
+
+// Everything needed to connect and log in, gathered from the options, the settings file and
+// the environment.
+struct ConnectionTarget {
+    std::string host;
+    int32_t port = 0;
+    std::string login;
+    std::optional<std::string> password;  // unset: ask on the terminal
+    StoredSettings schedule;              // the reconnect schedule to run under
+};
+
+// The first line of the file, without its line end. False with the reason when it cannot be read.
+bool ReadPasswordFile(const std::string& path, std::string& password, std::string& error);
+
+// Options win over the settings file. The password comes from --password-file, then from
+// environmentPassword (KRVADMIN_PASSWORD; nullptr when unset), then from the settings file.
+// False with the reason when a file cannot be read or host, port or login is missing.
+bool ResolveConnectionTarget(const ConnectionOptions& options, const char* environmentPassword,
+                             ConnectionTarget& target, std::string& error);
+
+// Asks on the controlling terminal with echo off. False when there is no terminal.
+bool AskPasswordOnTerminal(const std::string& prompt, std::string& password);

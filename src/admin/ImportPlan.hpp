@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "admin/Csv.hpp"
+#include "members/TkvCLDataCollection.hpp"
+#include "protocol/AdminRequest.hpp"
+
+// Where the account fields stand in an import file; -1 for a column it does not have.
+struct ImportColumns {
+    int login = -1;
+    int password = -1;
+    int protocols = -1;
+    int userBots = -1;
+    size_t count = 0;  // fields every row must have
+};
+
+// Reads the header row (names compared without regard to ASCII letter case; "bots" is taken
+// for "user_bots"; other columns are ignored). False with the reason when it has no login
+// column or names one twice.
+bool ReadImportHeader(const CsvRecord& header, ImportColumns& columns, std::string& error);
+
+enum class ImportAction { Add, Edit, Refuse, Skip };
+
+// What one row becomes: a request line to send, or why it is not sent. A row that is malformed
+// is skipped; a row that is well formed but cannot or must not be sent is refused.
+struct ImportStep {
+    size_t line = 0;
+    ImportAction action = ImportAction::Skip;
+    std::string login;
+    std::string request;
+    std::string reason;
+};
+
+// The account this connection is logged in with keeps "administrator", so that no edit takes
+// away the right it is made with (the window locks that account's protocols for the same
+// reason). Why the edit is refused, or empty.
+std::string LockedProtocolsProblem(const TkvCLData& account, std::string_view ownLogin,
+                                   std::string_view newProtocols);
+
+// members is the server's list as it stands when the row is sent: an existing login is edited
+// with update, keeping the fields the file has no column for, and refused without it. ownLogin
+// is the login this connection is logged in with.
+ImportStep PlanImportRow(const CsvRecord& row, const ImportColumns& columns,
+                         const TkvCLDataCollection& members, bool update, std::string_view ownLogin);
+
+// The rows sent and not yet answered, and the outcome of every row, for the summary.
+class ImportTally {
+public:
+    void Sent(const ImportStep& step);
+    void NotSent(const ImportStep& step);
+    // A report from the server; true when it answered one of the rows sent.
+    bool Confirmed(std::string_view code, std::string_view login);
+    bool Refused(std::string_view login, std::string_view reason);
+
+    size_t Pending() const { return pending_; }
+    size_t Added() const { return added_; }
+    size_t Changed() const { return changed_; }
+    size_t RefusedCount() const { return refused_.size(); }
+    size_t SkippedCount() const { return skipped_.size(); }
+    // Counts, then every refused row with its reason and every skipped row with its line.
+    std::string Summary(bool dryRun) const;
+
+private:
+    struct Waiting {
+        size_t line;
+        ImportAction action;
+    };
+    struct Outcome {
+        size_t line;
+        std::string login;
+        std::string reason;
+    };
+
+    std::unordered_map<std::string, std::deque<Waiting>> waiting_;  // by folded login
+    size_t pending_ = 0;
+    size_t added_ = 0;
+    size_t changed_ = 0;
+    std::vector<Outcome> refused_;
+    std::vector<Outcome> skipped_;
+};

@@ -1,0 +1,130 @@
+#include "admin/ImportPlan.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+CsvRecord Row(size_t line, std::vector<std::string> fields, std::string error = {}) {
+    return CsvRecord{line, std::move(fields), std::move(error)};
+}
+
+ImportColumns Header(std::vector<std::string> names) {
+    ImportColumns columns;
+    std::string error;
+    EXPECT_TRUE(ReadImportHeader(Row(1, std::move(names)), columns, error)) << error;
+    return columns;
+}
+
+TEST(ImportHeaderTest, FindsTheColumnsInAnyOrderAndCase) {
+    const ImportColumns columns = Header({"online", " Protocols ", "LOGIN", "bots", "Password"});
+    EXPECT_EQ(columns.login, 2);
+    EXPECT_EQ(columns.password, 4);
+    EXPECT_EQ(columns.protocols, 1);
+    EXPECT_EQ(columns.userBots, 3);
+    EXPECT_EQ(columns.count, 5u);
+}
+
+TEST(ImportHeaderTest, RefusesAHeaderWithoutLoginOrWithAColumnTwice) {
+    ImportColumns columns;
+    std::string error;
+    EXPECT_FALSE(ReadImportHeader(Row(1, {"password", "protocols"}), columns, error));
+    EXPECT_EQ(error, "the header row has no login column");
+    EXPECT_FALSE(ReadImportHeader(Row(1, {"login", "bots", "user_bots"}), columns, error));
+    EXPECT_EQ(error, "the header names the column user_bots twice");
+    EXPECT_FALSE(ReadImportHeader(Row(1, {}, "text after a closing quote"), columns, error));
+}
+
+struct PlanCase {
+    const char* name;
+    CsvRecord row;
+    bool update;
+    ImportAction action;
+    std::string request;  // or the reason when nothing is sent
+};
+
+class ImportPlanTest : public testing::TestWithParam<PlanCase> {};
+
+TEST_P(ImportPlanTest, TurnsARowIntoItsRequestOrItsReason) {
+    TkvCLDataCollection members;
+    members.AddOrUpdate("Bob", "", "", "chat,news", "old", "echo", false);
+    const ImportColumns columns = Header({"login", "online", "password", "protocols", "user_bots"});
+    const PlanCase& c = GetParam();
+    members.AddOrUpdate("me", "x", "1", "chat,Administrator", "pw", "", true);
+    const ImportStep step = PlanImportRow(c.row, columns, members, c.update, "ME");
+    EXPECT_EQ(step.action, c.action);
+    EXPECT_EQ(step.line, c.row.line);
+    const bool sent = c.action == ImportAction::Add || c.action == ImportAction::Edit;
+    EXPECT_EQ(sent ? step.request : step.reason, c.request);
+    if (sent) {
+        EXPECT_EQ(step.reason, "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ImportPlanTest,
+    testing::Values(
+        PlanCase{"add", Row(2, {" carol ", "no", "pw", "chat", "dice"}), false, ImportAction::Add,
+                 "ADA_carol:pw,chat;dice"},
+        PlanCase{"existingWithoutUpdate", Row(3, {"bob", "", "pw", "", ""}), false, ImportAction::Refuse,
+                 "login exists (--update edits it)"},
+        PlanCase{"existingWithUpdate", Row(4, {"BOB", "", "new", "mail", ""}), true, ImportAction::Edit,
+                 "ADE_BOB:new,mail;"},
+        PlanCase{"fieldGuard", Row(5, {"dave", "", "a,b", "", ""}), false, ImportAction::Refuse,
+                 "The password cannot contain the character \",\", so nothing was sent."},
+        PlanCase{"lineBreakInLogin", Row(6, {"da\nve", "", "", "", ""}), false, ImportAction::Refuse,
+                 "The login cannot contain a line feed, so nothing was sent."},
+        PlanCase{"ownProtocolsKept", Row(10, {"me", "", "new", "chat, administrator", "x"}), true,
+                 ImportAction::Edit, "ADE_me:new,chat, administrator;x"},
+        PlanCase{"ownProtocolsLocked", Row(11, {"me", "", "pw", "chat", ""}), true, ImportAction::Refuse,
+                 "the protocols of me, the login of this connection, cannot lose administrator"},
+        PlanCase{"tooFewFields", Row(7, {"erin", "pw"}), false, ImportAction::Skip,
+                 "2 fields where the header has 5"},
+        PlanCase{"noLogin", Row(8, {"  ", "", "", "", ""}), false, ImportAction::Skip, "no login"},
+        PlanCase{"malformed", Row(9, {}, "a quoted field is not closed"), false, ImportAction::Skip,
+                 "a quoted field is not closed"}),
+    [](const testing::TestParamInfo<PlanCase>& info) { return std::string(info.param.name); });
+
+// The columns the file lacks keep the account's values; with no account they are empty.
+TEST(ImportPlanTest, MissingColumnsKeepTheAccountsValues) {
+    TkvCLDataCollection members;
+    members.AddOrUpdate("bob", "", "", "chat,news", "old", "echo", false);
+    const ImportColumns columns = Header({"login", "protocols"});
+    EXPECT_EQ(PlanImportRow(Row(2, {"bob", "mail"}), columns, members, true, "admin").request,
+              "ADE_bob:old,mail;echo");
+    EXPECT_EQ(PlanImportRow(Row(3, {"new", "mail"}), columns, members, true, "admin").request,
+              "ADA_new:,mail;");
+}
+
+TEST(ImportTallyTest, MatchesAnswersToTheRowsSentPerLoginAndInOrder) {
+    ImportTally tally;
+    tally.Sent({2, ImportAction::Add, "carol", "", ""});
+    tally.Sent({3, ImportAction::Add, "Carol", "", ""});
+    tally.Sent({4, ImportAction::Edit, "bob", "", ""});
+    tally.NotSent({5, ImportAction::Skip, "", "", "no login"});
+    tally.NotSent({6, ImportAction::Refuse, "x", "", "login exists"});
+    EXPECT_EQ(tally.Pending(), 3u);
+    const std::string waiting = tally.Summary(false);
+    EXPECT_EQ(waiting.substr(0, waiting.find('\n')),
+              "added 0, changed 0, refused 1, skipped 1, sent without an answer 3");
+
+    EXPECT_FALSE(tally.Confirmed("ARI", "carol"));    // presence, not an answer
+    EXPECT_FALSE(tally.Confirmed("ARM", "carol"));    // carol waits for an add
+    EXPECT_FALSE(tally.Confirmed("ARA", "someone"));  // another administrator's
+    EXPECT_TRUE(tally.Confirmed("ARA", "CAROL"));
+    EXPECT_TRUE(tally.Refused("carol", "login exists"));
+    EXPECT_FALSE(tally.Refused("carol", "again"));
+    EXPECT_TRUE(tally.Confirmed("ARM", "bob"));
+    EXPECT_EQ(tally.Pending(), 0u);
+    EXPECT_EQ(tally.Added(), 1u);
+    EXPECT_EQ(tally.Changed(), 1u);
+    EXPECT_EQ(tally.Summary(false),
+              "added 1, changed 1, refused 2, skipped 1\n"
+              "refused line 3 (carol): login exists\n"
+              "refused line 6 (x): login exists\n"
+              "skipped line 5: no login\n");
+}
+
+}  // namespace
