@@ -47,7 +47,10 @@ void ConnectionLog::Record(uint8_t loggedIn, const std::string& name, const std:
         const ConnectionEffect effect = ServerReports::ConnectionControlOf(text);
         FollowPrompt(loggedIn, text);
         RecordRead(text, effect);
-        RecordConnectionControl(effect, link);
+        // The window obeys no order from a line the connection's end cut off.
+        if (loggedIn != kCutLine) {
+            RecordConnectionControl(effect, link);
+        }
     } else if (name == "Write") {
         const bool hidden = IsPasswordAnswer(text, link);
         if (showLines_) {
