@@ -6,8 +6,12 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include "support/FakeClientSocket.hpp"
 #include "support/ManualClock.hpp"
@@ -105,6 +109,109 @@ void BM_MemberChange(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_MemberChange)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The window with a million members listed, active, its find field open with `typed` in it.
+struct FindingWindow : LoggedInWindow {
+    QLineEdit* field = nullptr;
+    QTreeView* list = nullptr;
+    bool active = false;  // the window's shortcuts need it active
+
+    explicit FindingWindow(int64_t count) {
+        for (const std::string& line : ListReport(count)) {
+            Read(line);
+        }
+        window->activateWindow();
+        active = QTest::qWaitForWindowActive(window.get());
+        list = window->findChild<QTreeView*>("ListView1");
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+        field = window->findChild<QLineEdit*>("edFind");
+        active = active && field->isVisible();
+        // The first search after a rebuild builds the search index; BM_FindAfterRebuild times that.
+        Keystroke(QStringLiteral("q"));
+    }
+
+    // Types the last character of text after the rest, as a user's keystroke; the window then
+    // handles what is pending (selection, scrolling, painting) before the next one.
+    void Keystroke(const QString& text) {
+        field->setText(text.chopped(1));
+        QTest::keyClick(field, text.back().toLatin1());
+        QCoreApplication::processEvents();
+    }
+    QString Selected() const {
+        const QModelIndexList rows = list->selectionModel()->selectedRows(0);
+        return rows.size() == 1 ? rows.first().data().toString() : QString();
+    }
+};
+
+// One keystroke that makes the text match no row, though every row holds its first three
+// letters: every row is searched, and the substring search meets a near match in each.
+void BM_FindKeystrokeNoMatch(benchmark::State& state) {
+    FindingWindow bench(state.range(0));
+    if (!bench.active) {
+        state.SkipWithError("the find field did not open");
+    }
+    for (auto _ : state) {
+        bench.Keystroke(QStringLiteral("bot3"));
+    }
+    if (!bench.Selected().isEmpty()) {
+        state.SkipWithError("a row was selected");
+    }
+}
+BENCHMARK(BM_FindKeystrokeNoMatch)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// One keystroke whose text only the last row holds: a full walk, then the list scrolls there.
+void BM_FindKeystrokeLastRow(benchmark::State& state) {
+    const int64_t count = state.range(0);
+    FindingWindow bench(count);
+    if (!bench.active) {
+        state.SkipWithError("the find field did not open");
+    }
+    const QString last = bench.list->model()->index(int(count - 1), 0).data().toString();
+    const QString typed = last.right(7).toUpper();
+    for (auto _ : state) {
+        bench.list->clearSelection();
+        bench.Keystroke(typed);
+    }
+    if (bench.Selected() != last) {
+        state.SkipWithError("the last row was not found");
+    }
+}
+BENCHMARK(BM_FindKeystrokeLastRow)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// F3 on a text that one row holds: "next" walks every other row and wraps back to it.
+void BM_FindNext(benchmark::State& state) {
+    const int64_t count = state.range(0);
+    FindingWindow bench(count);
+    if (!bench.active) {
+        state.SkipWithError("the find field did not open");
+    }
+    const QString middle = bench.list->model()->index(int(count / 2), 0).data().toString();
+    bench.Keystroke(middle.right(7));
+    for (auto _ : state) {
+        QTest::keyClick(bench.field, Qt::Key_F3);
+        QCoreApplication::processEvents();
+    }
+    if (bench.Selected() != middle) {
+        state.SkipWithError("next lost the match");
+    }
+}
+BENCHMARK(BM_FindNext)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The first keystroke after the rows were rebuilt, which builds the search index again.
+void BM_FindAfterRebuild(benchmark::State& state) {
+    FindingWindow bench(state.range(0));
+    if (!bench.active) {
+        state.SkipWithError("the find field did not open");
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench.Read("ARLC");
+        state.ResumeTiming();
+        bench.Keystroke(QStringLiteral("bot3"));
+    }
+}
+BENCHMARK(BM_FindAfterRebuild)->Arg(1000000)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "dialogs/FieldLook.hpp"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPalette>
 #include <QProxyStyle>
@@ -9,6 +10,9 @@ namespace {
 
 const QColor kOpenColor(255, 255, 255);
 const QColor kLockedColor(128, 128, 128);
+// An open field is white whatever the desktop's palette, so its text is black whatever the
+// palette's own text colour, which a dark palette makes light.
+const QColor kOpenTextColor(0, 0, 0);
 
 class StarMaskStyle : public QProxyStyle {
 public:
@@ -26,6 +30,8 @@ public:
 void SetFieldOpen(QLineEdit& field, bool open) {
     QPalette palette = field.palette();
     palette.setColor(QPalette::Base, open ? kOpenColor : kLockedColor);
+    palette.setColor(QPalette::Text,
+                     open ? kOpenTextColor : QApplication::palette(&field).color(QPalette::Text));
     field.setPalette(palette);
     field.setReadOnly(!open);
 }

@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
@@ -26,6 +27,8 @@
 #include "dialogs/ProductTitle.hpp"
 #include "settings/SettingsLocation.hpp"
 #include "settings/StoredSettings.hpp"
+#include "window/ConnectionLog.hpp"
+#include "window/ConnectionLogWindow.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"
 
@@ -103,6 +106,7 @@ TfrmKrvClientA::TfrmKrvClientA(std::unique_ptr<ClientSocket> socket, const QStri
     CreateControls();
     CreateMenus();
     CreateMemberCommands();
+    CreateExtras();
     FormCreate(std::move(socket), settingsPath, clock);
     CreateAboutBox();
 }
@@ -237,13 +241,16 @@ void TfrmKrvClientA::CreateStatusBar() {
 void TfrmKrvClientA::CreateMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
-    QMenu* file = bar->addMenu(QStringLiteral("File"));
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    connect(AddAction(file, "mnuExit", "Exit"), &QAction::triggered, this, [this] { mnuExitClick(); });
-    QMenu* help = bar->addMenu(QStringLiteral("Help"));
+    QAction* exit = AddAction(file, "mnuExit", "E&xit");
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(exit, &QAction::triggered, this, [this] { mnuExitClick(); });
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    connect(AddAction(help, "mnuHelpAbout", "About"), &QAction::triggered, this,
-            [this] { mnuHelpAboutClick(); });
+    QAction* about = AddAction(help, "mnuHelpAbout", "&About");
+    about->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(about, &QAction::triggered, this, [this] { mnuHelpAboutClick(); });
     // The menu bar takes its own height above the client area, which keeps its fixed size.
     setFixedSize(kClientWidth, bar->sizeHint().height() + kClientHeight);
 }

@@ -26,6 +26,9 @@ class QTimer;
 class QToolButton;
 class QTreeView;
 class MemberListModel;
+class MemberFindBar;
+class ConnectionLog;
+class ConnectionLogWindow;
 class TfrmkrvClientAAbout;
 
 // The program's main window: owns the server link and the member list, shows the members and
@@ -79,6 +82,14 @@ private:
     void CreateMenus();
     void CreateMemberCommands();
     void CreateAboutBox();
+    // The find field, the connection log and the keys for the commands.
+    void CreateExtras();
+    void CreateFindBar();
+    void CreateConnectionLogEntry();
+    void CreateListKeys();
+    void PopupAtCurrentRow();
+    void mnuConnectionLogClick();
+    void RecordLinkEvent(uint8_t kind, const std::string& name, const std::string& text);
 
     void btConnectClick();
     void btDisconnectClick();
@@ -150,4 +161,8 @@ private:
     };
     std::optional<StoredConnection> beforeRedirect_;
     TfrmkrvClientAAbout* about_ = nullptr;
+    MemberFindBar* findBar_ = nullptr;
+    std::unique_ptr<ConnectionLog> log_;
+    // Goes before the log it listens to; parented to the window only to stay above it.
+    std::unique_ptr<ConnectionLogWindow> logWindow_;
 };

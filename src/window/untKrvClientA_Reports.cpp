@@ -9,6 +9,7 @@
 #include "window/DisplayText.hpp"
 
 void TfrmKrvClientA::ClientEvent(uint8_t kind, const std::string& name, const std::string& text) {
+    RecordLinkEvent(kind, name, text);
     ApplyClientEvent(kind, name, text);
     if (name == "Login") {
         // Only administrators may stay; anyone else is sent away without a word. A session

@@ -1,4 +1,7 @@
+#include <algorithm>
+
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QImage>
@@ -32,6 +35,7 @@ private slots:
     void enterAcceptsAndEscapeCancelsFromAnyField();
     void enterOnAFocusedButtonPressesThatButton();
     void passwordsAreShownAsStars();
+    void openFieldsReadInADarkPalette();
     void placementStaysOnTheScreen_data();
     void placementStaysOnTheScreen();
     void aboutBoxIsFilledAndCentredAtEachShowing();
@@ -126,6 +130,39 @@ void DialogsTest::enterAcceptsAndEscapeCancelsFromAnyField() {
         QCOMPARE(dialog.exec(), int(result));
         QVERIFY(answer->Answered());
     }
+}
+
+// A dark desktop palette gives light text; on the open fields' white it would vanish.
+void DialogsTest::openFieldsReadInADarkPalette() {
+    const QPalette original = QApplication::palette();
+    QPalette dark = original;
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Window, QColor(40, 40, 40));
+    QApplication::setPalette(dark);
+    TfrmServer_Client account;
+    TfrmKrvClient_Server connection;
+    for (QLineEdit* field : {account.edLogin, account.edProtocols, connection.edHost, connection.edPort}) {
+        field->setText(QStringLiteral("WWWWWWWW"));
+        SetFieldOpen(*field, true);
+        QCOMPARE(field->palette().color(QPalette::Base), QColor(255, 255, 255));
+        QCOMPARE(field->palette().color(QPalette::Text), QColor(0, 0, 0));
+        QVERIFY(FieldIsOpen(*field));
+        // What is drawn inside the frame: some text pixels are dark on the white ground.
+        const QImage shot = field->grab(field->rect().adjusted(3, 3, -3, -3)).toImage();
+        int darkest = 255;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                darkest = std::min(darkest, qGray(shot.pixel(x, y)));
+            }
+        }
+        QVERIFY2(darkest < 80, qPrintable(QString::number(darkest)));
+        SetFieldOpen(*field, false);
+        QCOMPARE(field->palette().color(QPalette::Base), QColor(128, 128, 128));
+        QCOMPARE(field->palette().color(QPalette::Text), QColor(230, 230, 230));
+        QVERIFY(!FieldIsOpen(*field));
+    }
+    QApplication::setPalette(original);
 }
 
 namespace {

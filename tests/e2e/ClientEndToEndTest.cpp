@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -83,6 +85,7 @@ private slots:
     void killedServerEmptiesTheListAndARestartIsReconnectedByItself();
     void loginWithoutAdministratorClosesAndStaysClosed();
     void membersWrittenInPiecesArriveIntact();
+    void aMemberFoundByPartOfItsLoginIsExpelledThroughThePopup();
 
 private:
     void StartServer(const QStringList& arguments);
@@ -419,6 +422,67 @@ void ClientEndToEndTest::membersWrittenInPiecesArriveIntact() {
     for (const auto& [login, view] : wanted) {
         QVERIFY2(got.count(login) == 1 && got[login] == view, login.c_str());
     }
+}
+
+void ClientEndToEndTest::aMemberFoundByPartOfItsLoginIsExpelledThroughThePopup() {
+    STEP(StartServer({"--members", "200", "--seed", "5", "--verbose"}));
+    const std::vector<Account> accounts = GenerateSampleMembers(200, 5);
+    OpenWindow();
+    STEP(ConnectThroughDialog());
+    STEP(WaitLoggedInWithMembers(201));
+    // A part of one login, in other letter case, that no other row holds in any field.
+    const auto heldElsewhere = [this](const QString& part, int except) {
+        for (int row = 0; row < Rows()->rowCount(); ++row) {
+            for (int column = 0; column < 3 && row != except; ++column) {
+                if (Rows()->index(row, column).data().toString().contains(part, Qt::CaseInsensitive)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    std::string login;
+    QString part;
+    for (size_t i = 0; i < accounts.size() && part.isEmpty(); ++i) {
+        const QString candidate = QString::fromStdString(accounts[i].login);
+        for (int length = 3; length < candidate.size() && part.isEmpty(); ++length) {
+            const QString middle = candidate.mid(1, length);
+            if (!heldElsewhere(middle, RowOf(accounts[i].login))) {
+                part = middle.toUpper();
+                login = accounts[i].login;
+            }
+        }
+    }
+    QVERIFY(!part.isEmpty());
+    const Account& member = *std::find_if(accounts.begin(), accounts.end(), [&login](const Account& account) {
+        return account.login == login;
+    });
+    RawClient guest(server_->Port());
+    QVERIFY(guest.LogIn(member.login, member.password));
+    QTRY_VERIFY(RowOnline(member.login));
+
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    auto* list = window_->findChild<QTreeView*>(QStringLiteral("ListView1"));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+    auto* field = window_->findChild<QLineEdit*>(QStringLiteral("edFind"));
+    QTest::keyClicks(field, part);
+    QTest::keyClick(field, Qt::Key_Escape);
+    QCOMPARE(list->currentIndex().row(), RowOf(member.login));
+
+    QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+    auto* popup = window_->findChild<QMenu*>(QStringLiteral("puMembers"));
+    QTRY_VERIFY(popup->isVisible());
+    modal_.OnNextModal([](QWidget* box) { ModalDriver::ClickMessageBoxButton(box, QMessageBox::Ok); });
+    popup->setActiveAction(window_->findChild<QAction*>(QStringLiteral("mnuExpelClient")));
+    QTest::keyClick(popup, Qt::Key_Return);
+    QTRY_VERIFY(modal_.Handled());
+    QVERIFY(guest.WaitClosed());
+    QTRY_VERIFY(!RowOnline(member.login));
+    const QByteArray log = server_->Log();
+    QCOMPARE(log.count("<- ADX_"), 1);
+    QVERIFY(log.contains("<- ADX_" + QByteArray::fromStdString(member.login) + ":"));
 }
 
 QTEST_MAIN(ClientEndToEndTest)

@@ -1,0 +1,118 @@
+#include "window/MemberFindBar.hpp"
+
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QPalette>
+#include <QTreeView>
+
+#include "window/DisplayText.hpp"
+#include "window/MemberListModel.hpp"
+#include "window/MemberSearch.hpp"
+
+MemberFindBar::MemberFindBar(QTreeView& list, const MemberListModel& rows, QWidget* parent)
+    : QLineEdit(parent), list_(list), rows_(rows) {
+    setObjectName(QStringLiteral("edFind"));
+    setPlaceholderText(QStringLiteral("find a member"));
+    setClearButtonEnabled(false);
+    hide();
+    connect(this, &QLineEdit::textEdited, this, [this] { FindFirst(); });
+    const auto invalidate = [this] { index_.Invalidate(); };
+    connect(&rows_, &QAbstractItemModel::modelReset, this, invalidate);
+    connect(&rows_, &QAbstractItemModel::layoutChanged, this, invalidate);
+    connect(&rows_, &QAbstractItemModel::rowsInserted, this, invalidate);
+    connect(&rows_, &QAbstractItemModel::rowsRemoved, this, invalidate);
+    connect(&rows_, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& first, const QModelIndex& last) {
+                index_.MarkChanged(first.row(), last.row());
+            });
+}
+
+// The list gives up the field's height while it is shown, so a found row is never under it.
+void MemberFindBar::Open() {
+    if (isHidden()) {
+        listPlace_ = list_.geometry();
+        const int height = sizeHint().height();
+        list_.setGeometry(listPlace_.adjusted(0, 0, 0, -height));
+        setGeometry(listPlace_.left(), listPlace_.bottom() + 1 - height, listPlace_.width(), height);
+        show();
+        raise();
+    }
+    setFocus(Qt::ShortcutFocusReason);
+    selectAll();
+}
+
+void MemberFindBar::Close() {
+    if (isHidden()) {
+        return;
+    }
+    hide();
+    list_.setGeometry(listPlace_);
+    list_.setFocus(Qt::OtherFocusReason);
+    const QModelIndex current = list_.currentIndex();
+    if (current.isValid()) {
+        list_.scrollTo(current);
+    }
+}
+
+void MemberFindBar::Next() {
+    FindFrom(CurrentRow() + 1, +1);
+}
+
+void MemberFindBar::Previous() {
+    const int current = CurrentRow();
+    FindFrom(current < 0 ? -1 : current - 1, -1);
+}
+
+void MemberFindBar::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (event->modifiers() & Qt::ShiftModifier) {
+                Previous();
+            } else {
+                Next();
+            }
+            return;
+        case Qt::Key_Escape:
+            Close();
+            return;
+        default:
+            QLineEdit::keyPressEvent(event);
+    }
+}
+
+void MemberFindBar::FindFirst() {
+    if (text().isEmpty()) {
+        ShowNoMatch(false);
+        return;
+    }
+    FindFrom(0, +1);
+}
+
+void MemberFindBar::FindFrom(int from, int step) {
+    const MemberSearch search(DisplayToBytes(text()));
+    if (search.Empty()) {
+        return;
+    }
+    const int row = index_.FindFrom(rows_, search, from, step);
+    ShowNoMatch(row < 0);
+    if (row < 0) {
+        return;
+    }
+    const QModelIndex found = rows_.index(row, 0);
+    list_.selectionModel()->setCurrentIndex(found,
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list_.scrollTo(found);
+}
+
+int MemberFindBar::CurrentRow() const {
+    const QModelIndex current = list_.currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+void MemberFindBar::ShowNoMatch(bool noMatch) {
+    noMatch_ = noMatch;
+    QPalette look = palette();
+    look.setColor(QPalette::Base, noMatch ? kNoMatchColor : QPalette().color(QPalette::Base));
+    setPalette(look);
+}
