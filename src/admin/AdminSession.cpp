@@ -179,6 +179,9 @@ void AdminSession::OnEvent(uint8_t kind, const std::string& name, const std::str
 }
 
 void AdminSession::OnRead(uint8_t kind, const std::string& text) {
+    if (!MayBeObeyed(kind)) {
+        return;
+    }
     // The lines of a list are by far the most; ApplyReport cuts them, and no one else needs them.
     if (kind == 1 && !onReport_ && text.starts_with(kListMemberPrefix)) {
         ServerReports(members_).ApplyReport(text);

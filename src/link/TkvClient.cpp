@@ -38,6 +38,7 @@ TkvClient::~TkvClient() {
     }
     socket_->SetHandler(nullptr);
     events_.clear();
+    endedConnectionEvents_ = 0;
     queuedBytes_ = 0;
 }
 
@@ -151,12 +152,14 @@ void TkvClient::SendLine(std::string_view line) {
 
 void TkvClient::Tick() {
     const auto now = clock_.Now();
-    DeliverEvents();
+    const bool caughtUp = DeliverEvents();
     if (socket_->Active()) {
         if (now > nextHeartbeat_) {
             SendHeartbeat(now);
         }
-    } else if (CanReconnect()) {
+    } else if (caughtUp && CanReconnect()) {
+        // Only once the owner has heard everything the ended connection said: an order among it
+        // may change where, and whether, the attempt goes.
         reconnect_->ScheduleNext();
         Connect(host_, port_);
     }
@@ -265,20 +268,28 @@ void TkvClient::Enqueue(TkvClientCBItem item) {
 }
 
 // Only what was queued before this tick is delivered now: what the owner causes from its
-// callback waits for the next tick. A long queue stops after a slice and goes on from there.
-void TkvClient::DeliverEvents() {
+// callback waits for the next tick. A long queue stops after a slice and goes on from there;
+// false then, as the owner has not caught up.
+bool TkvClient::DeliverEvents() {
     const auto started = clock_.Now();
     for (std::size_t due = events_.size(); due > 0 && !events_.empty(); --due) {
-        const TkvClientCBItem item = std::move(events_.front());
+        TkvClientCBItem item = std::move(events_.front());
         events_.pop_front();
         queuedBytes_ -= std::min(queuedBytes_, QueuedSize(item));
+        if (endedConnectionEvents_ > 0) {
+            --endedConnectionEvents_;
+            if (item.Name == "Read" && MayBeObeyed(item.LoggedIn)) {
+                item.LoggedIn = kEndedConnectionLine;
+            }
+        }
         if (onEvent_) {
             onEvent_(item.LoggedIn, item.Name, item.Text);
         }
-        if (clock_.Now() - started >= kDeliverySlice) {
-            break;
+        if (due > 1 && clock_.Now() - started >= kDeliverySlice) {
+            return false;
         }
     }
+    return true;
 }
 
 void TkvClient::PushHeartbeatBack() {

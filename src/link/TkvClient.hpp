@@ -19,14 +19,22 @@
 
 // The owner's callback: (logged-in byte 0/1, event name, text).
 //
-// One more byte value: a "Read" whose line the connection's end cut off (the unterminated tail
-// held for the next chunk when the connection closed) carries kCutLine instead of 1. It is
-// shown, so nothing is lost, but it is no whole line: it must not be obeyed as a report or as
-// connection control.
+// Two more byte values mark a "Read" that is shown, so nothing is lost, but must not be obeyed
+// as a report or as connection control:
+// - kCutLine: the line the connection's end cut off (the unterminated tail held for the next
+//   chunk when the connection closed); it is no whole line.
+// - kEndedConnectionLine: a line of a connection that a newer attempt replaced before the line
+//   reached the owner (a long burst is delivered in slices); what it orders was meant for the
+//   connection that has ended, not for the new one.
 using TkvClientEventHandler =
     std::function<void(uint8_t loggedIn, const std::string& name, const std::string& text)>;
 
 inline constexpr uint8_t kCutLine = 2;
+inline constexpr uint8_t kEndedConnectionLine = 3;
+
+constexpr bool MayBeObeyed(uint8_t loggedIn) {
+    return loggedIn == 0 || loggedIn == 1;
+}
 
 // One queued event.
 struct TkvClientCBItem {
@@ -130,7 +138,7 @@ private:
     void QueueEvent(std::string name, std::string text = {});
     void QueueEventLoggedOut(std::string name, std::string text = {});
     void Enqueue(TkvClientCBItem item);
-    void DeliverEvents();
+    bool DeliverEvents();
     void PushHeartbeatBack();
 
     std::unique_ptr<ClientSocket> socket_;
@@ -158,6 +166,8 @@ private:
     bool attemptPending_ = false;
     std::unique_ptr<TkvSCReconnect> reconnect_;
     std::deque<TkvClientCBItem> events_;
+    // How many events at the front of events_ were queued before the latest attempt began.
+    std::size_t endedConnectionEvents_ = 0;
     std::size_t queuedBytes_ = 0;  // what events_ holds, roughly
     bool readDeferred_ = false;    // bytes may wait in the socket because the queue was full
     std::function<void()> onEventQueued_;

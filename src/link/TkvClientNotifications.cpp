@@ -36,6 +36,7 @@ void TkvClient::SocketLookup() {
     PushHeartbeatBack();
     outLines_.clear();
     attemptPending_ = true;
+    endedConnectionEvents_ = events_.size();
     QueueEventLoggedOut("Lookup");
 }
 

@@ -47,8 +47,9 @@ void ConnectionLog::Record(uint8_t loggedIn, const std::string& name, const std:
         const ConnectionEffect effect = ServerReports::ConnectionControlOf(text);
         FollowPrompt(loggedIn, text);
         RecordRead(text, effect);
-        // The window obeys no order from a line the connection's end cut off.
-        if (loggedIn != kCutLine) {
+        // The window obeys no order from a line the connection's end cut off, nor from a
+        // connection already replaced.
+        if (MayBeObeyed(loggedIn)) {
             RecordConnectionControl(effect, link);
         }
     } else if (name == "Write") {
@@ -73,7 +74,8 @@ void ConnectionLog::Add(std::string name, std::string text) {
 
 // The login handler answers exactly these prompts, and only before the login completes.
 void ConnectionLog::FollowPrompt(uint8_t loggedIn, const std::string& line) {
-    if (loggedIn != 0) {
+    // A prompt of a replaced connection was answered all the same, at the time it was read.
+    if (loggedIn != 0 && loggedIn != kEndedConnectionLine) {
         return;
     }
     if (line == kLoginPrompt) {

@@ -17,9 +17,9 @@ void TfrmKrvClientA::ClientEvent(uint8_t kind, const std::string& name, const st
         if (link_->LoggedIn() && !link_->HasGrantedProtocol("administrator")) {
             link_->Disconnect();
         }
-    } else if (name == "Read" && kind != kCutLine) {
+    } else if (name == "Read" && MayBeObeyed(kind)) {
         // Connection control is obeyed even before the login has completed, but never from a
-        // line the connection's end cut off.
+        // line the connection's end cut off or from a connection already replaced.
         ObeyConnectionControl(ServerReports::ConnectionControlOf(text));
     }
 }

@@ -77,6 +77,54 @@ TEST_F(TkvClientDelivery, WhatTheOwnerCausesWaitsBehindTheRestOfACutSlice) {
     EXPECT_THAT(third, ElementsAre(LinkEvent{1, "Write", "ADX_m0:"}));
 }
 
+// A reconnection falls due while the ended connection's lines are still being delivered: the
+// attempt waits for the last of them, since one of them may be an order that redirects it.
+TEST_F(TkvClientDelivery, AScheduledAttemptWaitsUntilTheEndedConnectionIsHeardOut) {
+    LogIn();
+    socket->Deliver(Lines(0, 10));
+    socket->PeerCloses();
+    link->ServerReconnect(0, 0, "");
+    clock.Advance(11s);
+    // Each delivered event, and whether the new attempt had already begun when it came.
+    std::vector<std::string> seen;
+    onDelivered = [this, &seen](const LinkEvent& event) {
+        clock.Advance(20ms);
+        seen.push_back(event.name + (socket->Log()->opens.size() > 1 ? " (attempt begun)" : ""));
+    };
+    for (int ticks = 0; ticks < 20; ++ticks) {
+        Tick();
+    }
+    std::vector<std::string> expected(10, "Read");
+    expected.insert(expected.end(), {"Disconnect", "Lookup (attempt begun)"});
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(socket->Log()->opens.size(), 2u);
+}
+
+// The administrator connects anew while a burst of the old connection is still being delivered:
+// its remaining lines are shown, but marked, so that no order of theirs acts on the new one.
+TEST_F(TkvClientDelivery, LinesOfAReplacedConnectionAreMarkedAsSuch) {
+    LogIn();
+    socket->Deliver("SRC\r\nSRE:0,4001,old.test\r\nSRC\r\nSRE:0,4002,old.test\r\n");
+    onDelivered = [this](const LinkEvent&) { clock.Advance(30ms); };
+    const auto first = Tick();
+    link->Connect("new.test", 5000);
+    std::vector<LinkEvent> rest;
+    while (link->HasPendingWork()) {
+        for (const LinkEvent& event : Tick()) {
+            rest.push_back(event);
+        }
+    }
+    EXPECT_THAT(first, ElementsAre(LinkEvent{1, "Read", "SRC"}, LinkEvent{1, "Read", "SRE:0,4001,old.test"}));
+    EXPECT_THAT(rest, ElementsAre(LinkEvent{kEndedConnectionLine, "Read", "SRC"},
+                                  LinkEvent{kEndedConnectionLine, "Read", "SRE:0,4002,old.test"},
+                                  LinkEvent{0, "Disconnect", ""}, LinkEvent{0, "Lookup", ""}));
+    // What the new connection brings counts again.
+    onDelivered = nullptr;
+    socket->AcceptConnection();
+    socket->Deliver("send login:\r\n");
+    EXPECT_THAT(Tick(), testing::Contains(LinkEvent{0, "Read", "send login:"}));
+}
+
 TEST_F(TkvClientDelivery, WithoutTimePassingEverythingQueuedGoesAtOnce) {
     LogIn();
     socket->Deliver(Lines(0, 5000));

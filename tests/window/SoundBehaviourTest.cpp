@@ -7,6 +7,7 @@
 #include <QToolButton>
 
 #include "support/ModalResponder.hpp"
+#include "support/VisibleBoxes.hpp"
 #include "window/DisplayText.hpp"
 #include "window/WindowHarness.hpp"
 
@@ -16,16 +17,6 @@ namespace {
 
 const std::string kLookupFailure =
     "Windows socket error: No such host is known (11001), on API 'ASync Lookup'";
-
-QList<QMessageBox*> VisibleBoxes() {
-    QList<QMessageBox*> boxes;
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* box = qobject_cast<QMessageBox*>(widget); box != nullptr && box->isVisible()) {
-            boxes << box;
-        }
-    }
-    return boxes;
-}
 
 }  // namespace
 
