@@ -96,6 +96,7 @@ void TkvClient::ReadReceived(bool drain) {
             chunk += socket_->ReceiveTextUpTo(1);
         }
         auto pieces = framer_.Cut(chunk);
+        ReportDroppedLines();
         for (const auto& line : pieces.lines) {
             HandleLine(line);
         }
@@ -158,6 +159,20 @@ void TkvClient::HandleRest(std::string rest) {
         return;
     }
     HandleLine(rest);  // Hold took nothing
+}
+
+// An overlong line leaves no "Read" behind; a "Dropped" event says that it came, so that the
+// owner's log does not pass over it in silence.
+void TkvClient::ReportDroppedLines() {
+    const std::size_t dropped = framer_.DroppedLines() - droppedLinesReported_;
+    if (dropped == 0) {
+        return;
+    }
+    droppedLinesReported_ = framer_.DroppedLines();
+    const std::string bound = std::to_string(LineFramer::kMaxHeldBytes);
+    QueueEvent("Dropped", dropped == 1
+                              ? "a line longer than " + bound + " bytes, unread"
+                              : std::to_string(dropped) + " lines longer than " + bound + " bytes, unread");
 }
 
 // A tail is held only once logged in; the connection's end cut it, so it goes to the owner

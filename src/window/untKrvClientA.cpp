@@ -144,6 +144,8 @@ void TfrmKrvClientA::FormCreate(std::unique_ptr<ClientSocket> socket, const QStr
 // A resolver that keeps failing fails every attempt of the schedule; a box of its own for each,
 // each running its loop inside the last, would pile up until the program fell over.
 void TfrmKrvClientA::ReportSocketFailure(const std::string& message) {
+    // The box counts the failures; the log keeps each one, with its time.
+    RecordLinkEvent(0, "Error", message);
     QString text = BytesToDisplay(message);
     // A closed box is only deleted later.
     if (failureBox_ != nullptr && failureBox_->isVisible()) {

@@ -102,7 +102,8 @@ TEST(TkvClientFraming, HeldRestIsBoundedByOneMebibyte) {
     h.socket->Deliver(bound);
     EXPECT_THAT(h.Tick(), IsEmpty()) << "a rest at the bound is held";
     h.socket->Deliver("y");
-    EXPECT_THAT(h.Tick(), IsEmpty()) << "one byte over the bound drops the line";
+    EXPECT_THAT(h.Tick(), ElementsAre(LinkEvent{1, "Dropped", "a line longer than 1048576 bytes, unread"}))
+        << "one byte over the bound drops the line, and says so";
     h.socket->Deliver("ARLM:on,,ghost=;;\r\nz\r\n");
     EXPECT_THAT(ReadTexts(h.Tick()), ElementsAre("z")) << "the overlong line's end is no report";
 }

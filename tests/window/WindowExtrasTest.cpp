@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -16,7 +17,9 @@
 #include <QTextBlock>
 #include <QToolTip>
 
+#include "link/LineFramer.hpp"
 #include "support/ModalResponder.hpp"
+#include "support/VisibleBoxes.hpp"
 #include "window/CellToolTips.hpp"
 #include "window/ConnectionLog.hpp"
 #include "window/MemberFindBar.hpp"
@@ -36,6 +39,7 @@ private slots:
     void escapeKeepsTheSelectionForTheCommands();
     void logListsTheEventsInOrder();
     void logTellsWhyALoginWasClosed();
+    void logKeepsEachLookupFailureAndEachDroppedLine();
     void logNeverShowsThePasswordAnswer_data();
     void logNeverShowsThePasswordAnswer();
     void logShowsLinesOnlyOnRequestAndKeepsTheNewest();
@@ -250,6 +254,25 @@ void WindowExtrasTest::logListsTheEventsInOrder() {
     harness.Serve({"SRC"});
     harness.Tick();
     QCOMPARE(LoggedNames(harness), QStringList({"Lookup", "Connecting", "Connect", "SRC", "Disconnect"}));
+}
+
+// The box counts lookup failures and the list never sees an overlong line; the log keeps both.
+void WindowExtrasTest::logKeepsEachLookupFailureAndEachDroppedLine() {
+    const std::string failure = "Windows socket error: No such host is known (11001), on API 'ASync Lookup'";
+    WindowHarness harness;
+    harness.Window().ReportSocketFailure(failure);
+    harness.Window().ReportSocketFailure(failure);
+    for (QMessageBox* box : VisibleBoxes()) {
+        box->close();
+    }
+    harness.LogIn("administrator");
+    harness.Serve({std::string(LineFramer::kMaxHeldBytes + 1, 'x'), "ARLS"});
+    harness.Tick();
+    QCOMPARE(LoggedNames(harness),
+             QStringList({"Error", "Error", "Lookup", "Connecting", "Connect", "Login", "Dropped"}));
+    const QString text = OpenLog(harness)->toPlainText();
+    QCOMPARE(text.count(QString::fromStdString("Error  " + failure)), 2);
+    QVERIFY(text.contains("Dropped  a line longer than 1048576 bytes, unread"));
 }
 
 void WindowExtrasTest::logTellsWhyALoginWasClosed() {
