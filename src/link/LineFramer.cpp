@@ -71,14 +71,15 @@ std::string_view LineFramer::SkipDroppedLine(std::string_view usable, bool endsA
 }
 
 void LineFramer::DropOverlong(Pieces& pieces, bool endsAtZero) {
-    droppedLines_ +=
+    pieces.dropped =
         std::erase_if(pieces.lines, [](const std::string& line) { return line.size() > kMaxHeldBytes; });
     if (pieces.rest.size() > kMaxHeldBytes) {
-        ++droppedLines_;
+        ++pieces.dropped;
         pieces.rest.clear();
         pieces.rest.shrink_to_fit();
         discarding_ = !endsAtZero;
     }
+    droppedLines_ += pieces.dropped;
 }
 
 bool LineFramer::Hold(std::string&& rest) {

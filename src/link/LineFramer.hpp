@@ -22,6 +22,7 @@ public:
     struct Pieces {
         TextList lines;
         std::string rest;
+        std::size_t dropped = 0;  // overlong lines this cut dropped
     };
 
     // The held rest, if any, is put in front of the chunk and is no longer held.

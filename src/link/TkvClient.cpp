@@ -38,7 +38,6 @@ TkvClient::~TkvClient() {
     }
     socket_->SetHandler(nullptr);
     events_.clear();
-    endedConnectionEvents_ = 0;
     queuedBytes_ = 0;
 }
 

@@ -131,7 +131,7 @@ private:
     void HandleLine(const std::string& line);
     void HandleRest(std::string rest);
     void DeliverHeldTail();
-    void ReportDroppedLines();
+    void ReportDroppedLines(std::size_t dropped);
     void HandleConnectError(int32_t code);
     void SendHeartbeat(MonotonicTime now);
     bool CanReconnect() const;
@@ -152,7 +152,6 @@ private:
     bool loggedIn_ = false;
     std::deque<std::string> outLines_;
     LineFramer framer_;
-    std::size_t droppedLinesReported_ = 0;
     std::chrono::milliseconds heartbeatInterval_{std::chrono::seconds(60)};
     MonotonicTime nextHeartbeat_{};
     bool heartbeatPending_ = false;

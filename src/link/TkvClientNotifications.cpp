@@ -96,7 +96,7 @@ void TkvClient::ReadReceived(bool drain) {
             chunk += socket_->ReceiveTextUpTo(1);
         }
         auto pieces = framer_.Cut(chunk);
-        ReportDroppedLines();
+        ReportDroppedLines(pieces.dropped);
         for (const auto& line : pieces.lines) {
             HandleLine(line);
         }
@@ -163,12 +163,10 @@ void TkvClient::HandleRest(std::string rest) {
 
 // An overlong line leaves no "Read" behind; a "Dropped" event says that it came, so that the
 // owner's log does not pass over it in silence.
-void TkvClient::ReportDroppedLines() {
-    const std::size_t dropped = framer_.DroppedLines() - droppedLinesReported_;
+void TkvClient::ReportDroppedLines(std::size_t dropped) {
     if (dropped == 0) {
         return;
     }
-    droppedLinesReported_ = framer_.DroppedLines();
     const std::string bound = std::to_string(LineFramer::kMaxHeldBytes);
     QueueEvent("Dropped", dropped == 1
                               ? "a line longer than " + bound + " bytes, unread"
