@@ -83,6 +83,7 @@ void MemberListModel::ReplaceRows(std::vector<MemberRow> rows) {
     SortRowsByCaption(rows, collator_);
     beginResetModel();
     rows_ = std::move(rows);
+    firstRowOfLastReset_ = 0;
     rowOfFoldedCaption_.clear();
     captionsIndexed_ = false;
     endResetModel();
@@ -106,6 +107,7 @@ void MemberListModel::SetRow(int row, MemberRow member, bool notify) {
 void MemberListModel::InsertRow(int row, MemberRow member) {
     beginResetModel();
     rows_.insert(rows_.begin() + row, std::move(member));
+    firstRowOfLastReset_ = row;
     rowOfFoldedCaption_.clear();
     captionsIndexed_ = false;
     endResetModel();
@@ -114,6 +116,7 @@ void MemberListModel::InsertRow(int row, MemberRow member) {
 void MemberListModel::RemoveRow(int row) {
     beginResetModel();
     rows_.erase(rows_.begin() + row);
+    firstRowOfLastReset_ = row;
     rowOfFoldedCaption_.clear();
     captionsIndexed_ = false;
     endResetModel();

@@ -41,6 +41,8 @@ public:
     // One row in or out at a place the caller chose.
     void InsertRow(int row, MemberRow member);
     void RemoveRow(int row);
+    // The rows before this one stand as they stood before the last reset.
+    int FirstRowOfLastReset() const { return firstRowOfLastReset_; }
     // The first row whose caption sorts at or after caption, by the rows' own order.
     int LowerBound(std::string_view caption) const;
     // Whether the row's caption sorts equal to caption.
@@ -60,6 +62,7 @@ private:
     void IndexCaptions() const;
 
     std::vector<MemberRow> rows_;
+    int firstRowOfLastReset_ = 0;
     // Folded caption -> first row with it. Built on the first search after a rebuild, so a
     // burst of single-member reports costs one walk of the rows, not one walk each.
     mutable std::unordered_map<std::string, int> rowOfFoldedCaption_;
