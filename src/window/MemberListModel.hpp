@@ -2,7 +2,6 @@
 
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include <QAbstractTableModel>
@@ -10,6 +9,7 @@
 #include <QIcon>
 
 #include "window/MemberRow.hpp"
+#include "window/RowOfCaption.hpp"
 
 // The rows of the main window's member list: login, protocols and user bots, with the online
 // mark. Rows keep the server's bytes and become text only when the view asks for a cell, so a
@@ -59,14 +59,9 @@ public:
 private:
     QVariant DisplayText(const MemberRow& member, int column) const;
 
-    void IndexCaptions() const;
-
     std::vector<MemberRow> rows_;
     int firstRowOfLastReset_ = 0;
-    // Folded caption -> first row with it. Built on the first search after a rebuild, so a
-    // burst of single-member reports costs one walk of the rows, not one walk each.
-    mutable std::unordered_map<std::string, int> rowOfFoldedCaption_;
-    mutable bool captionsIndexed_ = false;
+    RowOfCaption captions_;
     QCollator collator_;
     QIcon blankImage_;
     QIcon onlineImage_;
