@@ -268,6 +268,16 @@ std::string FoldAscii(std::string_view text) {
     return folded;
 }
 
+uint64_t FoldedHashAscii(std::string_view text) {
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : text) {
+        hash = (hash ^ static_cast<unsigned char>(FoldAsciiChar(c))) * 1099511628211ull;
+    }
+    hash ^= hash >> 32;
+    hash *= 0x9E3779B97F4A7C15ull;
+    return hash ^ (hash >> 29);
+}
+
 ScreenPoint CenterFormOver(const ScreenRect& form, const ScreenRect& over, int32_t screenWidth,
                            int32_t screenHeight) {
     // Integer division truncates toward zero, as the placement rule wants.

@@ -54,6 +54,10 @@ bool SameTextAscii(std::string_view a, std::string_view b);
 // Lower-cases the ASCII letters only; other bytes stay as they are.
 std::string FoldAscii(std::string_view text);
 
+// A well-mixed hash of the text with its ASCII letters folded: texts SameTextAscii calls equal
+// hash equal, so it keys tables that find logins whatever their letter case.
+uint64_t FoldedHashAscii(std::string_view text);
+
 struct ScreenRect {
     int32_t left = 0;
     int32_t top = 0;

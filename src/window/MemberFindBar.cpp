@@ -16,19 +16,41 @@ MemberFindBar::MemberFindBar(QTreeView& list, const MemberListModel& rows, QWidg
     setClearButtonEnabled(false);
     hide();
     connect(this, &QLineEdit::textEdited, this, [this] { FindFirst(); });
-    const auto invalidate = [this] { index_.Invalidate(); };
-    connect(&rows_, &QAbstractItemModel::modelReset, this, invalidate);
-    connect(&rows_, &QAbstractItemModel::layoutChanged, this, invalidate);
-    connect(&rows_, &QAbstractItemModel::rowsInserted, this, invalidate);
-    connect(&rows_, &QAbstractItemModel::rowsRemoved, this, invalidate);
+    connect(&rows_, &QAbstractItemModel::modelReset, this, [this] {
+        index_.InvalidateFrom(rows_.FirstRowOfLastReset());
+        KeepIndexing();
+    });
+    const auto fromRow = [this](const QModelIndex&, int first) {
+        index_.InvalidateFrom(first);
+        KeepIndexing();
+    };
+    connect(&rows_, &QAbstractItemModel::rowsInserted, this, fromRow);
+    connect(&rows_, &QAbstractItemModel::rowsRemoved, this, fromRow);
+    connect(&rows_, &QAbstractItemModel::layoutChanged, this, [this] {
+        index_.Invalidate();
+        KeepIndexing();
+    });
     connect(&rows_, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& first, const QModelIndex& last) {
                 index_.MarkChanged(first.row(), last.row());
+                KeepIndexing();
             });
+    indexing_.setSingleShot(true);
+    indexing_.setInterval(0);
+    connect(&indexing_, &QTimer::timeout, this, [this] {
+        // A waiting search is taken up once, when the index is whole: each retry would search
+        // all of it again.
+        if (index_.Extend(rows_, kRowsPerIndexSlice) && waiting_) {
+            FindFrom(waiting_->from, waiting_->step);
+        }
+        KeepIndexing();
+    });
 }
 
 // The list gives up the field's height while it is shown, so a found row is never under it.
 void MemberFindBar::Open() {
+    used_ = true;
+    KeepIndexing();
     if (isHidden()) {
         listPlace_ = list_.geometry();
         const int height = sizeHint().height();
@@ -42,6 +64,7 @@ void MemberFindBar::Open() {
 }
 
 void MemberFindBar::Close() {
+    waiting_.reset();
     if (isHidden()) {
         return;
     }
@@ -83,6 +106,7 @@ void MemberFindBar::keyPressEvent(QKeyEvent* event) {
 
 void MemberFindBar::FindFirst() {
     if (text().isEmpty()) {
+        waiting_.reset();
         ShowNoMatch(false);
         return;
     }
@@ -90,15 +114,29 @@ void MemberFindBar::FindFirst() {
 }
 
 void MemberFindBar::FindFrom(int from, int step) {
+    waiting_.reset();
     const MemberSearch search(DisplayToBytes(text()));
     if (search.Empty()) {
         return;
     }
-    const int row = index_.FindFrom(rows_, search, from, step);
-    ShowNoMatch(row < 0);
-    if (row < 0) {
+    std::optional<int> row = index_.FindFrom(rows_, search, from, step);
+    if (!row) {
+        // One slice now answers at once in all but the longest lists.
+        index_.Extend(rows_, kRowsPerIndexSlice);
+        row = index_.FindFrom(rows_, search, from, step);
+    }
+    if (!row) {
+        waiting_ = Walk{from, step};
+        KeepIndexing();
         return;
     }
+    ShowNoMatch(*row < 0);
+    if (*row >= 0) {
+        ShowFound(*row);
+    }
+}
+
+void MemberFindBar::ShowFound(int row) {
     const QModelIndex found = rows_.index(row, 0);
     list_.selectionModel()->setCurrentIndex(found,
                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -108,6 +146,12 @@ void MemberFindBar::FindFrom(int from, int step) {
 int MemberFindBar::CurrentRow() const {
     const QModelIndex current = list_.currentIndex();
     return current.isValid() ? current.row() : -1;
+}
+
+void MemberFindBar::KeepIndexing() {
+    if (used_ && !index_.Covers(rows_) && !indexing_.isActive()) {
+        indexing_.start();
+    }
 }
 
 void MemberFindBar::ShowNoMatch(bool noMatch) {

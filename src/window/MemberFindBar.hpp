@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
+
 #include <QColor>
 #include <QLineEdit>
+#include <QTimer>
 
 #include "window/MemberSearchIndex.hpp"
 
@@ -17,6 +20,9 @@ class MemberFindBar final : public QLineEdit {
 
 public:
     static inline const QColor kNoMatchColor{255, 170, 170};
+    // Rows folded into the search index per idle slice: a few milliseconds, so typing and
+    // the list never wait on it.
+    static constexpr int kRowsPerIndexSlice = 20000;
 
     MemberFindBar(QTreeView& list, const MemberListModel& rows, QWidget* parent);
 
@@ -25,20 +31,33 @@ public:
     void Next();
     void Previous();
     bool NoMatch() const { return noMatch_; }
+    // Whether the search index holds every row, so that a search is one pass over it.
+    bool Indexed() const { return index_.Covers(rows_); }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void FindFirst();
-    // Looks from `from` by `step`; selects what it finds, or shows that nothing matches.
+    // Looks from `from` by `step`; selects what it finds, or shows that nothing matches. A
+    // search the index cannot answer yet is taken up again as the index grows.
     void FindFrom(int from, int step);
+    void ShowFound(int row);
     int CurrentRow() const;
     void ShowNoMatch(bool noMatch);
+    // Once the field has been used, the search index is kept whole in idle slices.
+    void KeepIndexing();
 
     QTreeView& list_;
     const MemberListModel& rows_;
     MemberSearchIndex index_;
+    QTimer indexing_;
+    bool used_ = false;
+    struct Walk {
+        int from;
+        int step;
+    };
+    std::optional<Walk> waiting_;
     QRect listPlace_;
     bool noMatch_ = false;
 };

@@ -83,39 +83,42 @@ void MemberListModel::ReplaceRows(std::vector<MemberRow> rows) {
     SortRowsByCaption(rows, collator_);
     beginResetModel();
     rows_ = std::move(rows);
-    rowOfFoldedCaption_.clear();
-    captionsIndexed_ = false;
+    firstRowOfLastReset_ = 0;
+    captions_.Build(rows_);
     endResetModel();
 }
 
 void MemberListModel::SetRow(int row, MemberRow member, bool notify) {
     MemberRow& shown = rows_[static_cast<size_t>(row)];
-    if (captionsIndexed_ && !SameTextAscii(shown.Login, member.Login)) {
-        rowOfFoldedCaption_.clear();
-        captionsIndexed_ = false;
-    }
+    const bool sameCaption = SameTextAscii(shown.Login, member.Login);
     shown = std::move(member);
+    if (!sameCaption) {
+        captions_.Build(rows_);
+    }
     if (notify) {
         emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
     }
 }
 
 // Announced as a reset, as the rebuild it stands for is: the selection goes with it, and the
-// list view lays its rows out again either way. Rows after the place move, so the caption
-// index is made again when next asked for.
+// list view lays its rows out again either way.
 void MemberListModel::InsertRow(int row, MemberRow member) {
     beginResetModel();
     rows_.insert(rows_.begin() + row, std::move(member));
-    rowOfFoldedCaption_.clear();
-    captionsIndexed_ = false;
+    firstRowOfLastReset_ = row;
+    captions_.Inserted(rows_, row);
     endResetModel();
 }
 
 void MemberListModel::RemoveRow(int row) {
     beginResetModel();
+    const bool rebuildCaptions = captions_.HasDuplicates();
+    captions_.Removing(rows_, row);
     rows_.erase(rows_.begin() + row);
-    rowOfFoldedCaption_.clear();
-    captionsIndexed_ = false;
+    if (rebuildCaptions) {
+        captions_.Build(rows_);
+    }
+    firstRowOfLastReset_ = row;
     endResetModel();
 }
 
@@ -132,19 +135,7 @@ bool MemberListModel::SortsEqual(int row, std::string_view caption) const {
 }
 
 int MemberListModel::FindCaption(std::string_view login) const {
-    if (!captionsIndexed_) {
-        IndexCaptions();
-    }
-    const auto found = rowOfFoldedCaption_.find(FoldAscii(login));
-    return found != rowOfFoldedCaption_.end() ? found->second : -1;
-}
-
-void MemberListModel::IndexCaptions() const {
-    rowOfFoldedCaption_.reserve(rows_.size());
-    for (size_t row = 0; row < rows_.size(); ++row) {
-        rowOfFoldedCaption_.emplace(FoldAscii(rows_[row].Login), static_cast<int>(row));
-    }
-    captionsIndexed_ = true;
+    return captions_.Find(rows_, login);
 }
 
 int MemberListModel::LastRowAtOrBefore(std::string_view caption) const {

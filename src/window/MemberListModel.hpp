@@ -2,7 +2,6 @@
 
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include <QAbstractTableModel>
@@ -10,6 +9,7 @@
 #include <QIcon>
 
 #include "window/MemberRow.hpp"
+#include "window/RowOfCaption.hpp"
 
 // The rows of the main window's member list: login, protocols and user bots, with the online
 // mark. Rows keep the server's bytes and become text only when the view asks for a cell, so a
@@ -41,6 +41,8 @@ public:
     // One row in or out at a place the caller chose.
     void InsertRow(int row, MemberRow member);
     void RemoveRow(int row);
+    // The rows before this one stand as they stood before the last reset.
+    int FirstRowOfLastReset() const { return firstRowOfLastReset_; }
     // The first row whose caption sorts at or after caption, by the rows' own order.
     int LowerBound(std::string_view caption) const;
     // Whether the row's caption sorts equal to caption.
@@ -57,13 +59,9 @@ public:
 private:
     QVariant DisplayText(const MemberRow& member, int column) const;
 
-    void IndexCaptions() const;
-
     std::vector<MemberRow> rows_;
-    // Folded caption -> first row with it. Built on the first search after a rebuild, so a
-    // burst of single-member reports costs one walk of the rows, not one walk each.
-    mutable std::unordered_map<std::string, int> rowOfFoldedCaption_;
-    mutable bool captionsIndexed_ = false;
+    int firstRowOfLastReset_ = 0;
+    RowOfCaption captions_;
     QCollator collator_;
     QIcon blankImage_;
     QIcon onlineImage_;

@@ -26,9 +26,16 @@ MemberSearch::MemberSearch(std::string_view text) {
 }
 
 void MemberSearch::FoldInto(std::string& out, std::string_view text) {
+    const size_t at = out.size();
+    out.resize(at + text.size());
+    FoldTo(out.data() + at, text);
+}
+
+char* MemberSearch::FoldTo(char* out, std::string_view text) {
     for (const char c : text) {
-        out.push_back(static_cast<char>(Fold(c)));
+        *out++ = static_cast<char>(Fold(c));
     }
+    return out;
 }
 
 bool MemberSearch::Contains(std::string_view haystack) const {

@@ -18,6 +18,8 @@ public:
     const std::string& Folded() const { return folded_; }
 
     static void FoldInto(std::string& out, std::string_view text);
+    // Writes text folded at `out`, which has room for it; returns the end of what it wrote.
+    static char* FoldTo(char* out, std::string_view text);
 
 private:
     std::string folded_;

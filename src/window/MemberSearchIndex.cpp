@@ -8,20 +8,32 @@
 
 namespace {
 
-// Past this many in-place changes a fresh index is cheaper than checking them one by one.
+// Past this many in-place changes a fresh block is cheaper than checking them one by one.
 constexpr size_t kMostChangedRows = 4096;
+
+size_t FoldedSize(const MemberRow& member) {
+    return member.Login.size() + member.ProtocolsText.size() + member.UserBotsText.size() + 3;
+}
 
 }  // namespace
 
 void MemberSearchIndex::Invalidate() {
-    built_ = false;
-    changed_.clear();
+    InvalidateFrom(0);
+}
+
+void MemberSearchIndex::InvalidateFrom(int first) {
+    if (first >= FoldedRows()) {
+        return;
+    }
+    first = std::max(first, 0);
+    folded_.resize(starts_[static_cast<size_t>(first)]);
+    starts_.resize(static_cast<size_t>(first) + 1);
+    std::erase_if(changed_, [first](int row) { return row >= first; });
 }
 
 void MemberSearchIndex::MarkChanged(int first, int last) {
-    if (!built_) {
-        return;
-    }
+    // A row past the block is read as it is when the block reaches it.
+    last = std::min(last, FoldedRows() - 1);
     for (int row = first; row <= last; ++row) {
         changed_.insert(row);
     }
@@ -30,31 +42,49 @@ void MemberSearchIndex::MarkChanged(int first, int last) {
     }
 }
 
-void MemberSearchIndex::Build(const MemberListModel& rows) {
+bool MemberSearchIndex::Covers(const MemberListModel& rows) const {
+    return FoldedRows() == rows.RowCount();
+}
+
+bool MemberSearchIndex::Extend(const MemberListModel& rows, int rowBudget) {
     const int count = rows.RowCount();
-    folded_.clear();
-    starts_.clear();
-    starts_.reserve(static_cast<size_t>(count) + 1);
-    for (int row = 0; row < count; ++row) {
-        starts_.push_back(folded_.size());
+    if (FoldedRows() > count) {
+        Invalidate();
+    }
+    const int first = FoldedRows();
+    const int end = std::min(count, first + std::max(rowBudget, 0));
+    if (first == 0) {
+        size_t whole = 0;
+        for (int row = 0; row < count; ++row) {
+            whole += FoldedSize(rows.Row(row));
+        }
+        folded_.reserve(whole);
+        starts_.reserve(static_cast<size_t>(count) + 1);
+    }
+    size_t size = folded_.size();
+    for (int row = first; row < end; ++row) {
+        size += FoldedSize(rows.Row(row));
+    }
+    const size_t at = folded_.size();
+    folded_.resize(size);
+    char* out = folded_.data() + at;
+    for (int row = first; row < end; ++row) {
         const MemberRow& member = rows.Row(row);
         for (const std::string* field : {&member.Login, &member.ProtocolsText, &member.UserBotsText}) {
-            MemberSearch::FoldInto(folded_, *field);
-            folded_.push_back('\0');
+            out = MemberSearch::FoldTo(out, *field);
+            *out++ = '\0';
         }
+        starts_.push_back(static_cast<size_t>(out - folded_.data()));
     }
-    starts_.push_back(folded_.size());
-    folded_.shrink_to_fit();
-    changed_.clear();
-    built_ = true;
+    return end == count;
 }
 
 int MemberSearchIndex::RowAt(size_t offset) const {
     return static_cast<int>(std::upper_bound(starts_.begin(), starts_.end(), offset) - starts_.begin()) - 1;
 }
 
-int MemberSearchIndex::FirstIn(const MemberListModel& rows, const MemberSearch& search, int first,
-                               int end) const {
+int MemberSearchIndex::FirstFolded(const MemberListModel& rows, const MemberSearch& search, int first,
+                                   int end) const {
     int found = -1;
     for (const int row : changed_) {
         if (row >= first && row < end && (found < 0 || row < found) && search.Matches(rows.Row(row))) {
@@ -79,8 +109,8 @@ int MemberSearchIndex::FirstIn(const MemberListModel& rows, const MemberSearch& 
     return found;
 }
 
-int MemberSearchIndex::LastIn(const MemberListModel& rows, const MemberSearch& search, int first,
-                              int end) const {
+int MemberSearchIndex::LastFolded(const MemberListModel& rows, const MemberSearch& search, int first,
+                                  int end) const {
     int found = -1;
     for (const int row : changed_) {
         if (row >= first && row < end && row > found && search.Matches(rows.Row(row))) {
@@ -105,20 +135,26 @@ int MemberSearchIndex::LastIn(const MemberListModel& rows, const MemberSearch& s
     return found;
 }
 
-int MemberSearchIndex::FindFrom(const MemberListModel& rows, const MemberSearch& search, int from, int step) {
+std::optional<int> MemberSearchIndex::FindFrom(const MemberListModel& rows, const MemberSearch& search,
+                                               int from, int step) const {
     const int count = rows.RowCount();
     // A zero byte ends every field, so a text holding one could only match across fields.
     if (count == 0 || search.Empty() || search.Folded().find('\0') != std::string::npos) {
         return -1;
     }
-    if (!built_ || starts_.size() != static_cast<size_t>(count) + 1) {
-        Build(rows);
-    }
     from = ((from % count) + count) % count;
-    if (step > 0) {
-        const int found = FirstIn(rows, search, from, count);
-        return found >= 0 ? found : FirstIn(rows, search, 0, from);
+    const int folded = std::min(FoldedRows(), count);
+    // A match between `from` and the end of the block in the walk's direction is the answer
+    // whatever the rows past the block hold; anything else needs every row.
+    const bool nearFolded = from < folded;
+    const int near = !nearFolded ? -1
+                     : step > 0  ? FirstFolded(rows, search, from, folded)
+                                 : LastFolded(rows, search, 0, from + 1);
+    if (near >= 0) {
+        return near;
     }
-    const int found = LastIn(rows, search, 0, from + 1);
-    return found >= 0 ? found : LastIn(rows, search, from + 1, count);
+    if (folded < count) {
+        return std::nullopt;
+    }
+    return step > 0 ? FirstFolded(rows, search, 0, from) : LastFolded(rows, search, from + 1, count);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -10,29 +11,38 @@ class MemberSearch;
 
 // Every row's login, protocols and user bots, case folded, in one block of memory, so that
 // finding a member among a million is one pass of a substring search instead of a walk over
-// a million scattered strings. Built on the first search after the rows were replaced; rows
-// rewritten in place since are searched one by one until there are too many of them.
+// a million scattered strings. The block covers the first rows and grows by `Extend`, a slice
+// at a time, so that making it never holds the window; a search it cannot answer yet waits
+// for more of it. Rows rewritten in place since they were folded are searched one by one,
+// until there are too many of them.
 class MemberSearchIndex {
 public:
     // All rows may have changed (a rebuild).
     void Invalidate();
+    // Rows from `first` on moved or changed (a row put in or taken out there).
+    void InvalidateFrom(int first);
     // Rows first..last were rewritten in place.
     void MarkChanged(int first, int last);
 
+    // Folds up to `rowBudget` more rows into the block; true once it covers every row.
+    bool Extend(const MemberListModel& rows, int rowBudget);
+    bool Covers(const MemberListModel& rows) const;
+
     // The first matching row met walking from row `from` (itself included) by `step` (+1 or
-    // -1), wrapping around the ends; -1 when no row matches.
-    int FindFrom(const MemberListModel& rows, const MemberSearch& search, int from, int step);
+    // -1), wrapping around the ends; -1 when no row matches; nothing while the answer depends
+    // on rows not yet folded.
+    std::optional<int> FindFrom(const MemberListModel& rows, const MemberSearch& search, int from,
+                                int step) const;
 
 private:
-    void Build(const MemberListModel& rows);
+    int FoldedRows() const { return static_cast<int>(starts_.size()) - 1; }
     int RowAt(size_t offset) const;
-    // The first (forward) or last matching row in first..end-1, or -1.
-    int FirstIn(const MemberListModel& rows, const MemberSearch& search, int first, int end) const;
-    int LastIn(const MemberListModel& rows, const MemberSearch& search, int first, int end) const;
+    // The first (forward) or last matching row among the folded rows first..end-1, or -1.
+    int FirstFolded(const MemberListModel& rows, const MemberSearch& search, int first, int end) const;
+    int LastFolded(const MemberListModel& rows, const MemberSearch& search, int first, int end) const;
 
-    bool built_ = false;
     // Row r's fields, each ended by a zero byte, a text can hold none of them.
     std::string folded_;
-    std::vector<size_t> starts_;  // row -> offset in folded_; one more for the end
+    std::vector<size_t> starts_{0};  // row -> offset in folded_; one more for the end
     std::unordered_set<int> changed_;
 };

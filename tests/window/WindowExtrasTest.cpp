@@ -37,6 +37,7 @@ private slots:
     void nextAndPreviousWrapAround();
     void aTextWithoutMatchChangesNothing();
     void escapeKeepsTheSelectionForTheCommands();
+    void aLongListAnswersOnceItsIndexIsMade();
     void logListsTheEventsInOrder();
     void logTellsWhyALoginWasClosed();
     void logKeepsEachLookupFailureAndEachDroppedLine();
@@ -209,6 +210,40 @@ void WindowExtrasTest::escapeKeepsTheSelectionForTheCommands() {
     const auto sent = harness.Socket().SentLines();
     QCOMPARE(sent.size(), sentBefore + 1);
     QCOMPARE(sent.back(), std::string("ADX_bobsmith:"));
+}
+
+// More rows than one slice of the search index: a text only the last row holds is answered
+// from idle slices, and an Escape meanwhile stops the answer from moving the selection.
+void WindowExtrasTest::aLongListAnswersOnceItsIndexIsMade() {
+    const int count = 2 * MemberFindBar::kRowsPerIndexSlice + 1;
+    std::vector<std::string> members;
+    for (int member = 0; member < count - 1; ++member) {
+        members.push_back(",,m" + std::to_string(1000000 + member) + "=,chat;;");
+    }
+    members.push_back(",,zlast=,chat rare;;");
+    WindowHarness harness;
+    LogInWithMembers(harness, members);
+    while (harness.Model()->RowCount() < count) {
+        harness.Tick();
+    }
+    Activate(harness);
+    QTest::keyClick(&harness.Window(), Qt::Key_F, Qt::ControlModifier);
+    auto* bar = static_cast<MemberFindBar*>(FindField(harness));
+    QTest::keyClicks(bar, "RARE");
+    QTRY_COMPARE(SelectedCaption(harness), QStringLiteral("zlast"));
+    QVERIFY(bar->Indexed());
+
+    harness.Serve({"ARLC"});
+    QVERIFY(!bar->Indexed());
+    harness.List()->selectionModel()->setCurrentIndex(
+        harness.Model()->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    bar->selectAll();
+    QTest::keyClick(bar, 'r');
+    QCOMPARE(SelectedCaption(harness), QStringLiteral("m1000000"));
+    QTest::keyClick(bar, Qt::Key_Escape);
+    QTRY_VERIFY(bar->Indexed());
+    QCoreApplication::processEvents();
+    QCOMPARE(SelectedCaption(harness), QStringLiteral("m1000000"));
 }
 
 QPlainTextEdit* WindowExtrasTest::OpenLog(WindowHarness& harness) {
