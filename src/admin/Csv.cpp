@@ -4,8 +4,15 @@
 
 namespace {
 
+// One plain pass: find_first_of looks each byte up in the set with a call of its own, and this
+// runs over every field of a million rows.
 bool NeedsQuotes(std::string_view field) {
-    return field.find_first_of(",\"\r\n") != std::string_view::npos;
+    for (const char c : field) {
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace

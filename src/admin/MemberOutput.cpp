@@ -81,9 +81,14 @@ std::string FormatDelimited(const std::vector<const TkvCLData*>& members, Append
     std::string out;
     out.reserve(members.size() * 48);
     appendRow(out, {kLoginColumn, kOnlineColumn, kProtocolsColumn, kUserBotsColumn});
+    // Reused from row to row, so a million rows cost no allocation each.
+    std::string protocols;
+    std::string userBots;
     for (const TkvCLData* member : members) {
-        const std::string protocols = member->GetProtocolsText();
-        const std::string userBots = member->GetUserBotsText();
+        protocols.clear();
+        member->AppendProtocolsText(protocols);
+        userBots.clear();
+        member->AppendUserBotsText(userBots);
         appendRow(out, {member->Login(), YesNo(member->Online()), protocols, userBots});
     }
     return out;

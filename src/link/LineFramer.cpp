@@ -8,12 +8,22 @@ namespace {
 constexpr char kCR = '\r';
 constexpr char kLF = '\n';
 
+// Where the next CR or LF is, from start on. A plain pass: find_first_of looks each byte up in
+// the set with a call of its own, and every received byte goes through here.
+std::size_t FindLineEnd(std::string_view text, std::size_t start = 0) {
+    for (std::size_t i = start; i < text.size(); ++i) {
+        if (text[i] == kCR || text[i] == kLF) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 // Cuts text that holds no zero byte; what follows the last line end becomes the rest.
 LineFramer::Pieces CutAtLineEnds(std::string_view text) {
     LineFramer::Pieces pieces;
     std::size_t start = 0;
-    for (auto end = text.find_first_of("\r\n"); end != std::string_view::npos;
-         end = text.find_first_of("\r\n", start)) {
+    for (auto end = FindLineEnd(text); end != std::string_view::npos; end = FindLineEnd(text, start)) {
         pieces.lines.emplace_back(text.substr(start, end - start));
         start = end + 1;
         if (text[end] == kCR && start < text.size() && text[start] == kLF) {
@@ -36,7 +46,7 @@ LineFramer::Pieces LineFramer::Cut(std::string_view chunk) {
     std::string text = TakeHeld();
     text.append(usable);
     Pieces pieces;
-    if (usable.find_first_of("\r\n") == std::string_view::npos) {
+    if (FindLineEnd(usable) == std::string_view::npos) {
         // The held text holds no line end: looking at it, and copying it, again for every
         // chunk would let a peer that dribbles one long line tie the program up for minutes.
         pieces.rest = std::move(text);
@@ -57,7 +67,7 @@ std::string_view LineFramer::SkipDroppedLine(std::string_view usable, bool endsA
     if (!discarding_) {
         return usable;
     }
-    const auto end = usable.find_first_of("\r\n");
+    const auto end = FindLineEnd(usable);
     if (end == std::string_view::npos) {
         discarding_ = !endsAtZero;
         return {};

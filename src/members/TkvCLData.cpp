@@ -145,9 +145,18 @@ void TkvCLData::Assign(std::string_view login, std::string_view presence1, std::
 }
 
 std::string TkvCLData::GetProtocolsText() const {
-    std::vector<std::string_view> items;
-    ForEachItem(kProtocols, [&items](std::string_view item) { items.push_back(item); });
-    return WriteCommaList(items.size(), [&items](size_t i) { return items[i]; });
+    std::string text;
+    AppendProtocolsText(text);
+    return text;
+}
+
+void TkvCLData::AppendProtocolsText(std::string& out) const {
+    const size_t start = out.size();
+    size_t count = 0;
+    ForEachItem(kProtocols, [&](std::string_view item) { AppendCommaListItem(out, item, count++ == 0); });
+    if (count == 1 && out.size() == start) {
+        out.append("\"\"");
+    }
 }
 
 bool TkvCLData::HasProtocol(std::string_view name) const {
@@ -159,15 +168,19 @@ bool TkvCLData::HasProtocol(std::string_view name) const {
 
 std::string TkvCLData::GetUserBotsText() const {
     std::string text;
+    AppendUserBotsText(text);
+    return text;
+}
+
+void TkvCLData::AppendUserBotsText(std::string& out) const {
     bool first = true;
     ForEachItem(kUserBots, [&](std::string_view userBot) {
         if (!first) {
-            text.push_back(',');
+            out.push_back(',');
         }
         first = false;
-        text.append(userBot);
+        out.append(userBot);
     });
-    return text;
 }
 
 std::string WriteUserBotsText(const TextList& userBots) {

@@ -37,6 +37,9 @@ public:
     bool HasProtocol(std::string_view name) const;
     void SetUserBotsText(std::string_view text);
     std::string GetUserBotsText() const;
+    // The same two texts appended to out, for callers that write many records into one buffer.
+    void AppendProtocolsText(std::string& out) const;
+    void AppendUserBotsText(std::string& out) const;
 
     // Every field at once, as AddOrUpdate stores them: one buffer built, nothing else allocated.
     void Assign(std::string_view login, std::string_view presence1, std::string_view presence2,

@@ -9,14 +9,14 @@ char FoldChar(char c) {
 }
 
 // FNV-1a over the folded bytes, then mixed so that the low bits the table uses depend on all.
-uint64_t FoldedHash(std::string_view login) {
+uint32_t FoldedHash(std::string_view login) {
     uint64_t hash = 14695981039346656037ull;
     for (char c : login) {
         hash = (hash ^ static_cast<unsigned char>(FoldChar(c))) * 1099511628211ull;
     }
     hash ^= hash >> 32;
     hash *= 0x9E3779B97F4A7C15ull;
-    return hash ^ (hash >> 29);
+    return static_cast<uint32_t>(hash ^ (hash >> 29));
 }
 
 constexpr size_t kSmallestIndex = 16;
@@ -29,10 +29,11 @@ void TkvCLDataCollection::AddOrUpdate(std::string_view login, std::string_view p
     if ((order_.size() + 1) * 4 > index_.size() * 3) {
         GrowIndex(order_.size() + 1);
     }
-    const size_t slot = SlotOf(login);
-    if (index_[slot] != kEmpty) {
-        records_[index_[slot]].Assign(login, presence1, presence2, protocolsText, password, userBotsText,
-                                      online);
+    const uint32_t hash = FoldedHash(login);
+    const size_t slot = SlotOf(login, hash);
+    if (index_[slot].number != kEmpty) {
+        records_[index_[slot].number].Assign(login, presence1, presence2, protocolsText, password,
+                                             userBotsText, online);
         return;
     }
     uint32_t number = 0;
@@ -46,7 +47,7 @@ void TkvCLDataCollection::AddOrUpdate(std::string_view login, std::string_view p
     TkvCLData& record = records_[number];
     record.Assign(login, presence1, presence2, protocolsText, password, userBotsText, online);
     record.position_ = static_cast<uint32_t>(order_.size());
-    index_[slot] = number;
+    index_[slot] = {number, hash};
     order_.push_back(&record);
 }
 
@@ -54,8 +55,8 @@ void TkvCLDataCollection::Delete(std::string_view login) {
     if (index_.empty()) {
         return;
     }
-    size_t slot = SlotOf(login);
-    const uint32_t number = index_[slot];
+    size_t slot = SlotOf(login, FoldedHash(login));
+    const uint32_t number = index_[slot].number;
     if (number == kEmpty) {
         return;
     }
@@ -72,14 +73,14 @@ void TkvCLDataCollection::Delete(std::string_view login) {
 
     // Backward-shift deletion keeps every probe run unbroken without tombstones.
     const size_t mask = index_.size() - 1;
-    index_[slot] = kEmpty;
-    for (size_t next = (slot + 1) & mask; index_[next] != kEmpty; next = (next + 1) & mask) {
-        const size_t home = FoldedHash(records_[index_[next]].Login()) & mask;
+    index_[slot] = Slot{};
+    for (size_t next = (slot + 1) & mask; index_[next].number != kEmpty; next = (next + 1) & mask) {
+        const size_t home = index_[next].hash & mask;
         // The entry may move into the hole when its home is not in the cyclic range (slot, next].
         const bool homeBetween = slot <= next ? (slot < home && home <= next) : (slot < home || home <= next);
         if (!homeBetween) {
             index_[slot] = index_[next];
-            index_[next] = kEmpty;
+            index_[next] = Slot{};
             slot = next;
         }
     }
@@ -90,7 +91,7 @@ void TkvCLDataCollection::Clear() {
     std::deque<TkvCLData>().swap(records_);
     std::vector<uint32_t>().swap(freeRecords_);
     std::vector<TkvCLData*>().swap(order_);
-    std::vector<uint32_t>().swap(index_);
+    std::vector<Slot>().swap(index_);
     staleFrom_ = SIZE_MAX;
 }
 
@@ -144,15 +145,16 @@ TkvCLData* TkvCLDataCollection::Find(std::string_view login) const {
     if (index_.empty()) {
         return nullptr;
     }
-    const uint32_t number = index_[SlotOf(login)];
+    const uint32_t number = index_[SlotOf(login, FoldedHash(login))].number;
     return number == kEmpty ? nullptr : const_cast<TkvCLData*>(&records_[number]);
 }
 
-size_t TkvCLDataCollection::SlotOf(std::string_view login) const {
+size_t TkvCLDataCollection::SlotOf(std::string_view login, uint32_t hash) const {
     const size_t mask = index_.size() - 1;
-    for (size_t slot = FoldedHash(login) & mask;; slot = (slot + 1) & mask) {
-        const uint32_t number = index_[slot];
-        if (number == kEmpty || SameTextAscii(records_[number].Login(), login)) {
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const Slot& entry = index_[slot];
+        if (entry.number == kEmpty ||
+            (entry.hash == hash && SameTextAscii(records_[entry.number].Login(), login))) {
             return slot;
         }
     }
@@ -166,17 +168,18 @@ void TkvCLDataCollection::GrowIndex(size_t wanted) {
     if (size == index_.size()) {
         return;
     }
-    index_.assign(size, kEmpty);
+    std::vector<Slot> old(size);
+    old.swap(index_);
     const size_t mask = size - 1;
-    for (size_t number = 0; number < records_.size(); ++number) {
-        if (records_[number].position_ == kFreed) {
+    for (const Slot& entry : old) {
+        if (entry.number == kEmpty) {
             continue;
         }
-        size_t slot = FoldedHash(records_[number].Login()) & mask;
-        while (index_[slot] != kEmpty) {
+        size_t slot = entry.hash & mask;
+        while (index_[slot].number != kEmpty) {
             slot = (slot + 1) & mask;
         }
-        index_[slot] = static_cast<uint32_t>(number);
+        index_[slot] = entry;
     }
 }
 

@@ -14,7 +14,8 @@
 // Sized for a million members: records live in blocks that never move (so a record handed out
 // by Items stays where it is while others come and go), their order is one array of pointers,
 // and logins are found through an open-addressing table of record numbers hashed on the folded
-// login, with no folded copy kept.
+// login, with no folded copy kept. Each slot keeps the low half of its login's hash beside the
+// record number, so probing and regrowing compare and place slots without visiting records.
 class TkvCLDataCollection {
 public:
     void AddOrUpdate(std::string_view login, std::string_view presence1, std::string_view presence2,
@@ -37,16 +38,21 @@ private:
     static constexpr uint32_t kEmpty = UINT32_MAX;  // an index slot without a record
     static constexpr uint32_t kFreed = UINT32_MAX;  // the position of a record given up
 
+    struct Slot {
+        uint32_t number = kEmpty;
+        uint32_t hash = 0;  // the low 32 bits of the folded login's hash
+    };
+
     TkvCLData* Find(std::string_view login) const;
     // The index slot that holds the login's record number, or the empty slot where it would go.
-    size_t SlotOf(std::string_view login) const;
+    size_t SlotOf(std::string_view login, uint32_t hash) const;
     void GrowIndex(size_t wanted);
     void RenumberFrom(size_t position) const;
 
     std::deque<TkvCLData> records_;      // never shrinks while members remain; freed records are reused
     std::vector<uint32_t> freeRecords_;  // numbers of records Delete gave up
     std::vector<TkvCLData*> order_;      // the records by position
-    std::vector<uint32_t> index_;        // record numbers; size a power of two, at most 3/4 full
+    std::vector<Slot> index_;            // size a power of two, at most 3/4 full
     // Positions from here on may be stale since a Delete; they are put right when asked for.
     mutable size_t staleFrom_ = SIZE_MAX;
 };

@@ -3,10 +3,15 @@
 #include "util/untCalc1.hpp"
 
 ServerLine CutServerLine(std::string_view line) {
-    ServerLine cut;
-    std::string head;
-    SplitFirst(std::string(line), ":", false, head, cut.payload);
-    SplitFirst(Trim(head), "_", false, cut.code, cut.subject);
+    const ServerLineView cut = CutServerLineView(line);
+    return {std::string(cut.code), std::string(cut.subject), std::string(cut.payload)};
+}
+
+ServerLineView CutServerLineView(std::string_view line) {
+    ServerLineView cut;
+    std::string_view head;
+    SplitFirst(line, ":", false, head, cut.payload);
+    SplitFirst(TrimView(head), "_", false, cut.code, cut.subject);
     return cut;
 }
 

@@ -5,7 +5,7 @@
 #include "protocol/ServerLine.hpp"
 
 RowsEffect ServerReports::ApplyReport(std::string_view text) {
-    const ServerLine line = CutServerLine(text);
+    const ServerLineView line = CutServerLineView(text);
     const std::string_view code = line.code;
     if (code == ReportCode::ListMember) {
         // A list is being sent: the rows catch up at its end.

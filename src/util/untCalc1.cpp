@@ -229,28 +229,31 @@ std::string WriteCommaList(size_t count, const std::function<std::string_view(si
     }
     std::string text;
     for (size_t i = 0; i < count; ++i) {
-        const std::string_view item = itemAt(i);
-        if (i > 0) {
-            text.push_back(',');
-        }
-        bool needsQuotes = std::any_of(item.begin(), item.end(), [](char c) {
-            unsigned char u = static_cast<unsigned char>(c);
-            return (u >= 1 && u <= 32) || c == '"' || c == ',';
-        });
-        if (!needsQuotes) {
-            text.append(item);
-            continue;
-        }
-        text.push_back('"');
-        for (char c : item) {
-            if (c == '"') {
-                text.push_back('"');
-            }
-            text.push_back(c);
-        }
-        text.push_back('"');
+        AppendCommaListItem(text, itemAt(i), i == 0);
     }
     return text;
+}
+
+void AppendCommaListItem(std::string& text, std::string_view item, bool first) {
+    if (!first) {
+        text.push_back(',');
+    }
+    bool needsQuotes = std::any_of(item.begin(), item.end(), [](char c) {
+        unsigned char u = static_cast<unsigned char>(c);
+        return (u >= 1 && u <= 32) || c == '"' || c == ',';
+    });
+    if (!needsQuotes) {
+        text.append(item);
+        return;
+    }
+    text.push_back('"');
+    for (char c : item) {
+        if (c == '"') {
+            text.push_back('"');
+        }
+        text.push_back(c);
+    }
+    text.push_back('"');
 }
 
 bool SameTextAscii(std::string_view a, std::string_view b) {

@@ -44,6 +44,9 @@ std::string WriteCommaList(const TextList& items);
 void ForEachCommaListItem(std::string_view text, const std::function<void(std::string_view item)>& item);
 // WriteCommaList of count items, the i-th given by item(i).
 std::string WriteCommaList(size_t count, const std::function<std::string_view(size_t)>& item);
+// One item as WriteCommaList writes it, after a "," unless it is the first. A list of one empty
+// item is written "\"\"", which the caller adds once it knows the list holds nothing else.
+void AppendCommaListItem(std::string& text, std::string_view item, bool first);
 
 // True when the two texts are equal with only the ASCII letters folded.
 bool SameTextAscii(std::string_view a, std::string_view b);

@@ -225,4 +225,51 @@ TEST(TkvCLDataCollection, IndexAgreesWithALinearWalkOverRandomOperations) {
     }
 }
 
+// Tens of thousands of logins take the index through many regrowths and long probe runs; each
+// must still be found in any letter case at its place of first addition, also after deletions
+// have shifted entries back into the holes they leave.
+TEST(TkvCLDataCollection, ManyLoginsAreFoundInAnyLetterCaseThroughGrowthAndDeletion) {
+    struct Case {
+        int count;
+        int deleteEvery;  // every n-th login is deleted, then added again in upper case
+    };
+    const Case cases[] = {{1, 1}, {13, 2}, {4097, 3}, {30000, 7}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("count " + std::to_string(c.count));
+        TkvCLDataCollection members;
+        std::vector<std::string> expected;
+        for (int i = 0; i < c.count; ++i) {
+            expected.push_back("Member" + std::to_string(i));
+            AddMember(members, expected.back());
+        }
+        std::vector<std::string> kept;
+        std::vector<std::string> readded;
+        for (int i = 0; i < c.count; ++i) {
+            if (i % c.deleteEvery == 0) {
+                members.Delete(FoldAscii(expected[static_cast<size_t>(i)]));
+                std::string upper = expected[static_cast<size_t>(i)];
+                for (char& ch : upper) {
+                    ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+                }
+                readded.push_back(upper);
+            } else {
+                kept.push_back(expected[static_cast<size_t>(i)]);
+            }
+        }
+        for (const std::string& login : readded) {
+            AddMember(members, login);
+        }
+        std::vector<std::string> order = kept;
+        order.insert(order.end(), readded.begin(), readded.end());
+        ASSERT_EQ(members.Count(), static_cast<int32_t>(order.size()));
+        for (size_t i = 0; i < order.size(); ++i) {
+            const std::string folded = FoldAscii(order[i]);
+            ASSERT_EQ(members.IndexOf(folded), static_cast<int32_t>(i)) << order[i];
+            ASSERT_EQ(members.Items(static_cast<int32_t>(i))->Login(), order[i]);
+        }
+        ASSERT_FALSE(members.Exists("member" + std::to_string(c.count)));
+        ASSERT_FALSE(members.Exists("Member0 "));
+    }
+}
+
 }  // namespace

@@ -25,6 +25,10 @@ TEST(TkvCLData, ProtocolsTextIsCommaListText) {
         record.SetProtocolsText(c.text);
         EXPECT_EQ(record.Protocols(), c.items) << '"' << c.text << '"';
         EXPECT_EQ(record.GetProtocolsText(), c.written) << '"' << c.text << '"';
+        // Appending keeps what the buffer held, and an empty buffer is no sign of an empty list.
+        std::string appended = "x,";
+        record.AppendProtocolsText(appended);
+        EXPECT_EQ(appended, "x," + c.written) << '"' << c.text << '"';
         TkvCLData reread;
         reread.SetProtocolsText(record.GetProtocolsText());
         EXPECT_EQ(reread.Protocols(), c.items) << '"' << c.text << '"';
@@ -48,6 +52,9 @@ TEST(TkvCLData, UserBotsTextIsCommaSeparatedText) {
         record.SetUserBotsText(c.text);
         EXPECT_EQ(record.UserBots(), c.items) << '"' << c.text << '"';
         EXPECT_EQ(record.GetUserBotsText(), c.written) << '"' << c.text << '"';
+        std::string appended = "x,";
+        record.AppendUserBotsText(appended);
+        EXPECT_EQ(appended, "x," + c.written) << '"' << c.text << '"';
         EXPECT_EQ(ReadUserBotsText(WriteUserBotsText(c.items)), c.items) << '"' << c.text << '"';
     }
 }

@@ -128,6 +128,38 @@ TEST(ServerLine, OnlyTheFirstColonSeparatesAndOnlyTheHeadIsTrimmed) {
     EXPECT_EQ(bare.payload, "");
 }
 
+TEST(ServerLine, TheViewCutGivesThePiecesOfTheCopyingCut) {
+    struct Case {
+        std::string line;
+        std::string code;
+        std::string subject;
+        std::string payload;
+    };
+    const Case cases[] = {
+        {"", "", "", ""},
+        {":", "", "", ""},
+        {"_:", "", "", ""},
+        {"ARLM:,,bob=pw,chat;;", "ARLM", "", ",,bob=pw,chat;;"},
+        {"ARD_bob", "ARD", "bob", ""},
+        {"ARD_bob_x:", "ARD", "bob_x", ""},
+        {"AR_:a:b", "AR", "", "a:b"},
+        {"\t ARE _ x :y", "ARE ", " x", "y"},
+        {"ARLC:", "ARLC", "", ""},
+        {":_only payload_", "", "", "_only payload_"},
+        {std::string("A\0B_c:d\0", 8), std::string("A\0B", 3), "c", std::string("d\0", 2)},
+    };
+    for (const Case& c : cases) {
+        const ServerLineView view = CutServerLineView(c.line);
+        EXPECT_EQ(view.code, c.code) << '"' << c.line << '"';
+        EXPECT_EQ(view.subject, c.subject) << '"' << c.line << '"';
+        EXPECT_EQ(view.payload, c.payload) << '"' << c.line << '"';
+        const ServerLine copy = CutServerLine(c.line);
+        EXPECT_EQ(copy.code, view.code);
+        EXPECT_EQ(copy.subject, view.subject);
+        EXPECT_EQ(copy.payload, view.payload);
+    }
+}
+
 TEST(ServerLine, JoinedLinesCutBackIntoTheirParts) {
     EXPECT_EQ(JoinedLine("ARD", "bob", ""), "ARD_bob:");
     EXPECT_EQ(JoinedLine("ARA", ",,bob=,;;"), "ARA:,,bob=,;;");
