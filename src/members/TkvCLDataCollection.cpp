@@ -2,21 +2,13 @@
 
 #include <algorithm>
 
+#include "util/untCalc1.hpp"
+
 namespace {
 
-char FoldChar(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// FNV-1a over the folded bytes, then mixed so that the low bits the table uses depend on all.
+// The low bits the table uses depend on every byte of the folded login.
 uint32_t FoldedHash(std::string_view login) {
-    uint64_t hash = 14695981039346656037ull;
-    for (char c : login) {
-        hash = (hash ^ static_cast<unsigned char>(FoldChar(c))) * 1099511628211ull;
-    }
-    hash ^= hash >> 32;
-    hash *= 0x9E3779B97F4A7C15ull;
-    return static_cast<uint32_t>(hash ^ (hash >> 29));
+    return static_cast<uint32_t>(FoldedHashAscii(login));
 }
 
 constexpr size_t kSmallestIndex = 16;
