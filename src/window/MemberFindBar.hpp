@@ -40,7 +40,7 @@ protected:
 private:
     void FindFirst();
     // Looks from `from` by `step`; selects what it finds, or shows that nothing matches. A
-    // search the index cannot answer yet is taken up again as the index grows.
+    // search the index cannot answer yet is taken up again once the index is whole.
     void FindFrom(int from, int step);
     void ShowFound(int row);
     int CurrentRow() const;

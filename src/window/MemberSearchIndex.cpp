@@ -54,11 +54,14 @@ bool MemberSearchIndex::Extend(const MemberListModel& rows, int rowBudget) {
     const int first = FoldedRows();
     const int end = std::min(count, first + std::max(rowBudget, 0));
     if (first == 0) {
+        // Sized afresh, so that a block once made for a longer list is given back.
         size_t whole = 0;
         for (int row = 0; row < count; ++row) {
             whole += FoldedSize(rows.Row(row));
         }
+        folded_ = std::string();
         folded_.reserve(whole);
+        starts_ = std::vector<size_t>{0};
         starts_.reserve(static_cast<size_t>(count) + 1);
     }
     size_t size = folded_.size();

@@ -58,11 +58,19 @@ void RowOfCaption::Removing(const std::vector<MemberRow>& rows, int row) {
         return;
     }
     const auto removed = static_cast<uint32_t>(row);
-    size_t slot = SlotOf(rows, rows[removed].Login);
-    if (slots_[slot] != removed) {
-        return;
+    const size_t slot = SlotOf(rows, rows[removed].Login);
+    if (slots_[slot] == removed) {
+        EmptySlot(rows, slot);
     }
-    // Backward-shift deletion keeps every probe run unbroken without tombstones.
+    for (uint32_t& held : slots_) {
+        if (held != kEmpty && held > removed) {
+            --held;
+        }
+    }
+}
+
+// Backward-shift deletion keeps every probe run unbroken without tombstones.
+void RowOfCaption::EmptySlot(const std::vector<MemberRow>& rows, size_t slot) {
     const size_t mask = slots_.size() - 1;
     slots_[slot] = kEmpty;
     for (size_t next = (slot + 1) & mask; slots_[next] != kEmpty; next = (next + 1) & mask) {
@@ -73,11 +81,6 @@ void RowOfCaption::Removing(const std::vector<MemberRow>& rows, int row) {
             slots_[slot] = slots_[next];
             slots_[next] = kEmpty;
             slot = next;
-        }
-    }
-    for (uint32_t& held : slots_) {
-        if (held != kEmpty && held > removed) {
-            --held;
         }
     }
 }

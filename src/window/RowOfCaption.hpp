@@ -28,6 +28,7 @@ private:
 
     // The slot that holds the caption's row, or the empty slot where it would go.
     size_t SlotOf(const std::vector<MemberRow>& rows, std::string_view caption) const;
+    void EmptySlot(const std::vector<MemberRow>& rows, size_t slot);
 
     std::vector<uint32_t> slots_;  // row numbers; size a power of two, at most 3/4 full
     bool duplicates_ = false;
