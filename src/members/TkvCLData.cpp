@@ -154,9 +154,7 @@ void TkvCLData::AppendProtocolsText(std::string& out) const {
     const size_t start = out.size();
     size_t count = 0;
     ForEachItem(kProtocols, [&](std::string_view item) { AppendCommaListItem(out, item, count++ == 0); });
-    if (count == 1 && out.size() == start) {
-        out.append("\"\"");
-    }
+    EndCommaList(out, start, count);
 }
 
 bool TkvCLData::HasProtocol(std::string_view name) const {

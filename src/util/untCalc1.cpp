@@ -224,14 +224,18 @@ std::string WriteCommaList(const TextList& items) {
 }
 
 std::string WriteCommaList(size_t count, const std::function<std::string_view(size_t)>& itemAt) {
-    if (count == 1 && itemAt(0).empty()) {
-        return "\"\"";
-    }
     std::string text;
     for (size_t i = 0; i < count; ++i) {
         AppendCommaListItem(text, itemAt(i), i == 0);
     }
+    EndCommaList(text, 0, count);
     return text;
+}
+
+void EndCommaList(std::string& text, size_t start, size_t count) {
+    if (count == 1 && text.size() == start) {
+        text.append("\"\"");
+    }
 }
 
 void AppendCommaListItem(std::string& text, std::string_view item, bool first) {

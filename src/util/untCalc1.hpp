@@ -45,8 +45,11 @@ void ForEachCommaListItem(std::string_view text, const std::function<void(std::s
 // WriteCommaList of count items, the i-th given by item(i).
 std::string WriteCommaList(size_t count, const std::function<std::string_view(size_t)>& item);
 // One item as WriteCommaList writes it, after a "," unless it is the first. A list of one empty
-// item is written "\"\"", which the caller adds once it knows the list holds nothing else.
+// item is written "\"\"" by EndCommaList, once the list is known to hold nothing else.
 void AppendCommaListItem(std::string& text, std::string_view item, bool first);
+// Ends a list of count items appended to text from start on: a lone empty item is written as
+// "" so that it reads back as one item, not as none.
+void EndCommaList(std::string& text, size_t start, size_t count);
 
 // True when the two texts are equal with only the ASCII letters folded.
 bool SameTextAscii(std::string_view a, std::string_view b);
