@@ -19,12 +19,19 @@ std::size_t FindLineEnd(std::string_view text, std::size_t start = 0) {
     return std::string_view::npos;
 }
 
-// Cuts text that holds no zero byte; what follows the last line end becomes the rest.
-LineFramer::Pieces CutAtLineEnds(std::string_view text) {
+// Cuts text that holds no zero byte and at least one line end; the held text is the front of
+// the first line. Only that line is joined: copying a whole received chunk behind a held rest
+// would copy every byte once more.
+LineFramer::Pieces CutAtLineEnds(std::string held, std::string_view text) {
     LineFramer::Pieces pieces;
     std::size_t start = 0;
     for (auto end = FindLineEnd(text); end != std::string_view::npos; end = FindLineEnd(text, start)) {
-        pieces.lines.emplace_back(text.substr(start, end - start));
+        if (start == 0) {
+            held.append(text.substr(0, end));
+            pieces.lines.push_back(std::move(held));
+        } else {
+            pieces.lines.emplace_back(text.substr(start, end - start));
+        }
         start = end + 1;
         if (text[end] == kCR && start < text.size() && text[start] == kLF) {
             ++start;
@@ -43,15 +50,14 @@ LineFramer::Pieces LineFramer::Cut(std::string_view chunk) {
     if (discarding_) {
         return {};
     }
-    std::string text = TakeHeld();
-    text.append(usable);
     Pieces pieces;
     if (FindLineEnd(usable) == std::string_view::npos) {
-        // The held text holds no line end: looking at it, and copying it, again for every
-        // chunk would let a peer that dribbles one long line tie the program up for minutes.
-        pieces.rest = std::move(text);
+        // The held text holds no line end: looking at it again for every chunk would let a
+        // peer that dribbles one long line tie the program up for minutes.
+        pieces.rest = TakeHeld();
+        pieces.rest.append(usable);
     } else {
-        pieces = CutAtLineEnds(text);
+        pieces = CutAtLineEnds(TakeHeld(), usable);
     }
     DropOverlong(pieces, endsAtZero);
     if (endsAtZero && !pieces.rest.empty()) {

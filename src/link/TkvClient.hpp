@@ -128,7 +128,7 @@ private:
     void SocketError(TSocketErrorKind kind, int32_t& code) override;
 
     void ReadReceived(bool drain);
-    void HandleLine(const std::string& line);
+    void HandleLine(std::string line);
     void HandleRest(std::string rest);
     void DeliverHeldTail();
     void ReportDroppedLines(std::size_t dropped);

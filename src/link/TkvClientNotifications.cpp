@@ -97,8 +97,8 @@ void TkvClient::ReadReceived(bool drain) {
         }
         auto pieces = framer_.Cut(chunk);
         ReportDroppedLines(pieces.dropped);
-        for (const auto& line : pieces.lines) {
-            HandleLine(line);
+        for (auto& line : pieces.lines) {
+            HandleLine(std::move(line));
         }
         HandleRest(std::move(pieces.rest));
     }
@@ -142,10 +142,14 @@ void TkvClient::HandleConnectError(int32_t code) {
     reconnect_->ScheduleNext();
 }
 
-void TkvClient::HandleLine(const std::string& line) {
-    QueueEvent("Read", line);
-    if (!IsBlank(line)) {
-        protocol_->Process(*this, line);
+// The line moves into its event, and the dialogue reads it there: a million members make a
+// million lines, each copied once less. The "Read" goes first, before anything the dialogue
+// queues in answer; a deque keeps the element where it is while more are pushed behind it.
+void TkvClient::HandleLine(std::string line) {
+    QueueEvent("Read", std::move(line));
+    const std::string& queued = events_.back().Text;
+    if (!IsBlank(queued)) {
+        protocol_->Process(*this, queued);
     }
 }
 
@@ -158,7 +162,7 @@ void TkvClient::HandleRest(std::string rest) {
     if (loggedIn_ && framer_.Hold(std::move(rest))) {
         return;
     }
-    HandleLine(rest);  // Hold took nothing
+    HandleLine(std::move(rest));  // Hold took nothing
 }
 
 // An overlong line leaves no "Read" behind; a "Dropped" event says that it came, so that the

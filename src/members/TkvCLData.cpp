@@ -129,18 +129,20 @@ void TkvCLData::Assign(std::string_view login, std::string_view presence1, std::
                        std::string_view protocolsText, std::string_view password,
                        std::string_view userBotsText, bool online) {
     login_.assign(login);
-    // Built aside and moved in, so the record holds exactly the bytes it needs, with no slack
-    // left from an earlier, longer value.
-    std::string packed;
-    packed.reserve(password.size() + presence1.size() + presence2.size() + protocolsText.size() +
-                   userBotsText.size() + 2 * kPartCount);
+    // Built in a buffer kept from call to call and copied in: one allocation of about the
+    // size needed, and none when the record's own buffer already fits without much slack.
+    thread_local std::string packed;
+    packed.clear();
     PutText(packed, password);
     PutText(packed, presence1);
     PutText(packed, presence2);
     PutCommaList(packed, protocolsText);
     PutUserBots(packed, userBotsText);
-    packed.shrink_to_fit();
-    packed_ = std::move(packed);
+    if (packed_.capacity() >= packed.size() && packed_.capacity() <= 2 * packed.size()) {
+        packed_.assign(packed);
+    } else {
+        packed_ = std::string(packed);
+    }
     online_ = online;
 }
 

@@ -1,5 +1,6 @@
 #include "net/QtClientSocket.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <utility>
@@ -184,7 +185,16 @@ std::string QtClientSocket::ReceiveTextUpTo(std::size_t maxBytes) {
         unreadAtClose_.remove(0, piece.size());
         return piece.toStdString();
     }
-    return tcp_->read(static_cast<qint64>(maxBytes)).toStdString();
+    // Read straight into the string: every byte of a million members passes here, and a
+    // QByteArray in between would allocate a chunk and copy it once more.
+    const qint64 wanted = std::min(tcp_->bytesAvailable(), static_cast<qint64>(maxBytes));
+    if (wanted <= 0) {
+        return {};
+    }
+    std::string bytes(static_cast<std::size_t>(wanted), '\0');
+    const qint64 got = tcp_->read(bytes.data(), wanted);
+    bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return bytes;
 }
 
 void QtClientSocket::SendText(const std::string& bytes) {
