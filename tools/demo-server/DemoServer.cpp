@@ -72,12 +72,22 @@ void DemoServer::SimulateChurn() {
                    account, 0);
 }
 
+// In slices, each on its way before the next is made: the client starts on a long list while
+// the server is still writing the rest, rather than after the whole of it is made.
 void DemoServer::SendMemberList(Session& session) {
+    constexpr std::size_t kSliceLines = 16384;
     std::vector<std::string> lines;
-    lines.reserve(store_.Count() + 2);
+    lines.reserve(kSliceLines);
     lines.emplace_back(ReportCode::ListStart);
     for (const Account& account : store_.Accounts()) {
         lines.push_back(JoinedLine(ReportCode::ListMember, MemberText(account)));
+        if (lines.size() == kSliceLines) {
+            session.SendLines(lines);
+            if (session.Closed()) {
+                return;
+            }
+            lines.clear();
+        }
     }
     lines.emplace_back(ReportCode::ListComplete);
     session.SendLines(lines);

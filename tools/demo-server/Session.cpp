@@ -92,6 +92,9 @@ void Session::SendLines(const std::vector<std::string>& lines) {
         return;
     }
     writer_->Write(block, true);
+    // Handed to the system now, not when the event loop next runs: a caller that sends a long
+    // list in parts wants each part on its way while it makes the next.
+    socket_->flush();
     reportLines_ += static_cast<int>(lines.size());
     if (writer_->PendingBytes() > kMaxPendingOutputBytes) {
         Log(QStringLiteral("dropped: the client does not read"));
