@@ -64,23 +64,23 @@ bool IsList(int part) {
 TkvCLData::Span TkvCLData::SpanOf(Part part) const {
     size_t pos = 0;
     for (int skipped = 0; skipped < part; ++skipped) {
-        SkipPart(packed_, pos, IsList(skipped));
+        SkipPart(packed_.View(), pos, IsList(skipped));
     }
     Span span{pos, pos};
-    SkipPart(packed_, span.end, IsList(part));
+    SkipPart(packed_.View(), span.end, IsList(part));
     return span;
 }
 
 std::string_view TkvCLData::Field(Part part) const {
     const Span span = SpanOf(part);
     size_t pos = span.begin;
-    const size_t length = GetLength(packed_, pos);
-    return std::string_view(packed_).substr(pos, length);
+    const size_t length = GetLength(packed_.View(), pos);
+    return packed_.View().substr(pos, length);
 }
 
 template <typename Each>
 void TkvCLData::ForEachItem(Part part, Each each) const {
-    const std::string_view packed(packed_);
+    const std::string_view packed = packed_.View();
     size_t pos = SpanOf(part).begin;
     for (size_t length = GetLength(packed, pos); length != 0; length = GetLength(packed, pos)) {
         each(packed.substr(pos, length - 1));
@@ -96,7 +96,9 @@ TextList TkvCLData::Items(Part part) const {
 
 void TkvCLData::Replace(Part part, std::string_view encoded) {
     const Span span = SpanOf(part);
-    packed_.replace(span.begin, span.end - span.begin, encoded);
+    std::string packed(packed_.View());
+    packed.replace(span.begin, span.end - span.begin, encoded);
+    packed_.Assign(packed);
 }
 
 void TkvCLData::ReplaceText(Part part, std::string_view text, void (*put)(std::string&, std::string_view)) {
@@ -129,8 +131,8 @@ void TkvCLData::Assign(std::string_view login, std::string_view presence1, std::
                        std::string_view protocolsText, std::string_view password,
                        std::string_view userBotsText, bool online) {
     login_.assign(login);
-    // Built in a buffer kept from call to call and copied in: one allocation of about the
-    // size needed, and none when the record's own buffer already fits without much slack.
+    // Built in a buffer kept from call to call, so storing a member allocates nothing when its
+    // fields fit in the record.
     thread_local std::string packed;
     packed.clear();
     PutText(packed, password);
@@ -138,11 +140,7 @@ void TkvCLData::Assign(std::string_view login, std::string_view presence1, std::
     PutText(packed, presence2);
     PutCommaList(packed, protocolsText);
     PutUserBots(packed, userBotsText);
-    if (packed_.capacity() >= packed.size() && packed_.capacity() <= 2 * packed.size()) {
-        packed_.assign(packed);
-    } else {
-        packed_ = std::string(packed);
-    }
+    packed_.Assign(packed);
     online_ = online;
 }
 

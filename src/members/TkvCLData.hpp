@@ -5,13 +5,15 @@
 #include <string>
 #include <string_view>
 
+#include "members/PackedBytes.hpp"
 #include "util/untCalc1.hpp"
 
 // One member account as the server reports it.
 //
-// A million of these are held at once, so a record is two strings: the login, and every other
-// field packed into one buffer (each field, protocol and user bot preceded by its length). The
-// fields are read back from that buffer; the lists come back as new lists.
+// A million of these are held at once, so a record is the login and every other field packed
+// into one buffer (each field, protocol and user bot preceded by its length), which for most
+// members fits in the record itself. The fields are read back from that buffer; the lists come
+// back as new lists.
 class TkvCLData {
 public:
     const std::string& Login() const { return login_; }
@@ -69,7 +71,7 @@ private:
     void ReplaceText(Part part, std::string_view text, void (*put)(std::string&, std::string_view));
 
     std::string login_;
-    std::string packed_ = std::string(kPartCount, '\0');  // every part empty
+    PackedBytes packed_ = PackedBytes(std::string_view("\0\0\0\0\0", kPartCount));  // every part empty
     uint32_t position_ = 0;  // kept current by the collection, so IndexOf needs no walk
     bool online_ = false;
 };

@@ -24,19 +24,12 @@ void TkvCLDataCollection::AddOrUpdate(std::string_view login, std::string_view p
     const uint32_t hash = FoldedHash(login);
     const size_t slot = SlotOf(login, hash);
     if (index_[slot].number != kEmpty) {
-        records_[index_[slot].number].Assign(login, presence1, presence2, protocolsText, password,
+        Record(index_[slot].number).Assign(login, presence1, presence2, protocolsText, password,
                                              userBotsText, online);
         return;
     }
-    uint32_t number = 0;
-    if (!freeRecords_.empty()) {
-        number = freeRecords_.back();
-        freeRecords_.pop_back();
-    } else {
-        number = static_cast<uint32_t>(records_.size());
-        records_.emplace_back();
-    }
-    TkvCLData& record = records_[number];
+    const uint32_t number = UnusedRecord();
+    TkvCLData& record = Record(number);
     record.Assign(login, presence1, presence2, protocolsText, password, userBotsText, online);
     record.position_ = static_cast<uint32_t>(order_.size());
     index_[slot] = {number, hash};
@@ -52,7 +45,7 @@ void TkvCLDataCollection::Delete(std::string_view login) {
     if (number == kEmpty) {
         return;
     }
-    TkvCLData& record = records_[number];
+    TkvCLData& record = Record(number);
     if (record.position_ >= staleFrom_) {
         RenumberFrom(staleFrom_);
     }
@@ -80,7 +73,8 @@ void TkvCLDataCollection::Delete(std::string_view login) {
 
 void TkvCLDataCollection::Clear() {
     // Swapped with empty ones, so the memory of a million members goes back at once.
-    std::deque<TkvCLData>().swap(records_);
+    std::vector<std::unique_ptr<TkvCLData[]>>().swap(recordBlocks_);
+    recordCount_ = 0;
     std::vector<uint32_t>().swap(freeRecords_);
     std::vector<TkvCLData*>().swap(order_);
     std::vector<Slot>().swap(index_);
@@ -138,7 +132,19 @@ TkvCLData* TkvCLDataCollection::Find(std::string_view login) const {
         return nullptr;
     }
     const uint32_t number = index_[SlotOf(login, FoldedHash(login))].number;
-    return number == kEmpty ? nullptr : const_cast<TkvCLData*>(&records_[number]);
+    return number == kEmpty ? nullptr : &Record(number);
+}
+
+uint32_t TkvCLDataCollection::UnusedRecord() {
+    if (!freeRecords_.empty()) {
+        const uint32_t number = freeRecords_.back();
+        freeRecords_.pop_back();
+        return number;
+    }
+    if (recordCount_ % kRecordsPerBlock == 0) {
+        recordBlocks_.push_back(std::make_unique<TkvCLData[]>(kRecordsPerBlock));
+    }
+    return recordCount_++;
 }
 
 size_t TkvCLDataCollection::SlotOf(std::string_view login, uint32_t hash) const {
@@ -146,7 +152,7 @@ size_t TkvCLDataCollection::SlotOf(std::string_view login, uint32_t hash) const 
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const Slot& entry = index_[slot];
         if (entry.number == kEmpty ||
-            (entry.hash == hash && SameTextAscii(records_[entry.number].Login(), login))) {
+            (entry.hash == hash && SameTextAscii(Record(entry.number).Login(), login))) {
             return slot;
         }
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,13 +43,23 @@ private:
         uint32_t hash = 0;  // the low 32 bits of the folded login's hash
     };
 
+    static constexpr uint32_t kRecordsPerBlock = 4096;
+
+    TkvCLData& Record(uint32_t number) const {
+        return recordBlocks_[number / kRecordsPerBlock][number % kRecordsPerBlock];
+    }
+    // The number of a record not in use: one given up before, or a new one.
+    uint32_t UnusedRecord();
     TkvCLData* Find(std::string_view login) const;
     // The index slot that holds the login's record number, or the empty slot where it would go.
     size_t SlotOf(std::string_view login, uint32_t hash) const;
     void GrowIndex(size_t wanted);
     void RenumberFrom(size_t position) const;
 
-    std::deque<TkvCLData> records_;      // never shrinks while members remain; freed records are reused
+    // Blocks of records, never moved and never shrunk while members remain; freed records are
+    // reused. Whole blocks, as a block per record would cost an allocation per member.
+    std::vector<std::unique_ptr<TkvCLData[]>> recordBlocks_;
+    uint32_t recordCount_ = 0;           // records made so far, in use or freed
     std::vector<uint32_t> freeRecords_;  // numbers of records Delete gave up
     std::vector<TkvCLData*> order_;      // the records by position
     std::vector<Slot> index_;            // size a power of two, at most 3/4 full

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "members/MemberText.hpp"
+#include "members/PackedBytes.hpp"
 #include "members/TkvCLDataCollection.hpp"
 
 namespace {
@@ -48,6 +49,32 @@ TEST(MemberStorage, EveryFieldComesBackWhateverItsLengthAndBytes) {
         EXPECT_EQ(reference.Password(), record.Password());
         EXPECT_EQ(reference.Protocols(), record.Protocols());
         EXPECT_EQ(reference.UserBots(), record.UserBots());
+    }
+}
+
+TEST(MemberStorage, PackedBytesKeepTheirBytesInPlaceOrOnTheHeapThroughCopiesMovesAndSelfAssignment) {
+    const size_t fits = PackedBytes::kInPlaceBytes;
+    for (const size_t size : {size_t{0}, size_t{1}, fits, fits + 1, size_t{300}}) {
+        std::string bytes(size, '\0');
+        for (size_t i = 0; i < size; ++i) {
+            bytes[i] = static_cast<char>(i * 7);
+        }
+        const PackedBytes packed(bytes);
+        EXPECT_EQ(packed.View(), bytes) << size;
+        PackedBytes copied(packed);
+        EXPECT_EQ(copied.View(), bytes) << size;
+        PackedBytes moved(std::move(copied));
+        EXPECT_EQ(moved.View(), bytes) << size;
+        EXPECT_TRUE(copied.View().empty()) << size;  // NOLINT(bugprone-use-after-move)
+        PackedBytes assigned(std::string(400, 'x'));
+        assigned = packed;
+        EXPECT_EQ(assigned.View(), bytes) << size;
+        // From its own bytes: the front half, then the whole again from a copy of it.
+        assigned.Assign(assigned.View().substr(0, size / 2));
+        EXPECT_EQ(assigned.View(), bytes.substr(0, size / 2)) << size;
+        PackedBytes target(std::string(400, 'y'));
+        target = std::move(moved);
+        EXPECT_EQ(target.View(), bytes) << size;
     }
 }
 
