@@ -151,7 +151,15 @@ void TkvClient::SendLine(std::string_view line) {
 
 void TkvClient::Tick() {
     const auto now = clock_.Now();
-    const bool caughtUp = DeliverEvents();
+    bool caughtUp = DeliverEvents(now);
+    // The socket is read in small batches, each handed on before the next is read, while the
+    // slice lasts: a long list then passes through the cache once instead of going out to
+    // memory and back. Only while the owner caused nothing; what it causes waits for the next
+    // tick.
+    while (caughtUp && events_.empty() && readDeferred_ && clock_.Now() - now < kDeliverySlice) {
+        ReadReceived(false);
+        caughtUp = DeliverEvents(now);
+    }
     if (socket_->Active()) {
         if (now > nextHeartbeat_) {
             SendHeartbeat(now);
@@ -266,11 +274,10 @@ void TkvClient::Enqueue(TkvClientCBItem item) {
     }
 }
 
-// Only what was queued before this tick is delivered now: what the owner causes from its
-// callback waits for the next tick. A long queue stops after a slice and goes on from there;
-// false then, as the owner has not caught up.
-bool TkvClient::DeliverEvents() {
-    const auto started = clock_.Now();
+// Only what was queued before this call is delivered now: what the owner causes from its
+// callback waits for the next tick. A long queue stops once the slice that began at started is
+// over and goes on from there; false then, as the owner has not caught up.
+bool TkvClient::DeliverEvents(MonotonicTime started) {
     for (std::size_t due = events_.size(); due > 0 && !events_.empty(); --due) {
         TkvClientCBItem item = std::move(events_.front());
         events_.pop_front();

@@ -80,9 +80,11 @@ public:
     // tick, in order, so that the window answers its user in between.
     static constexpr std::chrono::milliseconds kDeliverySlice{50};
     // No more is read from the socket while the queued events hold this many bytes; what the
-    // network brings meanwhile waits in the socket and, beyond that, at the server.
-    static constexpr std::size_t kQueueHighWater = std::size_t{8} << 20;
-    static constexpr std::size_t kReadChunk = std::size_t{1} << 20;
+    // network brings meanwhile waits in the socket and, beyond that, at the server. Small, so
+    // that lines are handed on while their bytes are still in the cache; a tick reads again as
+    // its slice allows.
+    static constexpr std::size_t kQueueHighWater = std::size_t{256} << 10;
+    static constexpr std::size_t kReadChunk = std::size_t{64} << 10;
 
     // Called when an event is queued while none was waiting, from inside the socket's
     // notifications: the owner may only schedule a tick from it.
@@ -139,7 +141,7 @@ private:
     void QueueEvent(std::string name, std::string text = {});
     void QueueEventLoggedOut(std::string name, std::string text = {});
     void Enqueue(TkvClientCBItem item);
-    bool DeliverEvents();
+    bool DeliverEvents(MonotonicTime started);
     void PushHeartbeatBack();
 
     std::unique_ptr<ClientSocket> socket_;
