@@ -24,8 +24,8 @@ void TkvCLDataCollection::AddOrUpdate(std::string_view login, std::string_view p
     const uint32_t hash = FoldedHash(login);
     const size_t slot = SlotOf(login, hash);
     if (index_[slot].number != kEmpty) {
-        Record(index_[slot].number).Assign(login, presence1, presence2, protocolsText, password,
-                                             userBotsText, online);
+        Record(index_[slot].number)
+            .Assign(login, presence1, presence2, protocolsText, password, userBotsText, online);
         return;
     }
     const uint32_t number = UnusedRecord();
