@@ -1,27 +1,143 @@
 #include "window/CaptionOrder.hpp"
 
 #include <algorithm>
-#include <numeric>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
 
-#include <QCollatorSortKey>
+#include <unicode/ucol.h>
 
 #include "window/DisplayText.hpp"
 
-void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator) {
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(rows.size());
-    for (const MemberRow& row : rows) {
-        keys.push_back(collator.sortKey(BytesToDisplay(row.Login)));
+namespace {
+
+using Collator = std::unique_ptr<UCollator, decltype(&ucol_close)>;
+
+// The collator that QCollator makes for the same locale and options, so that its sort keys are
+// byte for byte the keys QCollator::sortKey gives; null for the C locale, whose keys are the
+// UTF-8 of the text.
+Collator OpenLike(const QCollator& collator, bool& keyless) {
+    Collator opened(nullptr, ucol_close);
+    if (collator.locale().language() == QLocale::C) {
+        return opened;
     }
-    std::vector<size_t> order(rows.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&keys](size_t a, size_t b) { return keys[a].compare(keys[b]) < 0; });
+    UErrorCode status = U_ZERO_ERROR;
+    const QByteArray name = collator.locale().bcp47Name().replace('-', '_').toLatin1();
+    opened.reset(ucol_open(name.constData(), &status));
+    if (U_FAILURE(status)) {
+        opened.reset();
+        keyless = true;  // QCollator then gives every text the same empty key
+        return opened;
+    }
+    const auto set = [&opened](UColAttribute attribute, UColAttributeValue value) {
+        UErrorCode ignored = U_ZERO_ERROR;
+        ucol_setAttribute(opened.get(), attribute, value, &ignored);
+    };
+    set(UCOL_NORMALIZATION_MODE, UCOL_ON);
+    set(UCOL_STRENGTH,
+        collator.caseSensitivity() == Qt::CaseSensitive ? UCOL_DEFAULT_STRENGTH : UCOL_SECONDARY);
+    set(UCOL_NUMERIC_COLLATION, collator.numericMode() ? UCOL_ON : UCOL_OFF);
+    set(UCOL_ALTERNATE_HANDLING, collator.ignorePunctuation() ? UCOL_SHIFTED : UCOL_NON_IGNORABLE);
+    return opened;
+}
+
+// Every caption's sort key, one after another, each ended by a zero byte and holding no other:
+// keys compare as C strings, as QCollatorSortKey compares them.
+class SortKeys {
+public:
+    SortKeys(const QCollator& collator, size_t count) : collator_(OpenLike(collator, keyless_)) {
+        bytes_.reserve(count * 24);
+    }
+
+    // Where the key of caption starts.
+    uint32_t Add(const std::string& caption) {
+        const auto start = static_cast<uint32_t>(bytes_.size());
+        const QString text = BytesToDisplay(caption);
+        if (collator_) {
+            AppendIcuKey(text);
+        } else if (!keyless_) {
+            const QByteArray utf8 = text.toUtf8();
+            bytes_.append(utf8.constData(), std::strlen(utf8.constData()));
+        }
+        bytes_.push_back('\0');
+        return start;
+    }
+
+    const char* At(uint32_t start) const { return bytes_.data() + start; }
+
+private:
+    void AppendIcuKey(const QString& text) {
+        const auto* units = reinterpret_cast<const UChar*>(text.utf16());
+        const auto length = static_cast<int32_t>(text.size());
+        const size_t start = bytes_.size();
+        bytes_.resize(start + 16 + static_cast<size_t>(length) * 2);
+        auto room = static_cast<int32_t>(bytes_.size() - start);
+        int32_t size = ucol_getSortKey(collator_.get(), units, length, Room(start), room);
+        if (size > room) {
+            bytes_.resize(start + static_cast<size_t>(size));
+            size = ucol_getSortKey(collator_.get(), units, length, Room(start), size);
+        }
+        // The key's own zero byte goes; Add ends every key alike.
+        bytes_.resize(start + static_cast<size_t>(std::max(size - 1, 0)));
+    }
+
+    uint8_t* Room(size_t start) { return reinterpret_cast<uint8_t*>(bytes_.data() + start); }
+
+    bool keyless_ = false;
+    Collator collator_;
+    std::string bytes_;
+};
+
+// A row to sort: its key's first eight bytes as one number, so that most comparisons touch
+// nothing else, then where the whole key is and where the row was.
+struct SortEntry {
+    uint64_t head;
+    uint32_t key;
+    uint32_t row;
+};
+
+uint64_t HeadOf(const char* key) {
+    uint64_t head = 0;
+    for (int i = 0; i < 8; ++i) {
+        const auto byte = static_cast<unsigned char>(key[i]);
+        head = head << 8 | byte;
+        if (byte == 0) {
+            return head << 8 * (7 - i);
+        }
+    }
+    return head;
+}
+
+}  // namespace
+
+void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator) {
+    SortKeys keys(collator, rows.size());
+    std::vector<SortEntry> entries;
+    entries.reserve(rows.size());
+    for (size_t row = 0; row < rows.size(); ++row) {
+        const uint32_t key = keys.Add(rows[row].Login);
+        entries.push_back({HeadOf(keys.At(key)), key, static_cast<uint32_t>(row)});
+    }
+    // Equal keys fall back on the row, which keeps them in their order.
+    std::sort(entries.begin(), entries.end(), [&keys](const SortEntry& a, const SortEntry& b) {
+        if (a.head != b.head) {
+            return a.head < b.head;
+        }
+        // The same eight bytes and no zero among them: the keys go on past them.
+        if ((a.head & 0xFF) != 0) {
+            const int rest = std::strcmp(keys.At(a.key) + 8, keys.At(b.key) + 8);
+            if (rest != 0) {
+                return rest < 0;
+            }
+        }
+        return a.row < b.row;
+    });
 
     std::vector<MemberRow> sorted;
     sorted.reserve(rows.size());
-    for (size_t position : order) {
-        sorted.push_back(std::move(rows[position]));
+    for (const SortEntry& entry : entries) {
+        sorted.push_back(std::move(rows[entry.row]));
     }
     rows = std::move(sorted);
 }

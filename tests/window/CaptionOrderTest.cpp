@@ -1,6 +1,13 @@
 #include <QCollator>
+#include <QCollatorSortKey>
 #include <QLocale>
 #include <QTest>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+
+#include "window/DisplayText.hpp"
 
 #include "window/CaptionOrder.hpp"
 
@@ -10,6 +17,8 @@ class CaptionOrderTest : public QObject {
 private slots:
     void sortsByTheCollationOfTheLocale_data();
     void sortsByTheCollationOfTheLocale();
+    void sortsAsQCollatorSortKeysDo_data();
+    void sortsAsQCollatorSortKeysDo();
     void comparesWithAsciiLettersFoldedToUpperCase_data();
     void comparesWithAsciiLettersFoldedToUpperCase();
 };
@@ -53,6 +62,61 @@ void CaptionOrderTest::sortsByTheCollationOfTheLocale() {
         QCOMPARE(row.ProtocolsText, "from " + row.Login);  // rows move whole
     }
     QCOMPARE(captions, sorted);
+}
+
+void CaptionOrderTest::sortsAsQCollatorSortKeysDo_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<bool>("caseSensitive");
+    QTest::addColumn<bool>("numeric");
+    QTest::addColumn<bool>("ignorePunctuation");
+    for (const char* locale : {"C", "en_US", "de_DE", "sv_SE"}) {
+        QTest::addRow("%s", locale) << locale << true << false << false;
+        QTest::addRow("%s, case ignored, numbers by value, punctuation ignored", locale)
+            << locale << false << true << true;
+    }
+}
+
+// Random captions with long shared beginnings (most keys then agree past their first eight
+// bytes), letter case, digits, punctuation, letters beyond ASCII and bytes that are not UTF-8,
+// against a stable sort by QCollator's own keys.
+void CaptionOrderTest::sortsAsQCollatorSortKeysDo() {
+    QFETCH(QString, locale);
+    QFETCH(bool, caseSensitive);
+    QFETCH(bool, numeric);
+    QFETCH(bool, ignorePunctuation);
+    QCollator collator{QLocale(locale)};
+    collator.setCaseSensitivity(caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
+    collator.setNumericMode(numeric);
+    collator.setIgnorePunctuation(ignorePunctuation);
+
+    const std::vector<std::string> pieces = {"a",        "A",        "b",        "Z", "0",    "9",
+                                             "10",       "-",        "_",        ".", " ",    "ae",
+                                             "\xc3\xa4", "\xc3\x84", "\xc3\x9f", "o", "\xff", "ss"};
+    std::mt19937 draw(20261209);
+    std::vector<MemberRow> rows;
+    for (int i = 0; i < 4000; ++i) {
+        std::string login = i % 3 == 0 ? "" : std::string(i % 3 == 1 ? "member" : "Member-000");
+        for (int length = static_cast<int>(draw() % 6); length > 0; --length) {
+            login += pieces[draw() % pieces.size()];
+        }
+        rows.push_back({login, std::to_string(i), "", false});
+    }
+
+    std::vector<QCollatorSortKey> keys;
+    for (const MemberRow& row : rows) {
+        keys.push_back(collator.sortKey(BytesToDisplay(row.Login)));
+    }
+    std::vector<size_t> order(rows.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&keys](size_t a, size_t b) { return keys[a].compare(keys[b]) < 0; });
+
+    std::vector<MemberRow> sorted = rows;
+    SortRowsByCaption(sorted, collator);
+    QCOMPARE(sorted.size(), rows.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        QCOMPARE(sorted[i].ProtocolsText, rows[order[i]].ProtocolsText);
+    }
 }
 
 void CaptionOrderTest::comparesWithAsciiLettersFoldedToUpperCase_data() {
