@@ -69,7 +69,7 @@ TEST(MemberStorage, PackedBytesKeepTheirBytesInPlaceOrOnTheHeapThroughCopiesMove
         PackedBytes assigned(std::string(400, 'x'));
         assigned = packed;
         EXPECT_EQ(assigned.View(), bytes) << size;
-        // From its own bytes: the front half, then the whole again from a copy of it.
+        // From its own bytes: their front half.
         assigned.Assign(assigned.View().substr(0, size / 2));
         EXPECT_EQ(assigned.View(), bytes.substr(0, size / 2)) << size;
         PackedBytes target(std::string(400, 'y'));
