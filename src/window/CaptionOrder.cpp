@@ -109,6 +109,11 @@ uint64_t HeadOf(const char* key) {
     return head;
 }
 
+unsigned UpperAscii(char c) {
+    auto byte = static_cast<unsigned char>(c);
+    return byte >= 'a' && byte <= 'z' ? byte - ('a' - 'A') : byte;
+}
+
 }  // namespace
 
 void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator) {
@@ -142,14 +147,18 @@ void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator) 
     rows = std::move(sorted);
 }
 
+uint64_t FoldedHead(std::string_view text) {
+    uint64_t head = 0;
+    for (size_t i = 0; i < 8; ++i) {
+        head = (head << 8) | (i < text.size() ? UpperAscii(text[i]) : 0U);
+    }
+    return head;
+}
+
 int CompareTextAscii(std::string_view a, std::string_view b) {
-    auto upper = [](char c) {
-        auto byte = static_cast<unsigned char>(c);
-        return byte >= 'a' && byte <= 'z' ? byte - ('a' - 'A') : byte;
-    };
     size_t common = std::min(a.size(), b.size());
     for (size_t i = 0; i < common; ++i) {
-        int difference = upper(a[i]) - upper(b[i]);
+        const int difference = static_cast<int>(UpperAscii(a[i])) - static_cast<int>(UpperAscii(b[i]));
         if (difference != 0) {
             return difference;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -12,6 +13,10 @@
 // first bytes beside each row, so a million rows sort in n log n comparisons that mostly touch
 // no other memory; rows with equal keys keep their order.
 void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator);
+
+// The text's first eight bytes with the ASCII letters upper-cased, zeros after its end, as one
+// number: two texts whose heads differ compare as their heads do.
+uint64_t FoldedHead(std::string_view text);
 
 // Ordinal comparison with the ASCII letters folded to upper case: negative, zero or positive.
 int CompareTextAscii(std::string_view a, std::string_view b);

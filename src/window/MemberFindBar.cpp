@@ -1,15 +1,15 @@
 #include "window/MemberFindBar.hpp"
 
+#include <QAbstractItemView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QPalette>
-#include <QTreeView>
 
 #include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"
 #include "window/MemberSearch.hpp"
 
-MemberFindBar::MemberFindBar(QTreeView& list, const MemberListModel& rows, QWidget* parent)
+MemberFindBar::MemberFindBar(QAbstractItemView& list, const MemberListModel& rows, QWidget* parent)
     : QLineEdit(parent), list_(list), rows_(rows) {
     setObjectName(QStringLiteral("edFind"));
     setPlaceholderText(QStringLiteral("find a member"));

@@ -9,7 +9,7 @@
 #include "window/MemberSearchIndex.hpp"
 
 class QKeyEvent;
-class QTreeView;
+class QAbstractItemView;
 class MemberListModel;
 
 // The find field over the bottom of the member list: typing selects the first member whose
@@ -24,7 +24,7 @@ public:
     // the list never wait on it.
     static constexpr int kRowsPerIndexSlice = 20000;
 
-    MemberFindBar(QTreeView& list, const MemberListModel& rows, QWidget* parent);
+    MemberFindBar(QAbstractItemView& list, const MemberListModel& rows, QWidget* parent);
 
     void Open();
     void Close();
@@ -48,7 +48,7 @@ private:
     // Once the field has been used, the search index is kept whole in idle slices.
     void KeepIndexing();
 
-    QTreeView& list_;
+    QAbstractItemView& list_;
     const MemberListModel& rows_;
     MemberSearchIndex index_;
     QTimer indexing_;

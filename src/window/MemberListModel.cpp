@@ -1,6 +1,7 @@
 #include "window/MemberListModel.hpp"
 
 #include <algorithm>
+#include <numeric>
 
 #include <QByteArray>
 #include <QLocale>
@@ -82,52 +83,98 @@ QVariant MemberListModel::headerData(int section, Qt::Orientation orientation, i
 void MemberListModel::ReplaceRows(std::vector<MemberRow> rows) {
     SortRowsByCaption(rows, collator_);
     beginResetModel();
-    rows_ = std::move(rows);
+    foldedHeads_.clear();
+    foldedHeads_.reserve(rows.size());
+    for (const MemberRow& row : rows) {
+        foldedHeads_.push_back(FoldedHead(row.Login));
+    }
+    order_.resize(rows.size());
+    std::iota(order_.begin(), order_.end(), 0U);
+    rowOfSlot_ = order_;
+    rowOfSlotStale_ = false;
+    store_.Replace(std::move(rows));
+    lastAtOrBefore_.known = false;
     firstRowOfLastReset_ = 0;
-    captions_.Build(rows_);
+    captions_.Build(store_, order_);
     endResetModel();
 }
 
 void MemberListModel::SetRow(int row, MemberRow member, bool notify) {
-    MemberRow& shown = rows_[static_cast<size_t>(row)];
+    const uint32_t slot = order_[static_cast<size_t>(row)];
+    MemberRow& shown = store_[slot];
     const bool sameCaption = SameTextAscii(shown.Login, member.Login);
+    foldedHeads_[static_cast<size_t>(row)] = FoldedHead(member.Login);
     shown = std::move(member);
     if (!sameCaption) {
-        captions_.Build(rows_);
+        captions_.Build(store_, order_);
+        lastAtOrBefore_.known = false;
     }
     if (notify) {
         emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
     }
 }
 
-// Announced as a reset, as the rebuild it stands for is: the selection goes with it, and the
-// list view lays its rows out again either way.
 void MemberListModel::InsertRow(int row, MemberRow member) {
-    beginResetModel();
-    rows_.insert(rows_.begin() + row, std::move(member));
+    beginInsertRows({}, row, row);
+    const uint64_t head = FoldedHead(member.Login);
+    // Row 0 never answers, so the row it pushes down to 1 would have to be looked at too.
+    LastAtOrBefore& last = lastAtOrBefore_;
+    if (last.known && row > 0) {
+        const int shifted = last.row >= row ? last.row + 1 : last.row;
+        last.row = CompareTextAscii(member.Login, last.caption) <= 0 ? std::max(shifted, row) : shifted;
+    } else {
+        last.known = false;
+    }
+    const uint32_t slot = store_.Add(std::move(member));
+    order_.insert(order_.begin() + row, slot);
+    foldedHeads_.insert(foldedHeads_.begin() + row, head);
+    rowOfSlotStale_ = true;
+    if (!captions_.Add(store_, slot)) {
+        captions_.Build(store_, order_);
+    }
     firstRowOfLastReset_ = row;
-    captions_.Inserted(rows_, row);
-    endResetModel();
+    endInsertRows();
 }
 
 void MemberListModel::RemoveRow(int row) {
-    beginResetModel();
+    beginRemoveRows({}, row, row);
+    const uint32_t slot = order_[static_cast<size_t>(row)];
+    LastAtOrBefore& last = lastAtOrBefore_;
+    if (last.known && row > 0 && row != last.row) {
+        last.row = last.row > row ? last.row - 1 : last.row;
+    } else {
+        last.known = false;
+    }
     const bool rebuildCaptions = captions_.HasDuplicates();
-    captions_.Removing(rows_, row);
-    rows_.erase(rows_.begin() + row);
+    captions_.Remove(store_, slot);
+    store_.Free(slot);
+    order_.erase(order_.begin() + row);
+    foldedHeads_.erase(foldedHeads_.begin() + row);
+    rowOfSlotStale_ = true;
     if (rebuildCaptions) {
-        captions_.Build(rows_);
+        captions_.Build(store_, order_);
     }
     firstRowOfLastReset_ = row;
-    endResetModel();
+    endRemoveRows();
+}
+
+int MemberListModel::RowOfSlot(uint32_t slot) const {
+    if (rowOfSlotStale_) {
+        rowOfSlot_.resize(store_.SlotCount());
+        for (size_t row = 0; row < order_.size(); ++row) {
+            rowOfSlot_[order_[row]] = static_cast<uint32_t>(row);
+        }
+        rowOfSlotStale_ = false;
+    }
+    return static_cast<int>(rowOfSlot_[slot]);
 }
 
 int MemberListModel::LowerBound(std::string_view caption) const {
     const QString wanted = BytesToDisplay(caption);
-    const auto found = std::partition_point(rows_.begin(), rows_.end(), [&](const MemberRow& shown) {
-        return collator_.compare(BytesToDisplay(shown.Login), wanted) < 0;
+    const auto found = std::partition_point(order_.begin(), order_.end(), [&](uint32_t slot) {
+        return collator_.compare(BytesToDisplay(store_[slot].Login), wanted) < 0;
     });
-    return static_cast<int>(found - rows_.begin());
+    return static_cast<int>(found - order_.begin());
 }
 
 bool MemberListModel::SortsEqual(int row, std::string_view caption) const {
@@ -135,15 +182,29 @@ bool MemberListModel::SortsEqual(int row, std::string_view caption) const {
 }
 
 int MemberListModel::FindCaption(std::string_view login) const {
-    return captions_.Find(rows_, login);
+    const uint32_t slot = captions_.Find(store_, login);
+    return slot == RowOfCaption::kNone ? -1 : RowOfSlot(slot);
 }
 
 int MemberListModel::LastRowAtOrBefore(std::string_view caption) const {
-    int found = 0;
-    for (size_t row = 1; row < rows_.size(); ++row) {
-        if (CompareTextAscii(rows_[row].Login, caption) <= 0) {
-            found = static_cast<int>(row);
+    LastAtOrBefore& last = lastAtOrBefore_;
+    if (!last.known || last.caption != caption) {
+        last.caption = caption;
+        last.row = WalkBackToLastAtOrBefore(caption);
+        last.known = true;
+    }
+    return last.row;
+}
+
+// The answer is the last such row, so the walk starts at the end and mostly compares heads.
+int MemberListModel::WalkBackToLastAtOrBefore(std::string_view caption) const {
+    const uint64_t head = FoldedHead(caption);
+    for (size_t row = order_.size(); row-- > 1;) {
+        const uint64_t rowHead = foldedHeads_[row];
+        if (rowHead < head ||
+            (rowHead == head && CompareTextAscii(Row(static_cast<int>(row)).Login, caption) <= 0)) {
+            return static_cast<int>(row);
         }
     }
-    return found;
+    return 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,7 @@
 #include <QIcon>
 
 #include "window/MemberRow.hpp"
+#include "window/MemberRowStore.hpp"
 #include "window/RowOfCaption.hpp"
 
 // The rows of the main window's member list: login, protocols and user bots, with the online
@@ -38,7 +40,8 @@ public:
     // when told to (a row out of sight is read afresh when it comes into sight), because the
     // list view looks for the row among all of them on every notification.
     void SetRow(int row, MemberRow member, bool notify = true);
-    // One row in or out at a place the caller chose.
+    // One row in or out at a place the caller chose. The view hears of it as one row, and
+    // the rows after it move without being touched.
     void InsertRow(int row, MemberRow member);
     void RemoveRow(int row);
     // The rows before this one stand as they stood before the last reset.
@@ -48,8 +51,8 @@ public:
     // Whether the row's caption sorts equal to caption.
     bool SortsEqual(int row, std::string_view caption) const;
 
-    const MemberRow& Row(int row) const { return rows_[static_cast<size_t>(row)]; }
-    int RowCount() const { return static_cast<int>(rows_.size()); }
+    const MemberRow& Row(int row) const { return store_[order_[static_cast<size_t>(row)]]; }
+    int RowCount() const { return static_cast<int>(order_.size()); }
     // The first row whose caption equals login with ASCII letter case ignored, or -1.
     int FindCaption(std::string_view login) const;
     // The last row after the first whose caption is at or before caption with ASCII letter
@@ -57,9 +60,29 @@ public:
     int LastRowAtOrBefore(std::string_view caption) const;
 
 private:
-    QVariant DisplayText(const MemberRow& member, int column) const;
+    // The last answer of LastRowAtOrBefore, carried along as single rows come and go, since the
+    // caption asked about is mostly the same from one report to the next.
+    struct LastAtOrBefore {
+        std::string caption;
+        int row = 0;
+        bool known = false;
+    };
 
-    std::vector<MemberRow> rows_;
+    QVariant DisplayText(const MemberRow& member, int column) const;
+    int WalkBackToLastAtOrBefore(std::string_view caption) const;
+    int RowOfSlot(uint32_t slot) const;
+
+    // Rows stay in the slot they were stored in; only the short list of slots in row order
+    // moves when one comes or goes. A rebuild stores them in row order.
+    MemberRowStore store_;
+    std::vector<uint32_t> order_;
+    // The first eight bytes of each row's caption with ASCII letters upper-cased, in row order,
+    // so that a walk over the captions in that folding mostly stays in one small array.
+    std::vector<uint64_t> foldedHeads_;
+    // Row of each slot, made again after rows moved when a report next needs it.
+    mutable std::vector<uint32_t> rowOfSlot_;
+    mutable bool rowOfSlotStale_ = false;
+    mutable LastAtOrBefore lastAtOrBefore_;
     int firstRowOfLastReset_ = 0;
     RowOfCaption captions_;
     QCollator collator_;

@@ -7,90 +7,78 @@
 
 namespace {
 
-size_t SlotsFor(size_t rows) {
+size_t EntriesFor(size_t rows) {
     return std::bit_ceil(std::max<size_t>(16, rows + rows / 3 + 1));
 }
 
 }  // namespace
 
-void RowOfCaption::Build(const std::vector<MemberRow>& rows) {
-    slots_.assign(SlotsFor(rows.size()), kEmpty);
+void RowOfCaption::Build(const MemberRowStore& store, const std::vector<uint32_t>& order) {
+    entries_.assign(EntriesFor(order.size()), kNone);
+    held_ = 0;
     duplicates_ = false;
-    for (size_t row = 0; row < rows.size(); ++row) {
-        const size_t slot = SlotOf(rows, rows[row].Login);
-        if (slots_[slot] == kEmpty) {
-            slots_[slot] = static_cast<uint32_t>(row);
+    for (const uint32_t slot : order) {
+        const size_t entry = EntryOf(store, store[slot].Login);
+        if (entries_[entry] == kNone) {
+            entries_[entry] = slot;
+            ++held_;
         } else {
             duplicates_ = true;
         }
     }
 }
 
-int RowOfCaption::Find(const std::vector<MemberRow>& rows, std::string_view caption) const {
-    if (slots_.empty()) {
-        return -1;
-    }
-    const uint32_t row = slots_[SlotOf(rows, caption)];
-    return row == kEmpty ? -1 : static_cast<int>(row);
+uint32_t RowOfCaption::Find(const MemberRowStore& store, std::string_view caption) const {
+    return entries_.empty() ? kNone : entries_[EntryOf(store, caption)];
 }
 
-void RowOfCaption::Inserted(const std::vector<MemberRow>& rows, int row) {
-    if (duplicates_ || rows.size() * 4 > slots_.size() * 3) {
-        Build(rows);
-        return;
+bool RowOfCaption::Add(const MemberRowStore& store, uint32_t slot) {
+    if (duplicates_ || (held_ + 1) * 4 > entries_.size() * 3) {
+        return false;
     }
-    const auto inserted = static_cast<uint32_t>(row);
-    for (uint32_t& held : slots_) {
-        if (held != kEmpty && held >= inserted) {
-            ++held;
-        }
+    const size_t entry = EntryOf(store, store[slot].Login);
+    if (entries_[entry] != kNone) {
+        return false;
     }
-    const size_t slot = SlotOf(rows, rows[inserted].Login);
-    if (slots_[slot] != kEmpty) {
-        Build(rows);
-        return;
-    }
-    slots_[slot] = inserted;
+    entries_[entry] = slot;
+    ++held_;
+    return true;
 }
 
-void RowOfCaption::Removing(const std::vector<MemberRow>& rows, int row) {
-    if (duplicates_ || slots_.empty()) {
+void RowOfCaption::Remove(const MemberRowStore& store, uint32_t slot) {
+    if (duplicates_ || entries_.empty()) {
         return;
     }
-    const auto removed = static_cast<uint32_t>(row);
-    const size_t slot = SlotOf(rows, rows[removed].Login);
-    if (slots_[slot] == removed) {
-        EmptySlot(rows, slot);
-    }
-    for (uint32_t& held : slots_) {
-        if (held != kEmpty && held > removed) {
-            --held;
-        }
+    const size_t entry = EntryOf(store, store[slot].Login);
+    if (entries_[entry] == slot) {
+        EmptyEntry(store, entry);
+        --held_;
     }
 }
 
 // Backward-shift deletion keeps every probe run unbroken without tombstones.
-void RowOfCaption::EmptySlot(const std::vector<MemberRow>& rows, size_t slot) {
-    const size_t mask = slots_.size() - 1;
-    slots_[slot] = kEmpty;
-    for (size_t next = (slot + 1) & mask; slots_[next] != kEmpty; next = (next + 1) & mask) {
-        const size_t home = FoldedHashAscii(rows[slots_[next]].Login) & mask;
-        // The entry may move into the hole when its home is not in the cyclic range (slot, next].
-        const bool homeBetween = slot <= next ? (slot < home && home <= next) : (slot < home || home <= next);
+void RowOfCaption::EmptyEntry(const MemberRowStore& store, size_t entry) {
+    const size_t mask = entries_.size() - 1;
+    entries_[entry] = kNone;
+    for (size_t next = (entry + 1) & mask; entries_[next] != kNone; next = (next + 1) & mask) {
+        const size_t home = FoldedHashAscii(store[entries_[next]].Login) & mask;
+        // The entry may move into the hole when its home is not in the cyclic range (entry, next].
+        const bool homeBetween =
+            entry <= next ? (entry < home && home <= next) : (entry < home || home <= next);
         if (!homeBetween) {
-            slots_[slot] = slots_[next];
-            slots_[next] = kEmpty;
-            slot = next;
+            entries_[entry] = entries_[next];
+            entries_[next] = kNone;
+            entry = next;
         }
     }
 }
 
-size_t RowOfCaption::SlotOf(const std::vector<MemberRow>& rows, std::string_view caption) const {
-    const size_t mask = slots_.size() - 1;
-    for (size_t slot = FoldedHashAscii(caption) & mask;; slot = (slot + 1) & mask) {
-        const uint32_t row = slots_[slot];
-        if (row == kEmpty || SameTextAscii(rows[row].Login, caption)) {
-            return slot;
+size_t RowOfCaption::EntryOf(const MemberRowStore& store, std::string_view caption) const {
+    const size_t mask = entries_.size() - 1;
+    for (size_t entry = FoldedHashAscii(caption) & mask;; entry = (entry + 1) & mask) {
+        const uint32_t slot = entries_[entry];
+        if (slot == kNone || SameTextAscii(store[slot].Login, caption)) {
+            return entry;
         }
     }
 }

@@ -5,31 +5,37 @@
 #include <string_view>
 #include <vector>
 
-#include "window/MemberRow.hpp"
+#include "window/MemberRowStore.hpp"
 
-// Rows found by caption with ASCII letter case ignored: an open-addressing table of row
-// numbers hashed on the folded caption, with no folded copy of a million captions, kept up to
-// date as single rows come and go so that the report after one never waits for a new table.
+// Rows found by caption with ASCII letter case ignored: an open-addressing table hashed on the
+// folded caption, with no folded copy of a million captions. It holds the slots where the rows
+// are stored, which stay put while rows come and go around them, so one row in or out changes
+// one entry and the report after it never waits for a new table.
 class RowOfCaption {
 public:
-    void Build(const std::vector<MemberRow>& rows);
-    // The first row whose caption equals caption with ASCII letter case ignored, or -1.
-    int Find(const std::vector<MemberRow>& rows, std::string_view caption) const;
-    // rows[row] has just been put in; the rows after it moved down by one.
-    void Inserted(const std::vector<MemberRow>& rows, int row);
-    // rows[row] is about to be taken out; with duplicates, build afresh once it is out.
-    void Removing(const std::vector<MemberRow>& rows, int row);
+    static constexpr uint32_t kNone = UINT32_MAX;
+
+    // order lists the slots of store in row order; of two rows with one folded caption, the
+    // first is held.
+    void Build(const MemberRowStore& store, const std::vector<uint32_t>& order);
+    // The slot of the row whose caption equals caption with ASCII letter case ignored, or kNone.
+    uint32_t Find(const MemberRowStore& store, std::string_view caption) const;
+    // store[slot] has just been filled. False when the table has to be built afresh instead:
+    // another row has the same folded caption (only the order can tell which is first), or the
+    // table is full.
+    bool Add(const MemberRowStore& store, uint32_t slot);
+    // store[slot] is about to be emptied; with duplicates, build afresh once it is.
+    void Remove(const MemberRowStore& store, uint32_t slot);
     // Two rows share a folded caption, so the table holds only the first and changes to the
     // rows need a new table.
     bool HasDuplicates() const { return duplicates_; }
 
 private:
-    static constexpr uint32_t kEmpty = UINT32_MAX;
+    // The table entry that holds the caption's slot, or the empty entry where it would go.
+    size_t EntryOf(const MemberRowStore& store, std::string_view caption) const;
+    void EmptyEntry(const MemberRowStore& store, size_t entry);
 
-    // The slot that holds the caption's row, or the empty slot where it would go.
-    size_t SlotOf(const std::vector<MemberRow>& rows, std::string_view caption) const;
-    void EmptySlot(const std::vector<MemberRow>& rows, size_t slot);
-
-    std::vector<uint32_t> slots_;  // row numbers; size a power of two, at most 3/4 full
+    std::vector<uint32_t> entries_;  // slots; size a power of two, at most 3/4 full
+    size_t held_ = 0;
     bool duplicates_ = false;
 };

@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLocale>
@@ -22,7 +23,6 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeView>
 
 #include "dialogs/ProductTitle.hpp"
 #include "settings/SettingsLocation.hpp"
@@ -31,6 +31,7 @@
 #include "window/ConnectionLogWindow.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"
+#include "window/MemberListView.hpp"
 
 namespace {
 constexpr int kClientWidth = 328;
@@ -202,21 +203,17 @@ void TfrmKrvClientA::CreateControls() {
 
 void TfrmKrvClientA::CreateMemberList(QWidget* client) {
     model_ = new MemberListModel(this);
-    ListView1_ = new QTreeView(client);
+    ListView1_ = new MemberListView(client);
     ListView1_->setObjectName(QStringLiteral("ListView1"));
     ListView1_->setGeometry(0, 32, 329, 225);
     ListView1_->setModel(model_);
-    ListView1_->setRootIsDecorated(false);
-    ListView1_->setItemsExpandable(false);
-    ListView1_->setUniformRowHeights(true);
-    ListView1_->setAllColumnsShowFocus(true);
     ListView1_->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1_->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1_->setIconSize(QSize(16, 16));
     ListView1_->setSortingEnabled(false);
     // Columns share the list's width instead of being measured, which would read every row.
-    QHeaderView* header = ListView1_->header();
+    QHeaderView* header = ListView1_->horizontalHeader();
     header->setSectionsClickable(false);
     header->setSectionsMovable(false);
     header->setSectionResizeMode(QHeaderView::Stretch);
@@ -400,6 +397,7 @@ void TfrmKrvClientA::InsertMemberRow(const std::string& login) {
     }
     model_->InsertRow(
         row, {record->Login(), record->GetProtocolsText(), record->GetUserBotsText(), record->Online()});
+    ForgetSelectionAsARebuildDoes();
     onlineCount_ += record->Online() ? 1 : 0;
     RestoreTopRow(topCaption);
     ShowCounters();
@@ -418,8 +416,14 @@ void TfrmKrvClientA::RemoveMemberRow(const std::string& caption) {
     const std::string topCaption = TopRowCaption();
     onlineCount_ -= model_->Row(row).Online ? 1 : 0;
     model_->RemoveRow(row);
+    ForgetSelectionAsARebuildDoes();
     RestoreTopRow(topCaption);
     ShowCounters();
+}
+
+// A rebuild resets the rows, which takes the selection and the current row with it, silently.
+void TfrmKrvClientA::ForgetSelectionAsARebuildDoes() {
+    ListView1_->selectionModel()->reset();
 }
 
 // The caption of the row at the top of the list, or empty when there is none to come back to.

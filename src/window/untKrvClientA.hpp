@@ -24,7 +24,7 @@ class QMessageBox;
 class QPoint;
 class QTimer;
 class QToolButton;
-class QTreeView;
+class MemberListView;
 class MemberListModel;
 class MemberFindBar;
 class ConnectionLog;
@@ -126,6 +126,7 @@ private:
     void RestoreTopRow(const std::string& caption);
     void InsertMemberRow(const std::string& login);
     void RemoveMemberRow(const std::string& caption);
+    void ForgetSelectionAsARebuildDoes();
     bool RowInSight(int row) const;
     std::string ReconnectArguments() const;
 
@@ -141,7 +142,7 @@ private:
     QToolButton* btConnect_ = nullptr;
     QToolButton* btDisconnect_ = nullptr;
     QButtonGroup* connectGroup_ = nullptr;
-    QTreeView* ListView1_ = nullptr;
+    MemberListView* ListView1_ = nullptr;
     MemberListModel* model_ = nullptr;
     QLabel* onlinePanel_ = nullptr;       // status panel 0
     QLabel* memberCountPanel_ = nullptr;  // status panel 1

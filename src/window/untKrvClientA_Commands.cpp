@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QString>
-#include <QTreeView>
 
 #include "dialogs/FieldLook.hpp"
 #include "dialogs/FormPlacement.hpp"
@@ -19,6 +18,7 @@
 #include "util/untCalc1.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"
+#include "window/MemberListView.hpp"
 
 // Commands never touch the member list: the server's reports do. Every box and dialog runs a
 // nested event loop in which the timer delivers reports, so whatever a command found before a
@@ -83,7 +83,7 @@ std::optional<AccountFields> RunAccountDialog(QWidget& window, const AccountDial
                          Read(*dialog->edUserBots, content.userBots)};
 }
 
-std::optional<std::string> SelectedCaption(const QTreeView& view) {
+std::optional<std::string> SelectedCaption(const QAbstractItemView& view) {
     const QItemSelectionModel* selection = view.selectionModel();
     const QModelIndexList rows = selection ? selection->selectedRows(0) : QModelIndexList();
     if (rows.isEmpty()) {

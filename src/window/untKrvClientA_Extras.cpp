@@ -9,7 +9,6 @@
 #include <QMenuBar>
 #include <QProxyStyle>
 #include <QShortcut>
-#include <QTreeView>
 
 #include "window/CellToolTips.hpp"
 #include "window/ConnectionLog.hpp"
@@ -17,6 +16,7 @@
 #include "window/DisplayText.hpp"
 #include "window/MemberFindBar.hpp"
 #include "window/MemberListModel.hpp"
+#include "window/MemberListView.hpp"
 
 // What the window offers besides its designed controls: finding a member, the connection log,
 // and keys for the commands. None of it shows or acts until it is asked for.

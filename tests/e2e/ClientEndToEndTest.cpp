@@ -1,6 +1,7 @@
 // The real main window with its real TCP socket against the real demo server process.
 
 #include <QAbstractItemModel>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCollator>
@@ -13,7 +14,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-#include <QTreeView>
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -152,7 +152,7 @@ void ClientEndToEndTest::WaitLoggedInWithMembers(int memberCount, int timeoutMs)
 }
 
 QAbstractItemModel* ClientEndToEndTest::Rows() const {
-    return window_->findChild<QTreeView*>(QStringLiteral("ListView1"))->model();
+    return window_->findChild<QAbstractItemView*>(QStringLiteral("ListView1"))->model();
 }
 
 QString ClientEndToEndTest::Panel(int index) const {
@@ -177,7 +177,7 @@ bool ClientEndToEndTest::RowOnline(const std::string& login) const {
 void ClientEndToEndTest::Select(const std::string& login) {
     const int row = RowOf(login);
     QVERIFY2(row >= 0, login.c_str());
-    auto* view = window_->findChild<QTreeView*>(QStringLiteral("ListView1"));
+    auto* view = window_->findChild<QAbstractItemView*>(QStringLiteral("ListView1"));
     view->selectionModel()->setCurrentIndex(Rows()->index(row, 0),
                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
@@ -463,7 +463,7 @@ void ClientEndToEndTest::aMemberFoundByPartOfItsLoginIsExpelledThroughThePopup()
 
     window_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window_.get()));
-    auto* list = window_->findChild<QTreeView*>(QStringLiteral("ListView1"));
+    auto* list = window_->findChild<QAbstractItemView*>(QStringLiteral("ListView1"));
     list->setFocus();
     QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
     auto* field = window_->findChild<QLineEdit*>(QStringLiteral("edFind"));

@@ -4,6 +4,7 @@
 #include <random>
 #include <string>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -13,7 +14,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTreeView>
 
 #include "net/LoopbackServer.hpp"
 #include "support/ModalResponder.hpp"
@@ -171,7 +171,7 @@ void FaultSuiteTest::cleanup() {
 }
 
 QStringList FaultSuiteTest::Captions() {
-    QAbstractItemModel* model = window_->findChild<QTreeView*>("ListView1")->model();
+    QAbstractItemModel* model = window_->findChild<QAbstractItemView*>("ListView1")->model();
     QStringList captions;
     for (int row = 0; row < model->rowCount(); ++row) {
         captions << model->index(row, 0).data().toString() +
@@ -455,7 +455,7 @@ void FaultSuiteTest::oddMemberTextsThenAnExpelOfEach() {
     server.Peer()->write("ARLS\r\nARLM:on\r\nARLM:on,,=,;;\r\nARLM:on,,\xe9t\xe9\xff=,chat;;\r\nARLM:on,," +
                          huge + "=,chat;;\r\nARLM:,,,,,,,;;;;\r\nARLM:on,,zed=,chat;;\r\nARLC\r\n");
     QTRY_VERIFY_WITH_TIMEOUT(Captions().contains("zed+"), kPatience);
-    QTreeView* list = window_->findChild<QTreeView*>("ListView1");
+    QAbstractItemView* list = window_->findChild<QAbstractItemView*>("ListView1");
     QAbstractItemModel* model = list->model();
     const int rows = model->rowCount();
     QVERIFY(rows >= 4);

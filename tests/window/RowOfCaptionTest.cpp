@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -8,7 +10,8 @@
 #include "window/RowOfCaption.hpp"
 
 // The table kept up to date row by row must find what a walk over the rows finds, with probe
-// runs that wrap around its end, rows taken out of the middle of a run, and letter case mixed.
+// runs that wrap around its end, rows taken out of the middle of a run, slots used again, and
+// letter case mixed.
 class RowOfCaptionTest : public QObject {
     Q_OBJECT
 
@@ -19,13 +22,14 @@ private slots:
 
 namespace {
 
-int WalkRows(const std::vector<MemberRow>& rows, const std::string& caption) {
-    for (size_t row = 0; row < rows.size(); ++row) {
-        if (SameTextAscii(rows[row].Login, caption)) {
-            return static_cast<int>(row);
+uint32_t WalkRows(const MemberRowStore& store, const std::vector<uint32_t>& order,
+                  const std::string& caption) {
+    for (const uint32_t slot : order) {
+        if (SameTextAscii(store[slot].Login, caption)) {
+            return slot;
         }
     }
-    return -1;
+    return RowOfCaption::kNone;
 }
 
 }  // namespace
@@ -47,26 +51,37 @@ void RowOfCaptionTest::findsAsAWalkOverTheRows() {
         caption[random() % caption.size()] ^= (random() % 2 == 0) ? 0x20 : 0;  // another letter case
         return caption;
     };
-    std::vector<MemberRow> rows;
+    // Rows of a rebuild first, then rows added and freed around them.
+    std::vector<MemberRow> rebuilt;
+    std::vector<uint32_t> order;
+    for (uint32_t slot = 0; slot < 20; ++slot) {
+        rebuilt.push_back(MemberRow{name(), "", "", false});
+        order.push_back(slot);
+    }
+    MemberRowStore store;
+    store.Replace(std::move(rebuilt));
     RowOfCaption table;
-    table.Build(rows);
+    table.Build(store, order);
     for (int round = 0; round < 6000; ++round) {
         const std::string caption = name();
-        const int found = WalkRows(rows, caption);
-        if (random() % 3 != 0 && (found < 0 || duplicates)) {
-            const int row = static_cast<int>(random() % (rows.size() + 1));
-            rows.insert(rows.begin() + row, MemberRow{caption, "", "", false});
-            table.Inserted(rows, row);
-        } else if (found >= 0) {
+        const uint32_t found = WalkRows(store, order, caption);
+        if (random() % 3 != 0 && (found == RowOfCaption::kNone || duplicates)) {
+            const uint32_t slot = store.Add(MemberRow{caption, "", "", false});
+            order.insert(order.begin() + static_cast<long>(random() % (order.size() + 1)), slot);
+            if (!table.Add(store, slot)) {
+                table.Build(store, order);
+            }
+        } else if (found != RowOfCaption::kNone) {
             const bool rebuild = table.HasDuplicates();
-            table.Removing(rows, found);
-            rows.erase(rows.begin() + found);
+            table.Remove(store, found);
+            store.Free(found);
+            order.erase(std::find(order.begin(), order.end(), found));
             if (rebuild) {
-                table.Build(rows);
+                table.Build(store, order);
             }
         }
         const std::string wanted = name();
-        QCOMPARE(table.Find(rows, wanted), WalkRows(rows, wanted));
+        QCOMPARE(table.Find(store, wanted), WalkRows(store, order, wanted));
     }
     QCOMPARE(table.HasDuplicates(), duplicates);
 }

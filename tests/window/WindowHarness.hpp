@@ -6,11 +6,11 @@
 #include <vector>
 
 #include <QAbstractItemModel>
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeView>
 
 #include "support/FakeClientSocket.hpp"
 #include "support/ManualClock.hpp"
@@ -65,7 +65,7 @@ public:
         Tick();
     }
 
-    QTreeView* List() { return window_->findChild<QTreeView*>("ListView1"); }
+    QAbstractItemView* List() { return window_->findChild<QAbstractItemView*>("ListView1"); }
     MemberListModel* Model() { return static_cast<MemberListModel*>(List()->model()); }
     QString Panel(int number) {
         return window_->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(number))->text();

@@ -1,8 +1,8 @@
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-#include <QTreeView>
 
 #include "net/LoopbackServer.hpp"
 #include "support/TcpWindow.hpp"
@@ -26,7 +26,7 @@ private:
         return window.findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(number))->text();
     }
     QStringList Captions(TfrmKrvClientA& window) {
-        QAbstractItemModel* model = window.findChild<QTreeView*>("ListView1")->model();
+        QAbstractItemModel* model = window.findChild<QAbstractItemView*>("ListView1")->model();
         QStringList captions;
         for (int row = 0; row < model->rowCount(); ++row) {
             captions << model->index(row, 0).data().toString() +

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "window/MemberRow.hpp"
+
+// Rows in the slots they were put in, which they keep while others come and go: the rows of the
+// last rebuild in one array, in their order, and the rows added since in another, so that adding
+// one row never moves the million before it. A freed slot is used again by the next row added.
+class MemberRowStore {
+public:
+    void Replace(std::vector<MemberRow> rows) {
+        rebuilt_ = std::move(rows);
+        added_.clear();
+        free_.clear();
+    }
+
+    uint32_t Add(MemberRow row) {
+        if (free_.empty()) {
+            added_.push_back(std::move(row));
+            return static_cast<uint32_t>(SlotCount() - 1);
+        }
+        const uint32_t slot = free_.back();
+        free_.pop_back();
+        (*this)[slot] = std::move(row);
+        return slot;
+    }
+
+    void Free(uint32_t slot) {
+        (*this)[slot] = MemberRow();
+        free_.push_back(slot);
+    }
+
+    const MemberRow& operator[](uint32_t slot) const {
+        return slot < rebuilt_.size() ? rebuilt_[slot] : added_[slot - rebuilt_.size()];
+    }
+    MemberRow& operator[](uint32_t slot) {
+        return slot < rebuilt_.size() ? rebuilt_[slot] : added_[slot - rebuilt_.size()];
+    }
+
+    size_t SlotCount() const { return rebuilt_.size() + added_.size(); }
+
+private:
+    std::vector<MemberRow> rebuilt_;
+    std::vector<MemberRow> added_;
+    std::vector<uint32_t> free_;
+};

@@ -1,0 +1,181 @@
+// The member list's flat view must look and answer the keyboard exactly as the list of rows it
+// replaced: a tree view without branches, configured as the window used to configure it, on the
+// same rows, side by side in the same window.
+
+#include <QApplication>
+#include <QDir>
+#include <QHeaderView>
+#include <QImage>
+#include <QTest>
+#include <QTreeView>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "window/WindowHarness.hpp"
+
+class MemberListViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void looksAsTheListOfRowsDid_data();
+    void looksAsTheListOfRowsDid();
+    void keysMoveAsInTheListOfRowsBefore_data();
+    void keysMoveAsInTheListOfRowsBefore();
+
+private:
+    std::unique_ptr<WindowHarness> harness_;
+    QTreeView* before_ = nullptr;  // owned by the list's parent
+};
+
+namespace {
+
+QTreeView* ListAsItWas(QAbstractItemView& list) {
+    auto* tree = new QTreeView(list.parentWidget());
+    tree->setGeometry(list.geometry());
+    tree->setModel(list.model());
+    tree->setRootIsDecorated(false);
+    tree->setItemsExpandable(false);
+    tree->setUniformRowHeights(true);
+    tree->setAllColumnsShowFocus(true);
+    tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tree->setIconSize(QSize(16, 16));
+    tree->setSortingEnabled(false);
+    tree->header()->setSectionsClickable(false);
+    tree->header()->setSectionsMovable(false);
+    tree->header()->setSectionResizeMode(QHeaderView::Stretch);
+    tree->show();
+    return tree;
+}
+
+QImage Shot(QAbstractItemView& view, bool focused) {
+    if (focused) {
+        view.setFocus(Qt::OtherFocusReason);
+    } else {
+        view.parentWidget()->setFocus(Qt::OtherFocusReason);
+    }
+    QApplication::processEvents();
+    return view.grab().toImage();
+}
+
+int DifferentPixels(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) {
+        return a.width() * a.height();
+    }
+    int different = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            different += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+        }
+    }
+    return different;
+}
+
+}  // namespace
+
+void MemberListViewTest::init() {
+    harness_ = std::make_unique<WindowHarness>();
+    harness_->LogIn();
+    std::vector<std::string> lines;
+    for (int number = 0; number < 60; ++number) {
+        const std::string login = (number % 7 == 0 ? "M" : "m") + std::to_string(100 + number);
+        lines.push_back("ARLM:" + std::string(number % 3 == 0 ? "on" : "") + ",," + login + "=pw,chat news;" +
+                        (number % 5 == 0 ? std::string(80, 'b') : "bot") + ";");
+    }
+    lines.push_back("ARLC");
+    harness_->Serve(lines);
+    before_ = ListAsItWas(*harness_->List());
+    harness_->Window().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&harness_->Window()));
+}
+
+void MemberListViewTest::cleanup() {
+    harness_.reset();
+}
+
+void MemberListViewTest::looksAsTheListOfRowsDid_data() {
+    QTest::addColumn<int>("topRow");
+    QTest::addColumn<int>("currentRow");  // -1: none
+    QTest::addColumn<bool>("focused");
+    QTest::addColumn<bool>("keyboardUsed");
+    QTest::newRow("as listed") << 0 << -1 << false << false;
+    QTest::newRow("scrolled") << 23 << -1 << false << false;
+    QTest::newRow("selected, focus elsewhere") << 0 << 4 << false << false;
+    QTest::newRow("selected and focused") << 0 << 4 << true << false;
+    QTest::newRow("selected, focused by keyboard") << 10 << 12 << true << true;
+    QTest::newRow("scrolled to the end, last row") << 59 << 59 << true << false;
+}
+
+void MemberListViewTest::looksAsTheListOfRowsDid() {
+    QFETCH(int, topRow);
+    QFETCH(int, currentRow);
+    QFETCH(bool, focused);
+    QFETCH(bool, keyboardUsed);
+    QAbstractItemView* list = harness_->List();
+    if (keyboardUsed) {
+        harness_->Window().setAttribute(Qt::WA_KeyboardFocusChange);
+    }
+    for (QAbstractItemView* view : {list, static_cast<QAbstractItemView*>(before_)}) {
+        if (currentRow >= 0) {
+            view->setCurrentIndex(view->model()->index(currentRow, 0));
+        }
+        view->scrollTo(view->model()->index(topRow, 0), QAbstractItemView::PositionAtTop);
+    }
+    const QImage now = Shot(*list, focused);
+    const QImage then = Shot(*before_, focused);
+    const int different = DifferentPixels(now, then);
+    if (different != 0) {
+        now.save(QDir::temp().filePath("member-list-now.png"));
+        then.save(QDir::temp().filePath("member-list-before.png"));
+    }
+    QCOMPARE(different, 0);
+}
+
+void MemberListViewTest::keysMoveAsInTheListOfRowsBefore_data() {
+    QTest::addColumn<int>("startRow");  // -1: none
+    QTest::addColumn<QString>("keys");  // one character a key: d u h e p n l r, or typed text after '='
+    QTest::newRow("down from nothing, then on") << -1 << "ddd";
+    QTest::newRow("end and home") << 5 << "ehed";
+    QTest::newRow("pages") << 2 << "nnpnu";
+    QTest::newRow("left and right keep the row") << 7 << "lrlr";
+    QTest::newRow("type-ahead from nothing") << -1 << "=m12";
+    QTest::newRow("type-ahead goes down, never wraps") << 40 << "=m10";
+    QTest::newRow("one key repeated walks the matches") << 0 << "=MMM";
+}
+
+void MemberListViewTest::keysMoveAsInTheListOfRowsBefore() {
+    QFETCH(int, startRow);
+    QFETCH(QString, keys);
+    QAbstractItemView* list = harness_->List();
+    QList<int> rowsNow;
+    QList<int> rowsBefore;
+    for (QAbstractItemView* view : {list, static_cast<QAbstractItemView*>(before_)}) {
+        QList<int>& rows = view == list ? rowsNow : rowsBefore;
+        if (startRow >= 0) {
+            view->setCurrentIndex(view->model()->index(startRow, 0));
+        }
+        view->setFocus(Qt::OtherFocusReason);
+        const qsizetype typed = keys.indexOf('=');
+        for (const QChar key : keys.left(typed < 0 ? keys.size() : typed)) {
+            static const QHash<QChar, Qt::Key> kKeys = {
+                {'d', Qt::Key_Down},   {'u', Qt::Key_Up},       {'h', Qt::Key_Home}, {'e', Qt::Key_End},
+                {'p', Qt::Key_PageUp}, {'n', Qt::Key_PageDown}, {'l', Qt::Key_Left}, {'r', Qt::Key_Right}};
+            QTest::keyClick(view, kKeys.value(key));
+            rows << view->currentIndex().row() << view->selectionModel()->selectedRows().value(0).row();
+        }
+        if (typed >= 0) {
+            for (const QChar character : keys.mid(typed + 1)) {
+                QTest::keyClicks(view, QString(character));
+                rows << view->currentIndex().row();
+            }
+        }
+    }
+    QCOMPARE(rowsNow, rowsBefore);
+}
+
+QTEST_MAIN(MemberListViewTest)
+#include "MemberListViewTest.moc"
