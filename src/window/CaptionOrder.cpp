@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <string>
 
@@ -66,6 +67,13 @@ public:
 
     const char* At(uint32_t start) const { return bytes_.data() + start; }
 
+    // Takes the keys of other in after these; where they start now.
+    uint32_t Append(const SortKeys& other) {
+        const auto start = static_cast<uint32_t>(bytes_.size());
+        bytes_ += other.bytes_;
+        return start;
+    }
+
 private:
     void AppendIcuKey(const QString& text) {
         const auto* units = reinterpret_cast<const UChar*>(text.utf16());
@@ -114,18 +122,27 @@ unsigned UpperAscii(char c) {
     return byte >= 'a' && byte <= 'z' ? byte - ('a' - 'A') : byte;
 }
 
-}  // namespace
-
-void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator) {
-    SortKeys keys(collator, rows.size());
+// The rows from first to last, each with its key.
+std::vector<SortEntry> KeyRows(const std::vector<MemberRow>& rows, size_t first, size_t last,
+                               SortKeys& keys) {
     std::vector<SortEntry> entries;
-    entries.reserve(rows.size());
-    for (size_t row = 0; row < rows.size(); ++row) {
+    entries.reserve(last - first);
+    for (size_t row = first; row < last; ++row) {
         const uint32_t key = keys.Add(rows[row].Login);
         entries.push_back({HeadOf(keys.At(key)), key, static_cast<uint32_t>(row)});
     }
-    // Equal keys fall back on the row, which keeps them in their order.
-    std::sort(entries.begin(), entries.end(), [&keys](const SortEntry& a, const SortEntry& b) {
+    return entries;
+}
+
+}  // namespace
+
+// Two halves are keyed and sorted side by side, each with a collator of its own, and then
+// merged; equal keys fall back on the row, so the order is the one a single sort gives.
+std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, const QCollator& collator) {
+    const size_t half = rows.size() / 2;
+    SortKeys keys(collator, half);
+    SortKeys laterKeys(collator, rows.size() - half);
+    const auto before = [&keys](const SortEntry& a, const SortEntry& b) {
         if (a.head != b.head) {
             return a.head < b.head;
         }
@@ -137,12 +154,36 @@ void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator) 
             }
         }
         return a.row < b.row;
-    });
+    };
+    // A thread costs more than a few thousand rows do.
+    const auto launch = rows.size() >= 2048 ? std::launch::async : std::launch::deferred;
+    auto laterEntries = std::async(launch, [&] { return KeyRows(rows, half, rows.size(), laterKeys); });
+    std::vector<SortEntry> entries = KeyRows(rows, 0, half, keys);
+    std::vector<SortEntry> later = laterEntries.get();
+    const uint32_t shift = keys.Append(laterKeys);
+    for (SortEntry& entry : later) {
+        entry.key += shift;
+    }
+    auto laterSorted = std::async(launch, [&] { std::sort(later.begin(), later.end(), before); });
+    std::sort(entries.begin(), entries.end(), before);
+    laterSorted.get();
 
+    std::vector<uint32_t> order;
+    order.reserve(rows.size());
+    auto first = entries.begin();
+    auto second = later.begin();
+    while (first != entries.end() || second != later.end()) {
+        const bool takeSecond = first == entries.end() || (second != later.end() && before(*second, *first));
+        order.push_back(takeSecond ? (second++)->row : (first++)->row);
+    }
+    return order;
+}
+
+void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator) {
     std::vector<MemberRow> sorted;
     sorted.reserve(rows.size());
-    for (const SortEntry& entry : entries) {
-        sorted.push_back(std::move(rows[entry.row]));
+    for (const uint32_t row : RowsInCaptionOrder(rows, collator)) {
+        sorted.push_back(std::move(rows[row]));
     }
     rows = std::move(sorted);
 }

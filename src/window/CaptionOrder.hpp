@@ -13,6 +13,8 @@
 // first bytes beside each row, so a million rows sort in n log n comparisons that mostly touch
 // no other memory; rows with equal keys keep their order.
 void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator);
+// The same order as the rows' numbers, the rows left where they are.
+std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, const QCollator& collator);
 
 // The text's first eight bytes with the ASCII letters upper-cased, zeros after its end, as one
 // number: two texts whose heads differ compare as their heads do.

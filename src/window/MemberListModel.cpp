@@ -1,7 +1,6 @@
 #include "window/MemberListModel.hpp"
 
 #include <algorithm>
-#include <numeric>
 
 #include <QByteArray>
 #include <QLocale>
@@ -81,17 +80,23 @@ QVariant MemberListModel::headerData(int section, Qt::Orientation orientation, i
 }
 
 void MemberListModel::ReplaceRows(std::vector<MemberRow> rows) {
-    SortRowsByCaption(rows, collator_);
+    std::vector<uint32_t> order = RowsInCaptionOrder(rows, collator_);
     beginResetModel();
-    foldedHeads_.clear();
-    foldedHeads_.reserve(rows.size());
-    for (const MemberRow& row : rows) {
-        foldedHeads_.push_back(FoldedHead(row.Login));
+    // Made in the order the rows lie in, then put in row order: reading a million rows out of
+    // order would wait on memory at every one.
+    std::vector<uint64_t> headOfSlot;
+    headOfSlot.reserve(rows.size());
+    for (const MemberRow& member : rows) {
+        headOfSlot.push_back(FoldedHead(member.Login));
     }
-    order_.resize(rows.size());
-    std::iota(order_.begin(), order_.end(), 0U);
-    rowOfSlot_ = order_;
+    foldedHeads_.resize(rows.size());
+    rowOfSlot_.resize(rows.size());
+    for (size_t row = 0; row < order.size(); ++row) {
+        foldedHeads_[row] = headOfSlot[order[row]];
+        rowOfSlot_[order[row]] = static_cast<uint32_t>(row);
+    }
     rowOfSlotStale_ = false;
+    order_ = std::move(order);
     store_.Replace(std::move(rows));
     lastAtOrBefore_.known = false;
     firstRowOfLastReset_ = 0;

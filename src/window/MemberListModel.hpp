@@ -73,7 +73,7 @@ private:
     int RowOfSlot(uint32_t slot) const;
 
     // Rows stay in the slot they were stored in; only the short list of slots in row order
-    // moves when one comes or goes. A rebuild stores them in row order.
+    // moves when one comes or goes. A rebuild sorts the slots, not the rows.
     MemberRowStore store_;
     std::vector<uint32_t> order_;
     // The first eight bytes of each row's caption with ASCII letters upper-cased, in row order,

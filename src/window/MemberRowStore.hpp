@@ -8,7 +8,7 @@
 #include "window/MemberRow.hpp"
 
 // Rows in the slots they were put in, which they keep while others come and go: the rows of the
-// last rebuild in one array, in their order, and the rows added since in another, so that adding
+// last rebuild in one array, as they came, and the rows added since in another, so that adding
 // one row never moves the million before it. A freed slot is used again by the next row added.
 class MemberRowStore {
 public:

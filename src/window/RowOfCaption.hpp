@@ -16,7 +16,7 @@ public:
     static constexpr uint32_t kNone = UINT32_MAX;
 
     // order lists the slots of store in row order; of two rows with one folded caption, the
-    // first is held.
+    // first is held. When every slot holds a row, they are read in the order they lie in.
     void Build(const MemberRowStore& store, const std::vector<uint32_t>& order);
     // The slot of the row whose caption equals caption with ASCII letter case ignored, or kNone.
     uint32_t Find(const MemberRowStore& store, std::string_view caption) const;
@@ -31,11 +31,21 @@ public:
     bool HasDuplicates() const { return duplicates_; }
 
 private:
-    // The table entry that holds the caption's slot, or the empty entry where it would go.
-    size_t EntryOf(const MemberRowStore& store, std::string_view caption) const;
-    void EmptyEntry(const MemberRowStore& store, size_t entry);
+    // A slot with the low half of its caption's folded hash, so that a probe opens a row only
+    // when the hashes agree and moving an entry needs no row at all.
+    struct Entry {
+        uint32_t slot = kNone;
+        uint32_t hash = 0;
+    };
 
-    std::vector<uint32_t> entries_;  // slots; size a power of two, at most 3/4 full
+    // Puts every slot of slots in; false when one of them shares a folded caption with another.
+    template <typename Slots>
+    bool Hold(const MemberRowStore& store, const Slots& slots);
+    // The table entry that holds the caption's slot, or the empty entry where it would go.
+    size_t EntryOf(const MemberRowStore& store, std::string_view caption, uint32_t hash) const;
+    void EmptyEntry(size_t entry);
+
+    std::vector<Entry> entries_;  // size a power of two, at most 3/4 full
     size_t held_ = 0;
     bool duplicates_ = false;
 };
