@@ -89,6 +89,11 @@ void MemberListModel::ReplaceRows(std::vector<MemberRow> rows) {
     for (const MemberRow& member : rows) {
         headOfSlot.push_back(FoldedHead(member.Login));
     }
+    // Room for the rows that come one by one after a rebuild, so that the first of them does not
+    // copy the whole list to grow it.
+    const size_t room = rows.size() + rows.size() / 64 + 16;
+    foldedHeads_.clear();
+    foldedHeads_.reserve(room);
     foldedHeads_.resize(rows.size());
     rowOfSlot_.resize(rows.size());
     for (size_t row = 0; row < order.size(); ++row) {
@@ -96,7 +101,9 @@ void MemberListModel::ReplaceRows(std::vector<MemberRow> rows) {
         rowOfSlot_[order[row]] = static_cast<uint32_t>(row);
     }
     rowOfSlotStale_ = false;
-    order_ = std::move(order);
+    order_.clear();
+    order_.reserve(room);
+    order_.insert(order_.end(), order.begin(), order.end());
     store_.Replace(std::move(rows));
     lastAtOrBefore_.known = false;
     firstRowOfLastReset_ = 0;
