@@ -76,9 +76,9 @@ private:
     // moves when one comes or goes. A rebuild sorts the slots, not the rows.
     MemberRowStore store_;
     std::vector<uint32_t> order_;
-    // The first eight bytes of each row's caption with ASCII letters upper-cased, in row order,
-    // so that a walk over the captions in that folding mostly stays in one small array.
-    std::vector<uint64_t> foldedHeads_;
+    // The first eight bytes of each slot's caption with ASCII letters upper-cased, so that a walk
+    // over the captions in that folding mostly stays in one small array.
+    std::vector<uint64_t> headOfSlot_;
     // Row of each slot, made again after rows moved when a report next needs it.
     mutable std::vector<uint32_t> rowOfSlot_;
     mutable bool rowOfSlotStale_ = false;
