@@ -82,9 +82,13 @@ void MemberListViewTest::init() {
     harness_->LogIn();
     std::vector<std::string> lines;
     for (int number = 0; number < 60; ++number) {
-        const std::string login = (number % 7 == 0 ? "M" : "m") + std::to_string(100 + number);
-        lines.push_back("ARLM:" + std::string(number % 3 == 0 ? "on" : "") + ",," + login + "=pw,chat news;" +
-                        (number % 5 == 0 ? std::string(80, 'b') : "bot") + ";");
+        std::string line = number % 3 == 0 ? "ARLM:on,," : "ARLM:,,";
+        line += number % 7 == 0 ? 'M' : 'm';
+        line += std::to_string(100 + number);
+        line += "=pw,chat news;";
+        line += number % 5 == 0 ? std::string(80, 'b') : std::string("bot");
+        line += ';';
+        lines.push_back(line);
     }
     lines.push_back("ARLC");
     harness_->Serve(lines);
