@@ -94,7 +94,7 @@ void MemberListModel::ReplaceRows(std::vector<MemberRow> rows) {
     for (size_t row = 0; row < order.size(); ++row) {
         rowOfSlot_[order[row]] = static_cast<uint32_t>(row);
     }
-    rowOfSlotStale_ = false;
+    MarkRowOfSlot(false);
     order_.clear();
     order_.reserve(room);
     order_.insert(order_.end(), order.begin(), order.end());
@@ -103,6 +103,11 @@ void MemberListModel::ReplaceRows(std::vector<MemberRow> rows) {
     firstRowOfLastReset_ = 0;
     captions_.Build(store_, order_);
     endResetModel();
+}
+
+void MemberListModel::MarkRowOfSlot(bool stale) {
+    rowOfSlotStale_ = stale;
+    searchesSinceStale_ = 0;
 }
 
 void MemberListModel::SetRow(int row, MemberRow member, bool notify) {
@@ -135,7 +140,7 @@ void MemberListModel::InsertRow(int row, MemberRow member) {
     order_.insert(order_.begin() + row, slot);
     headOfSlot_.resize(std::max<size_t>(headOfSlot_.size(), slot + 1));
     headOfSlot_[slot] = head;
-    rowOfSlotStale_ = true;
+    MarkRowOfSlot(true);
     if (!captions_.Add(store_, slot)) {
         captions_.Build(store_, order_);
     }
@@ -156,7 +161,7 @@ void MemberListModel::RemoveRow(int row) {
     captions_.Remove(store_, slot);
     store_.Free(slot);
     order_.erase(order_.begin() + row);
-    rowOfSlotStale_ = true;
+    MarkRowOfSlot(true);
     if (rebuildCaptions) {
         captions_.Build(store_, order_);
     }
@@ -164,7 +169,16 @@ void MemberListModel::RemoveRow(int row) {
     endRemoveRows();
 }
 
+// Right after rows came or went, a few lookups find their row by its caption in the sorted rows
+// rather than pay for a new map of every slot; a run of them, as in-place reports come, does.
 int MemberListModel::RowOfSlot(uint32_t slot) const {
+    constexpr int kSearchesBeforeNewMap = 64;
+    if (rowOfSlotStale_ && ++searchesSinceStale_ <= kSearchesBeforeNewMap) {
+        const int found = SearchRowOfSlot(slot);
+        if (found >= 0) {
+            return found;
+        }
+    }
     if (rowOfSlotStale_) {
         rowOfSlot_.resize(store_.SlotCount());
         for (size_t row = 0; row < order_.size(); ++row) {
@@ -173,6 +187,19 @@ int MemberListModel::RowOfSlot(uint32_t slot) const {
         rowOfSlotStale_ = false;
     }
     return static_cast<int>(rowOfSlot_[slot]);
+}
+
+// Among the rows that sort equal to the slot's caption; -1 when it is not among the first few.
+int MemberListModel::SearchRowOfSlot(uint32_t slot) const {
+    constexpr int kEqualRowsLookedAt = 16;
+    const std::string& caption = store_[slot].Login;
+    const int first = LowerBound(caption);
+    for (int row = first; row < RowCount() && row < first + kEqualRowsLookedAt; ++row) {
+        if (order_[static_cast<size_t>(row)] == slot) {
+            return row;
+        }
+    }
+    return -1;
 }
 
 int MemberListModel::LowerBound(std::string_view caption) const {

@@ -71,6 +71,8 @@ private:
     QVariant DisplayText(const MemberRow& member, int column) const;
     int WalkBackToLastAtOrBefore(std::string_view caption) const;
     int RowOfSlot(uint32_t slot) const;
+    int SearchRowOfSlot(uint32_t slot) const;
+    void MarkRowOfSlot(bool stale);
 
     // Rows stay in the slot they were stored in; only the short list of slots in row order
     // moves when one comes or goes. A rebuild sorts the slots, not the rows.
@@ -82,6 +84,7 @@ private:
     // Row of each slot, made again after rows moved when a report next needs it.
     mutable std::vector<uint32_t> rowOfSlot_;
     mutable bool rowOfSlotStale_ = false;
+    mutable int searchesSinceStale_ = 0;
     mutable LastAtOrBefore lastAtOrBefore_;
     int firstRowOfLastReset_ = 0;
     RowOfCaption captions_;
