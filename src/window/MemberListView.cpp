@@ -42,6 +42,9 @@ MemberListView::MemberListView(QWidget* parent) : QTableView(parent) {
 // which row is at a point right after a change sees the new rows, not the old layout.
 void MemberListView::setModel(QAbstractItemModel* model) {
     QTableView::setModel(model);
+    if (model == nullptr) {
+        return;
+    }
     const auto placeRows = [this] {
         FitRowHeight();
         updateGeometries();

@@ -5,9 +5,9 @@
 #include <QTableView>
 
 // The member list's view: a flat table that looks and answers the keyboard as a list of rows
-// does (whole rows selected and focused, Home and End go to the first and last row,
-// typing finds a row by the start of its login), and that hears of one row in or out without laying out
-// the others again.
+// does (whole rows selected and focused, Home and End go to the first and last row, typing
+// finds a row by the start of its login), and that hears of one row in or out without laying
+// out the others again.
 class MemberListView final : public QTableView {
     Q_OBJECT
 
