@@ -24,8 +24,11 @@ void TkvCLDataCollection::AddOrUpdate(std::string_view login, std::string_view p
     const uint32_t hash = FoldedHash(login);
     const size_t slot = SlotOf(login, hash);
     if (index_[slot].number != kEmpty) {
-        Record(index_[slot].number)
-            .Assign(login, presence1, presence2, protocolsText, password, userBotsText, online);
+        TkvCLData& known = Record(index_[slot].number);
+        if (watcher_ != nullptr) {
+            watcher_->RecordChanging(known);
+        }
+        known.Assign(login, presence1, presence2, protocolsText, password, userBotsText, online);
         return;
     }
     const uint32_t number = UnusedRecord();
@@ -46,6 +49,9 @@ void TkvCLDataCollection::Delete(std::string_view login) {
         return;
     }
     TkvCLData& record = Record(number);
+    if (watcher_ != nullptr) {
+        watcher_->RecordChanging(record);
+    }
     if (record.position_ >= staleFrom_) {
         RenumberFrom(staleFrom_);
     }
@@ -72,6 +78,9 @@ void TkvCLDataCollection::Delete(std::string_view login) {
 }
 
 void TkvCLDataCollection::Clear() {
+    if (watcher_ != nullptr) {
+        watcher_->AllRecordsGoing();
+    }
     // Swapped with empty ones, so the memory of a million members goes back at once.
     std::vector<std::unique_ptr<TkvCLData[]>>().swap(recordBlocks_);
     recordCount_ = 0;

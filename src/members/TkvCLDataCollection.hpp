@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "members/TkvCLData.hpp"
+#include "members/TkvCLDataWatcher.hpp"
 
 // The in-memory copy of the server's member list. Records keep the order of their first
 // addition; logins are unique under ASCII case-insensitive comparison.
@@ -28,11 +29,16 @@ public:
     int32_t IndexOf(std::string_view login) const;
     // The record at a position, or nullptr outside 0 to Count() - 1; the collection keeps it.
     const TkvCLData* Items(int32_t position) const;
+    // The record of a login, or nullptr; unlike IndexOf, it never renumbers the positions.
+    const TkvCLData* RecordOf(std::string_view login) const { return Find(login); }
     bool GetData(std::string_view login, std::string& presence1, std::string& presence2,
                  std::string& protocolsText, std::string& password, std::string& userBotsText,
                  bool& online) const;
     // Room for this many records without growing the order or the index again.
     void Reserve(int32_t count);
+    // Tells watcher of every record about to change or go, until told another or nullptr; not
+    // when the collection itself is destroyed, which a reader in place must see to first.
+    void Watch(TkvCLDataWatcher* watcher) { watcher_ = watcher; }
 
 private:
     static constexpr uint32_t kEmpty = UINT32_MAX;  // an index slot without a record
@@ -65,4 +71,5 @@ private:
     std::vector<Slot> index_;            // size a power of two, at most 3/4 full
     // Positions from here on may be stale since a Delete; they are put right when asked for.
     mutable size_t staleFrom_ = SIZE_MAX;
+    TkvCLDataWatcher* watcher_ = nullptr;
 };

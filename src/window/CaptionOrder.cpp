@@ -128,7 +128,7 @@ std::vector<SortEntry> KeyRows(const std::vector<MemberRow>& rows, size_t first,
     std::vector<SortEntry> entries;
     entries.reserve(last - first);
     for (size_t row = first; row < last; ++row) {
-        const uint32_t key = keys.Add(rows[row].Login);
+        const uint32_t key = keys.Add(rows[row].Login());
         entries.push_back({HeadOf(keys.At(key)), key, static_cast<uint32_t>(row)});
     }
     return entries;

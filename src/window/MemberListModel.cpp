@@ -38,13 +38,13 @@ QVariant MemberListModel::data(const QModelIndex& index, int role) const {
             return DisplayText(member, index.column());
         case Qt::DecorationRole:
             if (index.column() == LoginColumn) {
-                return member.Online ? onlineImage_ : blankImage_;
+                return member.Online() ? onlineImage_ : blankImage_;
             }
             return {};
         case OnlineRole:
-            return member.Online;
+            return member.Online();
         case LoginBytesRole:
-            return QByteArray(member.Login.data(), static_cast<qsizetype>(member.Login.size()));
+            return QByteArray(member.Login().data(), static_cast<qsizetype>(member.Login().size()));
         default:
             return {};
     }
@@ -53,11 +53,11 @@ QVariant MemberListModel::data(const QModelIndex& index, int role) const {
 QVariant MemberListModel::DisplayText(const MemberRow& member, int column) const {
     switch (column) {
         case LoginColumn:
-            return ShortForDisplay(member.Login);
+            return ShortForDisplay(member.Login());
         case ProtocolsColumn:
-            return ShortForDisplay(member.ProtocolsText);
+            return ShortForDisplay(member.ProtocolsText());
         case UserBotsColumn:
-            return ShortForDisplay(member.UserBotsText);
+            return ShortForDisplay(member.UserBotsText());
         default:
             return {};
     }
@@ -88,7 +88,7 @@ void MemberListModel::ReplaceRows(std::vector<MemberRow> rows) {
     headOfSlot_.clear();
     headOfSlot_.reserve(room);
     for (const MemberRow& member : rows) {
-        headOfSlot_.push_back(FoldedHead(member.Login));
+        headOfSlot_.push_back(FoldedHead(member.Login()));
     }
     rowOfSlot_.resize(rows.size());
     for (size_t row = 0; row < order.size(); ++row) {
@@ -113,8 +113,8 @@ void MemberListModel::MarkRowOfSlot(bool stale) {
 void MemberListModel::SetRow(int row, MemberRow member, bool notify) {
     const uint32_t slot = order_[static_cast<size_t>(row)];
     MemberRow& shown = store_[slot];
-    const bool sameCaption = SameTextAscii(shown.Login, member.Login);
-    headOfSlot_[slot] = FoldedHead(member.Login);
+    const bool sameCaption = SameTextAscii(shown.Login(), member.Login());
+    headOfSlot_[slot] = FoldedHead(member.Login());
     shown = std::move(member);
     if (!sameCaption) {
         captions_.Build(store_, order_);
@@ -127,12 +127,12 @@ void MemberListModel::SetRow(int row, MemberRow member, bool notify) {
 
 void MemberListModel::InsertRow(int row, MemberRow member) {
     beginInsertRows({}, row, row);
-    const uint64_t head = FoldedHead(member.Login);
+    const uint64_t head = FoldedHead(member.Login());
     // Row 0 never answers, so the row it pushes down to 1 would have to be looked at too.
     LastAtOrBefore& last = lastAtOrBefore_;
     if (last.known && row > 0) {
         const int shifted = last.row >= row ? last.row + 1 : last.row;
-        last.row = CompareTextAscii(member.Login, last.caption) <= 0 ? std::max(shifted, row) : shifted;
+        last.row = CompareTextAscii(member.Login(), last.caption) <= 0 ? std::max(shifted, row) : shifted;
     } else {
         last.known = false;
     }
@@ -192,7 +192,7 @@ int MemberListModel::RowOfSlot(uint32_t slot) const {
 // Among the rows that sort equal to the slot's caption; -1 when it is not among the first few.
 int MemberListModel::SearchRowOfSlot(uint32_t slot) const {
     constexpr int kEqualRowsLookedAt = 16;
-    const std::string& caption = store_[slot].Login;
+    const std::string& caption = store_[slot].Login();
     const int first = LowerBound(caption);
     for (int row = first; row < RowCount() && row < first + kEqualRowsLookedAt; ++row) {
         if (order_[static_cast<size_t>(row)] == slot) {
@@ -205,13 +205,13 @@ int MemberListModel::SearchRowOfSlot(uint32_t slot) const {
 int MemberListModel::LowerBound(std::string_view caption) const {
     const QString wanted = BytesToDisplay(caption);
     const auto found = std::partition_point(order_.begin(), order_.end(), [&](uint32_t slot) {
-        return collator_.compare(BytesToDisplay(store_[slot].Login), wanted) < 0;
+        return collator_.compare(BytesToDisplay(store_[slot].Login()), wanted) < 0;
     });
     return static_cast<int>(found - order_.begin());
 }
 
 bool MemberListModel::SortsEqual(int row, std::string_view caption) const {
-    return collator_.compare(BytesToDisplay(Row(row).Login), BytesToDisplay(caption)) == 0;
+    return collator_.compare(BytesToDisplay(Row(row).Login()), BytesToDisplay(caption)) == 0;
 }
 
 int MemberListModel::FindCaption(std::string_view login) const {
@@ -229,6 +229,29 @@ int MemberListModel::LastRowAtOrBefore(std::string_view caption) const {
     return last.row;
 }
 
+void MemberListModel::RecordChanging(const TkvCLData& record) {
+    // A row that reads a record has the record's login for its caption, so it is found by it;
+    // only while two rows share a folded caption may the table hold the other one.
+    const uint32_t slot = captions_.Find(store_, record.Login());
+    if (slot != RowOfCaption::kNone && store_[slot].Reads(record)) {
+        store_[slot].Detach();
+        return;
+    }
+    if (captions_.HasDuplicates()) {
+        for (uint32_t each = 0; each < store_.SlotCount(); ++each) {
+            if (store_[each].Reads(record)) {
+                store_[each].Detach();
+            }
+        }
+    }
+}
+
+void MemberListModel::AllRecordsGoing() {
+    for (uint32_t slot = 0; slot < store_.SlotCount(); ++slot) {
+        store_[slot].Detach();
+    }
+}
+
 // The answer is the last such row, so the walk starts at the end and mostly compares heads.
 int MemberListModel::WalkBackToLastAtOrBefore(std::string_view caption) const {
     const uint64_t head = FoldedHead(caption);
@@ -241,7 +264,7 @@ int MemberListModel::WalkBackToLastAtOrBefore(std::string_view caption) const {
         }
         const uint64_t rowHead = headOfSlot_[order_[row]];
         if (rowHead < head ||
-            (rowHead == head && CompareTextAscii(Row(static_cast<int>(row)).Login, caption) <= 0)) {
+            (rowHead == head && CompareTextAscii(Row(static_cast<int>(row)).Login(), caption) <= 0)) {
             return static_cast<int>(row);
         }
     }

@@ -9,14 +9,17 @@
 #include <QCollator>
 #include <QIcon>
 
+#include "members/TkvCLDataWatcher.hpp"
 #include "window/MemberRow.hpp"
 #include "window/MemberRowStore.hpp"
 #include "window/RowOfCaption.hpp"
 
 // The rows of the main window's member list: login, protocols and user bots, with the online
 // mark. Rows keep the server's bytes and become text only when the view asks for a cell, so a
-// million members cost one conversion per visible cell, not per row.
-class MemberListModel final : public QAbstractTableModel {
+// million members cost one conversion per visible cell, not per row. Rows made from records read
+// them in place; as the watcher of their collection, the model has a row take its copy just
+// before its record changes.
+class MemberListModel final : public QAbstractTableModel, public TkvCLDataWatcher {
     Q_OBJECT
 
 public:
@@ -58,6 +61,9 @@ public:
     // The last row after the first whose caption is at or before caption with ASCII letter
     // case ignored; 0 when there is none.
     int LastRowAtOrBefore(std::string_view caption) const;
+
+    void RecordChanging(const TkvCLData& record) override;
+    void AllRecordsGoing() override;
 
 private:
     // The last answer of LastRowAtOrBefore, carried along as single rows come and go, since the

@@ -1,12 +1,45 @@
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "members/TkvCLData.hpp"
 
 // What one row of the member list shows, as the bytes the server sent: a snapshot taken at
 // the last rebuild, so that the member list may change under it until the next one.
-struct MemberRow {
-    std::string Login;
-    std::string ProtocolsText;
-    std::string UserBotsText;
-    bool Online = false;
+//
+// A million rows must not copy a million members, so a row made from a record reads that record
+// in place, and takes its own copy only when told the record is about to change or go.
+class MemberRow {
+public:
+    MemberRow() = default;
+    // A row with its own copy of the texts.
+    MemberRow(std::string login, std::string protocolsText, std::string userBotsText, bool online);
+    // A row that reads the record until it is told to Detach from it.
+    explicit MemberRow(const TkvCLData& record) : record_(&record) {}
+    MemberRow(const MemberRow& other);
+    MemberRow(MemberRow&& other) noexcept = default;
+    MemberRow& operator=(const MemberRow& other);
+    MemberRow& operator=(MemberRow&& other) noexcept = default;
+    ~MemberRow() = default;
+
+    const std::string& Login() const;
+    std::string ProtocolsText() const;
+    std::string UserBotsText() const;
+    bool Online() const;
+
+    bool Reads(const TkvCLData& record) const { return record_ == &record; }
+    // Keeps what the record holds now, which the row goes on showing after the record changes.
+    void Detach();
+
+private:
+    struct Copy {
+        std::string login;
+        std::string protocolsText;
+        std::string userBotsText;
+        bool online = false;
+    };
+
+    const TkvCLData* record_ = nullptr;
+    std::unique_ptr<const Copy> copy_;  // when it reads no record; none for an empty row
 };

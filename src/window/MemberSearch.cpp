@@ -62,5 +62,5 @@ bool MemberSearch::Contains(std::string_view haystack) const {
 }
 
 bool MemberSearch::Matches(const MemberRow& row) const {
-    return Contains(row.Login) || Contains(row.ProtocolsText) || Contains(row.UserBotsText);
+    return Contains(row.Login()) || Contains(row.ProtocolsText()) || Contains(row.UserBotsText());
 }

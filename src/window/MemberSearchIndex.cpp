@@ -12,7 +12,7 @@ namespace {
 constexpr size_t kMostChangedRows = 4096;
 
 size_t FoldedSize(const MemberRow& member) {
-    return member.Login.size() + member.ProtocolsText.size() + member.UserBotsText.size() + 3;
+    return member.Login().size() + member.ProtocolsText().size() + member.UserBotsText().size() + 3;
 }
 
 }  // namespace
@@ -73,8 +73,8 @@ bool MemberSearchIndex::Extend(const MemberListModel& rows, int rowBudget) {
     char* out = folded_.data() + at;
     for (int row = first; row < end; ++row) {
         const MemberRow& member = rows.Row(row);
-        for (const std::string* field : {&member.Login, &member.ProtocolsText, &member.UserBotsText}) {
-            out = MemberSearch::FoldTo(out, *field);
+        for (const std::string& field : {member.Login(), member.ProtocolsText(), member.UserBotsText()}) {
+            out = MemberSearch::FoldTo(out, field);
             *out++ = '\0';
         }
         starts_.push_back(static_cast<size_t>(out - folded_.data()));

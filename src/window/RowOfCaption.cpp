@@ -47,7 +47,7 @@ bool RowOfCaption::Hold(const MemberRowStore& store, const Slots& slots) {
     held_ = 0;
     duplicates_ = false;
     for (const uint32_t slot : slots) {
-        const std::string_view caption = store[slot].Login;
+        const std::string_view caption = store[slot].Login();
         const auto hash = static_cast<uint32_t>(FoldedHashAscii(caption));
         Entry& entry = entries_[EntryOf(store, caption, hash)];
         if (entry.slot == kNone) {
@@ -71,7 +71,7 @@ bool RowOfCaption::Add(const MemberRowStore& store, uint32_t slot) {
     if (duplicates_ || (held_ + 1) * 4 > entries_.size() * 3) {
         return false;
     }
-    const std::string_view caption = store[slot].Login;
+    const std::string_view caption = store[slot].Login();
     const auto hash = static_cast<uint32_t>(FoldedHashAscii(caption));
     Entry& entry = entries_[EntryOf(store, caption, hash)];
     if (entry.slot != kNone) {
@@ -86,7 +86,7 @@ void RowOfCaption::Remove(const MemberRowStore& store, uint32_t slot) {
     if (duplicates_ || entries_.empty()) {
         return;
     }
-    const std::string_view caption = store[slot].Login;
+    const std::string_view caption = store[slot].Login();
     const size_t entry = EntryOf(store, caption, static_cast<uint32_t>(FoldedHashAscii(caption)));
     if (entries_[entry].slot == slot) {
         EmptyEntry(entry);
@@ -115,7 +115,7 @@ size_t RowOfCaption::EntryOf(const MemberRowStore& store, std::string_view capti
     const size_t mask = entries_.size() - 1;
     for (size_t entry = hash & mask;; entry = (entry + 1) & mask) {
         const Entry& held = entries_[entry];
-        if (held.slot == kNone || (held.hash == hash && SameTextAscii(store[held.slot].Login, caption))) {
+        if (held.slot == kNone || (held.hash == hash && SameTextAscii(store[held.slot].Login(), caption))) {
             return entry;
         }
     }

@@ -117,6 +117,8 @@ TfrmKrvClientA::TfrmKrvClientA(std::unique_ptr<ClientSocket> socket, const QStri
 TfrmKrvClientA::~TfrmKrvClientA() {
     link_.reset();
     reports_.reset();
+    // The rows read the records in place; emptied first, they have nothing to copy as they go.
+    model_->ReplaceRows({});
     members_.reset();
 }
 
@@ -131,6 +133,7 @@ void TfrmKrvClientA::FormCreate(std::unique_ptr<ClientSocket> socket, const QStr
                                         std::move(socket), clock);
     link_->SetOnEventQueued([this] { WakeTimer(); });
     members_ = std::make_unique<TkvCLDataCollection>();
+    members_->Watch(model_);
     reports_ = std::make_unique<ServerReports>(*members_);
     reports_->SetSingleRowChanges(true);
     LoadSettings();
@@ -369,8 +372,7 @@ void TfrmKrvClientA::RefreshMembers() {
         if (record == nullptr) {
             continue;
         }
-        rows.push_back(
-            {record->Login(), record->GetProtocolsText(), record->GetUserBotsText(), record->Online()});
+        rows.emplace_back(*record);
         onlineCount_ += record->Online() ? 1 : 0;
     }
     model_->ReplaceRows(std::move(rows));
@@ -392,11 +394,10 @@ void TfrmKrvClientA::InsertMemberRow(const std::string& login) {
     const std::string topCaption = TopRowCaption();
     int row = model_->LowerBound(record->Login());
     while (row < model_->RowCount() && model_->SortsEqual(row, record->Login()) &&
-           members_->IndexOf(model_->Row(row).Login) < position) {
+           members_->IndexOf(model_->Row(row).Login()) < position) {
         ++row;
     }
-    model_->InsertRow(
-        row, {record->Login(), record->GetProtocolsText(), record->GetUserBotsText(), record->Online()});
+    model_->InsertRow(row, MemberRow(*record));
     ForgetSelectionAsARebuildDoes();
     onlineCount_ += record->Online() ? 1 : 0;
     RestoreTopRow(topCaption);
@@ -406,15 +407,15 @@ void TfrmKrvClientA::InsertMemberRow(const std::string& login) {
 void TfrmKrvClientA::RemoveMemberRow(const std::string& caption) {
     int row = model_->LowerBound(caption);
     while (row < model_->RowCount() && model_->SortsEqual(row, caption) &&
-           model_->Row(row).Login != caption) {
+           model_->Row(row).Login() != caption) {
         ++row;
     }
-    if (row >= model_->RowCount() || model_->Row(row).Login != caption) {
+    if (row >= model_->RowCount() || model_->Row(row).Login() != caption) {
         RefreshMembers();
         return;
     }
     const std::string topCaption = TopRowCaption();
-    onlineCount_ -= model_->Row(row).Online ? 1 : 0;
+    onlineCount_ -= model_->Row(row).Online() ? 1 : 0;
     model_->RemoveRow(row);
     ForgetSelectionAsARebuildDoes();
     RestoreTopRow(topCaption);
@@ -429,7 +430,7 @@ void TfrmKrvClientA::ForgetSelectionAsARebuildDoes() {
 // The caption of the row at the top of the list, or empty when there is none to come back to.
 std::string TfrmKrvClientA::TopRowCaption() const {
     const QModelIndex top = ListView1_->indexAt(QPoint(1, 1));
-    return top.isValid() ? model_->Row(top.row()).Login : std::string();
+    return top.isValid() ? model_->Row(top.row()).Login() : std::string();
 }
 
 void TfrmKrvClientA::RestoreTopRow(const std::string& caption) {
@@ -444,17 +445,15 @@ void TfrmKrvClientA::RestoreTopRow(const std::string& caption) {
 }
 
 void TfrmKrvClientA::RefreshMember(const std::string& login) {
-    std::string presence1, presence2, protocolsText, password, userBotsText;
-    bool online = false;
+    const TkvCLData* record = members_->RecordOf(login);
     const int row = model_->FindCaption(login);
-    if (!members_->GetData(login, presence1, presence2, protocolsText, password, userBotsText, online) ||
-        row < 0) {
+    if (record == nullptr || row < 0) {
         RefreshMembers();
         return;
     }
-    onlineCount_ -= model_->Row(row).Online ? 1 : 0;
-    model_->SetRow(row, {login, protocolsText, userBotsText, online}, RowInSight(row));
-    onlineCount_ += online ? 1 : 0;
+    onlineCount_ -= model_->Row(row).Online() ? 1 : 0;
+    model_->SetRow(row, MemberRow(*record), RowInSight(row));
+    onlineCount_ += record->Online() ? 1 : 0;
     onlinePanel_->setText(QString::number(onlineCount_));
 }
 

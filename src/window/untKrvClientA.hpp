@@ -124,6 +124,7 @@ private:
     void ShowCounters();
     std::string TopRowCaption() const;
     void RestoreTopRow(const std::string& caption);
+    void ClearMembers();
     void InsertMemberRow(const std::string& login);
     void RemoveMemberRow(const std::string& caption);
     void ForgetSelectionAsARebuildDoes();

@@ -7,6 +7,7 @@
 
 #include "protocol/ServerReports.hpp"
 #include "window/DisplayText.hpp"
+#include "window/MemberListModel.hpp"
 
 void TfrmKrvClientA::ClientEvent(uint8_t kind, const std::string& name, const std::string& text) {
     RecordLinkEvent(kind, name, text);
@@ -26,8 +27,7 @@ void TfrmKrvClientA::ClientEvent(uint8_t kind, const std::string& name, const st
 
 void TfrmKrvClientA::ApplyClientEvent(uint8_t kind, const std::string& name, const std::string& text) {
     if (name == "Lookup") {
-        members_->Clear();
-        RefreshMembers();
+        ClearMembers();
         ShowConnectionState(" - lookup...");
     } else if (name == "Connecting") {
         ShowConnectionState(" - connecting...");
@@ -42,11 +42,17 @@ void TfrmKrvClientA::ApplyClientEvent(uint8_t kind, const std::string& name, con
             ShowRowsChange(reports_->ApplyReport(text));
         }
     } else if (name == "Disconnect") {
-        members_->Clear();
         btDisconnect_->setChecked(true);
-        RefreshMembers();
+        ClearMembers();
         ShowConnectionState(" - disconnected");
     }
+}
+
+// The rows read the records in place; emptied first, they have nothing to copy as the records go.
+void TfrmKrvClientA::ClearMembers() {
+    model_->ReplaceRows({});
+    members_->Clear();
+    RefreshMembers();
 }
 
 void TfrmKrvClientA::ShowRowsChange(const RowsEffect& effect) {

@@ -58,8 +58,8 @@ void CaptionOrderTest::sortsByTheCollationOfTheLocale() {
     SortRowsByCaption(rows, collator);
     QStringList captions;
     for (const MemberRow& row : rows) {
-        captions << QString::fromStdString(row.Login);
-        QCOMPARE(row.ProtocolsText, "from " + row.Login);  // rows move whole
+        captions << QString::fromStdString(row.Login());
+        QCOMPARE(row.ProtocolsText(), "from " + row.Login());  // rows move whole
     }
     QCOMPARE(captions, sorted);
 }
@@ -104,7 +104,7 @@ void CaptionOrderTest::sortsAsQCollatorSortKeysDo() {
 
     std::vector<QCollatorSortKey> keys;
     for (const MemberRow& row : rows) {
-        keys.push_back(collator.sortKey(BytesToDisplay(row.Login)));
+        keys.push_back(collator.sortKey(BytesToDisplay(row.Login())));
     }
     std::vector<size_t> order(rows.size());
     std::iota(order.begin(), order.end(), size_t{0});
@@ -115,7 +115,7 @@ void CaptionOrderTest::sortsAsQCollatorSortKeysDo() {
     SortRowsByCaption(sorted, collator);
     QCOMPARE(sorted.size(), rows.size());
     for (size_t i = 0; i < order.size(); ++i) {
-        QCOMPARE(sorted[i].ProtocolsText, rows[order[i]].ProtocolsText);
+        QCOMPARE(sorted[i].ProtocolsText(), rows[order[i]].ProtocolsText());
     }
 }
 

@@ -25,7 +25,7 @@ namespace {
 uint32_t WalkRows(const MemberRowStore& store, const std::vector<uint32_t>& order,
                   const std::string& caption) {
     for (const uint32_t slot : order) {
-        if (SameTextAscii(store[slot].Login, caption)) {
+        if (SameTextAscii(store[slot].Login(), caption)) {
             return slot;
         }
     }

@@ -1,0 +1,60 @@
+#include "window/MemberRow.hpp"
+
+#include <utility>
+
+namespace {
+
+const std::string kNoText;
+
+}  // namespace
+
+MemberRow::MemberRow(std::string login, std::string protocolsText, std::string userBotsText, bool online)
+    : copy_(std::make_unique<const Copy>(
+          Copy{std::move(login), std::move(protocolsText), std::move(userBotsText), online})) {}
+
+MemberRow::MemberRow(const MemberRow& other)
+    : record_(other.record_), copy_(other.copy_ ? std::make_unique<const Copy>(*other.copy_) : nullptr) {}
+
+MemberRow& MemberRow::operator=(const MemberRow& other) {
+    if (this != &other) {
+        *this = MemberRow(other);
+    }
+    return *this;
+}
+
+const std::string& MemberRow::Login() const {
+    if (record_ != nullptr) {
+        return record_->Login();
+    }
+    return copy_ ? copy_->login : kNoText;
+}
+
+std::string MemberRow::ProtocolsText() const {
+    if (record_ != nullptr) {
+        return record_->GetProtocolsText();
+    }
+    return copy_ ? copy_->protocolsText : std::string();
+}
+
+std::string MemberRow::UserBotsText() const {
+    if (record_ != nullptr) {
+        return record_->GetUserBotsText();
+    }
+    return copy_ ? copy_->userBotsText : std::string();
+}
+
+bool MemberRow::Online() const {
+    if (record_ != nullptr) {
+        return record_->Online();
+    }
+    return copy_ && copy_->online;
+}
+
+void MemberRow::Detach() {
+    if (record_ == nullptr) {
+        return;
+    }
+    copy_ = std::make_unique<const Copy>(
+        Copy{record_->Login(), record_->GetProtocolsText(), record_->GetUserBotsText(), record_->Online()});
+    record_ = nullptr;
+}
