@@ -11,38 +11,84 @@ size_t EntriesFor(size_t rows) {
     return std::bit_ceil(std::max<size_t>(16, rows + rows / 3 + 1));
 }
 
-}  // namespace
-
-namespace {
-
-// The slots of a store in which every slot holds a row, in the order they lie in.
-struct EverySlot {
-    struct Iterator {
-        uint32_t slot;
-        uint32_t operator*() const { return slot; }
-        Iterator& operator++() {
-            ++slot;
-            return *this;
+// Each slot with its caption's folded hash, ordered by the entry the hash makes its home in a
+// table of 2^bits entries, and by the whole hash after that: the hash is turned so that its home
+// bits lead, and a radix sort of three passes orders the turned hashes.
+std::vector<uint64_t> SlotsInHomeOrder(const MemberRowStore& store, int bits) {
+    const auto count = static_cast<uint32_t>(store.SlotCount());
+    std::vector<uint64_t> keyed(count);
+    for (uint32_t slot = 0; slot < count; ++slot) {
+        const auto hash = static_cast<uint32_t>(FoldedHashAscii(store[slot].Login()));
+        keyed[slot] = uint64_t{std::rotr(hash, bits)} << 32 | slot;
+    }
+    std::vector<uint64_t> sorted(count);
+    constexpr int kDigitBits = 11;
+    for (int shift = 32; shift < 64; shift += kDigitBits) {
+        std::vector<uint32_t> start((1u << kDigitBits) + 1, 0);
+        const auto digit = [shift](uint64_t key) { return (key >> shift) & ((1u << kDigitBits) - 1); };
+        for (const uint64_t key : keyed) {
+            ++start[digit(key) + 1];
         }
-        bool operator!=(const Iterator& other) const { return slot != other.slot; }
-    };
-    uint32_t count;
-    Iterator begin() const { return {0}; }
-    Iterator end() const { return {count}; }
-};
+        for (size_t d = 1; d < start.size(); ++d) {
+            start[d] += start[d - 1];
+        }
+        for (const uint64_t key : keyed) {
+            sorted[start[digit(key)]++] = key;
+        }
+        keyed.swap(sorted);
+    }
+    return keyed;
+}
 
 }  // namespace
 
 void RowOfCaption::Build(const MemberRowStore& store, const std::vector<uint32_t>& order) {
-    // The rows as they lie are read far faster than in row order; only duplicates need the order.
-    if (store.SlotCount() == order.size() && Hold(store, EverySlot{static_cast<uint32_t>(order.size())})) {
+    // Only duplicates need the order, to hold the first of them.
+    if (store.SlotCount() == order.size() && HoldInHomeOrder(store)) {
         return;
     }
     Hold(store, order);
 }
 
-template <typename Slots>
-bool RowOfCaption::Hold(const MemberRowStore& store, const Slots& slots) {
+// Entries put in in the order of their home entries fill the table front to back, once, where
+// putting them in as the rows lie would write all over memory far larger than the cache.
+bool RowOfCaption::HoldInHomeOrder(const MemberRowStore& store) {
+    entries_.assign(EntriesFor(store.SlotCount()), Entry());
+    held_ = 0;
+    duplicates_ = false;
+    const int bits = std::countr_zero(entries_.size());
+    const size_t mask = entries_.size() - 1;
+    const std::vector<uint64_t> keyed = SlotsInHomeOrder(store, bits);
+    std::vector<Entry> wrapped;  // past the last entry, they go round to the first free ones
+    size_t firstFree = 0;        // every entry before this one is taken
+    for (size_t i = 0; i < keyed.size(); ++i) {
+        const Entry entry{static_cast<uint32_t>(keyed[i]),
+                          std::rotl(static_cast<uint32_t>(keyed[i] >> 32), bits)};
+        // Captions that fold alike hash alike, so the rows that share one lie next to each other.
+        const std::string_view caption = store[entry.slot].Login();
+        for (size_t before = i;
+             before-- > 0 && static_cast<uint32_t>(keyed[before] >> 32) == keyed[i] >> 32;) {
+            if (SameTextAscii(store[static_cast<uint32_t>(keyed[before])].Login(), caption)) {
+                duplicates_ = true;
+                return false;
+            }
+        }
+        const size_t at = std::max<size_t>(entry.hash & mask, firstFree);
+        if (at > mask) {
+            wrapped.push_back(entry);
+            continue;
+        }
+        entries_[at] = entry;
+        firstFree = at + 1;
+    }
+    for (const Entry& entry : wrapped) {
+        entries_[EntryOf(store, store[entry.slot].Login(), entry.hash)] = entry;
+    }
+    held_ = keyed.size();
+    return true;
+}
+
+bool RowOfCaption::Hold(const MemberRowStore& store, const std::vector<uint32_t>& slots) {
     entries_.assign(EntriesFor(store.SlotCount()), Entry());
     held_ = 0;
     duplicates_ = false;

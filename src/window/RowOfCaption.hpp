@@ -39,8 +39,9 @@ private:
     };
 
     // Puts every slot of slots in; false when one of them shares a folded caption with another.
-    template <typename Slots>
-    bool Hold(const MemberRowStore& store, const Slots& slots);
+    bool Hold(const MemberRowStore& store, const std::vector<uint32_t>& slots);
+    // The same for every slot of store, each of which holds a row.
+    bool HoldInHomeOrder(const MemberRowStore& store);
     // The table entry that holds the caption's slot, or the empty entry where it would go.
     size_t EntryOf(const MemberRowStore& store, std::string_view caption, uint32_t hash) const;
     void EmptyEntry(size_t entry);

@@ -18,6 +18,7 @@ class RowOfCaptionTest : public QObject {
 private slots:
     void findsAsAWalkOverTheRows_data();
     void findsAsAWalkOverTheRows();
+    void aRebuildFindsEveryRow();
 };
 
 namespace {
@@ -37,14 +38,19 @@ uint32_t WalkRows(const MemberRowStore& store, const std::vector<uint32_t>& orde
 void RowOfCaptionTest::findsAsAWalkOverTheRows_data() {
     QTest::addColumn<int>("names");  // how many different captions the rounds draw from
     QTest::addColumn<bool>("duplicates");
-    QTest::newRow("few names, crowded runs") << 40 << false;
-    QTest::newRow("many names, growing table") << 2000 << false;
-    QTest::newRow("two rows of one caption") << 40 << true;
+    QTest::addColumn<int>("rebuiltRows");
+    QTest::newRow("few names, crowded runs") << 40 << false << 20;
+    QTest::newRow("many names, growing table") << 2000 << false << 20;
+    QTest::newRow("two rows of one caption") << 40 << true << 20;
+    // Built in the order of the entries' homes, runs that pass the table's end go round.
+    QTest::newRow("a large rebuild of different names") << 1000000 << false << 3000;
+    QTest::newRow("a large rebuild with names repeated") << 2500 << false << 3000;
 }
 
 void RowOfCaptionTest::findsAsAWalkOverTheRows() {
     QFETCH(int, names);
     QFETCH(bool, duplicates);
+    QFETCH(int, rebuiltRows);
     std::mt19937 random(static_cast<unsigned>(names) + (duplicates ? 1 : 0));
     const auto name = [&] {
         std::string caption = "Member" + std::to_string(random() % static_cast<unsigned>(names));
@@ -54,7 +60,7 @@ void RowOfCaptionTest::findsAsAWalkOverTheRows() {
     // Rows of a rebuild first, then rows added and freed around them.
     std::vector<MemberRow> rebuilt;
     std::vector<uint32_t> order;
-    for (uint32_t slot = 0; slot < 20; ++slot) {
+    for (uint32_t slot = 0; slot < static_cast<uint32_t>(rebuiltRows); ++slot) {
         rebuilt.push_back(MemberRow{name(), "", "", false});
         order.push_back(slot);
     }
@@ -84,7 +90,39 @@ void RowOfCaptionTest::findsAsAWalkOverTheRows() {
         const std::string wanted = name();
         QCOMPARE(table.Find(store, wanted), WalkRows(store, order, wanted));
     }
-    QCOMPARE(table.HasDuplicates(), duplicates);
+    std::vector<std::string> folded;
+    for (const uint32_t slot : order) {
+        folded.push_back(FoldAscii(store[slot].Login()));
+    }
+    std::sort(folded.begin(), folded.end());
+    const bool shared = std::adjacent_find(folded.begin(), folded.end()) != folded.end();
+    QCOMPARE(table.HasDuplicates(), shared);
+    if (rebuiltRows < 100) {
+        QCOMPARE(shared, duplicates);
+    }
+}
+
+// Tables of many sizes and fillings, so that some probe runs pass the table's end.
+void RowOfCaptionTest::aRebuildFindsEveryRow() {
+    for (uint32_t rows = 1; rows < 1500; rows += 7) {
+        std::vector<MemberRow> rebuilt;
+        std::vector<uint32_t> order;
+        for (uint32_t slot = 0; slot < rows; ++slot) {
+            rebuilt.push_back(MemberRow{"m" + std::to_string(slot * 7919 % 100003), "", "", false});
+            order.push_back(slot);
+        }
+        MemberRowStore store;
+        store.Replace(std::move(rebuilt));
+        RowOfCaption table;
+        table.Build(store, order);
+        for (uint32_t slot = 0; slot < rows; ++slot) {
+            std::string caption = store[slot].Login();
+            caption[0] = 'M';
+            QCOMPARE(table.Find(store, caption), slot);
+        }
+        QCOMPARE(table.Find(store, "nobody"), RowOfCaption::kNone);
+        QVERIFY(!table.HasDuplicates());
+    }
 }
 
 QTEST_GUILESS_MAIN(RowOfCaptionTest)
