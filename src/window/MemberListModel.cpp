@@ -90,15 +90,11 @@ void MemberListModel::ReplaceRows(std::vector<MemberRow> rows) {
     for (const MemberRow& member : rows) {
         headOfSlot_.push_back(FoldedHead(member.Login()));
     }
-    rowOfSlot_.resize(rows.size());
-    for (size_t row = 0; row < order.size(); ++row) {
-        rowOfSlot_[order[row]] = static_cast<uint32_t>(row);
-    }
-    MarkRowOfSlot(false);
     order_.clear();
     order_.reserve(room);
     order_.insert(order_.end(), order.begin(), order.end());
     store_.Replace(std::move(rows));
+    MapRowOfSlot();
     lastAtOrBefore_.known = false;
     firstRowOfLastReset_ = 0;
     captions_.Build(store_, order_);
@@ -180,13 +176,18 @@ int MemberListModel::RowOfSlot(uint32_t slot) const {
         }
     }
     if (rowOfSlotStale_) {
-        rowOfSlot_.resize(store_.SlotCount());
-        for (size_t row = 0; row < order_.size(); ++row) {
-            rowOfSlot_[order_[row]] = static_cast<uint32_t>(row);
-        }
-        rowOfSlotStale_ = false;
+        MapRowOfSlot();
     }
     return static_cast<int>(rowOfSlot_[slot]);
+}
+
+void MemberListModel::MapRowOfSlot() const {
+    rowOfSlot_.resize(store_.SlotCount());
+    for (size_t row = 0; row < order_.size(); ++row) {
+        rowOfSlot_[order_[row]] = static_cast<uint32_t>(row);
+    }
+    rowOfSlotStale_ = false;
+    searchesSinceStale_ = 0;
 }
 
 // Among the rows that sort equal to the slot's caption; -1 when it is not among the first few.

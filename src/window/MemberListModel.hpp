@@ -79,6 +79,8 @@ private:
     int RowOfSlot(uint32_t slot) const;
     int SearchRowOfSlot(uint32_t slot) const;
     void MarkRowOfSlot(bool stale);
+    // Makes the row of every slot afresh from the slots in row order.
+    void MapRowOfSlot() const;
 
     // Rows stay in the slot they were stored in; only the short list of slots in row order
     // moves when one comes or goes. A rebuild sorts the slots, not the rows.
