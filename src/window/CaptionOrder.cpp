@@ -122,6 +122,94 @@ unsigned UpperAscii(char c) {
     return byte >= 'a' && byte <= 'z' ? byte - ('a' - 'A') : byte;
 }
 
+// Sorts entries by their keys and then by row. Many captions share their first letters, so a
+// comparison of whole keys would mostly go through the same bytes again: the entries are split
+// three ways on eight bytes of their keys at a time (a multikey quicksort), and only those
+// equal in them go on to the next eight bytes.
+class EntrySorter {
+public:
+    explicit EntrySorter(const SortKeys& keys) : keys_(keys) {}
+
+    // Every entry's head holds the first eight bytes of its key; afterwards, those of a later
+    // place, until PutHeadsBack.
+    void Sort(SortEntry* first, SortEntry* last) const {
+        int budget = 2;  // against pivots picked badly, as an introsort limits its depth
+        for (auto size = last - first; size > 1; size >>= 1) {
+            budget += 2;
+        }
+        SortFrom(first, last, 0, budget);
+    }
+
+    void PutHeadsBack(SortEntry* first, SortEntry* last) const {
+        for (SortEntry* entry = first; entry != last; ++entry) {
+            entry->head = HeadOf(keys_.At(entry->key));
+        }
+    }
+
+private:
+    static constexpr ptrdiff_t kFewEntries = 16;
+
+    auto ByKeyFrom(size_t depth) const {
+        return [this, depth](const SortEntry& a, const SortEntry& b) {
+            if (a.head != b.head) {
+                return a.head < b.head;
+            }
+            if ((a.head & 0xFF) != 0) {
+                const int rest = std::strcmp(keys_.At(a.key) + depth + 8, keys_.At(b.key) + depth + 8);
+                if (rest != 0) {
+                    return rest < 0;
+                }
+            }
+            return a.row < b.row;
+        };
+    }
+
+    // The entries' keys agree before depth; their heads hold the eight bytes from there.
+    void SortFrom(SortEntry* first, SortEntry* last, size_t depth, int budget) const {
+        while (last - first > kFewEntries) {
+            if (budget-- == 0) {
+                std::sort(first, last, ByKeyFrom(depth));
+                return;
+            }
+            const uint64_t pivot = MedianHead(first, last);
+            SortEntry* less = first;
+            SortEntry* more = last;
+            for (SortEntry* entry = first; entry < more;) {
+                if (entry->head < pivot) {
+                    std::swap(*less++, *entry++);
+                } else if (entry->head > pivot) {
+                    std::swap(*entry, *--more);
+                } else {
+                    ++entry;
+                }
+            }
+            SortFrom(first, less, depth, budget);
+            SortFrom(more, last, depth, budget);
+            if ((pivot & 0xFF) == 0) {
+                // Their keys ended among these bytes: they are equal, and go by row.
+                std::sort(less, more, [](const SortEntry& a, const SortEntry& b) { return a.row < b.row; });
+                return;
+            }
+            depth += 8;
+            for (SortEntry* entry = less; entry != more; ++entry) {
+                entry->head = HeadOf(keys_.At(entry->key) + depth);
+            }
+            first = less;
+            last = more;
+        }
+        std::sort(first, last, ByKeyFrom(depth));
+    }
+
+    uint64_t MedianHead(const SortEntry* first, const SortEntry* last) const {
+        const uint64_t a = first->head;
+        const uint64_t b = first[(last - first) / 2].head;
+        const uint64_t c = last[-1].head;
+        return std::max(std::min(a, b), std::min(std::max(a, b), c));
+    }
+
+    const SortKeys& keys_;
+};
+
 // The rows from first to last, each with its key.
 std::vector<SortEntry> KeyRows(const std::vector<MemberRow>& rows, size_t first, size_t last,
                                SortKeys& keys) {
@@ -164,8 +252,13 @@ std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, con
     for (SortEntry& entry : later) {
         entry.key += shift;
     }
-    auto laterSorted = std::async(launch, [&] { std::sort(later.begin(), later.end(), before); });
-    std::sort(entries.begin(), entries.end(), before);
+    const EntrySorter sorter(keys);
+    const auto sort = [&sorter](std::vector<SortEntry>& half) {
+        sorter.Sort(half.data(), half.data() + half.size());
+        sorter.PutHeadsBack(half.data(), half.data() + half.size());
+    };
+    auto laterSorted = std::async(launch, [&] { sort(later); });
+    sort(entries);
     laterSorted.get();
 
     std::vector<uint32_t> order;
