@@ -50,6 +50,23 @@ bool MemberRow::Online() const {
     return copy_ && copy_->online;
 }
 
+void MemberRow::AppendTexts(std::string& out) const {
+    out += Login();
+    out.push_back('\0');
+    if (record_ != nullptr) {
+        record_->AppendProtocolsText(out);
+        out.push_back('\0');
+        record_->AppendUserBotsText(out);
+    } else if (copy_) {
+        out += copy_->protocolsText;
+        out.push_back('\0');
+        out += copy_->userBotsText;
+    } else {
+        out.push_back('\0');
+    }
+    out.push_back('\0');
+}
+
 void MemberRow::Detach() {
     if (record_ == nullptr) {
         return;

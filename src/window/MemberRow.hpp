@@ -27,6 +27,9 @@ public:
     std::string ProtocolsText() const;
     std::string UserBotsText() const;
     bool Online() const;
+    // The login, protocols and user bots texts appended to out, each followed by a zero byte;
+    // with nothing made on the way for a row that reads its record.
+    void AppendTexts(std::string& out) const;
 
     bool Reads(const TkvCLData& record) const { return record_ == &record; }
     // Keeps what the record holds now, which the row goes on showing after the record changes.

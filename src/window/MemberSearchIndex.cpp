@@ -11,9 +11,8 @@ namespace {
 // Past this many in-place changes a fresh block is cheaper than checking them one by one.
 constexpr size_t kMostChangedRows = 4096;
 
-size_t FoldedSize(const MemberRow& member) {
-    return member.Login().size() + member.ProtocolsText().size() + member.UserBotsText().size() + 3;
-}
+// Room made at first for a block of this many bytes a row; it grows as it must.
+constexpr size_t kFoldedBytesPerRow = 40;
 
 }  // namespace
 
@@ -54,30 +53,20 @@ bool MemberSearchIndex::Extend(const MemberListModel& rows, int rowBudget) {
     const int first = FoldedRows();
     const int end = std::min(count, first + std::max(rowBudget, 0));
     if (first == 0) {
-        // Sized afresh, so that a block once made for a longer list is given back.
-        size_t whole = 0;
-        for (int row = 0; row < count; ++row) {
-            whole += FoldedSize(rows.Row(row));
-        }
+        // Made afresh, so that a block once made for a longer list is given back.
         folded_ = std::string();
-        folded_.reserve(whole);
+        folded_.reserve(static_cast<size_t>(count) * kFoldedBytesPerRow);
         starts_ = std::vector<size_t>{0};
         starts_.reserve(static_cast<size_t>(count) + 1);
     }
-    size_t size = folded_.size();
-    for (int row = first; row < end; ++row) {
-        size += FoldedSize(rows.Row(row));
-    }
     const size_t at = folded_.size();
-    folded_.resize(size);
-    char* out = folded_.data() + at;
     for (int row = first; row < end; ++row) {
-        const MemberRow& member = rows.Row(row);
-        for (const std::string& field : {member.Login(), member.ProtocolsText(), member.UserBotsText()}) {
-            out = MemberSearch::FoldTo(out, field);
-            *out++ = '\0';
-        }
-        starts_.push_back(static_cast<size_t>(out - folded_.data()));
+        rows.Row(row).AppendTexts(folded_);
+        starts_.push_back(folded_.size());
+    }
+    MemberSearch::FoldTo(folded_.data() + at, std::string_view(folded_).substr(at));
+    if (end == count) {
+        folded_.shrink_to_fit();
     }
     return end == count;
 }
