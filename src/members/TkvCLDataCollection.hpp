@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -49,11 +50,26 @@ private:
         uint32_t hash = 0;  // the low 32 bits of the folded login's hash
     };
 
+    // The first blocks double from kFirstBlock records to kRecordsPerBlock, so that a short list
+    // does not make and clear room for thousands; every later block holds kRecordsPerBlock.
+    static constexpr uint32_t kFirstBlock = 64;
     static constexpr uint32_t kRecordsPerBlock = 4096;
+    static constexpr int kFirstBlockBits = std::countr_zero(kFirstBlock);
+    static constexpr size_t kDoublingBlocks = std::countr_zero(kRecordsPerBlock) - kFirstBlockBits + 1;
 
     TkvCLData& Record(uint32_t number) const {
-        return recordBlocks_[number / kRecordsPerBlock][number % kRecordsPerBlock];
+        if (number >= kRecordsPerBlock) {
+            return recordBlocks_[kDoublingBlocks - 1 + number / kRecordsPerBlock][number % kRecordsPerBlock];
+        }
+        if (number < kFirstBlock) {
+            return recordBlocks_[0][number];
+        }
+        // Past the first, a doubling block starts at a power of two and holds as many.
+        const int top = std::bit_width(number) - 1;
+        return recordBlocks_[static_cast<size_t>(top - kFirstBlockBits + 1)][number - (1u << top)];
     }
+    // How many records the block starting at this number holds; 0 when none starts there.
+    static uint32_t BlockStartingAt(uint32_t number);
     // The number of a record not in use: one given up before, or a new one.
     uint32_t UnusedRecord();
     TkvCLData* Find(std::string_view login) const;

@@ -233,7 +233,8 @@ TEST(TkvCLDataCollection, ManyLoginsAreFoundInAnyLetterCaseThroughGrowthAndDelet
         int count;
         int deleteEvery;  // every n-th login is deleted, then added again in upper case
     };
-    const Case cases[] = {{1, 1}, {13, 2}, {4097, 3}, {30000, 7}};
+    // Counts at the edges of the record blocks, which double from 64 records to 4,096.
+    const Case cases[] = {{1, 1}, {13, 2}, {65, 5}, {2049, 4}, {4097, 3}, {8193, 11}, {30000, 7}};
     for (const Case& c : cases) {
         SCOPED_TRACE("count " + std::to_string(c.count));
         TkvCLDataCollection members;
