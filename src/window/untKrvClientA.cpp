@@ -214,9 +214,8 @@ void TfrmKrvClientA::CreateMemberList(QWidget* client) {
     ListView1_->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1_->setIconSize(QSize(16, 16));
-    ListView1_->setSortingEnabled(false);
     // Columns share the list's width instead of being measured, which would read every row.
-    QHeaderView* header = ListView1_->horizontalHeader();
+    QHeaderView* header = ListView1_->ColumnHeader();
     header->setSectionsClickable(false);
     header->setSectionsMovable(false);
     header->setSectionResizeMode(QHeaderView::Stretch);

@@ -24,6 +24,8 @@ private slots:
     void looksAsTheListOfRowsDid();
     void keysMoveAsInTheListOfRowsBefore_data();
     void keysMoveAsInTheListOfRowsBefore();
+    void clicksSelectAsInTheListOfRowsBefore_data();
+    void clicksSelectAsInTheListOfRowsBefore();
 
 private:
     std::unique_ptr<WindowHarness> harness_;
@@ -176,6 +178,36 @@ void MemberListViewTest::keysMoveAsInTheListOfRowsBefore() {
                 QTest::keyClicks(view, QString(character));
                 rows << view->currentIndex().row();
             }
+        }
+    }
+    QCOMPARE(rowsNow, rowsBefore);
+}
+
+void MemberListViewTest::clicksSelectAsInTheListOfRowsBefore_data() {
+    QTest::addColumn<int>("topRow");
+    QTest::addColumn<QList<QPoint>>("clicks");  // x: column, or -1 for below the last row; y: row
+    QTest::newRow("a row by each column") << 0 << QList<QPoint>{{0, 3}, {1, 5}, {2, 1}};
+    QTest::newRow("scrolled, the same row twice") << 30 << QList<QPoint>{{2, 33}, {2, 33}, {0, 31}};
+    QTest::newRow("below the last row") << 59 << QList<QPoint>{{1, 58}, {-1, 0}};
+}
+
+void MemberListViewTest::clicksSelectAsInTheListOfRowsBefore() {
+    QFETCH(int, topRow);
+    QFETCH(QList<QPoint>, clicks);
+    QAbstractItemView* list = harness_->List();
+    QList<int> rowsNow;
+    QList<int> rowsBefore;
+    for (QAbstractItemView* view : {list, static_cast<QAbstractItemView*>(before_)}) {
+        QList<int>& rows = view == list ? rowsNow : rowsBefore;
+        view->scrollTo(view->model()->index(topRow, 0), QAbstractItemView::PositionAtTop);
+        for (const QPoint& click : clicks) {
+            const int lastRow = view->model()->rowCount() - 1;
+            const QRect cell = view->visualRect(
+                view->model()->index(click.x() < 0 ? lastRow : click.y(), std::max(click.x(), 0)));
+            const QPoint at = click.x() < 0 ? QPoint(cell.center().x(), cell.bottom() + 2) : cell.center();
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+            rows << view->currentIndex().row() << view->selectionModel()->selectedRows().value(0).row()
+                 << static_cast<int>(view->selectionModel()->selectedIndexes().size());
         }
     }
     QCOMPARE(rowsNow, rowsBefore);
