@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPoint>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
@@ -222,6 +223,14 @@ void TfrmKrvClientA::CreateMemberList(QWidget* client) {
     ListView1_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListView1_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& position) { puMembersPopup(position); });
+    // Where a row in or out puts the top row back takes a walk over the rows the first time; it
+    // is taken once the list has stood still for a moment, so that the next report finds it.
+    topRowAhead_ = new QTimer(this);
+    topRowAhead_->setSingleShot(true);
+    topRowAhead_->setInterval(200);
+    connect(topRowAhead_, &QTimer::timeout, this, [this] { FindTopRowsPlaceAhead(); });
+    connect(ListView1_->verticalScrollBar(), &QScrollBar::valueChanged, topRowAhead_,
+            qOverload<>(&QTimer::start));
 }
 
 void TfrmKrvClientA::CreateStatusBar() {
@@ -378,6 +387,7 @@ void TfrmKrvClientA::RefreshMembers() {
     reports_->RowsRebuilt();
     RestoreTopRow(topCaption);
     ShowCounters();
+    topRowAhead_->start();
 }
 
 // A new member's row goes where a rebuild would sort it: after the rows that sort before it
@@ -440,6 +450,13 @@ void TfrmKrvClientA::RestoreTopRow(const std::string& caption) {
     const int row = model_->LastRowAtOrBefore(caption);
     if (row > 0) {
         ListView1_->scrollTo(model_->index(row, 0), QAbstractItemView::PositionAtTop);
+    }
+}
+
+void TfrmKrvClientA::FindTopRowsPlaceAhead() {
+    const std::string caption = TopRowCaption();
+    if (!caption.empty()) {
+        model_->LastRowAtOrBefore(caption);
     }
 }
 

@@ -124,6 +124,7 @@ private:
     void ShowCounters();
     std::string TopRowCaption() const;
     void RestoreTopRow(const std::string& caption);
+    void FindTopRowsPlaceAhead();
     void ClearMembers();
     void InsertMemberRow(const std::string& login);
     void RemoveMemberRow(const std::string& caption);
@@ -149,6 +150,7 @@ private:
     QLabel* memberCountPanel_ = nullptr;  // status panel 1
     QLabel* connectionPanel_ = nullptr;   // status panel 2
     QTimer* Timer1_ = nullptr;
+    QTimer* topRowAhead_ = nullptr;
     QMenu* puMembers_ = nullptr;
     QPointer<QMessageBox> failureBox_;
     int32_t failuresShown_ = 0;
