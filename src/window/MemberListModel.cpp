@@ -101,8 +101,8 @@ void MemberListModel::ReplaceRows(std::vector<MemberRow> rows) {
     endResetModel();
 }
 
-void MemberListModel::MarkRowOfSlot(bool stale) {
-    rowOfSlotStale_ = stale;
+void MemberListModel::MarkRowOfSlotStale() {
+    rowOfSlotStale_ = true;
     searchesSinceStale_ = 0;
 }
 
@@ -136,7 +136,7 @@ void MemberListModel::InsertRow(int row, MemberRow member) {
     order_.insert(order_.begin() + row, slot);
     headOfSlot_.resize(std::max<size_t>(headOfSlot_.size(), slot + 1));
     headOfSlot_[slot] = head;
-    MarkRowOfSlot(true);
+    MarkRowOfSlotStale();
     if (!captions_.Add(store_, slot)) {
         captions_.Build(store_, order_);
     }
@@ -157,7 +157,7 @@ void MemberListModel::RemoveRow(int row) {
     captions_.Remove(store_, slot);
     store_.Free(slot);
     order_.erase(order_.begin() + row);
-    MarkRowOfSlot(true);
+    MarkRowOfSlotStale();
     if (rebuildCaptions) {
         captions_.Build(store_, order_);
     }

@@ -78,7 +78,7 @@ private:
     int WalkBackToLastAtOrBefore(std::string_view caption) const;
     int RowOfSlot(uint32_t slot) const;
     int SearchRowOfSlot(uint32_t slot) const;
-    void MarkRowOfSlot(bool stale);
+    void MarkRowOfSlotStale();
     // Makes the row of every slot afresh from the slots in row order.
     void MapRowOfSlot() const;
 
