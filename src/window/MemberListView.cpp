@@ -289,10 +289,11 @@ void MemberListView::paintEvent(QPaintEvent* event) {
         DrawRowFocus(painter);
         return;
     }
-    const int lastRow = RowAt(dirty.bottom()) >= 0 ? RowAt(dirty.bottom()) : rows - 1;
+    const int bottomRow = RowAt(dirty.bottom());
+    const int lastRow = bottomRow >= 0 ? bottomRow : rows - 1;
     const int firstColumn = std::max(0, header_->visualIndexAt(dirty.left()));
-    const int lastColumn =
-        header_->visualIndexAt(dirty.right()) >= 0 ? header_->visualIndexAt(dirty.right()) : columns - 1;
+    const int rightColumn = header_->visualIndexAt(dirty.right());
+    const int lastColumn = rightColumn >= 0 ? rightColumn : columns - 1;
     for (int row = firstRow; row <= lastRow; ++row) {
         const QRect band = RowRect(row);
         if (band.top() > dirty.bottom()) {
