@@ -223,8 +223,9 @@ void TfrmKrvClientA::CreateMemberList(QWidget* client) {
     ListView1_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListView1_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& position) { puMembersPopup(position); });
-    // Where a row in or out puts the top row back takes a walk over the rows the first time; it
-    // is taken once the list has stood still for a moment, so that the next report finds it.
+    // Where a row in or out puts the top row back takes a walk over the rows the first time; after
+    // a scroll it is taken once the list has stood still for a moment, so that the next report
+    // finds it while a turning wheel pays nothing.
     topRowAhead_ = new QTimer(this);
     topRowAhead_->setSingleShot(true);
     topRowAhead_->setInterval(200);
@@ -387,7 +388,8 @@ void TfrmKrvClientA::RefreshMembers() {
     reports_->RowsRebuilt();
     RestoreTopRow(topCaption);
     ShowCounters();
-    topRowAhead_->start();
+    // Beside the rebuild the walk costs little, and the report that follows it may come at once.
+    FindTopRowsPlaceAhead();
 }
 
 // A new member's row goes where a rebuild would sort it: after the rows that sort before it
