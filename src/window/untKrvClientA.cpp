@@ -355,11 +355,12 @@ void TfrmKrvClientA::ScheduleTimer() {
     }
 }
 
-// Called by the link from inside a socket notification: only the timer is touched, so the event
-// reaches the window within one period, from the timer as always.
+// Called by the link from inside a socket notification: only the timer is touched. It goes off
+// once the notification and what the event loop holds before it are done, so the event reaches
+// the window from the timer as always, without waiting a period for it.
 void TfrmKrvClientA::WakeTimer() {
-    if (Timer1_->isActive() && Timer1_->interval() != timerPeriod_) {
-        Timer1_->start(timerPeriod_);
+    if (Timer1_->isActive() && Timer1_->interval() != 0) {
+        Timer1_->start(0);
     }
 }
 
