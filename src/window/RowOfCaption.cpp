@@ -65,10 +65,11 @@ bool RowOfCaption::HoldInHomeOrder(const MemberRowStore& store) {
         const Entry entry{static_cast<uint32_t>(keyed[i]),
                           std::rotl(static_cast<uint32_t>(keyed[i] >> 32), bits)};
         // Captions that fold alike hash alike, so the rows that share one lie next to each other.
-        const std::string_view caption = store[entry.slot].Login();
+        // A row is opened only then: rows lie in no order here, and each would miss the cache.
         for (size_t before = i;
              before-- > 0 && static_cast<uint32_t>(keyed[before] >> 32) == keyed[i] >> 32;) {
-            if (SameTextAscii(store[static_cast<uint32_t>(keyed[before])].Login(), caption)) {
+            if (SameTextAscii(store[static_cast<uint32_t>(keyed[before])].Login(),
+                              store[entry.slot].Login())) {
                 duplicates_ = true;
                 return false;
             }
