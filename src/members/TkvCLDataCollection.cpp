@@ -28,6 +28,9 @@ void TkvCLDataCollection::AddOrUpdate(std::string_view login, std::string_view p
         if (watcher_ != nullptr) {
             watcher_->RecordChanging(known);
         }
+        if (known.Login() != login) {
+            ++loginsRewritten_;
+        }
         known.Assign(login, presence1, presence2, protocolsText, password, userBotsText, online);
         return;
     }
@@ -52,6 +55,7 @@ void TkvCLDataCollection::Delete(std::string_view login) {
     if (watcher_ != nullptr) {
         watcher_->RecordChanging(record);
     }
+    ++loginsRewritten_;
     if (record.position_ >= staleFrom_) {
         RenumberFrom(staleFrom_);
     }
@@ -88,6 +92,7 @@ void TkvCLDataCollection::Clear() {
     std::vector<TkvCLData*>().swap(order_);
     std::vector<Slot>().swap(index_);
     staleFrom_ = SIZE_MAX;
+    ++loginsRewritten_;
 }
 
 bool TkvCLDataCollection::Exists(std::string_view login) const {

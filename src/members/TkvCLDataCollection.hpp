@@ -35,6 +35,10 @@ public:
     bool GetData(std::string_view login, std::string& presence1, std::string& presence2,
                  std::string& protocolsText, std::string& password, std::string& userBotsText,
                  bool& online) const;
+    // Counts the changes that alter or remove a login already at a position: a deletion, a
+    // clearing, an update that changes a login's letter case. Members added behind the others
+    // leave it alone, so while it stands, positions keep the logins they had.
+    uint64_t LoginsRewritten() const { return loginsRewritten_; }
     // Room for this many records without growing the order or the index again.
     void Reserve(int32_t count);
     // Tells watcher of every record about to change or go, until told another or nullptr; not
@@ -88,4 +92,5 @@ private:
     // Positions from here on may be stale since a Delete; they are put right when asked for.
     mutable size_t staleFrom_ = SIZE_MAX;
     TkvCLDataWatcher* watcher_ = nullptr;
+    uint64_t loginsRewritten_ = 0;
 };

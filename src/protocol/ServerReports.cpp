@@ -12,7 +12,7 @@ RowsEffect ServerReports::ApplyReport(std::string_view text) {
         const TkvMemberTextView member = ParseMemberTextView(line.payload);
         members_.AddOrUpdate(member.Login, member.Presence1, member.Presence2, member.ProtocolsText,
                              member.Password, member.UserBotsText, member.Online);
-        rowsBehind_ = true;
+        rowsBehind_ = listArriving_ = true;
         return {};
     }
     if (code == ReportCode::ListComplete) {
@@ -64,7 +64,7 @@ RowsEffect ServerReports::ApplyMemberText(std::string_view payload, bool rebuild
 }
 
 RowsEffect ServerReports::Rebuild() {
-    rowsBehind_ = false;
+    rowsBehind_ = listArriving_ = false;
     return {RowsChange::RebuildAll, {}};
 }
 

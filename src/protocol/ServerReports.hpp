@@ -47,7 +47,10 @@ public:
     // back, only a rebuild can bring them up to date, until one has been made.
     void SetSingleRowChanges(bool on) { singleRowChanges_ = on; }
     // The view rebuilt every row from the member list, for whatever reason.
-    void RowsRebuilt() { rowsBehind_ = false; }
+    void RowsRebuilt() { rowsBehind_ = listArriving_ = false; }
+    // "ARLM" lines came since the rows were last rebuilt: a list is most likely on its way,
+    // and a rebuild will follow at its end.
+    bool ListArriving() const { return listArriving_; }
 
 private:
     RowsEffect ApplyMemberText(std::string_view payload, bool rebuildAlways);
@@ -57,4 +60,5 @@ private:
     TkvCLDataCollection& members_;
     bool singleRowChanges_ = false;
     bool rowsBehind_ = false;  // the list changed since the rows were last rebuilt
+    bool listArriving_ = false;
 };

@@ -7,115 +7,9 @@
 #include <memory>
 #include <string>
 
-#include <unicode/ucol.h>
-
 #include "window/DisplayText.hpp"
 
 namespace {
-
-using Collator = std::unique_ptr<UCollator, decltype(&ucol_close)>;
-
-// The collator that QCollator makes for the same locale and options, so that its sort keys are
-// byte for byte the keys QCollator::sortKey gives; null for the C locale, whose keys are the
-// UTF-8 of the text.
-Collator OpenLike(const QCollator& collator, bool& keyless) {
-    Collator opened(nullptr, ucol_close);
-    if (collator.locale().language() == QLocale::C) {
-        return opened;
-    }
-    UErrorCode status = U_ZERO_ERROR;
-    const QByteArray name = collator.locale().bcp47Name().replace('-', '_').toLatin1();
-    opened.reset(ucol_open(name.constData(), &status));
-    if (U_FAILURE(status)) {
-        opened.reset();
-        keyless = true;  // QCollator then gives every text the same empty key
-        return opened;
-    }
-    const auto set = [&opened](UColAttribute attribute, UColAttributeValue value) {
-        UErrorCode ignored = U_ZERO_ERROR;
-        ucol_setAttribute(opened.get(), attribute, value, &ignored);
-    };
-    set(UCOL_NORMALIZATION_MODE, UCOL_ON);
-    set(UCOL_STRENGTH,
-        collator.caseSensitivity() == Qt::CaseSensitive ? UCOL_DEFAULT_STRENGTH : UCOL_SECONDARY);
-    set(UCOL_NUMERIC_COLLATION, collator.numericMode() ? UCOL_ON : UCOL_OFF);
-    set(UCOL_ALTERNATE_HANDLING, collator.ignorePunctuation() ? UCOL_SHIFTED : UCOL_NON_IGNORABLE);
-    return opened;
-}
-
-// Every caption's sort key, one after another, each ended by a zero byte and holding no other:
-// keys compare as C strings, as QCollatorSortKey compares them.
-class SortKeys {
-public:
-    SortKeys(const QCollator& collator, size_t count) : collator_(OpenLike(collator, keyless_)) {
-        bytes_.reserve(count * 24);
-    }
-
-    // Where the key of caption starts.
-    uint32_t Add(const std::string& caption) {
-        const auto start = static_cast<uint32_t>(bytes_.size());
-        const QString text = BytesToDisplay(caption);
-        if (collator_) {
-            AppendIcuKey(text);
-        } else if (!keyless_) {
-            const QByteArray utf8 = text.toUtf8();
-            bytes_.append(utf8.constData(), std::strlen(utf8.constData()));
-        }
-        bytes_.push_back('\0');
-        return start;
-    }
-
-    const char* At(uint32_t start) const { return bytes_.data() + start; }
-
-    // Takes the keys of other in after these; where they start now.
-    uint32_t Append(const SortKeys& other) {
-        const auto start = static_cast<uint32_t>(bytes_.size());
-        bytes_ += other.bytes_;
-        return start;
-    }
-
-private:
-    void AppendIcuKey(const QString& text) {
-        const auto* units = reinterpret_cast<const UChar*>(text.utf16());
-        const auto length = static_cast<int32_t>(text.size());
-        const size_t start = bytes_.size();
-        bytes_.resize(start + 16 + static_cast<size_t>(length) * 2);
-        auto room = static_cast<int32_t>(bytes_.size() - start);
-        int32_t size = ucol_getSortKey(collator_.get(), units, length, Room(start), room);
-        if (size > room) {
-            bytes_.resize(start + static_cast<size_t>(size));
-            size = ucol_getSortKey(collator_.get(), units, length, Room(start), size);
-        }
-        // The key's own zero byte goes; Add ends every key alike.
-        bytes_.resize(start + static_cast<size_t>(std::max(size - 1, 0)));
-    }
-
-    uint8_t* Room(size_t start) { return reinterpret_cast<uint8_t*>(bytes_.data() + start); }
-
-    bool keyless_ = false;
-    Collator collator_;
-    std::string bytes_;
-};
-
-// A row to sort: its key's first eight bytes as one number, so that most comparisons touch
-// nothing else, then where the whole key is and where the row was.
-struct SortEntry {
-    uint64_t head;
-    uint32_t key;
-    uint32_t row;
-};
-
-uint64_t HeadOf(const char* key) {
-    uint64_t head = 0;
-    for (int i = 0; i < 8; ++i) {
-        const auto byte = static_cast<unsigned char>(key[i]);
-        head = head << 8 | byte;
-        if (byte == 0) {
-            return head << 8 * (7 - i);
-        }
-    }
-    return head;
-}
 
 unsigned UpperAscii(char c) {
     auto byte = static_cast<unsigned char>(c);
@@ -210,26 +104,16 @@ private:
     const SortKeys& keys_;
 };
 
-// The rows from first to last, each with its key.
-std::vector<SortEntry> KeyRows(const std::vector<MemberRow>& rows, size_t first, size_t last,
-                               SortKeys& keys) {
-    std::vector<SortEntry> entries;
-    entries.reserve(last - first);
+// The rows from first to last, each with its key, into the entries from out on.
+void KeyRows(const std::vector<MemberRow>& rows, size_t first, size_t last, SortKeys& keys, SortEntry* out) {
     for (size_t row = first; row < last; ++row) {
         const uint32_t key = keys.Add(rows[row].Login());
-        entries.push_back({HeadOf(keys.At(key)), key, static_cast<uint32_t>(row)});
+        *out++ = {HeadOf(keys.At(key)), key, static_cast<uint32_t>(row)};
     }
-    return entries;
 }
 
-}  // namespace
-
-// Two halves are keyed and sorted side by side, each with a collator of its own, and then
-// merged; equal keys fall back on the row, so the order is the one a single sort gives.
-std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, const QCollator& collator) {
-    const size_t half = rows.size() / 2;
-    SortKeys keys(collator, half);
-    SortKeys laterKeys(collator, rows.size() - half);
+// Both halves of the entries sorted, merged into the rows' numbers.
+std::vector<uint32_t> Merged(const std::vector<SortEntry>& entries, size_t half, const SortKeys& keys) {
     const auto before = [&keys](const SortEntry& a, const SortEntry& b) {
         if (a.head != b.head) {
             return a.head < b.head;
@@ -243,33 +127,61 @@ std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, con
         }
         return a.row < b.row;
     };
-    // A thread costs more than a few thousand rows do.
-    const auto launch = rows.size() >= 2048 ? std::launch::async : std::launch::deferred;
-    auto laterEntries = std::async(launch, [&] { return KeyRows(rows, half, rows.size(), laterKeys); });
-    std::vector<SortEntry> entries = KeyRows(rows, 0, half, keys);
-    std::vector<SortEntry> later = laterEntries.get();
-    const uint32_t shift = keys.Append(laterKeys);
-    for (SortEntry& entry : later) {
-        entry.key += shift;
-    }
-    const EntrySorter sorter(keys);
-    const auto sort = [&sorter](std::vector<SortEntry>& half) {
-        sorter.Sort(half.data(), half.data() + half.size());
-        sorter.PutHeadsBack(half.data(), half.data() + half.size());
-    };
-    auto laterSorted = std::async(launch, [&] { sort(later); });
-    sort(entries);
-    laterSorted.get();
-
     std::vector<uint32_t> order;
-    order.reserve(rows.size());
+    order.reserve(entries.size());
     auto first = entries.begin();
-    auto second = later.begin();
-    while (first != entries.end() || second != later.end()) {
-        const bool takeSecond = first == entries.end() || (second != later.end() && before(*second, *first));
+    const auto firstEnd = entries.begin() + static_cast<std::ptrdiff_t>(half);
+    auto second = firstEnd;
+    while (first != firstEnd || second != entries.end()) {
+        const bool takeSecond = first == firstEnd || (second != entries.end() && before(*second, *first));
         order.push_back(takeSecond ? (second++)->row : (first++)->row);
     }
     return order;
+}
+
+}  // namespace
+
+// The rows not keyed ahead are keyed in two parts side by side, each with a collator of its own;
+// then the two halves of all entries are sorted side by side and merged. Equal keys fall back on
+// the row, so the order is the one a single sort gives.
+std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, const QCollator& collator,
+                                         KeyedCaptions ahead) {
+    if (!ahead.keys || ahead.entries.size() > rows.size()) {
+        ahead.keys.emplace(collator);
+        ahead.entries.clear();
+    }
+    SortKeys& keys = *ahead.keys;
+    std::vector<SortEntry>& entries = ahead.entries;
+    const size_t keyed = entries.size();
+    const size_t middle = keyed + (rows.size() - keyed) / 2;
+    const auto launch = rows.size() - keyed >= kRowsWorthAThread ? std::launch::async : std::launch::deferred;
+    entries.resize(rows.size());
+    SortKeys laterKeys(collator);
+    auto laterKeyed = std::async(launch, [&] {
+        laterKeys.Reserve(rows.size() - middle);
+        KeyRows(rows, middle, rows.size(), laterKeys, entries.data() + middle);
+    });
+    keys.Reserve(rows.size() - keyed);
+    KeyRows(rows, keyed, middle, keys, entries.data() + keyed);
+    laterKeyed.get();
+    const uint32_t shift = keys.Append(laterKeys);
+    for (size_t row = middle; row < rows.size(); ++row) {
+        entries[row].key += shift;
+    }
+
+    const size_t half = rows.size() / 2;
+    const EntrySorter sorter(keys);
+    const auto sort = [&sorter](SortEntry* first, SortEntry* last) {
+        sorter.Sort(first, last);
+        sorter.PutHeadsBack(first, last);
+    };
+    SortEntry* const all = entries.data();
+    auto laterSorted =
+        std::async(rows.size() >= kRowsWorthAThread ? std::launch::async : std::launch::deferred,
+                   [&] { sort(all + half, all + entries.size()); });
+    sort(all, all + half);
+    laterSorted.get();
+    return Merged(entries, half, keys);
 }
 
 void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator) {

@@ -1,20 +1,27 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 #include <QCollator>
 
+#include "window/CaptionKeys.hpp"
 #include "window/MemberRow.hpp"
+
+// Fewer rows than this are worked on by one thread alone: a thread costs more than they do.
+inline constexpr size_t kRowsWorthAThread = 2048;
 
 // Orders rows by caption with the given collation, exactly as QCollator's sort keys order
 // them. Each caption is turned into its key once, and the keys lie side by side with their
 // first bytes beside each row, so a million rows sort in n log n comparisons that mostly touch
 // no other memory; rows with equal keys keep their order.
 void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator);
-// The same order as the rows' numbers, the rows left where they are.
-std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, const QCollator& collator);
+// The same order as the rows' numbers, the rows left where they are. Keys made ahead of the
+// first rows' captions with the same collation are used instead of making them again.
+std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, const QCollator& collator,
+                                         KeyedCaptions ahead = {});
 
 // The text's first eight bytes with the ASCII letters upper-cased, zeros after its end, as one
 // number: two texts whose heads differ compare as their heads do.

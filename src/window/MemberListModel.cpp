@@ -79,8 +79,8 @@ QVariant MemberListModel::headerData(int section, Qt::Orientation orientation, i
     }
 }
 
-void MemberListModel::ReplaceRows(std::vector<MemberRow> rows) {
-    std::vector<uint32_t> order = RowsInCaptionOrder(rows, collator_);
+void MemberListModel::ReplaceRows(std::vector<MemberRow> rows, KeyedCaptions ahead) {
+    std::vector<uint32_t> order = RowsInCaptionOrder(rows, collator_, std::move(ahead));
     beginResetModel();
     // Room for the rows that come one by one after a rebuild, so that the first of them does not
     // copy the whole list to grow it.

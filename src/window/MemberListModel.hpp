@@ -10,6 +10,7 @@
 #include <QIcon>
 
 #include "members/TkvCLDataWatcher.hpp"
+#include "window/CaptionKeys.hpp"
 #include "window/MemberRow.hpp"
 #include "window/MemberRowStore.hpp"
 #include "window/RowOfCaption.hpp"
@@ -37,8 +38,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     // Replaces every row in one reset, sorted ascending by caption with a case-sensitive
-    // collation of the user's locale.
-    void ReplaceRows(std::vector<MemberRow> rows);
+    // collation of the user's locale; keys made ahead of the first rows' captions are used.
+    void ReplaceRows(std::vector<MemberRow> rows, KeyedCaptions ahead = {});
+    const QCollator& Collator() const { return collator_; }
     // Rewrites one row where it stands; the order is not touched. The view hears of it only
     // when told to (a row out of sight is read afresh when it comes into sight), because the
     // list view looks for the row among all of them on every notification.

@@ -28,6 +28,7 @@
 #include "dialogs/ProductTitle.hpp"
 #include "settings/SettingsLocation.hpp"
 #include "settings/StoredSettings.hpp"
+#include "window/CaptionKeysAhead.hpp"
 #include "window/ConnectionLog.hpp"
 #include "window/ConnectionLogWindow.hpp"
 #include "window/DisplayText.hpp"
@@ -137,6 +138,7 @@ void TfrmKrvClientA::FormCreate(std::unique_ptr<ClientSocket> socket, const QStr
     members_->Watch(model_);
     reports_ = std::make_unique<ServerReports>(*members_);
     reports_->SetSingleRowChanges(true);
+    captionsAhead_ = std::make_unique<CaptionKeysAhead>(model_->Collator());
     LoadSettings();
     SaveSettings();
     onlineCount_ = 0;
@@ -385,7 +387,7 @@ void TfrmKrvClientA::RefreshMembers() {
         rows.emplace_back(*record);
         onlineCount_ += record->Online() ? 1 : 0;
     }
-    model_->ReplaceRows(std::move(rows));
+    model_->ReplaceRows(std::move(rows), captionsAhead_->Take(*members_));
     reports_->RowsRebuilt();
     RestoreTopRow(topCaption);
     ShowCounters();

@@ -26,6 +26,7 @@ class QTimer;
 class QToolButton;
 class MemberListView;
 class MemberListModel;
+class CaptionKeysAhead;
 class MemberFindBar;
 class ConnectionLog;
 class ConnectionLogWindow;
@@ -136,6 +137,7 @@ private:
     std::unique_ptr<TkvClient> link_;
     std::unique_ptr<TkvCLDataCollection> members_;
     std::unique_ptr<ServerReports> reports_;
+    std::unique_ptr<CaptionKeysAhead> captionsAhead_;
     int32_t onlineCount_ = 0;
     int32_t timerPeriod_ = 10;
 

@@ -6,6 +6,7 @@
 #include <QToolButton>
 
 #include "protocol/ServerReports.hpp"
+#include "window/CaptionKeysAhead.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"
 
@@ -40,6 +41,9 @@ void TfrmKrvClientA::ApplyClientEvent(uint8_t kind, const std::string& name, con
         // Reports count only once the login has completed.
         if (kind == 1) {
             ShowRowsChange(reports_->ApplyReport(text));
+            if (reports_->ListArriving()) {
+                captionsAhead_->Follow(*members_);
+            }
         }
     } else if (name == "Disconnect") {
         btDisconnect_->setChecked(true);

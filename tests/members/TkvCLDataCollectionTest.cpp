@@ -273,4 +273,31 @@ TEST(TkvCLDataCollection, ManyLoginsAreFoundInAnyLetterCaseThroughGrowthAndDelet
     }
 }
 
+// What keys made of the logins by position rely on: the count moves whenever a login already at a
+// position changes or goes, and only then.
+TEST(TkvCLDataCollection, CountsTheChangesThatRewriteLoginsAlreadyListed) {
+    struct Change {
+        const char* name;
+        void (*apply)(TkvCLDataCollection&);
+        bool rewrites;
+    };
+    const Change changes[] = {
+        {"a new member", [](TkvCLDataCollection& m) { AddMember(m, "carol"); }, false},
+        {"an update in the same letter case", [](TkvCLDataCollection& m) { AddMember(m, "bob", "new"); },
+         false},
+        {"an update in another letter case", [](TkvCLDataCollection& m) { AddMember(m, "Bob"); }, true},
+        {"a deletion", [](TkvCLDataCollection& m) { m.Delete("ALICE"); }, true},
+        {"the deletion of an unknown login", [](TkvCLDataCollection& m) { m.Delete("zed"); }, false},
+        {"a clearing", [](TkvCLDataCollection& m) { m.Clear(); }, true},
+    };
+    for (const Change& change : changes) {
+        TkvCLDataCollection members;
+        AddMember(members, "alice");
+        AddMember(members, "bob");
+        const uint64_t before = members.LoginsRewritten();
+        change.apply(members);
+        EXPECT_EQ(members.LoginsRewritten() != before, change.rewrites) << change.name;
+    }
+}
+
 }  // namespace

@@ -91,6 +91,22 @@ INSTANTIATE_TEST_SUITE_P(Reports, ServerReportsTable, ::testing::ValuesIn(kRepor
                              return std::string(info.param.name);
                          });
 
+// Keys for the rows are made ahead only while a list arrives, not for every report after it.
+TEST(ServerReports, AListArrivesFromItsFirstMemberUntilTheRowsAreRebuilt) {
+    TkvCLDataCollection members;
+    ServerReports reports(members);
+    const std::pair<const char*, bool> steps[] = {
+        {"ARLS", false},          {"ARLM:,,alice=,;;", true}, {"ARI:on,,alice=,;;", true}, {"ARLC", false},
+        {"ARA:,,bob=,;;", false}, {"ARM:,,carol=,;;", false}, {"ARLM:,,dave=,;;", true},
+    };
+    for (const auto& [line, arriving] : steps) {
+        reports.ApplyReport(line);
+        EXPECT_EQ(reports.ListArriving(), arriving) << line;
+    }
+    reports.RowsRebuilt();
+    EXPECT_FALSE(reports.ListArriving());
+}
+
 struct ControlCase {
     const char* line;
     ConnectionEffect effect;

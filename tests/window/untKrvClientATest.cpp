@@ -11,6 +11,8 @@
 
 #include "dialogs/krvClient_Server.hpp"
 #include "support/ModalResponder.hpp"
+#include "window/CaptionKeysAhead.hpp"
+#include "window/CaptionOrder.hpp"
 #include "window/WindowHarness.hpp"
 
 using namespace std::chrono_literals;
@@ -29,6 +31,7 @@ private slots:
     void connectionEventsMoveTheGroupedButtons();
     void pressingAButtonKeepsOneDownAndRunsItsAction();
     void listedMembersAppearOnlyWhenTheListIsComplete();
+    void aLongListSortsAsItsRowsDoWhateverChangedWhileItArrived();
     void memberReportForAListedLoginRewritesItsRowInPlace_data();
     void memberReportForAListedLoginRewritesItsRowInPlace();
     void memberReportForAnUnlistedLoginRebuilds();
@@ -241,6 +244,35 @@ void untKrvClientATest::listedMembersAppearOnlyWhenTheListIsComplete() {
     QVERIFY(harness.RowOnline(0) && harness.RowOnline(1) && !harness.RowOnline(2));
     QCOMPARE(harness.Panel(0), QStringLiteral("2"));
     QCOMPARE(harness.Panel(1), QStringLiteral("3"));
+}
+
+// Long enough for keys to be made while it arrives; one member keyed already comes again in
+// upper case, which the C locale sorts before every lower-case login.
+void untKrvClientATest::aLongListSortsAsItsRowsDoWhateverChangedWhileItArrived() {
+    WindowHarness harness;
+    harness.LogIn();
+    std::vector<std::string> list{"ARLS"};
+    const int count = CaptionKeysAhead::kLongList + 3 * CaptionKeysAhead::kFewestInABatch;
+    for (int i = 0; i < count; ++i) {
+        list.push_back("ARLM:,,member" + std::to_string(i) + "=,;;");
+        if (i == CaptionKeysAhead::kLongList + CaptionKeysAhead::kFewestInABatch) {
+            list.push_back("ARLM:,,MEMBER7=,;;");
+        }
+    }
+    harness.Serve(list);
+    harness.Serve({"ARLC"});
+
+    std::vector<MemberRow> rows;
+    for (int32_t position = 0; position < harness.Window().MemberCount(); ++position) {
+        rows.emplace_back(*harness.Window().Members().Items(position));
+    }
+    SortRowsByCaption(rows, harness.Model()->Collator());
+    QStringList sorted;
+    for (const MemberRow& row : rows) {
+        sorted << QString::fromStdString(row.Login());
+    }
+    QCOMPARE(sorted.size(), count);
+    QCOMPARE(harness.Captions(), sorted);
 }
 
 void untKrvClientATest::memberReportForAListedLoginRewritesItsRowInPlace_data() {

@@ -1,0 +1,86 @@
+#include "window/CaptionKeys.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+#include <unicode/ucol.h>
+
+#include "window/DisplayText.hpp"
+
+namespace {
+
+void CloseCollator(UCollator* collator) {
+    ucol_close(collator);
+}
+
+}  // namespace
+
+// The collator that QCollator makes for the same locale and options.
+SortKeys::SortKeys(const QCollator& collator) : collator_(nullptr, CloseCollator) {
+    if (collator.locale().language() == QLocale::C) {
+        return;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    const QByteArray name = collator.locale().bcp47Name().replace('-', '_').toLatin1();
+    collator_.reset(ucol_open(name.constData(), &status));
+    if (U_FAILURE(status)) {
+        collator_.reset();
+        keyless_ = true;
+        return;
+    }
+    const auto set = [this](UColAttribute attribute, UColAttributeValue value) {
+        UErrorCode ignored = U_ZERO_ERROR;
+        ucol_setAttribute(collator_.get(), attribute, value, &ignored);
+    };
+    set(UCOL_NORMALIZATION_MODE, UCOL_ON);
+    set(UCOL_STRENGTH,
+        collator.caseSensitivity() == Qt::CaseSensitive ? UCOL_DEFAULT_STRENGTH : UCOL_SECONDARY);
+    set(UCOL_NUMERIC_COLLATION, collator.numericMode() ? UCOL_ON : UCOL_OFF);
+    set(UCOL_ALTERNATE_HANDLING, collator.ignorePunctuation() ? UCOL_SHIFTED : UCOL_NON_IGNORABLE);
+}
+
+uint32_t SortKeys::Add(std::string_view caption) {
+    const auto start = static_cast<uint32_t>(bytes_.size());
+    const QString text = BytesToDisplay(caption);
+    if (collator_) {
+        AppendIcuKey(text);
+    } else if (!keyless_) {
+        const QByteArray utf8 = text.toUtf8();
+        bytes_.append(utf8.constData(), std::strlen(utf8.constData()));
+    }
+    bytes_.push_back('\0');
+    return start;
+}
+
+uint32_t SortKeys::Append(const SortKeys& other) {
+    const auto start = static_cast<uint32_t>(bytes_.size());
+    bytes_ += other.bytes_;
+    return start;
+}
+
+void SortKeys::AppendIcuKey(const QString& text) {
+    const auto* units = reinterpret_cast<const UChar*>(text.utf16());
+    const auto length = static_cast<int32_t>(text.size());
+    const size_t start = bytes_.size();
+    bytes_.resize(start + 16 + static_cast<size_t>(length) * 2);
+    auto room = static_cast<int32_t>(bytes_.size() - start);
+    int32_t size = ucol_getSortKey(collator_.get(), units, length, Room(start), room);
+    if (size > room) {
+        bytes_.resize(start + static_cast<size_t>(size));
+        size = ucol_getSortKey(collator_.get(), units, length, Room(start), size);
+    }
+    // The key's own zero byte goes; Add ends every key alike.
+    bytes_.resize(start + static_cast<size_t>(std::max(size - 1, 0)));
+}
+
+uint64_t HeadOf(const char* key) {
+    uint64_t head = 0;
+    for (int i = 0; i < 8; ++i) {
+        const auto byte = static_cast<unsigned char>(key[i]);
+        head = head << 8 | byte;
+        if (byte == 0) {
+            return head << 8 * (7 - i);
+        }
+    }
+    return head;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <QCollator>
+
+struct UCollator;
+
+// Captions' sort keys, one after another, each ended by a zero byte and holding no other: keys
+// compare as C strings, as QCollatorSortKey compares them, and are byte for byte the keys
+// QCollator::sortKey gives. Each holds a collator of its own, so that two can be filled on two
+// threads.
+class SortKeys {
+public:
+    explicit SortKeys(const QCollator& collator);
+
+    // Where the key of caption starts.
+    uint32_t Add(std::string_view caption);
+    const char* At(uint32_t start) const { return bytes_.data() + start; }
+    // Room for this many more keys of a usual size.
+    void Reserve(size_t captions) { bytes_.reserve(bytes_.size() + captions * 24); }
+    // Takes the keys of other in after these; where they start now.
+    uint32_t Append(const SortKeys& other);
+
+private:
+    using Collator = std::unique_ptr<UCollator, void (*)(UCollator*)>;
+
+    void AppendIcuKey(const QString& text);
+    uint8_t* Room(size_t start) { return reinterpret_cast<uint8_t*>(bytes_.data() + start); }
+
+    bool keyless_ = false;  // QCollator gives every text the same empty key
+    Collator collator_;     // null for the C locale, whose keys are the UTF-8 of the text
+    std::string bytes_;
+};
+
+// A row to sort: its key's first eight bytes as one number, so that most comparisons touch
+// nothing else, then where the whole key is and where the row was.
+struct SortEntry {
+    uint64_t head;
+    uint32_t key;
+    uint32_t row;
+};
+
+// The first eight bytes of a key, zeros after its end, as one number.
+uint64_t HeadOf(const char* key);
+
+// Keys made of the first rows' captions before the rows were: entry i is row i's.
+struct KeyedCaptions {
+    std::optional<SortKeys> keys;
+    std::vector<SortEntry> entries;
+};

@@ -1,0 +1,83 @@
+#include <QCollator>
+#include <QLocale>
+#include <QTest>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "window/CaptionKeysAhead.hpp"
+#include "window/CaptionOrder.hpp"
+
+// Keys made while members arrive must sort the rows of a rebuild exactly as keys made at the
+// rebuild do, whatever happened to the members in between: logins added, updated in another
+// letter case, deleted, all cleared.
+class CaptionKeysAheadTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void rowsSortAsWithKeysMadeAtTheRebuild_data();
+    void rowsSortAsWithKeysMadeAtTheRebuild();
+};
+
+namespace {
+
+// Few letters in both cases, so that logins come back in another case; the C locale puts
+// upper case first, so a changed case moves a row there.
+std::string RandomLogin(std::mt19937& random) {
+    static const std::string alphabet = "abAB1_z\xe9";
+    std::string login;
+    for (size_t length = 1 + random() % 3; length > 0; --length) {
+        login.push_back(alphabet[random() % alphabet.size()]);
+    }
+    return login;
+}
+
+std::vector<MemberRow> RowsOf(const TkvCLDataCollection& members) {
+    std::vector<MemberRow> rows;
+    for (int32_t position = 0; position < members.Count(); ++position) {
+        rows.emplace_back(*members.Items(position));
+    }
+    return rows;
+}
+
+}  // namespace
+
+void CaptionKeysAheadTest::rowsSortAsWithKeysMadeAtTheRebuild_data() {
+    QTest::addColumn<QString>("locale");
+    for (const char* locale : {"C", "en_US", "de_DE"}) {
+        QTest::newRow(locale) << locale;
+    }
+}
+
+void CaptionKeysAheadTest::rowsSortAsWithKeysMadeAtTheRebuild() {
+    QFETCH(QString, locale);
+    QCollator collator{QLocale(locale)};
+    collator.setCaseSensitivity(Qt::CaseSensitive);
+    std::mt19937 random(20261210);
+    TkvCLDataCollection members;
+    CaptionKeysAhead ahead(collator, 6, 3);
+    int rebuildsWithKeysAhead = 0;
+    for (int step = 0; step < 4000; ++step) {
+        const unsigned choice = random() % 100;
+        if (choice < 85) {
+            members.AddOrUpdate(RandomLogin(random), "", "", "", "", "", false);
+        } else if (choice < 90) {
+            members.Delete(RandomLogin(random));
+        } else if (choice == 90) {
+            members.Clear();
+        }
+        if (choice < 95) {
+            ahead.Follow(members);
+            continue;
+        }
+        const std::vector<MemberRow> rows = RowsOf(members);
+        KeyedCaptions taken = ahead.Take(members);
+        rebuildsWithKeysAhead += taken.entries.empty() ? 0 : 1;
+        QCOMPARE(RowsInCaptionOrder(rows, collator, std::move(taken)), RowsInCaptionOrder(rows, collator));
+    }
+    QVERIFY2(rebuildsWithKeysAhead > 20, qPrintable(QString::number(rebuildsWithKeysAhead)));
+}
+
+QTEST_MAIN(CaptionKeysAheadTest)
+#include "CaptionKeysAheadTest.moc"
