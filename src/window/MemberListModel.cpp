@@ -1,6 +1,7 @@
 #include "window/MemberListModel.hpp"
 
 #include <algorithm>
+#include <future>
 
 #include <QByteArray>
 #include <QLocale>
@@ -79,25 +80,33 @@ QVariant MemberListModel::headerData(int section, Qt::Orientation orientation, i
     }
 }
 
+// The rows' folded heads and the caption table need the rows but not their order, so a long
+// list has them made on a thread of their own while it is sorted.
 void MemberListModel::ReplaceRows(std::vector<MemberRow> rows, KeyedCaptions ahead) {
-    std::vector<uint32_t> order = RowsInCaptionOrder(rows, collator_, std::move(ahead));
     beginResetModel();
     // Room for the rows that come one by one after a rebuild, so that the first of them does not
     // copy the whole list to grow it.
     const size_t room = rows.size() + rows.size() / 64 + 16;
-    headOfSlot_.clear();
-    headOfSlot_.reserve(room);
-    for (const MemberRow& member : rows) {
-        headOfSlot_.push_back(FoldedHead(member.Login()));
-    }
+    store_.Replace(std::move(rows));
+    const auto launch = store_.SlotCount() >= kRowsWorthAThread ? std::launch::async : std::launch::deferred;
+    auto captionsHeld = std::async(launch, [this, room] {
+        headOfSlot_.clear();
+        headOfSlot_.reserve(room);
+        for (const MemberRow& member : store_.RebuiltRows()) {
+            headOfSlot_.push_back(FoldedHead(member.Login()));
+        }
+        return captions_.BuildUnique(store_);
+    });
+    const std::vector<uint32_t> order = RowsInCaptionOrder(store_.RebuiltRows(), collator_, std::move(ahead));
     order_.clear();
     order_.reserve(room);
     order_.insert(order_.end(), order.begin(), order.end());
-    store_.Replace(std::move(rows));
     MapRowOfSlot();
     lastAtOrBefore_.known = false;
     firstRowOfLastReset_ = 0;
-    captions_.Build(store_, order_);
+    if (!captionsHeld.get()) {
+        captions_.Build(store_, order_);
+    }
     endResetModel();
 }
 

@@ -42,6 +42,8 @@ public:
     }
 
     size_t SlotCount() const { return rebuilt_.size() + added_.size(); }
+    // The rows Replace put in, in slots 0 on.
+    const std::vector<MemberRow>& RebuiltRows() const { return rebuilt_; }
 
 private:
     std::vector<MemberRow> rebuilt_;

@@ -50,6 +50,10 @@ void RowOfCaption::Build(const MemberRowStore& store, const std::vector<uint32_t
     Hold(store, order);
 }
 
+bool RowOfCaption::BuildUnique(const MemberRowStore& store) {
+    return HoldInHomeOrder(store);
+}
+
 // Entries put in in the order of their home entries fill the table front to back, once, where
 // putting them in as the rows lie would write all over memory far larger than the cache.
 bool RowOfCaption::HoldInHomeOrder(const MemberRowStore& store) {

@@ -18,6 +18,9 @@ public:
     // order lists the slots of store in row order; of two rows with one folded caption, the
     // first is held. When every slot holds a row, they are read in the order they lie in.
     void Build(const MemberRowStore& store, const std::vector<uint32_t>& order);
+    // The same when every slot of store holds a row and no two rows share a folded caption,
+    // which needs no order; false when two do, and Build must be given the order.
+    bool BuildUnique(const MemberRowStore& store);
     // The slot of the row whose caption equals caption with ASCII letter case ignored, or kNone.
     uint32_t Find(const MemberRowStore& store, std::string_view caption) const;
     // store[slot] has just been filled. False when the table has to be built afresh instead:
