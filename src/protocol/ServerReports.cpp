@@ -1,5 +1,7 @@
 #include "protocol/ServerReports.hpp"
 
+#include <algorithm>
+
 #include "members/MemberText.hpp"
 #include "protocol/ProtocolCodes.hpp"
 #include "protocol/ServerLine.hpp"
@@ -69,7 +71,13 @@ RowsEffect ServerReports::Rebuild() {
 }
 
 ConnectionEffect ServerReports::ConnectionControlOf(std::string_view text) {
-    // Every line of a million-member list comes through here, so nothing is copied to look.
+    // Every line of a million-member list comes through here, twice: a line whose first byte
+    // past the blanks is not the S that both codes begin with is not cut at all.
+    const auto visible =
+        std::find_if(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) > ' '; });
+    if (visible == text.end() || *visible != 'S') {
+        return {};
+    }
     const ServerLineView line = CutServerLineView(text);
     if (line.code == ControlCode::Reconnect) {
         return {ConnectionOrder::Reconnect, ReadServerReconnect(line.payload)};

@@ -1,6 +1,7 @@
 #include "window/ConnectionLog.hpp"
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "link/TkvClient.hpp"
@@ -27,23 +28,12 @@ std::string ReconnectText(const ServerReconnectOrder& order, const TkvClient& li
 
 }  // namespace
 
+// Names are compared as views, which look at the length first: every line of a long list
+// passes here.
 void ConnectionLog::Record(uint8_t loggedIn, const std::string& name, const std::string& text,
                            const TkvClient& link) {
-    if (name == "Lookup") {
-        // Lines not sent before a new lookup are dropped by the link, their answers with them.
-        answersDue_.clear();
-        Add(name, Place(link.Host(), link.Port()));
-    } else if (name == "Connecting" || name == "Connect") {
-        Add(name, Place(link.Host(), link.Port()));
-    } else if (name == "Login") {
-        Add(name, "logged in as " + link.Login());
-        if (link.LoggedIn() && !link.HasGrantedProtocol("administrator")) {
-            Add("Closed", "the server did not grant the \"administrator\" protocol to " + link.Login() +
-                              ", so this client closes the connection");
-        }
-    } else if (name == "Error" || name == "Disconnect") {
-        Add(name, text);
-    } else if (name == "Read") {
+    const std::string_view event = name;
+    if (event == "Read") {
         const ConnectionEffect effect = ServerReports::ConnectionControlOf(text);
         FollowPrompt(loggedIn, text);
         RecordRead(text, effect);
@@ -52,7 +42,21 @@ void ConnectionLog::Record(uint8_t loggedIn, const std::string& name, const std:
         if (MayBeObeyed(loggedIn)) {
             RecordConnectionControl(effect, link);
         }
-    } else if (name == "Write") {
+    } else if (event == "Lookup") {
+        // Lines not sent before a new lookup are dropped by the link, their answers with them.
+        answersDue_.clear();
+        Add(name, Place(link.Host(), link.Port()));
+    } else if (event == "Connecting" || event == "Connect") {
+        Add(name, Place(link.Host(), link.Port()));
+    } else if (event == "Login") {
+        Add(name, "logged in as " + link.Login());
+        if (link.LoggedIn() && !link.HasGrantedProtocol("administrator")) {
+            Add("Closed", "the server did not grant the \"administrator\" protocol to " + link.Login() +
+                              ", so this client closes the connection");
+        }
+    } else if (event == "Error" || event == "Disconnect") {
+        Add(name, text);
+    } else if (event == "Write") {
         const bool hidden = IsPasswordAnswer(text, link);
         if (showLines_) {
             Add(name, hidden ? kHiddenPassword : text);

@@ -1,5 +1,7 @@
 #include "window/untKrvClientA.hpp"
 
+#include <string_view>
+
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
@@ -129,7 +131,7 @@ void TfrmKrvClientA::mnuConnectionLogClick() {
 void TfrmKrvClientA::RecordLinkEvent(uint8_t kind, const std::string& name, const std::string& text) {
     log_->Record(kind, name, text, *link_);
     // An error is always kept, so the newest entry is this one.
-    if (name == "Error" && !log_->Entries().empty()) {
+    if (std::string_view(name) == "Error" && !log_->Entries().empty()) {
         const ConnectionLogEntry& entry = log_->Entries().back();
         connectionPanel_->setToolTip(BytesToDisplay(entry.time + "  " + entry.text));
     }

@@ -1,6 +1,7 @@
 #include "window/untKrvClientA.hpp"
 
 #include <string>
+#include <string_view>
 
 #include <QLabel>
 #include <QToolButton>
@@ -10,16 +11,19 @@
 #include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"
 
+// Names are compared as views, which look at the length first: every line of a long list
+// passes here.
 void TfrmKrvClientA::ClientEvent(uint8_t kind, const std::string& name, const std::string& text) {
     RecordLinkEvent(kind, name, text);
     ApplyClientEvent(kind, name, text);
-    if (name == "Login") {
+    const std::string_view event = name;
+    if (event == "Login") {
         // Only administrators may stay; anyone else is sent away without a word. A session
         // that has already ended has lost its granted protocols and has nothing left to close.
         if (link_->LoggedIn() && !link_->HasGrantedProtocol("administrator")) {
             link_->Disconnect();
         }
-    } else if (name == "Read" && MayBeObeyed(kind)) {
+    } else if (event == "Read" && MayBeObeyed(kind)) {
         // Connection control is obeyed even before the login has completed, but never from a
         // line the connection's end cut off or from a connection already replaced.
         ObeyConnectionControl(ServerReports::ConnectionControlOf(text));
@@ -27,17 +31,8 @@ void TfrmKrvClientA::ClientEvent(uint8_t kind, const std::string& name, const st
 }
 
 void TfrmKrvClientA::ApplyClientEvent(uint8_t kind, const std::string& name, const std::string& text) {
-    if (name == "Lookup") {
-        ClearMembers();
-        ShowConnectionState(" - lookup...");
-    } else if (name == "Connecting") {
-        ShowConnectionState(" - connecting...");
-    } else if (name == "Connect") {
-        btConnect_->setChecked(true);
-        ShowConnectionState(" - connected, logging in...");
-    } else if (name == "Login") {
-        ShowConnectionState(" - logged in as " + link_->Login());
-    } else if (name == "Read") {
+    const std::string_view event = name;
+    if (event == "Read") {
         // Reports count only once the login has completed.
         if (kind == 1) {
             ShowRowsChange(reports_->ApplyReport(text));
@@ -45,7 +40,17 @@ void TfrmKrvClientA::ApplyClientEvent(uint8_t kind, const std::string& name, con
                 captionsAhead_->Follow(*members_);
             }
         }
-    } else if (name == "Disconnect") {
+    } else if (event == "Lookup") {
+        ClearMembers();
+        ShowConnectionState(" - lookup...");
+    } else if (event == "Connecting") {
+        ShowConnectionState(" - connecting...");
+    } else if (event == "Connect") {
+        btConnect_->setChecked(true);
+        ShowConnectionState(" - connected, logging in...");
+    } else if (event == "Login") {
+        ShowConnectionState(" - logged in as " + link_->Login());
+    } else if (event == "Disconnect") {
         btDisconnect_->setChecked(true);
         ClearMembers();
         ShowConnectionState(" - disconnected");

@@ -131,7 +131,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ControlCase{"SRE", {ConnectionOrder::Reconnect, {}}},
                       ControlCase{"SRE_x:1,6672", {ConnectionOrder::Reconnect, {1, 6672, "", "", ""}}},
                       ControlCase{"sre:1,2,h", {}}, ControlCase{"SREX:1,2,h", {}},
-                      ControlCase{"ARLM:,,SRE=,;;", {}}));
+                      ControlCase{"ARLM:,,SRE=,;;", {}}, ControlCase{" \tSRC", {ConnectionOrder::Close, {}}},
+                      ControlCase{"\x01SRE:1,2,h", {ConnectionOrder::Reconnect, {1, 2, "h", "", ""}}},
+                      ControlCase{"xSRC", {}}, ControlCase{"", {}}, ControlCase{"  ", {}}));
 
 TEST(ServerLine, OnlyTheFirstColonSeparatesAndOnlyTheHeadIsTrimmed) {
     const ServerLine line = CutServerLine("  ARE_ bob : no such login: really ");
