@@ -13,6 +13,10 @@ void CloseCollator(UCollator* collator) {
     ucol_close(collator);
 }
 
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 }  // namespace
 
 // The collator that QCollator makes for the same locale and options.
@@ -41,12 +45,22 @@ SortKeys::SortKeys(const QCollator& collator) : collator_(nullptr, CloseCollator
 
 uint32_t SortKeys::Add(std::string_view caption) {
     const auto start = static_cast<uint32_t>(bytes_.size());
-    const QString text = BytesToDisplay(caption);
-    if (collator_) {
-        AppendIcuKey(text);
-    } else if (!keyless_) {
-        const QByteArray utf8 = text.toUtf8();
-        bytes_.append(utf8.constData(), std::strlen(utf8.constData()));
+    if (IsAscii(caption)) {
+        // ASCII reads the same as UTF-8 and as UTF-16: most captions need no QString on the way.
+        if (collator_) {
+            units_.assign(caption.begin(), caption.end());
+            AppendIcuKey(units_.data(), units_.size());
+        } else if (!keyless_) {
+            bytes_.append(caption.substr(0, caption.find('\0')));
+        }
+    } else {
+        const QString text = BytesToDisplay(caption);
+        if (collator_) {
+            AppendIcuKey(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
+        } else if (!keyless_) {
+            const QByteArray utf8 = text.toUtf8();
+            bytes_.append(utf8.constData(), std::strlen(utf8.constData()));
+        }
     }
     bytes_.push_back('\0');
     return start;
@@ -58,11 +72,10 @@ uint32_t SortKeys::Append(const SortKeys& other) {
     return start;
 }
 
-void SortKeys::AppendIcuKey(const QString& text) {
-    const auto* units = reinterpret_cast<const UChar*>(text.utf16());
-    const auto length = static_cast<int32_t>(text.size());
+void SortKeys::AppendIcuKey(const char16_t* units, size_t count) {
+    const auto length = static_cast<int32_t>(count);
     const size_t start = bytes_.size();
-    bytes_.resize(start + 16 + static_cast<size_t>(length) * 2);
+    bytes_.resize(start + 16 + count * 2);
     auto room = static_cast<int32_t>(bytes_.size() - start);
     int32_t size = ucol_getSortKey(collator_.get(), units, length, Room(start), room);
     if (size > room) {

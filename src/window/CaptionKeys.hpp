@@ -30,12 +30,13 @@ public:
 private:
     using Collator = std::unique_ptr<UCollator, void (*)(UCollator*)>;
 
-    void AppendIcuKey(const QString& text);
+    void AppendIcuKey(const char16_t* units, size_t count);
     uint8_t* Room(size_t start) { return reinterpret_cast<uint8_t*>(bytes_.data() + start); }
 
     bool keyless_ = false;  // QCollator gives every text the same empty key
     Collator collator_;     // null for the C locale, whose keys are the UTF-8 of the text
     std::string bytes_;
+    std::u16string units_;  // an ASCII caption widened, its room kept for the next
 };
 
 // A row to sort: its key's first eight bytes as one number, so that most comparisons touch
