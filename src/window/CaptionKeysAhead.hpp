@@ -19,7 +19,8 @@
 class CaptionKeysAhead {
 public:
     // Keys are made ahead once this many members have come: a shorter list is keyed by the
-    // rebuild in a few tens of milliseconds, and work beside it would slow its arrival more.
+    // rebuild in a few tens of milliseconds, and keying it beside its arrival made the login no
+    // shorter.
     static constexpr int32_t kLongList = 131072;
     // Fewer new members than this wait for the next batch or the rebuild: a batch starts a thread.
     static constexpr int32_t kFewestInABatch = 16384;
@@ -27,7 +28,6 @@ public:
     explicit CaptionKeysAhead(const QCollator& collator, int32_t longList = kLongList,
                               int32_t fewestInABatch = kFewestInABatch)
         : collator_(collator), longList_(longList), fewestInABatch_(fewestInABatch) {}
-    ~CaptionKeysAhead() { Drop(); }
     CaptionKeysAhead(const CaptionKeysAhead&) = delete;
     CaptionKeysAhead& operator=(const CaptionKeysAhead&) = delete;
 
@@ -58,6 +58,7 @@ private:
     // Both touched by the batch in flight only, until Finish.
     Batch batch_;
     KeyedCaptions made_;
-    std::future<void> inFlight_;
     std::atomic<bool> busy_ = false;
+    // Last, so that it goes first: its end waits for the batch in flight, before what that touches.
+    std::future<void> inFlight_;
 };
