@@ -81,30 +81,38 @@ QVariant MemberListModel::headerData(int section, Qt::Orientation orientation, i
 }
 
 // The rows' folded heads and the caption table need the rows but not their order, so a long
-// list has them made on a thread of their own while it is sorted.
+// list has them made on a thread of their own while it is sorted. All is made aside and put in
+// at once, so the model is left as it was if making it fails.
 void MemberListModel::ReplaceRows(std::vector<MemberRow> rows, KeyedCaptions ahead) {
-    beginResetModel();
     // Room for the rows that come one by one after a rebuild, so that the first of them does not
     // copy the whole list to grow it.
     const size_t room = rows.size() + rows.size() / 64 + 16;
-    store_.Replace(std::move(rows));
-    const auto launch = store_.SlotCount() >= kRowsWorthAThread ? std::launch::async : std::launch::deferred;
-    auto captionsHeld = std::async(launch, [this, room] {
-        headOfSlot_.clear();
-        headOfSlot_.reserve(room);
-        for (const MemberRow& member : store_.RebuiltRows()) {
-            headOfSlot_.push_back(FoldedHead(member.Login()));
+    MemberRowStore store;
+    store.Replace(std::move(rows));
+    std::vector<uint64_t> heads;
+    RowOfCaption captions;
+    const auto launch = store.SlotCount() >= kRowsWorthAThread ? std::launch::async : std::launch::deferred;
+    auto captionsHeld = std::async(launch, [&store, &heads, &captions, room] {
+        heads.reserve(room);
+        for (const MemberRow& member : store.RebuiltRows()) {
+            heads.push_back(FoldedHead(member.Login()));
         }
-        return captions_.BuildUnique(store_);
+        return captions.BuildUnique(store);
     });
-    const std::vector<uint32_t> order = RowsInCaptionOrder(store_.RebuiltRows(), collator_, std::move(ahead));
+    const std::vector<uint32_t> order = RowsInCaptionOrder(store.RebuiltRows(), collator_, std::move(ahead));
+    const bool captionsUnique = captionsHeld.get();
+
+    beginResetModel();
+    store_ = std::move(store);
+    headOfSlot_ = std::move(heads);
+    captions_ = std::move(captions);
     order_.clear();
     order_.reserve(room);
     order_.insert(order_.end(), order.begin(), order.end());
     MapRowOfSlot();
     lastAtOrBefore_.known = false;
     firstRowOfLastReset_ = 0;
-    if (!captionsHeld.get()) {
+    if (!captionsUnique) {
         captions_.Build(store_, order_);
     }
     endResetModel();
