@@ -16,6 +16,23 @@ unsigned UpperAscii(char c) {
     return byte >= 'a' && byte <= 'z' ? byte - ('a' - 'A') : byte;
 }
 
+// Orders entries whose keys agree before depth, and whose heads hold the eight bytes from there:
+// by head, then by the rest of the key when no zero ended it among those bytes, then by row.
+auto KeysBefore(const SortKeys& keys, size_t depth) {
+    return [&keys, depth](const SortEntry& a, const SortEntry& b) {
+        if (a.head != b.head) {
+            return a.head < b.head;
+        }
+        if ((a.head & 0xFF) != 0) {
+            const int rest = std::strcmp(keys.At(a.key) + depth + 8, keys.At(b.key) + depth + 8);
+            if (rest != 0) {
+                return rest < 0;
+            }
+        }
+        return a.row < b.row;
+    };
+}
+
 // Sorts entries by their keys and then by row. Many captions share their first letters, so a
 // comparison of whole keys would mostly go through the same bytes again: the entries are split
 // three ways on eight bytes of their keys at a time (a multikey quicksort), and only those
@@ -43,26 +60,11 @@ public:
 private:
     static constexpr ptrdiff_t kFewEntries = 16;
 
-    auto ByKeyFrom(size_t depth) const {
-        return [this, depth](const SortEntry& a, const SortEntry& b) {
-            if (a.head != b.head) {
-                return a.head < b.head;
-            }
-            if ((a.head & 0xFF) != 0) {
-                const int rest = std::strcmp(keys_.At(a.key) + depth + 8, keys_.At(b.key) + depth + 8);
-                if (rest != 0) {
-                    return rest < 0;
-                }
-            }
-            return a.row < b.row;
-        };
-    }
-
     // The entries' keys agree before depth; their heads hold the eight bytes from there.
     void SortFrom(SortEntry* first, SortEntry* last, size_t depth, int budget) const {
         while (last - first > kFewEntries) {
             if (budget-- == 0) {
-                std::sort(first, last, ByKeyFrom(depth));
+                std::sort(first, last, KeysBefore(keys_, depth));
                 return;
             }
             const uint64_t pivot = MedianHead(first, last);
@@ -91,7 +93,7 @@ private:
             first = less;
             last = more;
         }
-        std::sort(first, last, ByKeyFrom(depth));
+        std::sort(first, last, KeysBefore(keys_, depth));
     }
 
     uint64_t MedianHead(const SortEntry* first, const SortEntry* last) const {
@@ -114,19 +116,7 @@ void KeyRows(const std::vector<MemberRow>& rows, size_t first, size_t last, Sort
 
 // Both halves of the entries sorted, merged into the rows' numbers.
 std::vector<uint32_t> Merged(const std::vector<SortEntry>& entries, size_t half, const SortKeys& keys) {
-    const auto before = [&keys](const SortEntry& a, const SortEntry& b) {
-        if (a.head != b.head) {
-            return a.head < b.head;
-        }
-        // The same eight bytes and no zero among them: the keys go on past them.
-        if ((a.head & 0xFF) != 0) {
-            const int rest = std::strcmp(keys.At(a.key) + 8, keys.At(b.key) + 8);
-            if (rest != 0) {
-                return rest < 0;
-            }
-        }
-        return a.row < b.row;
-    };
+    const auto before = KeysBefore(keys, 0);
     std::vector<uint32_t> order;
     order.reserve(entries.size());
     auto first = entries.begin();
@@ -154,10 +144,9 @@ std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, con
     std::vector<SortEntry>& entries = ahead.entries;
     const size_t keyed = entries.size();
     const size_t middle = keyed + (rows.size() - keyed) / 2;
-    const auto launch = rows.size() - keyed >= kRowsWorthAThread ? std::launch::async : std::launch::deferred;
     entries.resize(rows.size());
     SortKeys laterKeys(collator);
-    auto laterKeyed = std::async(launch, [&] {
+    auto laterKeyed = std::async(ThreadFor(rows.size() - keyed), [&] {
         laterKeys.Reserve(rows.size() - middle);
         KeyRows(rows, middle, rows.size(), laterKeys, entries.data() + middle);
     });
@@ -176,9 +165,7 @@ std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, con
         sorter.PutHeadsBack(first, last);
     };
     SortEntry* const all = entries.data();
-    auto laterSorted =
-        std::async(rows.size() >= kRowsWorthAThread ? std::launch::async : std::launch::deferred,
-                   [&] { sort(all + half, all + entries.size()); });
+    auto laterSorted = std::async(ThreadFor(rows.size()), [&] { sort(all + half, all + entries.size()); });
     sort(all, all + half);
     laterSorted.get();
     return Merged(entries, half, keys);

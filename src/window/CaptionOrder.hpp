@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <string_view>
 #include <vector>
 
@@ -10,8 +11,11 @@
 #include "window/CaptionKeys.hpp"
 #include "window/MemberRow.hpp"
 
-// Fewer rows than this are worked on by one thread alone: a thread costs more than they do.
-inline constexpr size_t kRowsWorthAThread = 2048;
+// How work on this many rows is launched: on a thread of its own, or, for fewer than a few
+// thousand rows, which cost less than a thread does, deferred to the thread that waits for it.
+inline std::launch ThreadFor(size_t rows) {
+    return rows >= 2048 ? std::launch::async : std::launch::deferred;
+}
 
 // Orders rows by caption with the given collation, exactly as QCollator's sort keys order
 // them. Each caption is turned into its key once, and the keys lie side by side with their

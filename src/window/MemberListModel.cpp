@@ -91,8 +91,7 @@ void MemberListModel::ReplaceRows(std::vector<MemberRow> rows, KeyedCaptions ahe
     store.Replace(std::move(rows));
     std::vector<uint64_t> heads;
     RowOfCaption captions;
-    const auto launch = store.SlotCount() >= kRowsWorthAThread ? std::launch::async : std::launch::deferred;
-    auto captionsHeld = std::async(launch, [&store, &heads, &captions, room] {
+    auto captionsHeld = std::async(ThreadFor(store.SlotCount()), [&store, &heads, &captions, room] {
         heads.reserve(room);
         for (const MemberRow& member : store.RebuiltRows()) {
             heads.push_back(FoldedHead(member.Login()));
