@@ -17,7 +17,6 @@
 #include "admin/MemberOutput.hpp"
 #include "admin/TextOut.hpp"
 #include "members/MemberText.hpp"
-#include "protocol/AdminRequest.hpp"
 #include "protocol/ProtocolCodes.hpp"
 #include "util/untCalc1.hpp"
 
@@ -40,35 +39,62 @@ void WriteOut(const std::string& text) {
 }
 
 // The login a report is about: the subject of "ARD" and "ARE", the member text's otherwise.
-std::string ReportLogin(const ServerLine& line) {
+std::string ReportLogin(const ServerLineView& line) {
     if (line.code == ReportCode::AccountDeleted || line.code == ReportCode::Refused) {
-        return line.subject;
+        return std::string(line.subject);
     }
-    return ParseMemberText(line.payload).Login;
+    return std::string(ParseMemberTextView(line.payload).Login);
 }
 
-// Sends the lines and waits for the report that confirms the request about login, or its
-// refusal.
-int SendAndAwait(AdminSession& session, const std::vector<std::string>& lines,
-                 std::string_view confirmingCode, const std::string& login, const std::string& doneText) {
+int Refuse(const std::string& message) {
+    PrintError(message);
+    return ExitStatus::Refused;
+}
+
+// Why the session sent nothing, in krvadmin's words.
+int RefusalStatus(AdminSession& session, const RequestResult& result, const std::string& login) {
+    switch (result.refusal) {
+        case RequestRefusal::None:
+            break;
+        case RequestRefusal::LoginExists: {
+            const TkvCLData* existing = session.Members().RecordOf(login);
+            return Refuse("login name exists: " + VisibleText(existing ? existing->Login() : login));
+        }
+        case RequestRefusal::EmptyLogin:
+            return Refuse("the login cannot be empty; nothing was sent");
+        case RequestRefusal::Unsendable:
+        case RequestRefusal::OwnAdministrator:
+            return Refuse(result.detail);
+        case RequestRefusal::NotOnline:
+            return Refuse(VisibleText(login) + " is not online; nothing was sent");
+        case RequestRefusal::NobodyToReach:
+            return Refuse("nobody but this login is listed; nothing was sent");
+    }
+    return ExitStatus::Done;
+}
+
+// Waits until the server confirms or refuses the request the session sent; a request left
+// unanswered ends as the wait does (the timeout, or the connection's end).
+int AwaitAnswer(AdminSession& session, const RequestResult& sent, const std::string& login,
+                const std::string& doneText) {
+    if (!sent.Sent()) {
+        return RefusalStatus(session, sent, login);
+    }
     std::optional<int> outcome;
-    session.SetReportListener([&](const ServerLine& line) {
-        if (outcome) {
+    session.SetRequestListener([&](const SettledRequest& request) {
+        if (request.id != sent.followed || request.outcome == RequestOutcome::Unconfirmed) {
             return;
         }
-        if (line.code == ReportCode::Refused && SameTextAscii(line.subject, login)) {
-            PrintError("the server refused: " + VisibleText(Trim(line.payload)));
+        if (request.outcome == RequestOutcome::Refused) {
+            PrintError("the server refused: " + VisibleText(request.reason));
             outcome = ExitStatus::Refused;
-        } else if (line.code == confirmingCode && SameTextAscii(ReportLogin(line), login)) {
+        } else {
             outcome = ExitStatus::Done;
         }
     });
-    for (const std::string& line : lines) {
-        session.SendLine(line);
-    }
     session.RenewDeadline();
     const int status = session.Await([&] { return outcome; });
-    session.SetReportListener({});
+    session.SetRequestListener({});
     if (status == ExitStatus::Done) {
         WriteOut(doneText + "\n");
     }
@@ -77,11 +103,6 @@ int SendAndAwait(AdminSession& session, const std::vector<std::string>& lines,
 
 const TkvCLData* FindMember(const AdminSession& session, const std::string& login) {
     return session.Members().Items(session.Members().IndexOf(login));
-}
-
-int Refuse(const std::string& message) {
-    PrintError(message);
-    return ExitStatus::Refused;
 }
 
 int RunList(const AdminSession& session, const CommandOptions& options) {
@@ -103,9 +124,6 @@ int RunAccount(AdminSession& session, const CommandOptions& options) {
     const bool add = options.command == AdminCommand::Add;
     const std::string login = Trim(options.login);
     const TkvCLData* member = FindMember(session, login);
-    if (add && member != nullptr) {
-        return Refuse("login name exists: " + VisibleText(member->Login()));
-    }
     if (!add && member == nullptr) {
         return Refuse("no member " + VisibleText(login));
     }
@@ -132,17 +150,9 @@ int RunAccount(AdminSession& session, const CommandOptions& options) {
     if (options.userBots) {
         fields.userBots = Trim(*options.userBots);
     }
-    std::string problem = UnsendableAccountFields(fields);
-    if (problem.empty() && !add) {
-        problem = LockedProtocolsProblem(*member, session.Link().Login(), fields.protocols);
-    }
-    if (!problem.empty()) {
-        return Refuse(problem);
-    }
-    const std::string_view code = add ? RequestCode::AddAccount : RequestCode::EditAccount;
-    return SendAndAwait(session, {AccountRequestLine(code, fields)},
-                        add ? ReportCode::AccountAdded : ReportCode::AccountModified, fields.login,
-                        (add ? "added " : "changed ") + VisibleText(fields.login));
+    ServerSession& server = session.Session();
+    return AwaitAnswer(session, add ? server.AddAccount(fields) : server.EditAccount(fields), login,
+                       (add ? "added " : "changed ") + VisibleText(fields.login));
 }
 
 // Delete, expel, and logoff or reconnect of one member.
@@ -152,53 +162,29 @@ int RunMemberRequest(AdminSession& session, const CommandOptions& options) {
         return Refuse("no member " + VisibleText(options.login));
     }
     const std::string login = member->Login();
-    if (const std::string problem = UnsendableLogin(login); !problem.empty()) {
-        return Refuse(problem);
+    ServerSession& server = session.Session();
+    switch (options.command) {
+        case AdminCommand::Delete:
+            return AwaitAnswer(session, server.DeleteAccount(login), login, "deleted " + VisibleText(login));
+        case AdminCommand::Expel:
+            return AwaitAnswer(session, server.Expel(login), login, "expelled " + VisibleText(login));
+        case AdminCommand::Logoff:
+            return AwaitAnswer(session, server.AskToLogOff(login), login, "logged off " + VisibleText(login));
+        default:
+            return AwaitAnswer(session, server.AskToReconnect(login), login,
+                               "asked to reconnect: " + VisibleText(login));
     }
-    const bool online = member->Online();
-    if (options.command == AdminCommand::Delete) {
-        std::vector<std::string> lines = {LoginRequestLine(RequestCode::DeleteAccount, login)};
-        // The deleted account's connections are expelled too, so that none stays logged in.
-        if (online) {
-            lines.push_back(LoginRequestLine(RequestCode::Expel, login));
-        }
-        return SendAndAwait(session, lines, ReportCode::AccountDeleted, login,
-                            "deleted " + VisibleText(login));
-    }
-    if (!online) {
-        return Refuse(VisibleText(login) + " is not online; nothing was sent");
-    }
-    std::string line;
-    std::string done;
-    if (options.command == AdminCommand::Expel) {
-        line = LoginRequestLine(RequestCode::Expel, login);
-        done = "expelled ";
-    } else if (options.command == AdminCommand::Logoff) {
-        line = LoginRequestLine(RequestCode::Logoff, login);
-        done = "logged off ";
-    } else {
-        line = LoginRequestLine(RequestCode::Reconnect, login,
-                                ReconnectRequestArguments(session.Link().Port(), session.Link().Host()));
-        done = "asked to reconnect: ";
-    }
-    return SendAndAwait(session, {line}, ReportCode::MemberLoggedOut, login, done + VisibleText(login));
 }
 
 // Everyone: there is no report that confirms these, so they end once the line is sent.
 int RunAllRequest(AdminSession& session, const CommandOptions& options) {
-    if (options.butMe && session.Members().Count() < 2) {
-        return Refuse("nobody but this login is listed; nothing was sent");
-    }
     const bool logoff = options.command == AdminCommand::Logoff;
-    std::string line;
-    if (logoff) {
-        line = LoginRequestLine(options.butMe ? RequestCode::LogoffAllButRequester : RequestCode::Logoff, {});
-    } else {
-        line =
-            LoginRequestLine(options.butMe ? RequestCode::ReconnectAllButRequester : RequestCode::Reconnect,
-                             {}, ReconnectRequestArguments(session.Link().Port(), session.Link().Host()));
+    ServerSession& server = session.Session();
+    const RequestResult sent =
+        logoff ? server.AskEveryoneToLogOff(options.butMe) : server.AskEveryoneToReconnect(options.butMe);
+    if (!sent.Sent()) {
+        return RefusalStatus(session, sent, {});
     }
-    session.SendLine(line);
     WriteOut(std::string(logoff ? "asked to log off: " : "asked to reconnect: ") +
              (options.butMe ? "everyone but this login" : "everyone") + "\n");
     return ExitStatus::Done;
@@ -269,7 +255,7 @@ int RunImport(AdminSession& session, const CommandOptions& options) {
         return Refuse(options.file + ": " + error);
     }
     ImportTally tally;
-    session.SetReportListener([&](const ServerLine& line) {
+    session.SetReportListener([&](const ServerLineView& line) {
         const bool answered = line.code == ReportCode::Refused
                                   ? tally.Refused(line.subject, Trim(line.payload))
                                   : tally.Confirmed(line.code, ReportLogin(line));
@@ -287,8 +273,14 @@ int RunImport(AdminSession& session, const CommandOptions& options) {
                                                   session.Link().Login());
             const bool sendable = step.action == ImportAction::Add || step.action == ImportAction::Edit;
             if (sendable && !options.dryRun) {
-                tally.Sent(step);
-                session.SendLine(step.request);
+                ServerSession& server = session.Session();
+                const RequestResult sent = step.action == ImportAction::Add ? server.AddAccount(step.fields)
+                                                                            : server.EditAccount(step.fields);
+                if (sent.Sent()) {
+                    tally.Sent(step);
+                } else {
+                    tally.NotSent({step.line, ImportAction::Refuse, step.login, {}, sent.detail, {}});
+                }
             } else {
                 tally.NotSent(step);
             }
@@ -351,7 +343,7 @@ public:
 
     int Run() {
         snapshot_ = SnapshotOf(session_.Members());
-        session_.SetReportListener([this](const ServerLine& line) { OnReport(line); });
+        session_.SetReportListener([this](const ServerLineView& line) { OnReport(line); });
         session_.SetConnectionListener(
             [this](bool up, const std::string& reason) { OnConnection(up, reason); });
         session_.KeepReconnecting();
@@ -381,7 +373,7 @@ private:
                      session_.WillReconnect() ? "; reconnecting under the schedule" : "");
     }
 
-    void OnReport(const ServerLine& line) {
+    void OnReport(const ServerLineView& line) {
         const std::string_view code = line.code;
         if (code == ReportCode::ListComplete) {
             if (reloading_) {

@@ -3,12 +3,8 @@
 #include <cstdio>
 
 #include <QCoreApplication>
-#include <QTcpSocket>
 
 #include "admin/ExitStatus.hpp"
-#include "net/QtClientSocket.hpp"
-#include "protocol/ProtocolCodes.hpp"
-#include "protocol/ServerReports.hpp"
 
 namespace {
 
@@ -16,10 +12,8 @@ namespace {
 // on as soon as the socket has read them.
 constexpr int kTickMs = 50;
 constexpr int kCloseLimitMs = 3000;
-constexpr std::string_view kAdministratorProtocol = "administrator";
-constexpr std::string_view kListMemberPrefix = "ARLM:";
 
-void PrintError(const std::string& message) {
+void Fail(const std::string& message) {
     std::fprintf(stderr, "krvadmin: %s\n", message.c_str());
 }
 
@@ -30,41 +24,38 @@ AdminSession::AdminSession(ConnectionTarget target, std::chrono::seconds timeout
     auto socket = std::make_unique<QtClientSocket>(
         [this](const std::string& message) { lookupFailure_ = message; }, timeout_);
     socket_ = socket.get();
-    link_ = std::make_unique<TkvClient>(
-        [this](uint8_t kind, const std::string& name, const std::string& text) { OnEvent(kind, name, text); },
-        std::move(socket));
-    const StoredSettings& schedule = target_.schedule;
-    link_->SetReconnectDelay(schedule.reconnectDelay);
-    link_->SetReconnectAttempts(schedule.reconnectAttempts);
-    link_->SetReconnectPause(schedule.reconnectPause);
-    link_->SetReconnectCycles(schedule.reconnectCycles);
-    link_->SetAutoReconnect(false);
+    session_ = std::make_unique<ServerSession>(static_cast<SessionListener&>(*this), std::move(socket));
+    ReconnectSchedule schedule = ReconnectSchedule::From(target_.schedule);
+    schedule.on = false;
+    session_->ApplySchedule(schedule);
+    // A request not answered within the timeout is not answered.
+    session_->SetRequestWait(timeout_);
     ticker_.setInterval(kTickMs);
-    QObject::connect(&ticker_, &QTimer::timeout, [this] { link_->Tick(); });
+    QObject::connect(&ticker_, &QTimer::timeout, [this] { session_->Tick(); });
 }
 
 AdminSession::~AdminSession() {
     ticker_.stop();
-    link_.reset();
+    session_.reset();
 }
 
 void AdminSession::KeepReconnecting() {
     keepReconnecting_ = true;
-    link_->SetAutoReconnect(target_.schedule.reconnectOn);
+    session_->SetAutoReconnect(target_.schedule.reconnectOn);
 }
 
 int AdminSession::Open() {
-    link_->SetLogin(target_.login);
-    link_->SetPassword(target_.password.value_or(std::string()));
     ticker_.start();
     RenewDeadline();
-    if (!link_->Connect(target_.host, target_.port)) {
+    const ServerAccount account{target_.host, target_.port, target_.login,
+                                target_.password.value_or(std::string())};
+    if (!session_->Connect(account)) {
         Fail("cannot connect to " + target_.host + ":" + std::to_string(target_.port) + ": " +
-             link_->LastErrorText());
+             Link().LastErrorText());
         return ExitStatus::NoConnection;
     }
     return Await([this]() -> std::optional<int> {
-        if (loginRefused_) {
+        if (session_->LoginRefused()) {
             Fail("the server refused the login of " + target_.login);
             return ExitStatus::NotAdministrator;
         }
@@ -72,7 +63,7 @@ int AdminSession::Open() {
             Fail("the login " + target_.login + " has no administrator rights on this server");
             return ExitStatus::NotAdministrator;
         }
-        if (listComplete_) {
+        if (session_->ListComplete()) {
             return ExitStatus::Done;
         }
         return std::nullopt;
@@ -113,7 +104,7 @@ void AdminSession::RunUntil(const std::function<bool()>& stop) {
 }
 
 bool AdminSession::WillReconnect() const {
-    const TkvSCReconnect& schedule = link_->Reconnect();
+    const TkvSCReconnect& schedule = Link().Reconnect();
     return (schedule.Armed() && schedule.Enabled()) || schedule.ForcedAttempts() > 0;
 }
 
@@ -122,53 +113,50 @@ void AdminSession::ProcessEvents() {
     // Lines are handed on as soon as they are read, not at the next beat of the timer; a tick
     // also reads what the link held back while its queue was full.
     do {
-        link_->Tick();
+        session_->Tick();
         QCoreApplication::processEvents();
-    } while (link_->QueuedEventCount() > 0);
-}
-
-bool AdminSession::SocketsClosed() const {
-    // No event loop runs at this level, so sockets given to deleteLater are still listed.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    for (const QTcpSocket* tcp : socket_->findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly)) {
-        if (tcp->state() != QAbstractSocket::UnconnectedState) {
-            return false;
-        }
-    }
-    return true;
+    } while (Link().QueuedEventCount() > 0);
 }
 
 void AdminSession::Close() {
     if (!ended_) {
-        link_->Disconnect();
+        session_->Disconnect();
     }
     // The bytes already handed to the socket still go out before it is gone.
     QDeadlineTimer limit(kCloseLimitMs);
-    link_->Tick();
-    while (!SocketsClosed() && !limit.hasExpired()) {
+    session_->Tick();
+    const auto socketsClosed = [this] {
+        // No event loop runs at this level, so sockets given to deleteLater are still there.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return socket_->AllClosed();
+    };
+    while (!socketsClosed() && !limit.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     }
     ticker_.stop();
 }
 
-void AdminSession::OnEvent(uint8_t kind, const std::string& name, const std::string& text) {
-    if (name == "Read") {
-        OnRead(kind, text);
-    } else if (name == "Lookup") {
-        members_.Clear();
-        listComplete_ = false;
+void AdminSession::EventArrived(const LinkEvent& event, const ConnectionEffect& /*control*/) {
+    if (event.kind == LinkEventKind::Error) {
+        lastError_ = event.text;
+    }
+}
+
+void AdminSession::MembersChanged(const RowsEffect& /*effect*/, const ServerLineView* report) {
+    if (report != nullptr && onReport_) {
+        onReport_(*report);
+    }
+}
+
+void AdminSession::StateChanged(LinkEventKind kind) {
+    if (kind == LinkEventKind::Lookup) {
         ended_ = false;
-    } else if (name == "Error") {
-        lastError_ = text;
-    } else if (name == "Login") {
+    } else if (kind == LinkEventKind::Login) {
         RenewDeadline();
-        if (!link_->HasGrantedProtocol(kAdministratorProtocol)) {
-            notAdministrator_ = true;
-            link_->Disconnect();
-        } else if (onConnection_) {
+        if (session_->LoggedInAsAdministrator() && onConnection_) {
             onConnection_(true, {});
         }
-    } else if (name == "Disconnect") {
+    } else if (kind == LinkEventKind::Disconnect) {
         const bool wasUp = !ended_;
         ended_ = true;
         if (wasUp && onConnection_ && !notAdministrator_) {
@@ -178,47 +166,14 @@ void AdminSession::OnEvent(uint8_t kind, const std::string& name, const std::str
     }
 }
 
-void AdminSession::OnRead(uint8_t kind, const std::string& text) {
-    if (!MayBeObeyed(kind)) {
-        return;
-    }
-    // The lines of a list are by far the most; ApplyReport cuts them, and no one else needs them.
-    if (kind == 1 && !onReport_ && text.starts_with(kListMemberPrefix)) {
-        ServerReports(members_).ApplyReport(text);
-        return;
-    }
-    const ServerLine line = CutServerLine(text);
-    if (line.code == ControlCode::Reconnect || line.code == ControlCode::Close) {
-        const ConnectionEffect effect = ServerReports::ConnectionControlOf(text);
-        if (effect.order == ConnectionOrder::Close) {
-            lastError_ = "the server asked this connection to close";
-            link_->Disconnect();
-        } else if (effect.order == ConnectionOrder::Reconnect) {
-            lastError_ = "the server asked this connection to reconnect";
-            const ServerReconnectOrder& order = effect.reconnect;
-            if (order.login.empty()) {
-                link_->ServerReconnect(order.delaySeconds, order.port, order.host);
-            } else {
-                link_->ServerReconnectAs(order.delaySeconds, order.port, order.host, order.login,
-                                         order.password);
-            }
-        }
-        return;
-    }
-    if (kind == 0) {
-        // The demo server's words; any server ends the connection after refusing a login.
-        if (text == "login refused") {
-            loginRefused_ = true;
-        }
-        return;
-    }
-    ServerReports(members_).ApplyReport(text);
-    if (line.code == ReportCode::ListComplete) {
-        listComplete_ = true;
-        RenewDeadline();
-    }
-    if (onReport_) {
-        onReport_(line);
+void AdminSession::ConnectionOrdered(const ConnectionEffect& order) {
+    lastError_ = order.order == ConnectionOrder::Close ? "the server asked this connection to close"
+                                                       : "the server asked this connection to reconnect";
+}
+
+void AdminSession::RequestSettled(const SettledRequest& request) {
+    if (onRequest_) {
+        onRequest_(request);
     }
 }
 
@@ -230,8 +185,4 @@ std::string AdminSession::EndReason() const {
         return lastError_;
     }
     return "the server closed the connection";
-}
-
-void AdminSession::Fail(const std::string& message) {
-    PrintError(message);
 }

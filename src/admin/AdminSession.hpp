@@ -12,21 +12,22 @@
 #include <QTimer>
 
 #include "admin/ConnectionTarget.hpp"
-#include "link/TkvClient.hpp"
-#include "members/TkvCLDataCollection.hpp"
 #include "net/QtClientSocket.hpp"
-#include "protocol/ServerLine.hpp"
+#include "session/ServerSession.hpp"
+#include "session/SessionListener.hpp"
 
-// One administrator's connection for the command line: the link over a TCP socket, the member
-// list the server keeps current, and waits bounded by a timeout. The link is ticked from a
-// timer; every wait runs the event loop until its condition holds, the connection ends, or
-// the time is up.
-class AdminSession {
+// One administrator's session for the command line: the session with the server over a TCP
+// socket, driven by Qt's event loop, with every wait bounded by a timeout. The session is ticked
+// from a timer; every wait runs the event loop until its condition holds, the connection ends,
+// or the time is up.
+class AdminSession final : private SessionListener {
 public:
     // A report read after the login, after the member list has taken it.
-    using ReportListener = std::function<void(const ServerLine& line)>;
+    using ReportListener = std::function<void(const ServerLineView& line)>;
     // Why the connection ended (or that it came back), for watch.
     using ConnectionListener = std::function<void(bool up, const std::string& reason)>;
+    // A request sent through the session is settled.
+    using RequestListener = std::function<void(const SettledRequest& request)>;
 
     AdminSession(ConnectionTarget target, std::chrono::seconds timeout);
     ~AdminSession();
@@ -52,11 +53,12 @@ public:
     // Closes the connection and lets its end be handled before returning.
     void Close();
 
-    void SendLine(std::string_view line) { link_->SendLine(line); }
-    const TkvClient& Link() const { return *link_; }
-    const TkvCLDataCollection& Members() const { return members_; }
-    bool ListComplete() const { return listComplete_; }
-    bool Connected() const { return link_->LoggedIn() && !ended_; }
+    // Every request goes through the session's rules.
+    ServerSession& Session() { return *session_; }
+    const TkvClient& Link() const { return session_->Link(); }
+    const TkvCLDataCollection& Members() const { return session_->Members(); }
+    bool ListComplete() const { return session_->ListComplete(); }
+    bool Connected() const { return session_->Link().LoggedIn() && !ended_; }
     bool Ended() const { return ended_; }
     // Whether the link will try again by itself: after a drop under the schedule, after "SRE" as
     // ordered; not after "SRC", nor once the schedule has given up.
@@ -64,28 +66,30 @@ public:
 
     void SetReportListener(ReportListener listener) { onReport_ = std::move(listener); }
     void SetConnectionListener(ConnectionListener listener) { onConnection_ = std::move(listener); }
+    void SetRequestListener(RequestListener listener) { onRequest_ = std::move(listener); }
 
 private:
-    void OnEvent(uint8_t kind, const std::string& name, const std::string& text);
-    void OnRead(uint8_t kind, const std::string& text);
+    void EventArrived(const LinkEvent& event, const ConnectionEffect& control) override;
+    void MembersChanged(const RowsEffect& effect, const ServerLineView* report) override;
+    void StateChanged(LinkEventKind kind) override;
+    void NotAdministrator() override { notAdministrator_ = true; }
+    void ConnectionOrdered(const ConnectionEffect& order) override;
+    void RequestSettled(const SettledRequest& request) override;
+
     std::string EndReason() const;
-    void Fail(const std::string& message);
     void ProcessEvents();
-    bool SocketsClosed() const;
 
     ConnectionTarget target_;
     std::chrono::seconds timeout_;
-    QtClientSocket* socket_ = nullptr;  // owned by the link
-    std::unique_ptr<TkvClient> link_;
-    TkvCLDataCollection members_;
+    QtClientSocket* socket_ = nullptr;  // owned by the session's link
+    std::unique_ptr<ServerSession> session_;
     QTimer ticker_;
     QDeadlineTimer deadline_;
     ReportListener onReport_;
     ConnectionListener onConnection_;
+    RequestListener onRequest_;
     bool keepReconnecting_ = false;
-    bool listComplete_ = false;
     bool ended_ = false;
-    bool loginRefused_ = false;
     bool notAdministrator_ = false;
     std::string lastError_;
     std::string lookupFailure_;

@@ -5,6 +5,7 @@
 #include "admin/MemberOutput.hpp"
 #include "admin/TextOut.hpp"
 #include "protocol/ProtocolCodes.hpp"
+#include "session/OwnAccountRule.hpp"
 #include "util/untCalc1.hpp"
 
 namespace {
@@ -55,21 +56,6 @@ bool ReadImportHeader(const CsvRecord& header, ImportColumns& columns, std::stri
     return true;
 }
 
-std::string LockedProtocolsProblem(const TkvCLData& account, std::string_view ownLogin,
-                                   std::string_view newProtocols) {
-    constexpr std::string_view kAdministrator = "administrator";
-    if (!SameTextAscii(account.Login(), ownLogin) || !account.HasProtocol(kAdministrator)) {
-        return {};
-    }
-    for (const std::string& name : ReadCommaList(newProtocols)) {
-        if (SameTextAscii(name, kAdministrator)) {
-            return {};
-        }
-    }
-    return "the protocols of " + account.Login() +
-           ", the login of this connection, cannot lose administrator";
-}
-
 ImportStep PlanImportRow(const CsvRecord& row, const ImportColumns& columns,
                          const TkvCLDataCollection& members, bool update, std::string_view ownLogin) {
     ImportStep step;
@@ -113,6 +99,7 @@ ImportStep PlanImportRow(const CsvRecord& row, const ImportColumns& columns,
     }
     step.action = existing ? ImportAction::Edit : ImportAction::Add;
     step.request = AccountRequestLine(existing ? RequestCode::EditAccount : RequestCode::AddAccount, fields);
+    step.fields = std::move(fields);
     return step;
 }
 

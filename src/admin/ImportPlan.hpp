@@ -35,13 +35,8 @@ struct ImportStep {
     std::string login;
     std::string request;
     std::string reason;
+    AccountFields fields;  // what the request carries
 };
-
-// The account this connection is logged in with keeps "administrator", so that no edit takes
-// away the right it is made with (the window locks that account's protocols for the same
-// reason). Why the edit is refused, or empty.
-std::string LockedProtocolsProblem(const TkvCLData& account, std::string_view ownLogin,
-                                   std::string_view newProtocols);
 
 // members is the server's list as it stands when the row is sent: an existing login is edited
 // with update, keeping the fields the file has no column for, and refused without it. ownLogin

@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr std::string_view kLoginPrompt = "send login:";
-constexpr std::string_view kPasswordPrompt = "send password:";
 constexpr std::string_view kProtocolsMark = "protocols:";
 constexpr std::string_view kLoginDoneMark = ":)";
 

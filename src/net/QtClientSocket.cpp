@@ -405,3 +405,12 @@ void QtClientSocket::ReportLater(int32_t code, const char* api) {
     const std::string text = FailureText(ErrorMessage(code), code, api);
     QTimer::singleShot(0, this, [this, text] { reportFailure_(text); });
 }
+
+bool QtClientSocket::AllClosed() const {
+    for (const QTcpSocket* tcp : findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly)) {
+        if (tcp->state() != QAbstractSocket::UnconnectedState) {
+            return false;
+        }
+    }
+    return true;
+}

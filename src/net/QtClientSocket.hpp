@@ -58,6 +58,9 @@ public:
     void RequestWriteNotification() override;
     std::string ErrorMessage(int32_t code) const override;
 
+    // Every attempt's socket has closed, those still draining their last bytes included.
+    bool AllClosed() const;
+
 private:
     enum class Phase { Idle, LookingUp, Connecting, Connected };
 

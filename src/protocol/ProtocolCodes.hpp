@@ -22,6 +22,9 @@ inline constexpr std::string_view Refused = "ARE";
 inline constexpr std::string_view Acknowledged = "ARK";
 }  // namespace ReportCode
 
+// The protocol a login must be granted to administer the server; the client keeps no other.
+inline constexpr std::string_view kAdministratorProtocol = "administrator";
+
 // Connection control, obeyed even before the login has completed.
 namespace ControlCode {
 inline constexpr std::string_view Reconnect = "SRE";

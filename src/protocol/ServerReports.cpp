@@ -6,8 +6,7 @@
 #include "protocol/ProtocolCodes.hpp"
 #include "protocol/ServerLine.hpp"
 
-RowsEffect ServerReports::ApplyReport(std::string_view text) {
-    const ServerLineView line = CutServerLineView(text);
+RowsEffect ServerReports::ApplyReport(const ServerLineView& line) {
     const std::string_view code = line.code;
     if (code == ReportCode::ListMember) {
         // A list is being sent: the rows catch up at its end.
@@ -78,7 +77,10 @@ ConnectionEffect ServerReports::ConnectionControlOf(std::string_view text) {
     if (visible == text.end() || *visible != 'S') {
         return {};
     }
-    const ServerLineView line = CutServerLineView(text);
+    return ConnectionControlOf(CutServerLineView(text));
+}
+
+ConnectionEffect ServerReports::ConnectionControlOf(const ServerLineView& line) {
     if (line.code == ControlCode::Reconnect) {
         return {ConnectionOrder::Reconnect, ReadServerReconnect(line.payload)};
     }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "members/TkvCLDataCollection.hpp"
+#include "protocol/ServerLine.hpp"
 #include "protocol/ServerReconnectOrder.hpp"
 
 // What the rows of a member list view must do after a report.
@@ -38,8 +39,11 @@ class ServerReports {
 public:
     explicit ServerReports(TkvCLDataCollection& members) : members_(members) {}
 
-    RowsEffect ApplyReport(std::string_view line);
+    RowsEffect ApplyReport(std::string_view line) { return ApplyReport(CutServerLineView(line)); }
+    // The same for a line already cut, so that one cut serves every reader of the line.
+    RowsEffect ApplyReport(const ServerLineView& line);
     static ConnectionEffect ConnectionControlOf(std::string_view line);
+    static ConnectionEffect ConnectionControlOf(const ServerLineView& line);
 
     // With single-row changes on, a report that adds or removes one member asks for one row to
     // go in or out (InsertOne, RemoveOne) where a rebuild would give exactly that; off (the

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "window/ConnectionLog.hpp"
+#include "session/ConnectionLog.hpp"
 #include "window/DisplayText.hpp"
 
 ConnectionLogWindow::ConnectionLogWindow(ConnectionLog& log, QWidget* parent)

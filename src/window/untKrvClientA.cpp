@@ -26,10 +26,10 @@
 #include <QToolButton>
 
 #include "dialogs/ProductTitle.hpp"
+#include "session/ConnectionLog.hpp"
 #include "settings/SettingsLocation.hpp"
 #include "settings/StoredSettings.hpp"
 #include "window/CaptionKeysAhead.hpp"
-#include "window/ConnectionLog.hpp"
 #include "window/ConnectionLogWindow.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"
@@ -114,14 +114,10 @@ TfrmKrvClientA::TfrmKrvClientA(std::unique_ptr<ClientSocket> socket, const QStri
     CreateAboutBox();
 }
 
-// Members are destroyed in reverse order of declaration, which would free the member list
-// before the link; the link goes first so that nothing it does while closing finds the list gone.
 TfrmKrvClientA::~TfrmKrvClientA() {
-    link_.reset();
-    reports_.reset();
     // The rows read the records in place; emptied first, they have nothing to copy as they go.
     model_->ReplaceRows({});
-    members_.reset();
+    session_.reset();
 }
 
 void TfrmKrvClientA::FormCreate(std::unique_ptr<ClientSocket> socket, const QString& settingsPath,
@@ -130,19 +126,16 @@ void TfrmKrvClientA::FormCreate(std::unique_ptr<ClientSocket> socket, const QStr
     QCoreApplication::setApplicationName(QLatin1String(kApplicationTitle));
     setWindowTitle(QLatin1String(kProductTitle));
     iniFileName_ = settingsPath.isEmpty() ? DefaultSettingsPath() : settingsPath;
-    link_ = std::make_unique<TkvClient>([this](uint8_t kind, const std::string& name,
-                                               const std::string& text) { ClientEvent(kind, name, text); },
-                                        std::move(socket), clock);
-    link_->SetOnEventQueued([this] { WakeTimer(); });
-    members_ = std::make_unique<TkvCLDataCollection>();
-    members_->Watch(model_);
-    reports_ = std::make_unique<ServerReports>(*members_);
-    reports_->SetSingleRowChanges(true);
+    session_ =
+        std::make_unique<ServerSession>(static_cast<SessionListener&>(*this), std::move(socket), clock);
+    session_->SetOnEventQueued([this] { WakeTimer(); });
+    session_->WatchMembers(model_);
+    session_->SetSingleRowChanges(true);
     captionsAhead_ = std::make_unique<CaptionKeysAhead>(model_->Collator());
     LoadSettings();
     SaveSettings();
     onlineCount_ = 0;
-    cbAutoReconnect_->setChecked(link_->AutoReconnect());
+    cbAutoReconnect_->setChecked(session_->Schedule().on);
     timerPeriod_ = std::max(timerPeriod_, kMinimumTimerPeriod);
     Timer1_->setInterval(timerPeriod_);
     Timer1_->start();
@@ -152,7 +145,7 @@ void TfrmKrvClientA::FormCreate(std::unique_ptr<ClientSocket> socket, const QStr
 // each running its loop inside the last, would pile up until the program fell over.
 void TfrmKrvClientA::ReportSocketFailure(const std::string& message) {
     // The box counts the failures; the log keeps each one, with its time.
-    RecordLinkEvent(0, "Error", message);
+    RecordLinkEvent({LinkEventKind::Error, LineState::LoggedOut, message}, {});
     QString text = BytesToDisplay(message);
     // A closed box is only deleted later.
     if (failureBox_ != nullptr && failureBox_->isVisible()) {
@@ -316,7 +309,7 @@ void TfrmKrvClientA::FormClose() {
 }
 
 void TfrmKrvClientA::btConnectClick() {
-    if (link_->Connected()) {
+    if (session_->Link().Connected()) {
         return;
     }
     // "connect" shows down only once the link reports the connection.
@@ -324,19 +317,17 @@ void TfrmKrvClientA::btConnectClick() {
     RunConnectDialog();
 }
 
-// "disconnect" means disconnected: a reconnection the server ordered is called off too.
 void TfrmKrvClientA::btDisconnectClick() {
-    link_->Disconnect();
-    link_->Reconnect().SetForcedAttempts(0);
+    session_->StayDisconnected();
 }
 
 void TfrmKrvClientA::cbAutoReconnectClick() {
-    link_->SetAutoReconnect(cbAutoReconnect_->isChecked());
+    session_->SetAutoReconnect(cbAutoReconnect_->isChecked());
     ScheduleTimer();
 }
 
 void TfrmKrvClientA::Timer1Timer() {
-    link_->Tick();
+    session_->Tick();
     ScheduleTimer();
 }
 
@@ -347,8 +338,8 @@ void TfrmKrvClientA::ScheduleTimer() {
         return;  // stopped for good by closing
     }
     int64_t interval = timerPeriod_;
-    if (!link_->HasPendingWork()) {
-        const auto due = link_->TimeUntilDue();
+    if (!session_->HasPendingWork()) {
+        const auto due = session_->TimeUntilDue();
         interval =
             std::clamp<int64_t>(due ? due->count() : kLongestIdleWaitMs, timerPeriod_, kLongestIdleWaitMs);
     }
@@ -379,16 +370,17 @@ void TfrmKrvClientA::RefreshMembers() {
     std::vector<MemberRow> rows;
     rows.reserve(static_cast<size_t>(MemberCount()));
     onlineCount_ = 0;
+    const TkvCLDataCollection& members = session_->Members();
     for (int32_t position = 0; position < MemberCount(); ++position) {
-        const TkvCLData* record = members_->Items(position);
+        const TkvCLData* record = members.Items(position);
         if (record == nullptr) {
             continue;
         }
         rows.emplace_back(*record);
         onlineCount_ += record->Online() ? 1 : 0;
     }
-    model_->ReplaceRows(std::move(rows), captionsAhead_->Take(*members_));
-    reports_->RowsRebuilt();
+    model_->ReplaceRows(std::move(rows), captionsAhead_->Take(members));
+    session_->RowsRebuilt();
     RestoreTopRow(topCaption);
     ShowCounters();
     // Beside the rebuild the walk costs little, and the report that follows it may come at once.
@@ -399,8 +391,9 @@ void TfrmKrvClientA::RefreshMembers() {
 // and, among those that sort equal, after the members added before it. The top row, the
 // counters and panels 0 and 1 then come out as a rebuild leaves them.
 void TfrmKrvClientA::InsertMemberRow(const std::string& login) {
-    const int32_t position = members_->IndexOf(login);
-    const TkvCLData* record = members_->Items(position);
+    const TkvCLDataCollection& members = session_->Members();
+    const int32_t position = members.IndexOf(login);
+    const TkvCLData* record = members.Items(position);
     if (record == nullptr) {
         RefreshMembers();
         return;
@@ -408,7 +401,7 @@ void TfrmKrvClientA::InsertMemberRow(const std::string& login) {
     const std::string topCaption = TopRowCaption();
     int row = model_->LowerBound(record->Login());
     while (row < model_->RowCount() && model_->SortsEqual(row, record->Login()) &&
-           members_->IndexOf(model_->Row(row).Login()) < position) {
+           members.IndexOf(model_->Row(row).Login()) < position) {
         ++row;
     }
     model_->InsertRow(row, MemberRow(*record));
@@ -466,7 +459,7 @@ void TfrmKrvClientA::FindTopRowsPlaceAhead() {
 }
 
 void TfrmKrvClientA::RefreshMember(const std::string& login) {
-    const TkvCLData* record = members_->RecordOf(login);
+    const TkvCLData* record = session_->Members().RecordOf(login);
     const int row = model_->FindCaption(login);
     if (record == nullptr || row < 0) {
         RefreshMembers();

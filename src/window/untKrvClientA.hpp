@@ -10,9 +10,8 @@
 
 #include "link/ClientSocket.hpp"
 #include "link/Clock.hpp"
-#include "link/TkvClient.hpp"
-#include "members/TkvCLDataCollection.hpp"
-#include "protocol/ServerReports.hpp"
+#include "session/ServerSession.hpp"
+#include "session/SessionListener.hpp"
 
 class QAction;
 class QButtonGroup;
@@ -32,9 +31,9 @@ class ConnectionLog;
 class ConnectionLogWindow;
 class TfrmkrvClientAAbout;
 
-// The program's main window: owns the server link and the member list, shows the members and
-// the connection state, and offers the administration commands in the list's popup menu.
-class TfrmKrvClientA : public QMainWindow {
+// The program's main window: drives one session with the server, shows its members and the
+// connection state, and offers the administration commands in the list's popup menu.
+class TfrmKrvClientA : public QMainWindow, private SessionListener {
     Q_OBJECT
 
 public:
@@ -45,16 +44,15 @@ public:
                             const Clock& clock = SteadyClock::Instance(), QWidget* parent = nullptr);
     ~TfrmKrvClientA() override;
 
-    TkvClient& Link() { return *link_; }
-    TkvCLDataCollection& Members() { return *members_; }
+    const ServerSession& Session() const { return *session_; }
+    ServerSession& Session() { return *session_; }
     int32_t OnlineCount() const { return onlineCount_; }
-    int32_t MemberCount() const { return members_->Count(); }
+    int32_t MemberCount() const { return session_->Members().Count(); }
     int32_t TimerPeriod() const { return timerPeriod_; }
     const QString& IniFileName() const { return iniFileName_; }
 
-    // Link events and server reports.
-    void ClientEvent(uint8_t kind, const std::string& name, const std::string& text);
-    void ApplyClientEvent(uint8_t kind, const std::string& name, const std::string& text);
+    // The connection's state after a link event, in the status bar and the grouped buttons.
+    void ShowLinkState(LinkEventKind kind);
 
     void RefreshMembers();
     void RefreshMember(const std::string& login);
@@ -90,7 +88,13 @@ private:
     void CreateListKeys();
     void PopupAtCurrentRow();
     void mnuConnectionLogClick();
-    void RecordLinkEvent(uint8_t kind, const std::string& name, const std::string& text);
+    void RecordLinkEvent(const LinkEvent& event, const ConnectionEffect& control);
+
+    // What the session tells the window.
+    void EventArrived(const LinkEvent& event, const ConnectionEffect& control) override;
+    void MembersClearing() override;
+    void MembersChanged(const RowsEffect& effect, const ServerLineView* report) override;
+    void StateChanged(LinkEventKind kind) override { ShowLinkState(kind); }
 
     void btConnectClick();
     void btDisconnectClick();
@@ -117,26 +121,21 @@ private:
     using AskBox = bool (*)(QWidget* parent, const QString& text);
     std::optional<std::string> AskAboutOnlineMember(AskBox ask, const QString& question);
     bool AskAboutEveryone(AskBox ask, const QString& question, bool othersOnly);
+    bool ShowRefusal(const RequestResult& result);
 
     void ShowRowsChange(const RowsEffect& effect);
-    void ObeyConnectionControl(const ConnectionEffect& effect);
-    void ObeyServerReconnect(const ServerReconnectOrder& order);
     void ShowConnectionState(const std::string& state);
     void ShowCounters();
     std::string TopRowCaption() const;
     void RestoreTopRow(const std::string& caption);
     void FindTopRowsPlaceAhead();
-    void ClearMembers();
     void InsertMemberRow(const std::string& login);
     void RemoveMemberRow(const std::string& caption);
     void ForgetSelectionAsARebuildDoes();
     bool RowInSight(int row) const;
-    std::string ReconnectArguments() const;
 
     QString iniFileName_;
-    std::unique_ptr<TkvClient> link_;
-    std::unique_ptr<TkvCLDataCollection> members_;
-    std::unique_ptr<ServerReports> reports_;
+    std::unique_ptr<ServerSession> session_;
     std::unique_ptr<CaptionKeysAhead> captionsAhead_;
     int32_t onlineCount_ = 0;
     int32_t timerPeriod_ = 10;
@@ -156,16 +155,6 @@ private:
     QMenu* puMembers_ = nullptr;
     QPointer<QMessageBox> failureBox_;
     int32_t failuresShown_ = 0;
-
-    // Where and as whom the link connected before a server's reconnection order redirected it;
-    // unset until the first order, cleared when the administrator connects by the dialog.
-    struct StoredConnection {
-        std::string host;
-        int32_t port = 0;
-        std::string login;
-        std::string password;
-    };
-    std::optional<StoredConnection> beforeRedirect_;
     TfrmkrvClientAAbout* about_ = nullptr;
     MemberFindBar* findBar_ = nullptr;
     std::unique_ptr<ConnectionLog> log_;

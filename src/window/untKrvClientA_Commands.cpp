@@ -13,8 +13,6 @@
 #include "dialogs/FormPlacement.hpp"
 #include "dialogs/MessageBoxes.hpp"
 #include "dialogs/krvServer_Client.hpp"
-#include "protocol/AdminRequest.hpp"
-#include "protocol/ProtocolCodes.hpp"
 #include "util/untCalc1.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"
@@ -97,40 +95,37 @@ const TkvCLData* RecordOf(const TkvCLDataCollection& members, const std::optiona
     return login ? members.Items(members.IndexOf(*login)) : nullptr;
 }
 
-bool IsOnline(const TkvCLDataCollection& members, const std::optional<std::string>& login) {
-    const TkvCLData* record = RecordOf(members, login);
-    return record != nullptr && record->Online();
-}
-
-// The logoff and reconnect requests for everyone are the one-client requests without a login,
-// so a nameless member would turn a request for it into a request for all; an expel or a
-// delete without a login names no member at all.
-std::string UnsendableClientLogin(const std::string& login) {
-    return login.empty() ? "The login cannot be empty, so nothing was sent." : UnsendableLogin(login);
-}
-
-// Refuses, with a message, a line that a field would corrupt; sends it otherwise.
-bool SendUnlessUnsendable(QWidget* window, TkvClient& link, const std::string& reason,
-                          const std::string& line) {
-    if (!reason.empty()) {
-        ShowPlainMessage(window, BytesToDisplay(reason));
-        return false;
-    }
-    link.SendLine(line);
-    return true;
-}
-
 }  // namespace
 
-std::string TfrmKrvClientA::ReconnectArguments() const {
-    return ReconnectRequestArguments(link_->Port(), link_->Host());
+// The session's rules refuse what must not be sent; the window says why in the words its users
+// know. False when nothing was sent.
+bool TfrmKrvClientA::ShowRefusal(const RequestResult& result) {
+    switch (result.refusal) {
+        case RequestRefusal::None:
+            return true;
+        case RequestRefusal::LoginExists:
+            ShowPlainMessage(this, "Login name exists!");
+            break;
+        case RequestRefusal::EmptyLogin:
+            ShowPlainMessage(this, "The login cannot be empty, so nothing was sent.");
+            break;
+        case RequestRefusal::Unsendable:
+        case RequestRefusal::OwnAdministrator:
+            ShowPlainMessage(this, BytesToDisplay(result.detail));
+            break;
+        case RequestRefusal::NotOnline:
+        case RequestRefusal::NobodyToReach:
+            // Asked before the box and again after it: gone meanwhile, as if never asked.
+            break;
+    }
+    return false;
 }
 
 // The selected member, when it is online both before and after the administrator agrees.
 std::optional<std::string> TfrmKrvClientA::AskAboutOnlineMember(AskBox ask, const QString& question) {
     const auto login = SelectedCaption(*ListView1_);
-    if (!IsOnline(*members_, login) || !ask(this, question.arg(ShortForDisplay(*login))) ||
-        !IsOnline(*members_, login)) {
+    const auto online = [this, &login] { return login && session_->IsOnline(*login); };
+    if (!online() || !ask(this, question.arg(ShortForDisplay(*login))) || !online()) {
         return std::nullopt;
     }
     return login;
@@ -139,99 +134,77 @@ std::optional<std::string> TfrmKrvClientA::AskAboutOnlineMember(AskBox ask, cons
 // True when someone (someone else, with othersOnly) can be reached both before and after the
 // administrator agrees.
 bool TfrmKrvClientA::AskAboutEveryone(AskBox ask, const QString& question, bool othersOnly) {
-    auto reachable = [this, othersOnly] {
-        return link_->LoggedIn() && (!othersOnly || members_->Count() > 1);
-    };
-    return reachable() && ask(this, question) && reachable();
+    return session_->CanReachEveryone(othersOnly) && ask(this, question) &&
+           session_->CanReachEveryone(othersOnly);
 }
 
 void TfrmKrvClientA::mnuAddClientClick() {
-    const auto fields = RunAccountDialog(*this, ContentFor(AccountMode::Add, nullptr, false));
-    if (!fields) {
-        return;
+    if (const auto fields = RunAccountDialog(*this, ContentFor(AccountMode::Add, nullptr, false))) {
+        ShowRefusal(session_->AddAccount(*fields));
     }
-    if (members_->Exists(fields->login)) {
-        ShowPlainMessage(this, "Login name exists!");
-        return;
-    }
-    SendUnlessUnsendable(this, *link_, UnsendableAccountFields(*fields),
-                         AccountRequestLine(RequestCode::AddAccount, *fields));
 }
 
 void TfrmKrvClientA::mnuEditClientClick() {
-    const TkvCLData* record = RecordOf(*members_, SelectedCaption(*ListView1_));
+    const TkvCLData* record = RecordOf(session_->Members(), SelectedCaption(*ListView1_));
     if (record == nullptr) {
         return;
     }
-    // The account this client is logged in with cannot take away its own administrator right.
-    const bool administratorLock =
-        SameTextAscii(record->Login(), link_->Login()) && record->HasProtocol("administrator");
-    const auto fields = RunAccountDialog(*this, ContentFor(AccountMode::Edit, record, administratorLock));
-    if (!fields) {
-        return;
+    // The field stays locked, so the account this client is logged in with keeps its right.
+    const bool administratorLock = session_->KeepsAdministrator(*record);
+    if (const auto fields =
+            RunAccountDialog(*this, ContentFor(AccountMode::Edit, record, administratorLock))) {
+        ShowRefusal(session_->EditAccount(*fields));
     }
-    SendUnlessUnsendable(this, *link_, UnsendableAccountFields(*fields),
-                         AccountRequestLine(RequestCode::EditAccount, *fields));
 }
 
 void TfrmKrvClientA::mnuDeleteClientClick() {
-    const TkvCLData* record = RecordOf(*members_, SelectedCaption(*ListView1_));
+    const TkvCLData* record = RecordOf(session_->Members(), SelectedCaption(*ListView1_));
     if (record == nullptr) {
         return;
     }
-    const auto fields = RunAccountDialog(*this, ContentFor(AccountMode::Delete, record, true));
-    if (!fields) {
-        return;
-    }
-    const std::string& login = fields->login;
-    if (SendUnlessUnsendable(this, *link_, UnsendableClientLogin(login),
-                             LoginRequestLine(RequestCode::DeleteAccount, login)) &&
-        IsOnline(*members_, login)) {
-        link_->SendLine(LoginRequestLine(RequestCode::Expel, login));
+    if (const auto fields = RunAccountDialog(*this, ContentFor(AccountMode::Delete, record, true))) {
+        ShowRefusal(session_->DeleteAccount(fields->login));
     }
 }
 
 void TfrmKrvClientA::mnuExpelClientClick() {
     if (const auto login = AskAboutOnlineMember(AskConfirmation, "Expel %1?")) {
-        SendUnlessUnsendable(this, *link_, UnsendableClientLogin(*login),
-                             LoginRequestLine(RequestCode::Expel, *login));
+        ShowRefusal(session_->Expel(*login));
     }
 }
 
 void TfrmKrvClientA::mnuRequestClientLogoffClick() {
     if (const auto login = AskAboutOnlineMember(AskWarning, "Request %1 to log off?")) {
-        SendUnlessUnsendable(this, *link_, UnsendableClientLogin(*login),
-                             LoginRequestLine(RequestCode::Logoff, *login));
+        ShowRefusal(session_->AskToLogOff(*login));
     }
 }
 
 void TfrmKrvClientA::mnuRequestClientReconnectClick() {
     if (const auto login = AskAboutOnlineMember(AskConfirmation, "Request %1 to reconnect?")) {
-        SendUnlessUnsendable(this, *link_, UnsendableClientLogin(*login),
-                             LoginRequestLine(RequestCode::Reconnect, *login, ReconnectArguments()));
+        ShowRefusal(session_->AskToReconnect(*login));
     }
 }
 
 void TfrmKrvClientA::mnuRequestAllLogoffExclClick() {
     if (AskAboutEveryone(AskWarning, "Request all (except you) to logoff?", true)) {
-        link_->SendLine(LoginRequestLine(RequestCode::LogoffAllButRequester, ""));
+        session_->AskEveryoneToLogOff(true);
     }
 }
 
 void TfrmKrvClientA::mnuRequestAllLogoffIncClick() {
     if (AskAboutEveryone(AskWarning, "Request all (including you) to logoff?", false)) {
-        link_->SendLine(LoginRequestLine(RequestCode::Logoff, ""));
+        session_->AskEveryoneToLogOff(false);
     }
 }
 
 void TfrmKrvClientA::mnuRequestAllReconnecteExcClick() {
     if (AskAboutEveryone(AskConfirmation, "Request all (except you) to reconnect?", true)) {
-        link_->SendLine(LoginRequestLine(RequestCode::ReconnectAllButRequester, "", ReconnectArguments()));
+        session_->AskEveryoneToReconnect(true);
     }
 }
 
 void TfrmKrvClientA::mnuRequestAllReconnectInclClick() {
     if (AskAboutEveryone(AskConfirmation, "Request all (including you) to reconnect?", false)) {
-        link_->SendLine(LoginRequestLine(RequestCode::Reconnect, "", ReconnectArguments()));
+        session_->AskEveryoneToReconnect(false);
     }
 }

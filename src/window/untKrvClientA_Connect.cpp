@@ -34,6 +34,8 @@ struct ConnectEntries {
         return !host.empty() && port > 0 && !login.empty() && delay >= 0 && attempts >= 0 && pause >= 0 &&
                cycles >= -1;
     }
+    ServerAccount Account() const { return {host, port, login, password}; }
+    ReconnectSchedule Schedule() const { return {autoReconnect, delay, attempts, pause, cycles}; }
 };
 
 // The texts the link's data was shown with, so that an unchanged field gives back its bytes.
@@ -55,7 +57,9 @@ int32_t NumberField(const QLineEdit& field, int32_t defaultValue) {
     return StrToIntDef(Trim(DisplayToBytes(field.text())), defaultValue);
 }
 
-FilledConnectFields FillFromLink(TfrmKrvClient_Server& dialog, const TkvClient& link) {
+FilledConnectFields FillFromSession(TfrmKrvClient_Server& dialog, const ServerSession& session) {
+    const TkvClient& link = session.Link();
+    const ReconnectSchedule schedule = session.Schedule();
     FilledConnectFields filled{FilledText(link.Host()), FilledText(link.Login()),
                                FilledText(link.Password())};
     dialog.setWindowTitle("Connect Client");
@@ -65,11 +69,11 @@ FilledConnectFields FillFromLink(TfrmKrvClient_Server& dialog, const TkvClient& 
     dialog.edPort->setText(Decimal(link.Port()));
     dialog.edLogin->setText(filled.login.Shown());
     dialog.edPassword->setText(filled.password.Shown());
-    dialog.edDelay->setText(Decimal(link.ReconnectDelay()));
-    dialog.edAttempts->setText(Decimal(link.ReconnectAttempts()));
-    dialog.edPause->setText(Decimal(link.ReconnectPause()));
-    dialog.edCycles->setText(Decimal(link.ReconnectCycles()));
-    dialog.cbAutoReconnectOn->setChecked(link.AutoReconnect());
+    dialog.edDelay->setText(Decimal(schedule.delay));
+    dialog.edAttempts->setText(Decimal(schedule.attempts));
+    dialog.edPause->setText(Decimal(schedule.pause));
+    dialog.edCycles->setText(Decimal(schedule.cycles));
+    dialog.cbAutoReconnectOn->setChecked(schedule.on);
     for (QLineEdit* field : {dialog.edHost, dialog.edPort, dialog.edLogin, dialog.edPassword, dialog.edDelay,
                              dialog.edAttempts, dialog.edPause, dialog.edCycles}) {
         SetFieldOpen(*field, true);
@@ -96,13 +100,13 @@ ConnectEntries ReadEntries(const TfrmKrvClient_Server& dialog, const FilledConne
 }  // namespace
 
 bool TfrmKrvClientA::RunConnectDialog() {
-    if (!link_) {
+    if (!session_) {
         return false;
     }
     // Owned here, so it is gone on every way out, an error included.
     auto dialog = std::make_unique<TfrmKrvClient_Server>(this);
     CenterFormOver(*dialog, *this);
-    const FilledConnectFields filled = FillFromLink(*dialog, *link_);
+    const FilledConnectFields filled = FillFromSession(*dialog, *session_);
     if (dialog->exec() != QDialog::Accepted) {
         return false;
     }
@@ -112,16 +116,9 @@ bool TfrmKrvClientA::RunConnectDialog() {
         return false;
     }
     try {
-        link_->SetLogin(entries.login);
-        link_->SetPassword(entries.password);
-        link_->SetAutoReconnect(entries.autoReconnect);
-        cbAutoReconnect_->setChecked(link_->AutoReconnect());
-        link_->SetReconnectDelay(entries.delay);
-        link_->SetReconnectPause(entries.pause);
-        link_->SetReconnectAttempts(entries.attempts);
-        link_->SetReconnectCycles(entries.cycles);
-        beforeRedirect_.reset();
-        link_->Connect(entries.host, entries.port);
+        session_->ApplySchedule(entries.Schedule());
+        cbAutoReconnect_->setChecked(entries.autoReconnect);
+        session_->Connect(entries.Account());
     } catch (const std::exception& error) {
         ShowPlainMessage(this, "Error: " + BytesToDisplay(error.what()));
         return false;

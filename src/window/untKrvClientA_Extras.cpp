@@ -12,8 +12,8 @@
 #include <QProxyStyle>
 #include <QShortcut>
 
+#include "session/ConnectionLog.hpp"
 #include "window/CellToolTips.hpp"
-#include "window/ConnectionLog.hpp"
 #include "window/ConnectionLogWindow.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberFindBar.hpp"
@@ -128,10 +128,10 @@ void TfrmKrvClientA::mnuConnectionLogClick() {
     logWindow_->raise();
 }
 
-void TfrmKrvClientA::RecordLinkEvent(uint8_t kind, const std::string& name, const std::string& text) {
-    log_->Record(kind, name, text, *link_);
+void TfrmKrvClientA::RecordLinkEvent(const LinkEvent& event, const ConnectionEffect& control) {
+    log_->Record(event, control, *session_);
     // An error is always kept, so the newest entry is this one.
-    if (std::string_view(name) == "Error" && !log_->Entries().empty()) {
+    if (event.kind == LinkEventKind::Error && !log_->Entries().empty()) {
         const ConnectionLogEntry& entry = log_->Entries().back();
         connectionPanel_->setToolTip(BytesToDisplay(entry.time + "  " + entry.text));
     }

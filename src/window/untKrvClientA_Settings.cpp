@@ -30,15 +30,8 @@ void TfrmKrvClientA::LoadSettings() {
     const QSize screen = QGuiApplication::primaryScreen()->size();
     move(ClampToScreen(stored.windowLeft, screen.width()), ClampToScreen(stored.windowTop, screen.height()));
     timerPeriod_ = std::max(kMinimumTimerPeriod, stored.heartbeat);
-    link_->SetLogin(stored.login);
-    link_->SetPassword(stored.password);
-    link_->SetHost(stored.host);
-    link_->SetPort(stored.port);
-    link_->SetAutoReconnect(stored.reconnectOn);
-    link_->SetReconnectDelay(stored.reconnectDelay);
-    link_->SetReconnectAttempts(stored.reconnectAttempts);
-    link_->SetReconnectPause(stored.reconnectPause);
-    link_->SetReconnectCycles(stored.reconnectCycles);
+    session_->SetAccount({stored.host, stored.port, stored.login, stored.password});
+    session_->ApplySchedule(ReconnectSchedule::From(stored));
 }
 
 void TfrmKrvClientA::SaveSettings() {
@@ -49,15 +42,18 @@ void TfrmKrvClientA::SaveSettings() {
     current.windowWidth = outer.width();
     current.windowHeight = outer.height();
     current.heartbeat = timerPeriod_;
-    current.login = beforeRedirect_ ? beforeRedirect_->login : link_->Login();
-    current.password = beforeRedirect_ ? beforeRedirect_->password : link_->Password();
-    current.host = beforeRedirect_ ? beforeRedirect_->host : link_->Host();
-    current.port = beforeRedirect_ ? beforeRedirect_->port : link_->Port();
-    current.reconnectOn = link_->AutoReconnect();
-    current.reconnectDelay = link_->ReconnectDelay();
-    current.reconnectAttempts = link_->ReconnectAttempts();
-    current.reconnectPause = link_->ReconnectPause();
-    current.reconnectCycles = link_->ReconnectCycles();
+    // A server's redirect lasts for this run only: the file keeps what the administrator set.
+    const ServerAccount kept = session_->AccountToKeep();
+    current.login = kept.login;
+    current.password = kept.password;
+    current.host = kept.host;
+    current.port = kept.port;
+    const ReconnectSchedule schedule = session_->Schedule();
+    current.reconnectOn = schedule.on;
+    current.reconnectDelay = schedule.delay;
+    current.reconnectAttempts = schedule.attempts;
+    current.reconnectPause = schedule.pause;
+    current.reconnectCycles = schedule.cycles;
 
     // A file that exists but cannot be read is not overwritten: its other contents would be lost.
     // The window goes on working after a failed save; the user learns that nothing was kept.

@@ -21,7 +21,7 @@
 #include "support/ModalResponder.hpp"
 #include "support/VisibleBoxes.hpp"
 #include "window/CellToolTips.hpp"
-#include "window/ConnectionLog.hpp"
+#include "session/ConnectionLog.hpp"
 #include "window/MemberFindBar.hpp"
 #include "window/WindowHarness.hpp"
 

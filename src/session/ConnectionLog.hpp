@@ -5,7 +5,11 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <string_view>
 
+#include "link/LinkEvent.hpp"
+
+class ServerSession;
 class TkvClient;
 struct ConnectionEffect;
 
@@ -39,9 +43,10 @@ public:
     void SetShowLines(bool on) { showLines_ = on; }
     bool ShowLines() const { return showLines_; }
 
-    // One link event as the window receives it; link is read for what the event implies
-    // (where to, who logged in, whether the login may stay).
-    void Record(uint8_t loggedIn, const std::string& name, const std::string& text, const TkvClient& link);
+    // One link event as the session receives it, with what a line orders of the connection;
+    // session is read for what the event implies (where to, who logged in, whether the login
+    // may stay).
+    void Record(const LinkEvent& event, const ConnectionEffect& control, const ServerSession& session);
     void Clear() { entries_.clear(); }
 
     const std::deque<ConnectionLogEntry>& Entries() const { return entries_; }
@@ -49,11 +54,12 @@ public:
 private:
     enum class Answer { Login, Password };
 
-    void Add(std::string name, std::string text);
-    void FollowPrompt(uint8_t loggedIn, const std::string& line);
+    void Add(std::string_view name, std::string text);
+    void FollowPrompt(LineState state, const std::string& line);
     bool IsPasswordAnswer(const std::string& line, const TkvClient& link);
     void RecordRead(const std::string& line, const ConnectionEffect& effect);
     void RecordConnectionControl(const ConnectionEffect& effect, const TkvClient& link);
+    void RecordLogin(const ServerSession& session);
 
     std::deque<ConnectionLogEntry> entries_;
     // The prompts read and not yet answered, oldest first: the answers go out in this order,

@@ -1,16 +1,16 @@
-#include "window/ConnectionLog.hpp"
+#include "session/ConnectionLog.hpp"
 
 #include <algorithm>
 #include <string_view>
 #include <utility>
 
 #include "link/TkvClient.hpp"
+#include "link/TkvClientLogin.hpp"
+#include "protocol/ProtocolCodes.hpp"
 #include "protocol/ServerReports.hpp"
+#include "session/ServerSession.hpp"
 
 namespace {
-
-constexpr const char* kLoginPrompt = "send login:";
-constexpr const char* kPasswordPrompt = "send password:";
 
 std::string Place(const std::string& host, int32_t port) {
     return host + ":" + std::to_string(port);
@@ -28,58 +28,66 @@ std::string ReconnectText(const ServerReconnectOrder& order, const TkvClient& li
 
 }  // namespace
 
-// Names are compared as views, which look at the length first: every line of a long list
-// passes here.
-void ConnectionLog::Record(uint8_t loggedIn, const std::string& name, const std::string& text,
-                           const TkvClient& link) {
-    const std::string_view event = name;
-    if (event == "Read") {
-        const ConnectionEffect effect = ServerReports::ConnectionControlOf(text);
-        FollowPrompt(loggedIn, text);
-        RecordRead(text, effect);
-        // The window obeys no order from a line the connection's end cut off, nor from a
-        // connection already replaced.
-        if (MayBeObeyed(loggedIn)) {
-            RecordConnectionControl(effect, link);
-        }
-    } else if (event == "Lookup") {
-        // Lines not sent before a new lookup are dropped by the link, their answers with them.
-        answersDue_.clear();
-        Add(name, Place(link.Host(), link.Port()));
-    } else if (event == "Connecting" || event == "Connect") {
-        Add(name, Place(link.Host(), link.Port()));
-    } else if (event == "Login") {
-        Add(name, "logged in as " + link.Login());
-        if (link.LoggedIn() && !link.HasGrantedProtocol("administrator")) {
-            Add("Closed", "the server did not grant the \"administrator\" protocol to " + link.Login() +
-                              ", so this client closes the connection");
-        }
-    } else if (event == "Error" || event == "Disconnect") {
-        Add(name, text);
-    } else if (event == "Write") {
-        const bool hidden = IsPasswordAnswer(text, link);
-        if (showLines_) {
-            Add(name, hidden ? kHiddenPassword : text);
-        }
-    } else {
-        Add(name, text);
+void ConnectionLog::Record(const LinkEvent& event, const ConnectionEffect& control,
+                           const ServerSession& session) {
+    const TkvClient& link = session.Link();
+    const std::string_view name = NameOf(event.kind);
+    switch (event.kind) {
+        case LinkEventKind::Read:
+            FollowPrompt(event.state, event.text);
+            RecordRead(event.text, control);
+            // No order is obeyed from a line the connection's end cut off, nor from a
+            // connection already replaced.
+            if (MayBeObeyed(event.state)) {
+                RecordConnectionControl(control, link);
+            }
+            break;
+        case LinkEventKind::Lookup:
+            // Lines not sent before a new lookup are dropped by the link, their answers with them.
+            answersDue_.clear();
+            Add(name, Place(link.Host(), link.Port()));
+            break;
+        case LinkEventKind::Connecting:
+        case LinkEventKind::Connect:
+            Add(name, Place(link.Host(), link.Port()));
+            break;
+        case LinkEventKind::Login:
+            RecordLogin(session);
+            break;
+        case LinkEventKind::Write:
+            if (const bool hidden = IsPasswordAnswer(event.text, link); showLines_) {
+                Add(name, hidden ? kHiddenPassword : event.text);
+            }
+            break;
+        default:
+            Add(name, event.text);
+            break;
     }
 }
 
-void ConnectionLog::Add(std::string name, std::string text) {
+void ConnectionLog::RecordLogin(const ServerSession& session) {
+    const std::string& login = session.Link().Login();
+    Add(NameOf(LinkEventKind::Login), "logged in as " + login);
+    if (session.Link().LoggedIn() && !session.LoggedInAsAdministrator()) {
+        Add("Closed", "the server did not grant the \"" + std::string(kAdministratorProtocol) +
+                          "\" protocol to " + login + ", so this client closes the connection");
+    }
+}
+
+void ConnectionLog::Add(std::string_view name, std::string text) {
     if (entries_.size() >= kCapacity) {
         entries_.pop_front();
     }
-    entries_.push_back({now_(), std::move(name), std::move(text)});
+    entries_.push_back({now_(), std::string(name), std::move(text)});
     if (listener_) {
         listener_(entries_.back());
     }
 }
 
 // The login handler answers exactly these prompts, and only before the login completes.
-void ConnectionLog::FollowPrompt(uint8_t loggedIn, const std::string& line) {
+void ConnectionLog::FollowPrompt(LineState state, const std::string& line) {
     // A prompt of a replaced connection was answered all the same, at the time it was read.
-    if (loggedIn != 0 && loggedIn != kEndedConnectionLine) {
+    if (state != LineState::LoggedOut && state != LineState::FromEndedConnection) {
         return;
     }
     if (line == kLoginPrompt) {
