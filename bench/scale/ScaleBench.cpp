@@ -34,7 +34,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "e2e/DemoServerProcess.hpp"
+#include "DemoServerProcess.hpp"
 #include "net/QtClientSocket.hpp"
 #include "window/untKrvClientA.hpp"
 

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "link/SocketErrorText.hpp"
-#include "link/WinsockErrorCodes.hpp"
+#include "link/ErrorEventWording.hpp"
+#include "link/SocketErrorNumbers.hpp"
 
 // The socket's notifications: they update the link's state and queue events, and never call
 // the owner.

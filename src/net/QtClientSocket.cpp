@@ -13,8 +13,8 @@
 #include <sys/socket.h>
 #endif
 
-#include "net/WinsockErrorCode.hpp"
-#include "net/WinsockErrorText.hpp"
+#include "net/PlatformErrorDescription.hpp"
+#include "net/QtSocketErrorMapping.hpp"
 #include "util/untCalc1.hpp"
 
 namespace {

@@ -16,9 +16,9 @@
 
 #include "LoopbackServer.hpp"
 #include "RecordingHandler.hpp"
+#include "net/PlatformErrorDescription.hpp"
 #include "net/QtClientSocket.hpp"
-#include "net/WinsockErrorCode.hpp"
-#include "net/WinsockErrorText.hpp"
+#include "net/QtSocketErrorMapping.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "net/WinsockErrorText.hpp"
+#include "net/PlatformErrorDescription.hpp"
 
 #include <array>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "net/WinsockErrorCode.hpp"
+#include "net/QtSocketErrorMapping.hpp"
 
 #include <QCoreApplication>
 

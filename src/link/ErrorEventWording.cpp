@@ -1,4 +1,4 @@
-#include "link/SocketErrorText.hpp"
+#include "link/ErrorEventWording.hpp"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QAbstractSocket>
 #include <QString>
 
-#include "link/WinsockErrorCodes.hpp"
+#include "link/SocketErrorNumbers.hpp"
 
 // The Windows Sockets number the link expects for one of Qt's socket errors. Qt folds several
 // causes into NetworkError and tells them apart only by its description, which is therefore
