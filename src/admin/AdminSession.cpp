@@ -30,9 +30,8 @@ AdminSession::AdminSession(ConnectionTarget target, std::chrono::seconds timeout
     auto socket = std::make_unique<QtClientSocket>(
         [this](const std::string& message) { lookupFailure_ = message; }, timeout_);
     socket_ = socket.get();
-    link_ = std::make_unique<TkvClient>(
-        [this](uint8_t kind, const std::string& name, const std::string& text) { OnEvent(kind, name, text); },
-        std::move(socket));
+    link_ =
+        std::make_unique<TkvClient>([this](const LinkEvent& event) { OnEvent(event); }, std::move(socket));
     const StoredSettings& schedule = target_.schedule;
     link_->SetReconnectDelay(schedule.reconnectDelay);
     link_->SetReconnectAttempts(schedule.reconnectAttempts);
@@ -151,16 +150,17 @@ void AdminSession::Close() {
     ticker_.stop();
 }
 
-void AdminSession::OnEvent(uint8_t kind, const std::string& name, const std::string& text) {
-    if (name == "Read") {
-        OnRead(kind, text);
-    } else if (name == "Lookup") {
+void AdminSession::OnEvent(const LinkEvent& event) {
+    const std::string& text = event.text;
+    if (event.kind == LinkEventKind::Read) {
+        OnRead(event.state, text);
+    } else if (event.kind == LinkEventKind::Lookup) {
         members_.Clear();
         listComplete_ = false;
         ended_ = false;
-    } else if (name == "Error") {
+    } else if (event.kind == LinkEventKind::Error) {
         lastError_ = text;
-    } else if (name == "Login") {
+    } else if (event.kind == LinkEventKind::Login) {
         RenewDeadline();
         if (!link_->HasGrantedProtocol(kAdministratorProtocol)) {
             notAdministrator_ = true;
@@ -168,7 +168,7 @@ void AdminSession::OnEvent(uint8_t kind, const std::string& name, const std::str
         } else if (onConnection_) {
             onConnection_(true, {});
         }
-    } else if (name == "Disconnect") {
+    } else if (event.kind == LinkEventKind::Disconnect) {
         const bool wasUp = !ended_;
         ended_ = true;
         if (wasUp && onConnection_ && !notAdministrator_) {
@@ -178,12 +178,12 @@ void AdminSession::OnEvent(uint8_t kind, const std::string& name, const std::str
     }
 }
 
-void AdminSession::OnRead(uint8_t kind, const std::string& text) {
-    if (!MayBeObeyed(kind)) {
+void AdminSession::OnRead(LineState state, const std::string& text) {
+    if (!MayBeObeyed(state)) {
         return;
     }
     // The lines of a list are by far the most; ApplyReport cuts them, and no one else needs them.
-    if (kind == 1 && !onReport_ && text.starts_with(kListMemberPrefix)) {
+    if (state == LineState::LoggedIn && !onReport_ && text.starts_with(kListMemberPrefix)) {
         ServerReports(members_).ApplyReport(text);
         return;
     }
@@ -205,7 +205,7 @@ void AdminSession::OnRead(uint8_t kind, const std::string& text) {
         }
         return;
     }
-    if (kind == 0) {
+    if (state == LineState::LoggedOut) {
         // The demo server's words; any server ends the connection after refusing a login.
         if (text == "login refused") {
             loginRefused_ = true;

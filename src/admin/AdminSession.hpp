@@ -66,8 +66,8 @@ public:
     void SetConnectionListener(ConnectionListener listener) { onConnection_ = std::move(listener); }
 
 private:
-    void OnEvent(uint8_t kind, const std::string& name, const std::string& text);
-    void OnRead(uint8_t kind, const std::string& text);
+    void OnEvent(const LinkEvent& event);
+    void OnRead(LineState state, const std::string& text);
     std::string EndReason() const;
     void Fail(const std::string& message);
     void ProcessEvents();

@@ -28,35 +28,33 @@ std::string ReconnectText(const ServerReconnectOrder& order, const TkvClient& li
 
 }  // namespace
 
-// Names are compared as views, which look at the length first: every line of a long list
-// passes here.
-void ConnectionLog::Record(uint8_t loggedIn, const std::string& name, const std::string& text,
-                           const TkvClient& link) {
-    const std::string_view event = name;
-    if (event == "Read") {
+void ConnectionLog::Record(const LinkEvent& event, const TkvClient& link) {
+    const std::string_view name = NameOf(event.kind);
+    const std::string& text = event.text;
+    if (event.kind == LinkEventKind::Read) {
         const ConnectionEffect effect = ServerReports::ConnectionControlOf(text);
-        FollowPrompt(loggedIn, text);
+        FollowPrompt(event.state, text);
         RecordRead(text, effect);
         // The window obeys no order from a line the connection's end cut off, nor from a
         // connection already replaced.
-        if (MayBeObeyed(loggedIn)) {
+        if (MayBeObeyed(event.state)) {
             RecordConnectionControl(effect, link);
         }
-    } else if (event == "Lookup") {
+    } else if (event.kind == LinkEventKind::Lookup) {
         // Lines not sent before a new lookup are dropped by the link, their answers with them.
         answersDue_.clear();
         Add(name, Place(link.Host(), link.Port()));
-    } else if (event == "Connecting" || event == "Connect") {
+    } else if (event.kind == LinkEventKind::Connecting || event.kind == LinkEventKind::Connect) {
         Add(name, Place(link.Host(), link.Port()));
-    } else if (event == "Login") {
+    } else if (event.kind == LinkEventKind::Login) {
         Add(name, "logged in as " + link.Login());
         if (link.LoggedIn() && !link.HasGrantedProtocol("administrator")) {
             Add("Closed", "the server did not grant the \"administrator\" protocol to " + link.Login() +
                               ", so this client closes the connection");
         }
-    } else if (event == "Error" || event == "Disconnect") {
+    } else if (event.kind == LinkEventKind::Error || event.kind == LinkEventKind::Disconnect) {
         Add(name, text);
-    } else if (event == "Write") {
+    } else if (event.kind == LinkEventKind::Write) {
         const bool hidden = IsPasswordAnswer(text, link);
         if (showLines_) {
             Add(name, hidden ? kHiddenPassword : text);
@@ -66,20 +64,20 @@ void ConnectionLog::Record(uint8_t loggedIn, const std::string& name, const std:
     }
 }
 
-void ConnectionLog::Add(std::string name, std::string text) {
+void ConnectionLog::Add(std::string_view name, std::string text) {
     if (entries_.size() >= kCapacity) {
         entries_.pop_front();
     }
-    entries_.push_back({now_(), std::move(name), std::move(text)});
+    entries_.push_back({now_(), std::string(name), std::move(text)});
     if (listener_) {
         listener_(entries_.back());
     }
 }
 
 // The login handler answers exactly these prompts, and only before the login completes.
-void ConnectionLog::FollowPrompt(uint8_t loggedIn, const std::string& line) {
+void ConnectionLog::FollowPrompt(LineState state, const std::string& line) {
     // A prompt of a replaced connection was answered all the same, at the time it was read.
-    if (loggedIn != 0 && loggedIn != kEndedConnectionLine) {
+    if (state != LineState::LoggedOut && state != LineState::FromEndedConnection) {
         return;
     }
     if (line == kLoginPrompt) {

@@ -5,6 +5,9 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <string_view>
+
+#include "link/LinkEvent.hpp"
 
 class TkvClient;
 struct ConnectionEffect;
@@ -41,7 +44,7 @@ public:
 
     // One link event as the window receives it; link is read for what the event implies
     // (where to, who logged in, whether the login may stay).
-    void Record(uint8_t loggedIn, const std::string& name, const std::string& text, const TkvClient& link);
+    void Record(const LinkEvent& event, const TkvClient& link);
     void Clear() { entries_.clear(); }
 
     const std::deque<ConnectionLogEntry>& Entries() const { return entries_; }
@@ -49,8 +52,8 @@ public:
 private:
     enum class Answer { Login, Password };
 
-    void Add(std::string name, std::string text);
-    void FollowPrompt(uint8_t loggedIn, const std::string& line);
+    void Add(std::string_view name, std::string text);
+    void FollowPrompt(LineState state, const std::string& line);
     bool IsPasswordAnswer(const std::string& line, const TkvClient& link);
     void RecordRead(const std::string& line, const ConnectionEffect& effect);
     void RecordConnectionControl(const ConnectionEffect& effect, const TkvClient& link);

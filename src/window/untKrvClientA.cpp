@@ -130,8 +130,7 @@ void TfrmKrvClientA::FormCreate(std::unique_ptr<ClientSocket> socket, const QStr
     QCoreApplication::setApplicationName(QLatin1String(kApplicationTitle));
     setWindowTitle(QLatin1String(kProductTitle));
     iniFileName_ = settingsPath.isEmpty() ? DefaultSettingsPath() : settingsPath;
-    link_ = std::make_unique<TkvClient>([this](uint8_t kind, const std::string& name,
-                                               const std::string& text) { ClientEvent(kind, name, text); },
+    link_ = std::make_unique<TkvClient>([this](const LinkEvent& event) { ClientEvent(event); },
                                         std::move(socket), clock);
     link_->SetOnEventQueued([this] { WakeTimer(); });
     members_ = std::make_unique<TkvCLDataCollection>();
@@ -152,7 +151,7 @@ void TfrmKrvClientA::FormCreate(std::unique_ptr<ClientSocket> socket, const QStr
 // each running its loop inside the last, would pile up until the program fell over.
 void TfrmKrvClientA::ReportSocketFailure(const std::string& message) {
     // The box counts the failures; the log keeps each one, with its time.
-    RecordLinkEvent(0, "Error", message);
+    RecordLinkEvent({LinkEventKind::Error, LineState::LoggedOut, message});
     QString text = BytesToDisplay(message);
     // A closed box is only deleted later.
     if (failureBox_ != nullptr && failureBox_->isVisible()) {

@@ -10,6 +10,7 @@
 
 #include "link/ClientSocket.hpp"
 #include "link/Clock.hpp"
+#include "link/LinkEvent.hpp"
 #include "link/TkvClient.hpp"
 #include "members/TkvCLDataCollection.hpp"
 #include "protocol/ServerReports.hpp"
@@ -53,8 +54,8 @@ public:
     const QString& IniFileName() const { return iniFileName_; }
 
     // Link events and server reports.
-    void ClientEvent(uint8_t kind, const std::string& name, const std::string& text);
-    void ApplyClientEvent(uint8_t kind, const std::string& name, const std::string& text);
+    void ClientEvent(const LinkEvent& event);
+    void ApplyClientEvent(const LinkEvent& event);
 
     void RefreshMembers();
     void RefreshMember(const std::string& login);
@@ -90,7 +91,7 @@ private:
     void CreateListKeys();
     void PopupAtCurrentRow();
     void mnuConnectionLogClick();
-    void RecordLinkEvent(uint8_t kind, const std::string& name, const std::string& text);
+    void RecordLinkEvent(const LinkEvent& event);
 
     void btConnectClick();
     void btDisconnectClick();

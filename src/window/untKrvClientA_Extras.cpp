@@ -1,7 +1,5 @@
 #include "window/untKrvClientA.hpp"
 
-#include <string_view>
-
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
@@ -128,10 +126,10 @@ void TfrmKrvClientA::mnuConnectionLogClick() {
     logWindow_->raise();
 }
 
-void TfrmKrvClientA::RecordLinkEvent(uint8_t kind, const std::string& name, const std::string& text) {
-    log_->Record(kind, name, text, *link_);
+void TfrmKrvClientA::RecordLinkEvent(const LinkEvent& event) {
+    log_->Record(event, *link_);
     // An error is always kept, so the newest entry is this one.
-    if (std::string_view(name) == "Error" && !log_->Entries().empty()) {
+    if (event.kind == LinkEventKind::Error && !log_->Entries().empty()) {
         const ConnectionLogEntry& entry = log_->Entries().back();
         connectionPanel_->setToolTip(BytesToDisplay(entry.time + "  " + entry.text));
     }

@@ -1,7 +1,6 @@
 #include "window/untKrvClientA.hpp"
 
 #include <string>
-#include <string_view>
 
 #include <QLabel>
 #include <QToolButton>
@@ -11,46 +10,42 @@
 #include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"
 
-// Names are compared as views, which look at the length first: every line of a long list
-// passes here.
-void TfrmKrvClientA::ClientEvent(uint8_t kind, const std::string& name, const std::string& text) {
-    RecordLinkEvent(kind, name, text);
-    ApplyClientEvent(kind, name, text);
-    const std::string_view event = name;
-    if (event == "Login") {
+void TfrmKrvClientA::ClientEvent(const LinkEvent& event) {
+    RecordLinkEvent(event);
+    ApplyClientEvent(event);
+    if (event.kind == LinkEventKind::Login) {
         // Only administrators may stay; anyone else is sent away without a word. A session
         // that has already ended has lost its granted protocols and has nothing left to close.
         if (link_->LoggedIn() && !link_->HasGrantedProtocol("administrator")) {
             link_->Disconnect();
         }
-    } else if (event == "Read" && MayBeObeyed(kind)) {
+    } else if (event.kind == LinkEventKind::Read && MayBeObeyed(event.state)) {
         // Connection control is obeyed even before the login has completed, but never from a
         // line the connection's end cut off or from a connection already replaced.
-        ObeyConnectionControl(ServerReports::ConnectionControlOf(text));
+        ObeyConnectionControl(ServerReports::ConnectionControlOf(event.text));
     }
 }
 
-void TfrmKrvClientA::ApplyClientEvent(uint8_t kind, const std::string& name, const std::string& text) {
-    const std::string_view event = name;
-    if (event == "Read") {
+void TfrmKrvClientA::ApplyClientEvent(const LinkEvent& event) {
+    if (event.kind == LinkEventKind::Read) {
         // Reports count only once the login has completed.
-        if (kind == 1) {
-            ShowRowsChange(reports_->ApplyReport(text));
+        if (event.state == LineState::LoggedIn) {
+            ShowRowsChange(reports_->ApplyReport(event.text));
             if (reports_->ListArriving()) {
                 captionsAhead_->Follow(*members_);
             }
         }
-    } else if (event == "Lookup") {
+    } else if (event.kind == LinkEventKind::Lookup) {
         ClearMembers();
         ShowConnectionState(" - lookup...");
-    } else if (event == "Connecting") {
+    } else if (event.kind == LinkEventKind::Connecting) {
         ShowConnectionState(" - connecting...");
-    } else if (event == "Connect") {
+    } else if (event.kind == LinkEventKind::Connect) {
         btConnect_->setChecked(true);
         ShowConnectionState(" - connected, logging in...");
-    } else if (event == "Login") {
+    } else if (event.kind == LinkEventKind::Login) {
         ShowConnectionState(" - logged in as " + link_->Login());
-    } else if (event == "Disconnect") {
+    } else if (event.kind == LinkEventKind::Disconnect) {
         btDisconnect_->setChecked(true);
         ClearMembers();
         ShowConnectionState(" - disconnected");
