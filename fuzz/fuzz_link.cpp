@@ -109,10 +109,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string read;
     std::string written;
     for (const LinkEvent& event : events) {
-        if (event.name == "Read") {
+        if (event.kind == LinkEventKind::Read) {
             KRV_REQUIRE(event.text.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos);
             read += event.text;
-        } else if (event.name == "Write") {
+        } else if (event.kind == LinkEventKind::Write) {
             KRV_REQUIRE(event.text == "admin" || event.text == "secret" || event.text == " ");
             written += event.text + '\r';
         }

@@ -60,7 +60,9 @@ struct LoggedInWindow {
         window->Link().Tick();
     }
 
-    void Read(const std::string& line) { window->ClientEvent(1, "Read", line); }
+    void Read(const std::string& line) {
+        window->ClientEvent({LinkEventKind::Read, LineState::LoggedIn, line});
+    }
     // Then lets the event loop do what the line left for it (the view's layout and painting),
     // as the program's loop does before the next tick.
     void ReadAndSettle(const std::string& line) {

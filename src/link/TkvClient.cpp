@@ -248,27 +248,27 @@ void TkvClient::ServerReconnectAs(int32_t delaySeconds, int32_t port, std::strin
 void TkvClient::LoginDone() {
     loggedIn_ = true;
     reconnect_->SetArmed(true);
-    QueueEvent("Login");
+    QueueEvent(LinkEventKind::Login);
 }
 
-void TkvClient::QueueEvent(std::string name, std::string text) {
-    Enqueue({static_cast<uint8_t>(loggedIn_ ? 1 : 0), std::move(name), std::move(text)});
+void TkvClient::QueueEvent(LinkEventKind kind, std::string text) {
+    Enqueue({kind, loggedIn_ ? LineState::LoggedIn : LineState::LoggedOut, std::move(text)});
 }
 
-void TkvClient::QueueEventLoggedOut(std::string name, std::string text) {
-    Enqueue({0, std::move(name), std::move(text)});
+void TkvClient::QueueEventLoggedOut(LinkEventKind kind, std::string text) {
+    Enqueue({kind, LineState::LoggedOut, std::move(text)});
 }
 
 namespace {
-std::size_t QueuedSize(const TkvClientCBItem& item) {
-    return sizeof item + item.Text.size();
+std::size_t QueuedSize(const LinkEvent& event) {
+    return sizeof event + event.text.size();
 }
 }  // namespace
 
-void TkvClient::Enqueue(TkvClientCBItem item) {
+void TkvClient::Enqueue(LinkEvent event) {
     const bool wasEmpty = events_.empty();
-    queuedBytes_ += QueuedSize(item);
-    events_.push_back(std::move(item));
+    queuedBytes_ += QueuedSize(event);
+    events_.push_back(std::move(event));
     if (wasEmpty && onEventQueued_) {
         onEventQueued_();
     }
@@ -279,17 +279,17 @@ void TkvClient::Enqueue(TkvClientCBItem item) {
 // over and goes on from there; false then, as the owner has not caught up.
 bool TkvClient::DeliverEvents(MonotonicTime started) {
     for (std::size_t due = events_.size(); due > 0 && !events_.empty(); --due) {
-        TkvClientCBItem item = std::move(events_.front());
+        LinkEvent event = std::move(events_.front());
         events_.pop_front();
-        queuedBytes_ -= std::min(queuedBytes_, QueuedSize(item));
+        queuedBytes_ -= std::min(queuedBytes_, QueuedSize(event));
         if (endedConnectionEvents_ > 0) {
             --endedConnectionEvents_;
-            if (item.Name == "Read" && MayBeObeyed(item.LoggedIn)) {
-                item.LoggedIn = kEndedConnectionLine;
+            if (event.kind == LinkEventKind::Read && MayBeObeyed(event.state)) {
+                event.state = LineState::FromEndedConnection;
             }
         }
         if (onEvent_) {
-            onEvent_(item.LoggedIn, item.Name, item.Text);
+            onEvent_(event);
         }
         if (due > 1 && clock_.Now() - started >= kDeliverySlice) {
             return false;

@@ -13,35 +13,10 @@
 #include "link/ClientSocket.hpp"
 #include "link/Clock.hpp"
 #include "link/LineFramer.hpp"
+#include "link/LinkEvent.hpp"
 #include "link/TkvClientProtocol.hpp"
 #include "link/TkvSCReconnect.hpp"
 #include "util/untCalc1.hpp"
-
-// The owner's callback: (logged-in byte 0/1, event name, text).
-//
-// Two more byte values mark a "Read" that is shown, so nothing is lost, but must not be obeyed
-// as a report or as connection control:
-// - kCutLine: the line the connection's end cut off (the unterminated tail held for the next
-//   chunk when the connection closed); it is no whole line.
-// - kEndedConnectionLine: a line of a connection that a newer attempt replaced before the line
-//   reached the owner (a long burst is delivered in slices); what it orders was meant for the
-//   connection that has ended, not for the new one.
-using TkvClientEventHandler =
-    std::function<void(uint8_t loggedIn, const std::string& name, const std::string& text)>;
-
-inline constexpr uint8_t kCutLine = 2;
-inline constexpr uint8_t kEndedConnectionLine = 3;
-
-constexpr bool MayBeObeyed(uint8_t loggedIn) {
-    return loggedIn == 0 || loggedIn == 1;
-}
-
-// One queued event.
-struct TkvClientCBItem {
-    uint8_t LoggedIn = 0;
-    std::string Name;
-    std::string Text;
-};
 
 // The one connection to the administration server: line framing, heartbeat, the login
 // dialogue, automatic reconnection, and an event queue that reaches the owner only from Tick,
@@ -138,9 +113,9 @@ private:
     void SendHeartbeat(MonotonicTime now);
     bool CanReconnect() const;
     void EndAttempt() { attemptPending_ = false; }
-    void QueueEvent(std::string name, std::string text = {});
-    void QueueEventLoggedOut(std::string name, std::string text = {});
-    void Enqueue(TkvClientCBItem item);
+    void QueueEvent(LinkEventKind kind, std::string text = {});
+    void QueueEventLoggedOut(LinkEventKind kind, std::string text = {});
+    void Enqueue(LinkEvent event);
     bool DeliverEvents(MonotonicTime started);
     void PushHeartbeatBack();
 
@@ -168,7 +143,7 @@ private:
     // schedule's next attempt waits for it rather than replacing it.
     bool attemptPending_ = false;
     std::unique_ptr<TkvSCReconnect> reconnect_;
-    std::deque<TkvClientCBItem> events_;
+    std::deque<LinkEvent> events_;
     // How many events at the front of events_ were queued before the latest attempt began.
     std::size_t endedConnectionEvents_ = 0;
     std::size_t queuedBytes_ = 0;  // what events_ holds, roughly

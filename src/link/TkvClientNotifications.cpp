@@ -37,13 +37,13 @@ void TkvClient::SocketLookup() {
     outLines_.clear();
     attemptPending_ = true;
     endedConnectionEvents_ = events_.size();
-    QueueEventLoggedOut("Lookup");
+    QueueEventLoggedOut(LinkEventKind::Lookup);
 }
 
 void TkvClient::SocketConnecting() {
     PushHeartbeatBack();
     loggedIn_ = false;
-    QueueEventLoggedOut("Connecting");
+    QueueEventLoggedOut(LinkEventKind::Connecting);
 }
 
 void TkvClient::SocketConnect() {
@@ -52,7 +52,7 @@ void TkvClient::SocketConnect() {
     EndAttempt();
     dataReceived_ = false;
     connected_ = true;
-    QueueEventLoggedOut("Connect");
+    QueueEventLoggedOut(LinkEventKind::Connect);
 }
 
 void TkvClient::SocketDisconnect() {
@@ -73,7 +73,7 @@ void TkvClient::SocketDisconnect() {
     }
     reconnect_->ScheduleNext();
     serverProtocols_.clear();
-    QueueEventLoggedOut("Disconnect");
+    QueueEventLoggedOut(LinkEventKind::Disconnect);
 }
 
 void TkvClient::SocketRead() {
@@ -115,7 +115,7 @@ void TkvClient::SocketWrite() {
             line.assign(1, ' ');  // the heartbeat line is a single space
         }
         socket_->SendText(Framed(line));
-        QueueEvent("Write", std::move(line));
+        QueueEvent(LinkEventKind::Write, std::move(line));
     }
 }
 
@@ -128,7 +128,7 @@ void TkvClient::SocketError(TSocketErrorKind kind, int32_t& code) {
         EndAttempt();
         HandleConnectError(code);
     }
-    QueueEventLoggedOut("Error", std::move(text));
+    QueueEventLoggedOut(LinkEventKind::Error, std::move(text));
     code = 0;
 }
 
@@ -146,8 +146,8 @@ void TkvClient::HandleConnectError(int32_t code) {
 // million lines, each copied once less. The "Read" goes first, before anything the dialogue
 // queues in answer; a deque keeps the element where it is while more are pushed behind it.
 void TkvClient::HandleLine(std::string line) {
-    QueueEvent("Read", std::move(line));
-    const std::string& queued = events_.back().Text;
+    QueueEvent(LinkEventKind::Read, std::move(line));
+    const std::string& queued = events_.back().text;
     if (!IsBlank(queued)) {
         protocol_->Process(*this, queued);
     }
@@ -172,15 +172,15 @@ void TkvClient::ReportDroppedLines(std::size_t dropped) {
         return;
     }
     const std::string bound = std::to_string(LineFramer::kMaxHeldBytes);
-    QueueEvent("Dropped", dropped == 1
-                              ? "a line longer than " + bound + " bytes, unread"
-                              : std::to_string(dropped) + " lines longer than " + bound + " bytes, unread");
+    QueueEvent(LinkEventKind::Dropped,
+               dropped == 1 ? "a line longer than " + bound + " bytes, unread"
+                            : std::to_string(dropped) + " lines longer than " + bound + " bytes, unread");
 }
 
 // A tail is held only once logged in; the connection's end cut it, so it goes to the owner
 // marked as cut, never as a whole report line.
 void TkvClient::DeliverHeldTail() {
     if (framer_.Holding()) {
-        Enqueue({kCutLine, "Read", framer_.TakeHeld()});
+        Enqueue({LinkEventKind::Read, LineState::Cut, framer_.TakeHeld()});
     }
 }

@@ -11,16 +11,32 @@
 #include "support/FakeClientSocket.hpp"
 #include "support/ManualClock.hpp"
 
-// One event as the owner receives it.
-struct LinkEvent {
-    int loggedIn = 0;
-    std::string name;
-    std::string text;
-    bool operator==(const LinkEvent&) const = default;
-};
+inline void PrintTo(LinkEventKind kind, std::ostream* out) {
+    *out << NameOf(kind);
+}
+
+inline void PrintTo(LineState state, std::ostream* out) {
+    switch (state) {
+        case LineState::LoggedOut:
+            *out << "LoggedOut";
+            return;
+        case LineState::LoggedIn:
+            *out << "LoggedIn";
+            return;
+        case LineState::Cut:
+            *out << "Cut";
+            return;
+        case LineState::FromEndedConnection:
+            *out << "FromEndedConnection";
+            return;
+    }
+    *out << "LineState " << static_cast<int>(state);
+}
 
 inline void PrintTo(const LinkEvent& event, std::ostream* out) {
-    *out << '{' << event.loggedIn << ", " << event.name << ", \"" << event.text << "\"}";
+    *out << '{' << NameOf(event.kind) << ", ";
+    PrintTo(event.state, out);
+    *out << ", \"" << event.text << "\"}";
 }
 
 // A link on a scripted socket and a manual clock, with its owner's callback recording what it
@@ -30,8 +46,8 @@ struct LinkHarness {
         auto owned = std::make_unique<FakeClientSocket>();
         socket = owned.get();
         link = std::make_unique<TkvClient>(
-            [this](uint8_t loggedIn, const std::string& name, const std::string& text) {
-                delivered.push_back({loggedIn, name, text});
+            [this](const LinkEvent& event) {
+                delivered.push_back(event);
                 if (onDelivered) {
                     onDelivered(delivered.back());
                 }
@@ -48,12 +64,12 @@ struct LinkHarness {
         return delivered;
     }
 
-    std::vector<std::string> TickNames() {
-        std::vector<std::string> names;
+    std::vector<LinkEventKind> TickKinds() {
+        std::vector<LinkEventKind> kinds;
         for (const auto& event : Tick()) {
-            names.push_back(event.name);
+            kinds.push_back(event.kind);
         }
-        return names;
+        return kinds;
     }
 
     void ConnectAndAccept() {

@@ -14,6 +14,9 @@
 
 namespace {
 
+using enum LinkEventKind;
+using enum LineState;
+
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -74,7 +77,7 @@ TEST_F(TkvClientDelivery, WhatTheOwnerCausesWaitsBehindTheRestOfACutSlice) {
     const auto third = Tick();
     EXPECT_THAT(Texts(first), ElementsAre("ARLM:,,m0=;;", "ARLM:,,m1=;;"));
     EXPECT_THAT(Texts(second), ElementsAre("ARLM:,,m2=;;", "ARLM:,,m3=;;"));
-    EXPECT_THAT(third, ElementsAre(LinkEvent{1, "Write", "ADX_m0:"}));
+    EXPECT_THAT(third, ElementsAre(LinkEvent{Write, LoggedIn, "ADX_m0:"}));
 }
 
 // A reconnection falls due while the ended connection's lines are still being delivered: the
@@ -89,7 +92,8 @@ TEST_F(TkvClientDelivery, AScheduledAttemptWaitsUntilTheEndedConnectionIsHeardOu
     std::vector<std::string> seen;
     onDelivered = [this, &seen](const LinkEvent& event) {
         clock.Advance(20ms);
-        seen.push_back(event.name + (socket->Log()->opens.size() > 1 ? " (attempt begun)" : ""));
+        seen.push_back(std::string(NameOf(event.kind)) +
+                       (socket->Log()->opens.size() > 1 ? " (attempt begun)" : ""));
     };
     for (int ticks = 0; ticks < 20; ++ticks) {
         Tick();
@@ -114,15 +118,16 @@ TEST_F(TkvClientDelivery, LinesOfAReplacedConnectionAreMarkedAsSuch) {
             rest.push_back(event);
         }
     }
-    EXPECT_THAT(first, ElementsAre(LinkEvent{1, "Read", "SRC"}, LinkEvent{1, "Read", "SRE:0,4001,old.test"}));
-    EXPECT_THAT(rest, ElementsAre(LinkEvent{kEndedConnectionLine, "Read", "SRC"},
-                                  LinkEvent{kEndedConnectionLine, "Read", "SRE:0,4002,old.test"},
-                                  LinkEvent{0, "Disconnect", ""}, LinkEvent{0, "Lookup", ""}));
+    EXPECT_THAT(first, ElementsAre(LinkEvent{Read, LoggedIn, "SRC"},
+                                   LinkEvent{Read, LoggedIn, "SRE:0,4001,old.test"}));
+    EXPECT_THAT(rest, ElementsAre(LinkEvent{Read, FromEndedConnection, "SRC"},
+                                  LinkEvent{Read, FromEndedConnection, "SRE:0,4002,old.test"},
+                                  LinkEvent{Disconnect, LoggedOut, ""}, LinkEvent{Lookup, LoggedOut, ""}));
     // What the new connection brings counts again.
     onDelivered = nullptr;
     socket->AcceptConnection();
     socket->Deliver("send login:\r\n");
-    EXPECT_THAT(Tick(), testing::Contains(LinkEvent{0, "Read", "send login:"}));
+    EXPECT_THAT(Tick(), testing::Contains(LinkEvent{Read, LoggedOut, "send login:"}));
 }
 
 TEST_F(TkvClientDelivery, WithoutTimePassingEverythingQueuedGoesAtOnce) {
@@ -254,14 +259,14 @@ struct BoundedLink {
         auto owned = std::make_unique<BoundedSocket>();
         socket = owned.get();
         link = std::make_unique<TkvClient>(
-            [this](uint8_t, const std::string& name, const std::string& text) {
-                if (name == "Read") {
-                    reads.push_back(text);
+            [this](const LinkEvent& event) {
+                if (event.kind == Read) {
+                    reads.push_back(event.text);
                     if (reads.size() % 1000 == 0) {
                         clock.Advance(std::chrono::milliseconds(1));  // an owner that takes its time
                     }
                 } else {
-                    others.push_back(name);
+                    others.push_back(event.kind);
                 }
             },
             std::move(owned), clock);
@@ -277,7 +282,7 @@ struct BoundedLink {
     ManualClock clock;
     BoundedSocket* socket = nullptr;
     std::vector<std::string> reads;
-    std::vector<std::string> others;
+    std::vector<LinkEventKind> others;
     std::unique_ptr<TkvClient> link;
 };
 
@@ -316,7 +321,7 @@ TEST(TkvClientBackpressure, WhatThePeerSentBeforeClosingComesBeforeTheDisconnect
     }
     ASSERT_EQ(bench.reads.size(), static_cast<size_t>(kBurstLines) + 1);
     EXPECT_EQ(bench.reads.back(), "ARLM:,,tail=;;");
-    EXPECT_THAT(bench.others, ElementsAre("Disconnect"));
+    EXPECT_THAT(bench.others, ElementsAre(Disconnect));
 }
 
 }  // namespace

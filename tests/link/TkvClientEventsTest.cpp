@@ -5,6 +5,9 @@
 
 namespace {
 
+using enum LinkEventKind;
+using enum LineState;
+
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
@@ -24,18 +27,18 @@ TEST_F(TkvClientEvents, NormalConnectionQueuesEveryStepInOrder) {
     ASSERT_THAT(delivered, IsEmpty()) << "events reach the owner only from Tick";
 
     EXPECT_THAT(Tick(), ElementsAreArray<LinkEvent>({
-                            {0, "Lookup", ""},
-                            {0, "Connecting", ""},
-                            {0, "Connect", ""},
-                            {0, "Read", "send login:"},
-                            {0, "Write", "admin"},
-                            {0, "Read", "send password:"},
-                            {0, "Write", "pw"},
-                            {0, "Read", "protocols: administrator, chat :)"},
-                            {1, "Login", ""},
-                            {1, "Read", "ARLC"},
-                            {1, "Write", "ADX_bob:"},
-                            {0, "Disconnect", ""},
+                            {Lookup, LoggedOut, ""},
+                            {Connecting, LoggedOut, ""},
+                            {Connect, LoggedOut, ""},
+                            {Read, LoggedOut, "send login:"},
+                            {Write, LoggedOut, "admin"},
+                            {Read, LoggedOut, "send password:"},
+                            {Write, LoggedOut, "pw"},
+                            {Read, LoggedOut, "protocols: administrator, chat :)"},
+                            {Login, LoggedIn, ""},
+                            {Read, LoggedIn, "ARLC"},
+                            {Write, LoggedIn, "ADX_bob:"},
+                            {Disconnect, LoggedOut, ""},
                         }));
     EXPECT_EQ(socket->Written(), "admin\rpw\rADX_bob:\r");
     EXPECT_THAT(socket->Opens(), ElementsAre(FakeSocketLog::OpenCall{"", "server.test", 4000}));
@@ -66,7 +69,7 @@ TEST(TkvClientConnect, OpensAnAddressOrAHostName) {
         h.link->SetPort(99);
         EXPECT_TRUE(h.link->Connect(c.host, c.port)) << c.label;
         EXPECT_THAT(h.socket->Opens(), ElementsAre(c.opened)) << c.label;
-        EXPECT_THAT(h.TickNames(), ElementsAre("Lookup")) << c.label;
+        EXPECT_THAT(h.TickKinds(), ElementsAre(Lookup)) << c.label;
     }
 }
 
@@ -74,12 +77,13 @@ TEST_F(TkvClientEvents, RefusedConnectionClosesTheEndpointBeforeItsError) {
     link->Connect("server.test", 4000);
     socket->Refuse(10061);
 
-    EXPECT_THAT(Tick(), ElementsAreArray<LinkEvent>({
-                            {0, "Lookup", ""},
-                            {0, "Connecting", ""},
-                            {0, "Disconnect", ""},
-                            {0, "Error", "ConnectError - Windows socket error: Connection refused (10061)"},
-                        }));
+    EXPECT_THAT(Tick(),
+                ElementsAreArray<LinkEvent>({
+                    {Lookup, LoggedOut, ""},
+                    {Connecting, LoggedOut, ""},
+                    {Disconnect, LoggedOut, ""},
+                    {Error, LoggedOut, "ConnectError - Windows socket error: Connection refused (10061)"},
+                }));
     EXPECT_EQ(socket->Log()->closeEndpointCalls, 1);
     EXPECT_EQ(link->LastErrorText(), "Windows socket error: Connection refused (10061)");
     EXPECT_EQ(link->LastErrorCode(), 10061);
@@ -91,7 +95,7 @@ TEST_F(TkvClientEvents, TimedOutConnectionGivesAnErrorAlone) {
     link->Connect("server.test", 4000);
     socket->Refuse(10060);
 
-    EXPECT_THAT(TickNames(), ElementsAre("Lookup", "Connecting", "Error"));
+    EXPECT_THAT(TickKinds(), ElementsAre(Lookup, Connecting, Error));
     EXPECT_EQ(link->LastErrorText(), "Windows socket error: Connection timed out (10060)");
     EXPECT_EQ(socket->Log()->closeEndpointCalls, 0);
     EXPECT_THAT(socket->Log()->unhandledErrorCodes, IsEmpty());
@@ -101,7 +105,7 @@ TEST_F(TkvClientEvents, FailedLookupGivesADisconnectAndNoError) {
     link->Connect("bad..host", 4000);
     socket->FailLookup();
 
-    EXPECT_THAT(TickNames(), ElementsAre("Lookup", "Disconnect"));
+    EXPECT_THAT(TickKinds(), ElementsAre(Lookup, Disconnect));
     EXPECT_THAT(link->LastErrorText(), IsEmpty());
 }
 
@@ -111,7 +115,7 @@ TEST_F(TkvClientEvents, FailureToOpenIsReportedByTheResult) {
 
     EXPECT_FALSE(link->Connect("server.test", 4000));
     EXPECT_EQ(link->LastErrorText(), "No endpoint can be created");
-    EXPECT_THAT(TickNames(), ElementsAre("Lookup")) << "events queued before the failure stay queued";
+    EXPECT_THAT(TickKinds(), ElementsAre(Lookup)) << "events queued before the failure stay queued";
 }
 
 TEST_F(TkvClientEvents, ConnectOnAnEstablishedConnectionClosesItFirst) {
@@ -121,7 +125,7 @@ TEST_F(TkvClientEvents, ConnectOnAnEstablishedConnectionClosesItFirst) {
     link->Connect("other.test", 0);
 
     EXPECT_EQ(socket->Log()->closeCalls, closesBefore + 1);
-    EXPECT_THAT(Tick(), ElementsAreArray<LinkEvent>({{0, "Disconnect", ""}, {0, "Lookup", ""}}));
+    EXPECT_THAT(Tick(), ElementsAreArray<LinkEvent>({{Disconnect, LoggedOut, ""}, {Lookup, LoggedOut, ""}}));
     EXPECT_EQ(link->Reconnect().TotalAttempts(), 1) << "one plan, by the disconnect handling";
     EXPECT_EQ(socket->Opens().back(), (FakeSocketLog::OpenCall{"", "other.test", 4000}));
 }
@@ -131,7 +135,7 @@ TEST_F(TkvClientEvents, OtherErrorsLeaveTheConnectionUp) {
     socket->RaiseError(TSocketErrorKind::Receive, 10054);
     socket->RaiseError(TSocketErrorKind::Disconnect, 10053);
 
-    EXPECT_THAT(TickNames(), ElementsAre("Error", "Error"));
+    EXPECT_THAT(TickKinds(), ElementsAre(Error, Error));
     EXPECT_TRUE(link->Connected());
     EXPECT_TRUE(link->LoggedIn());
     EXPECT_EQ(link->LastErrorKind(), "DisconnectError");
@@ -143,22 +147,22 @@ TEST_F(TkvClientEvents, DisconnectDoesNotStopAPendingAttempt) {
     link->Disconnect();
     socket->AcceptConnection();
 
-    EXPECT_THAT(TickNames(), ElementsAre("Lookup", "Connecting", "Connect"));
+    EXPECT_THAT(TickKinds(), ElementsAre(Lookup, Connecting, Connect));
     EXPECT_TRUE(link->Connected());
 }
 
 TEST_F(TkvClientEvents, EventsQueuedDuringDeliveryWaitForTheNextTick) {
     onDelivered = [this](const LinkEvent& event) {
-        if (event.name == "Login") {
+        if (event.kind == Login) {
             link->SendLine("ARLS");
         }
     };
     ConnectAndAccept();
     socket->Deliver("protocols: administrator :)\r\n");
 
-    EXPECT_THAT(TickNames(), ElementsAre("Lookup", "Connecting", "Connect", "Read", "Login"));
+    EXPECT_THAT(TickKinds(), ElementsAre(Lookup, Connecting, Connect, Read, Login));
     EXPECT_EQ(socket->Written(), "ARLS\r") << "sent at once";
-    EXPECT_THAT(Tick(), ElementsAre(LinkEvent{1, "Write", "ARLS"}));
+    EXPECT_THAT(Tick(), ElementsAre(LinkEvent{Write, LoggedIn, "ARLS"}));
 }
 
 TEST(TkvClientLifetime, DestructionClosesTheSocketAndDropsUndeliveredEvents) {

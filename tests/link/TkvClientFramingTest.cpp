@@ -6,6 +6,9 @@
 
 namespace {
 
+using enum LinkEventKind;
+using enum LineState;
+
 using namespace std::string_literals;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -14,7 +17,7 @@ using ::testing::IsEmpty;
 std::vector<std::string> ReadTexts(const std::vector<LinkEvent>& events) {
     std::vector<std::string> texts;
     for (const auto& event : events) {
-        if (event.name == "Read") {
+        if (event.kind == Read) {
             texts.push_back(event.text);
         }
     }
@@ -59,7 +62,8 @@ TEST(TkvClientFraming, AfterTheLoginALineCutByTheNetworkArrivesWhole) {
     h.socket->Deliver("ARLM_al");
     h.socket->Deliver("ice:x\r\nAR");
     h.socket->Deliver("LC\r\n");
-    EXPECT_THAT(h.Tick(), ElementsAreArray<LinkEvent>({{1, "Read", "ARLM_alice:x"}, {1, "Read", "ARLC"}}));
+    EXPECT_THAT(h.Tick(),
+                ElementsAreArray<LinkEvent>({{Read, LoggedIn, "ARLM_alice:x"}, {Read, LoggedIn, "ARLC"}}));
 }
 
 TEST(TkvClientFraming, TheChunkThatCompletesTheLoginHoldsItsRest) {
@@ -68,9 +72,9 @@ TEST(TkvClientFraming, TheChunkThatCompletesTheLoginHoldsItsRest) {
     h.Tick();
     h.socket->Deliver("protocols: administrator :)\r\nARLM_a");
     h.socket->Deliver("b\r\n");
-    EXPECT_THAT(h.Tick(),
-                ElementsAreArray<LinkEvent>(
-                    {{0, "Read", "protocols: administrator :)"}, {1, "Login", ""}, {1, "Read", "ARLM_ab"}}));
+    EXPECT_THAT(h.Tick(), ElementsAreArray<LinkEvent>({{Read, LoggedOut, "protocols: administrator :)"},
+                                                       {Login, LoggedIn, ""},
+                                                       {Read, LoggedIn, "ARLM_ab"}}));
 }
 
 // Nothing is lost, but the tail is marked as cut so that the owner does not obey a fragment.
@@ -80,7 +84,7 @@ TEST(TkvClientFraming, HeldRestIsDeliveredCutBeforeTheDisconnect) {
     h.socket->Deliver("ARLM_partial");
     h.socket->PeerCloses();
     EXPECT_THAT(h.Tick(),
-                ElementsAreArray<LinkEvent>({{kCutLine, "Read", "ARLM_partial"}, {0, "Disconnect", ""}}));
+                ElementsAreArray<LinkEvent>({{Read, Cut, "ARLM_partial"}, {Disconnect, LoggedOut, ""}}));
 }
 
 TEST(TkvClientFraming, HeldRestKeepsItsLoginWhenTheOwnerConnectsAgain) {
@@ -90,7 +94,7 @@ TEST(TkvClientFraming, HeldRestKeepsItsLoginWhenTheOwnerConnectsAgain) {
     h.link->Connect("", 0);
     EXPECT_THAT(h.Tick(),
                 ElementsAreArray<LinkEvent>(
-                    {{kCutLine, "Read", "ARLM_bob:hi :)"}, {0, "Disconnect", ""}, {0, "Lookup", ""}}));
+                    {{Read, Cut, "ARLM_bob:hi :)"}, {Disconnect, LoggedOut, ""}, {Lookup, LoggedOut, ""}}));
     EXPECT_FALSE(h.link->LoggedIn());
 }
 
@@ -102,7 +106,8 @@ TEST(TkvClientFraming, HeldRestIsBoundedByOneMebibyte) {
     h.socket->Deliver(bound);
     EXPECT_THAT(h.Tick(), IsEmpty()) << "a rest at the bound is held";
     h.socket->Deliver("y");
-    EXPECT_THAT(h.Tick(), ElementsAre(LinkEvent{1, "Dropped", "a line longer than 1048576 bytes, unread"}))
+    EXPECT_THAT(h.Tick(),
+                ElementsAre(LinkEvent{Dropped, LoggedIn, "a line longer than 1048576 bytes, unread"}))
         << "one byte over the bound drops the line, and says so";
     h.socket->Deliver("ARLM:on,,ghost=;;\r\nz\r\n");
     EXPECT_THAT(ReadTexts(h.Tick()), ElementsAre("z")) << "the overlong line's end is no report";
@@ -125,7 +130,7 @@ TEST_F(TkvClientHeartbeat, IdleConnectionGetsASpaceAfterTheInterval) {
     clock.Advance(kJustOver);
     Tick();
     EXPECT_EQ(socket->Written(), sentBefore + " \r");
-    EXPECT_THAT(Tick(), ElementsAre(LinkEvent{1, "Write", " "}));
+    EXPECT_THAT(Tick(), ElementsAre(LinkEvent{Write, LoggedIn, " "}));
 }
 
 TEST_F(TkvClientHeartbeat, AnyActivityPushesItBack) {
@@ -184,7 +189,7 @@ TEST_F(TkvClientHeartbeat, EmptyLineFromTheOwnerIsALoneCarriageReturn) {
     Tick();
     link->SendLine("");
     EXPECT_EQ(socket->Written(), "\r");
-    EXPECT_THAT(Tick(), ElementsAre(LinkEvent{0, "Write", ""}));
+    EXPECT_THAT(Tick(), ElementsAre(LinkEvent{Write, LoggedOut, ""}));
 }
 
 TEST_F(TkvClientHeartbeat, LinesAreDroppedWhileTheSocketIsNotActive) {
@@ -193,7 +198,7 @@ TEST_F(TkvClientHeartbeat, LinesAreDroppedWhileTheSocketIsNotActive) {
     link->SendLine("ARLS");
     EXPECT_THAT(socket->Written(), IsEmpty());
     EXPECT_EQ(socket->Log()->writeRequests, 0);
-    EXPECT_THAT(TickNames(), ElementsAre("Lookup"));
+    EXPECT_THAT(TickKinds(), ElementsAre(Lookup));
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 
 namespace {
 
+using enum LinkEventKind;
+using enum LineState;
+
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
@@ -66,7 +69,8 @@ TEST(TkvClientLogin, LinesAfterTheLoginOnlyReachTheOwner) {
     h.LogIn();
     h.socket->Deliver("send login:\r\n:)\r\n");
 
-    EXPECT_THAT(h.Tick(), ElementsAreArray<LinkEvent>({{1, "Read", "send login:"}, {1, "Read", ":)"}}));
+    EXPECT_THAT(h.Tick(),
+                ElementsAreArray<LinkEvent>({{Read, LoggedIn, "send login:"}, {Read, LoggedIn, ":)"}}));
     EXPECT_EQ(h.socket->SentLines().size(), 2u) << "only the two answers of the handshake";
 }
 
@@ -89,10 +93,10 @@ TEST(TkvClientLogin, LoginMarksEventsAndArmsReconnection) {
     const auto events = h.Tick();
     ASSERT_GE(events.size(), 4u);
     EXPECT_THAT(std::vector<LinkEvent>(events.end() - 4, events.end()),
-                ElementsAreArray<LinkEvent>({{0, "Read", "protocols: administrator"},
-                                             {0, "Read", "welcome :)"},
-                                             {1, "Login", ""},
-                                             {1, "Read", "ARLC"}}));
+                ElementsAreArray<LinkEvent>({{Read, LoggedOut, "protocols: administrator"},
+                                             {Read, LoggedOut, "welcome :)"},
+                                             {Login, LoggedIn, ""},
+                                             {Read, LoggedIn, "ARLC"}}));
 }
 
 struct GrantCase {

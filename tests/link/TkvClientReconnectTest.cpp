@@ -5,6 +5,9 @@
 
 namespace {
 
+using enum LinkEventKind;
+using enum LineState;
+
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 using ::testing::ElementsAre;
@@ -58,7 +61,7 @@ TEST_F(TkvClientReconnect, RefusedAttemptFromATickPlansThreeTimes) {
 
     EXPECT_EQ(link->Reconnect().TotalAttempts(), 3);
     EXPECT_TRUE(link->Reconnect().Armed());
-    EXPECT_THAT(TickNames(), ElementsAre("Lookup", "Connecting", "Disconnect", "Error"));
+    EXPECT_THAT(TickKinds(), ElementsAre(Lookup, Connecting, Disconnect, Error));
 }
 
 TEST_F(TkvClientReconnect, ErrorPlanReplacesThePauseOfTheDisconnectPlan) {
@@ -161,7 +164,7 @@ TEST_F(TkvClientReconnect, ServerOrderedReconnectionRunsWithAutomaticReconnectio
     link->ServerReconnect(5, 0, "");
 
     EXPECT_FALSE(link->Connected());
-    EXPECT_THAT(TickNames(), ElementsAre("Disconnect"));
+    EXPECT_THAT(TickKinds(), ElementsAre(Disconnect));
     EXPECT_EQ(WaitPlanned(), seconds(10)) << "at least the minimum first delay";
     EXPECT_EQ(link->Reconnect().ForcedAttempts(), 29);
 

@@ -15,12 +15,6 @@ namespace {
 
 constexpr int kPatience = 10000;
 
-struct Delivered {
-    int loggedIn;
-    std::string name;
-    std::string text;
-};
-
 // The real link on the real socket; time for the link's schedules comes from a manual clock,
 // the bytes from a peer on the loopback interface.
 class LinkOverTcp {
@@ -29,20 +23,17 @@ public:
         auto owned = std::make_unique<QtClientSocket>(
             [this](const std::string& message) { reports.push_back(message); });
         socket = owned.get();
-        link = std::make_unique<TkvClient>(
-            [this](uint8_t loggedIn, const std::string& name, const std::string& text) {
-                delivered.push_back({loggedIn, name, text});
-            },
-            std::move(owned), clock);
+        link = std::make_unique<TkvClient>([this](const LinkEvent& event) { delivered.push_back(event); },
+                                           std::move(owned), clock);
         link->SetLogin("admin");
         link->SetPassword("secret");
     }
 
     // Ticks the link, then tells whether the event has been delivered by now.
-    bool Saw(const std::string& name, const std::string& text = {}) {
+    bool Saw(LinkEventKind kind, const std::string& text = {}) {
         link->Tick();
-        for (const Delivered& event : delivered) {
-            if (event.name == name && (text.empty() || event.text == text)) {
+        for (const LinkEvent& event : delivered) {
+            if (event.kind == kind && (text.empty() || event.text == text)) {
                 return true;
             }
         }
@@ -51,8 +42,8 @@ public:
 
     QString Names() const {
         QStringList names;
-        for (const Delivered& event : delivered) {
-            names << QString::fromStdString(event.name);
+        for (const LinkEvent& event : delivered) {
+            names << QString::fromUtf8(NameOf(event.kind));
         }
         return names.join(' ');
     }
@@ -63,11 +54,11 @@ public:
             return false;
         }
         server.Peer()->write("send login:\r\nsend password:\r\nprotocols: administrator :)\r\n");
-        return QTest::qWaitFor([&] { return Saw("Login"); }, kPatience);
+        return QTest::qWaitFor([&] { return Saw(LinkEventKind::Login); }, kPatience);
     }
 
     ManualClock clock;
-    std::vector<Delivered> delivered;
+    std::vector<LinkEvent> delivered;
     std::vector<std::string> reports;
     QtClientSocket* socket = nullptr;
     std::unique_ptr<TkvClient> link;
@@ -83,14 +74,14 @@ private slots:
         LoopbackServer server;
         LinkOverTcp client;
         QVERIFY(client.link->Connect("127.0.0.1", server.Port()));
-        QTRY_VERIFY_WITH_TIMEOUT(server.Peer() != nullptr && client.Saw("Connect"), kPatience);
+        QTRY_VERIFY_WITH_TIMEOUT(server.Peer() != nullptr && client.Saw(LinkEventKind::Connect), kPatience);
 
         server.Peer()->write("send login:\r\n");
         QTRY_COMPARE_WITH_TIMEOUT(server.Received(), QByteArray("admin\r"), kPatience);
         server.Peer()->write("send password:\r\n");
         QTRY_COMPARE_WITH_TIMEOUT(server.Received(), QByteArray("admin\rsecret\r"), kPatience);
         server.Peer()->write("protocols: administrator, chat :)\r\n");
-        QTRY_VERIFY_WITH_TIMEOUT(client.Saw("Login"), kPatience);
+        QTRY_VERIFY_WITH_TIMEOUT(client.Saw(LinkEventKind::Login), kPatience);
 
         QCOMPARE(client.Names(), "Lookup Connecting Connect Read Write Read Write Read Login");
         QCOMPARE(client.delivered[4].text, std::string("admin"));
@@ -110,11 +101,11 @@ private slots:
 
         server.Peer()->write("ARLM_bob:secret;chat;");
         QTRY_COMPARE_WITH_TIMEOUT(chunks, 1, kPatience);
-        QVERIFY(!client.Saw("Read", "ARLM_bob:secret;chat;"));
+        QVERIFY(!client.Saw(LinkEventKind::Read, "ARLM_bob:secret;chat;"));
         server.Peer()->write("mybot\r\n");
 
-        QTRY_VERIFY_WITH_TIMEOUT(client.Saw("Read", "ARLM_bob:secret;chat;mybot"), kPatience);
-        QCOMPARE(client.delivered.back().loggedIn, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(client.Saw(LinkEventKind::Read, "ARLM_bob:secret;chat;mybot"), kPatience);
+        QCOMPARE(client.delivered.back().state, LineState::LoggedIn);
     }
 
     void peerClosingIsADisconnectAfterItsLastLine() {
@@ -126,7 +117,7 @@ private slots:
         server.Peer()->write("ARQ_bob");
         server.Peer()->disconnectFromHost();
 
-        QTRY_VERIFY_WITH_TIMEOUT(client.Saw("Disconnect"), kPatience);
+        QTRY_VERIFY_WITH_TIMEOUT(client.Saw(LinkEventKind::Disconnect), kPatience);
         QCOMPARE(client.Names(), "Read Disconnect");
         QCOMPARE(client.delivered.front().text, std::string("ARQ_bob"));
         QVERIFY(!client.link->Connected());
@@ -141,7 +132,7 @@ private slots:
         client.link->SetReconnectDelay(5);
 
         client.link->Connect("127.0.0.1", port);
-        QTRY_VERIFY_WITH_TIMEOUT(client.Saw("Error"), kPatience);
+        QTRY_VERIFY_WITH_TIMEOUT(client.Saw(LinkEventKind::Error), kPatience);
         QCOMPARE(client.Names(), "Lookup Connecting Disconnect Error");
         QCOMPARE(client.link->LastErrorCode(), 10061);
         QCOMPARE(client.delivered.back().text,
@@ -157,7 +148,7 @@ private slots:
         QCOMPARE(client.Names(), "Lookup Connecting Disconnect Error");
 
         client.clock.Advance(std::chrono::milliseconds(1));
-        QTRY_VERIFY_WITH_TIMEOUT(client.Saw("Connect"), kPatience);
+        QTRY_VERIFY_WITH_TIMEOUT(client.Saw(LinkEventKind::Connect), kPatience);
         QCOMPARE(client.Names(), "Lookup Connecting Disconnect Error Lookup Connecting Connect");
         QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), kPatience);
     }
@@ -166,7 +157,7 @@ private slots:
         LinkOverTcp client;
         client.link->Connect("bad..host", 4000);
         QTRY_COMPARE_WITH_TIMEOUT(client.reports.size(), size_t(1), kPatience);
-        QTRY_VERIFY_WITH_TIMEOUT(client.Saw("Disconnect"), kPatience);
+        QTRY_VERIFY_WITH_TIMEOUT(client.Saw(LinkEventKind::Disconnect), kPatience);
 
         QCOMPARE(client.Names(), "Lookup Disconnect");
         QCOMPARE(client.reports.front(), "Windows socket error: " + client.socket->ErrorMessage(11001) +

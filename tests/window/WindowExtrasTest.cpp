@@ -18,6 +18,7 @@
 #include <QToolTip>
 
 #include "link/LineFramer.hpp"
+#include "support/LinkEventWords.hpp"
 #include "support/ModalResponder.hpp"
 #include "support/VisibleBoxes.hpp"
 #include "window/CellToolTips.hpp"
@@ -322,7 +323,7 @@ void WindowExtrasTest::logTellsWhyALoginWasClosed() {
 }
 
 void WindowExtrasTest::logNeverShowsThePasswordAnswer_data() {
-    // (logged-in byte, name, text) events as the window may receive them; the written lines
+    // (line state, name, text) events as the window may receive them; the written lines
     // the log must show, in order.
     QTest::addColumn<QStringList>("events");
     QTest::addColumn<QStringList>("written");
@@ -356,10 +357,15 @@ void WindowExtrasTest::logNeverShowsThePasswordAnswer() {
     WindowHarness harness;  // login "admin", password "secret"
     ConnectionLog log([] { return std::string("t"); });
     log.SetShowLines(true);
+    // The leading digit is the line's state, in the order LineState lists them.
+    constexpr LineState kStates[] = {LineState::LoggedOut, LineState::LoggedIn, LineState::Cut,
+                                     LineState::FromEndedConnection};
     for (const QString& event : events) {
         const int space = event.indexOf(' ', 2);
-        log.Record(static_cast<uint8_t>(event.at(0).digitValue()), event.mid(2, space - 2).toStdString(),
-                   event.mid(space + 1).toStdString(), harness.Link());
+        const std::optional<LinkEventKind> kind = LinkEventKindNamed(event.mid(2, space - 2).toStdString());
+        QVERIFY2(kind.has_value(), qPrintable(event));
+        log.Record({*kind, kStates[event.at(0).digitValue()], event.mid(space + 1).toStdString()},
+                   harness.Link());
     }
     QStringList shown;
     for (const ConnectionLogEntry& entry : log.Entries()) {

@@ -10,6 +10,7 @@
 #include <QTextDocument>
 
 #include "dialogs/krvClient_Server.hpp"
+#include "support/LinkEventWords.hpp"
 #include "support/ModalResponder.hpp"
 #include "window/CaptionKeysAhead.hpp"
 #include "window/CaptionOrder.hpp"
@@ -150,7 +151,10 @@ void untKrvClientATest::statusTextFollowsEachEvent() {
     harness.Link().SetHost("srv.example");
     harness.Link().SetPort(6671);
     harness.Link().SetLogin("Admin");
-    harness.Window().ApplyClientEvent(0, name.toStdString(), "");
+    // A word that names no kind exactly ("lookup") reaches the window as no event at all.
+    if (const std::optional<LinkEventKind> kind = LinkEventKindNamed(name.toStdString())) {
+        harness.Window().ApplyClientEvent({*kind, LineState::LoggedOut, ""});
+    }
     QCOMPARE(harness.Panel(2), expected);
 }
 
@@ -172,7 +176,7 @@ void untKrvClientATest::connectionTextShowsHostAndLoginAsTheyAre() {
     harness.Link().SetHost("<i>srv</i>");
     harness.Link().SetPort(6671);
     harness.Link().SetLogin("a<b>dmin");
-    harness.Window().ApplyClientEvent(1, "Login", "");
+    harness.Window().ApplyClientEvent({LinkEventKind::Login, LineState::LoggedIn, ""});
     QCOMPARE(ShownText(*harness.Window().findChild<QLabel*>("StatusPanel2")),
              QStringLiteral("<i>srv</i>:6671 - logged in as a<b>dmin"));
 }
