@@ -328,12 +328,11 @@ int Run(int members, int burst, int series) {
     QTemporaryDir dir;
     WindowUnderTest bench(dir.filePath("bench.ini"));
     TfrmKrvClientA& window = bench.Window();
-    TkvClient& link = window.Link();
+    ServerSession& session = window.Session();
     bench.Idle(200);
     const long baselineKb = StatusKilobytes("VmRSS");
-    link.SetLogin("admin");
-    link.SetPassword("admin");
-    const auto list = bench.Measure([&] { link.Connect("127.0.0.1", server.Port()); },
+    session.SetCredentials("admin", "admin");
+    const auto list = bench.Measure([&] { session.Connect("127.0.0.1", server.Port()); },
                                     [&] { return bench.Rows() == rows && window.MemberCount() == rows; });
     const long peakKb = StatusKilobytes("VmHWM");
     std::printf("  list of %zu bytes, %.1f bytes a member\n", listBytes,
@@ -348,7 +347,9 @@ int Run(int members, int burst, int series) {
     bench.Idle(100);  // the window takes the raw reader's own presence report first
 
     auto sendBurst = [&](const std::string& code, int count) {
-        return [&link, code, count] { link.SendLine("BURST_" + code + ":" + std::to_string(count)); };
+        return [&session, code, count] {
+            session.SendUnguardedLine("BURST_" + code + ":" + std::to_string(count));
+        };
     };
     auto rowsAre = [&](int wanted) {
         return [&bench, &window, wanted] { return bench.Rows() == wanted && window.MemberCount() == wanted; };
@@ -409,7 +410,7 @@ int Run(int members, int burst, int series) {
                     (ContextSwitches() - switches) / seconds, (CpuSeconds() - cpu) / seconds * 100);
     };
     idle("connected");
-    bench.Measure([&] { link.Disconnect(); }, rowsAre(0));
+    bench.Measure([&] { session.Disconnect(); }, rowsAre(0));
     idle("disconnected");
     return 0;
 }

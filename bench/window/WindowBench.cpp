@@ -46,22 +46,25 @@ struct LoggedInWindow {
     QTemporaryDir dir;
     ManualClock clock;
     std::unique_ptr<TfrmKrvClientA> window;
+    FakeClientSocket* server = nullptr;  // owned by the window's link
 
     LoggedInWindow() {
         auto socket = std::make_unique<FakeClientSocket>();
         socket->SetAutoAccept(true);
-        FakeClientSocket& server = *socket;
+        server = socket.get();
         window = std::make_unique<TfrmKrvClientA>(std::move(socket), dir.filePath("bench.ini"), clock);
         window->findChild<QTimer*>("Timer1")->stop();
         window->show();
-        window->Link().SetLogin("admin");
-        window->Link().Connect("10.0.0.1", 6670);
-        server.Deliver("protocols: administrator\r\n:)\r\n");
-        window->Link().Tick();
+        window->Session().SetCredentials("admin", "");
+        window->Session().Connect("10.0.0.1", 6670);
+        server->Deliver("protocols: administrator\r\n:)\r\n");
+        window->Session().Tick();
     }
 
+    // The line comes as the server sends it, through the link and the session.
     void Read(const std::string& line) {
-        window->ClientEvent({LinkEventKind::Read, LineState::LoggedIn, line});
+        server->Deliver(line + "\r\n");
+        window->Session().Tick();
     }
     // Then lets the event loop do what the line left for it (the view's layout and painting),
     // as the program's loop does before the next tick.

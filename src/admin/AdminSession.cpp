@@ -47,9 +47,8 @@ void AdminSession::KeepReconnecting() {
 int AdminSession::Open() {
     ticker_.start();
     RenewDeadline();
-    const ServerAccount account{target_.host, target_.port, target_.login,
-                                target_.password.value_or(std::string())};
-    if (!session_->Connect(account)) {
+    session_->SetCredentials(target_.login, target_.password.value_or(std::string()));
+    if (!session_->Connect(target_.host, target_.port)) {
         Fail("cannot connect to " + target_.host + ":" + std::to_string(target_.port) + ": " +
              Link().LastErrorText());
         return ExitStatus::NoConnection;

@@ -42,11 +42,14 @@ ServerSession::~ServerSession() {
     link_.reset();
 }
 
-void ServerSession::SetAccount(const ServerAccount& account) {
-    link_->SetLogin(account.login);
-    link_->SetPassword(account.password);
-    link_->SetHost(account.host);
-    link_->SetPort(account.port);
+void ServerSession::SetServer(std::string_view host, int32_t port) {
+    link_->SetHost(host);
+    link_->SetPort(port);
+}
+
+void ServerSession::SetCredentials(std::string_view login, std::string_view password) {
+    link_->SetLogin(login);
+    link_->SetPassword(password);
 }
 
 void ServerSession::ApplySchedule(const ReconnectSchedule& schedule) {
@@ -66,11 +69,9 @@ void ServerSession::SetAutoReconnect(bool on) {
     link_->SetAutoReconnect(on);
 }
 
-bool ServerSession::Connect(const ServerAccount& account) {
-    link_->SetLogin(account.login);
-    link_->SetPassword(account.password);
+bool ServerSession::Connect(std::string_view host, int32_t port) {
     beforeRedirect_.reset();
-    return link_->Connect(account.host, account.port);
+    return link_->Connect(host, port);
 }
 
 void ServerSession::StayDisconnected() {

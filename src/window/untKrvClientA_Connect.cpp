@@ -34,7 +34,6 @@ struct ConnectEntries {
         return !host.empty() && port > 0 && !login.empty() && delay >= 0 && attempts >= 0 && pause >= 0 &&
                cycles >= -1;
     }
-    ServerAccount Account() const { return {host, port, login, password}; }
     ReconnectSchedule Schedule() const { return {autoReconnect, delay, attempts, pause, cycles}; }
 };
 
@@ -118,7 +117,8 @@ bool TfrmKrvClientA::RunConnectDialog() {
     try {
         session_->ApplySchedule(entries.Schedule());
         cbAutoReconnect_->setChecked(entries.autoReconnect);
-        session_->Connect(entries.Account());
+        session_->SetCredentials(entries.login, entries.password);
+        session_->Connect(entries.host, entries.port);
     } catch (const std::exception& error) {
         ShowPlainMessage(this, "Error: " + BytesToDisplay(error.what()));
         return false;

@@ -30,7 +30,8 @@ void TfrmKrvClientA::LoadSettings() {
     const QSize screen = QGuiApplication::primaryScreen()->size();
     move(ClampToScreen(stored.windowLeft, screen.width()), ClampToScreen(stored.windowTop, screen.height()));
     timerPeriod_ = std::max(kMinimumTimerPeriod, stored.heartbeat);
-    session_->SetAccount({stored.host, stored.port, stored.login, stored.password});
+    session_->SetCredentials(stored.login, stored.password);
+    session_->SetServer(stored.host, stored.port);
     session_->ApplySchedule(ReconnectSchedule::From(stored));
 }
 

@@ -100,11 +100,11 @@ TEST(ImportPlanTest, MissingColumnsKeepTheAccountsValues) {
 
 TEST(ImportTallyTest, MatchesAnswersToTheRowsSentPerLoginAndInOrder) {
     ImportTally tally;
-    tally.Sent({2, ImportAction::Add, "carol", "", ""});
-    tally.Sent({3, ImportAction::Add, "Carol", "", ""});
-    tally.Sent({4, ImportAction::Edit, "bob", "", ""});
-    tally.NotSent({5, ImportAction::Skip, "", "", "no login"});
-    tally.NotSent({6, ImportAction::Refuse, "x", "", "login exists"});
+    tally.Sent({2, ImportAction::Add, "carol", "", "", {}});
+    tally.Sent({3, ImportAction::Add, "Carol", "", "", {}});
+    tally.Sent({4, ImportAction::Edit, "bob", "", "", {}});
+    tally.NotSent({5, ImportAction::Skip, "", "", "no login", {}});
+    tally.NotSent({6, ImportAction::Refuse, "x", "", "login exists", {}});
     EXPECT_EQ(tally.Pending(), 3u);
     const std::string waiting = tally.Summary(false);
     EXPECT_EQ(waiting.substr(0, waiting.find('\n')),

@@ -299,7 +299,7 @@ void DialogsTest::aboutPicturesAreDrawnOnATransparentGround() {
 
 void DialogsTest::exitClosesTheWindowLikeItsCloseBox() {
     WindowHarness harness;
-    harness.Link().SetLogin("leaving");
+    harness.SetLogin("leaving");
     harness.Window().findChild<QAction*>("mnuExit")->trigger();
     QVERIFY(!harness.Window().isVisible());
     QFile file(harness.Window().IniFileName());

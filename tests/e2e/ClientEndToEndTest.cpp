@@ -190,7 +190,7 @@ void ClientEndToEndTest::Trigger(const char* actionName) {
 
 std::map<std::string, MemberView> ClientEndToEndTest::ClientMembers() const {
     std::map<std::string, MemberView> views;
-    const TkvCLDataCollection& members = window_->Members();
+    const TkvCLDataCollection& members = window_->Session().Members();
     for (int32_t i = 0; i < members.Count(); ++i) {
         const TkvCLData* record = members.Items(i);
         views[record->Login()] = {record->Password(), record->Protocols(), record->GetUserBotsText(),
@@ -365,7 +365,7 @@ void ClientEndToEndTest::requestAllReconnectIncludingMeReconnectsThisClient() {
 
     modal_.OnNextModal([](QWidget* box) { ModalDriver::ClickMessageBoxButton(box, QMessageBox::Ok); });
     STEP(Trigger("mnuRequestAllReconnectIncl"));
-    QTRY_VERIFY(!window_->Link().LoggedIn());
+    QTRY_VERIFY(!window_->Session().Link().LoggedIn());
     QTRY_COMPARE(Rows()->rowCount(), 0);
     STEP(WaitLoggedInWithMembers(11, kReconnectTimeoutMs));
     QVERIFY(server_->Log().count("send login:") == 2);
@@ -385,7 +385,7 @@ void ClientEndToEndTest::killedServerEmptiesTheListAndARestartIsReconnectedByIts
 
     // Restart only once the link has made an attempt of its own (planning the first one after the
     // drop counts one), so that the schedule goes on after a refused attempt.
-    QTRY_VERIFY_WITH_TIMEOUT(window_->Link().Reconnect().TotalAttempts() >= 2, kReconnectTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(window_->Session().Link().Reconnect().TotalAttempts() >= 2, kReconnectTimeoutMs);
     server_ = std::make_unique<DemoServerProcess>();
     STEP(StartServer({"--port", port, "--members", "10"}));
     STEP(WaitLoggedInWithMembers(11, kReconnectTimeoutMs));
@@ -400,9 +400,9 @@ void ClientEndToEndTest::loginWithoutAdministratorClosesAndStaysClosed() {
     QTRY_VERIFY(server_->Log().contains("disconnected"));
     QCOMPARE(Rows()->rowCount(), 0);
     // Nothing is planned: neither the schedule nor a server's order will start another attempt.
-    QVERIFY(window_->Link().AutoReconnect());
-    QVERIFY(!window_->Link().Reconnect().Armed());
-    QCOMPARE(window_->Link().Reconnect().ForcedAttempts(), 0);
+    QVERIFY(window_->Session().Link().AutoReconnect());
+    QVERIFY(!window_->Session().Link().Reconnect().Armed());
+    QCOMPARE(window_->Session().Link().Reconnect().ForcedAttempts(), 0);
     QCOMPARE(server_->Log().count("connected from"), 1);
 }
 

@@ -156,9 +156,8 @@ void FaultSuiteTest::init() {
     dir_ = std::make_unique<QTemporaryDir>();
     window_ = OpenTcpWindow(dir_->filePath("krvClientA.ini"));
     window_->show();
-    window_->Link().SetAutoReconnect(false);
-    window_->Link().SetLogin("admin");
-    window_->Link().SetPassword("secret");
+    window_->Session().SetAutoReconnect(false);
+    window_->Session().SetCredentials("admin", "secret");
 }
 
 void FaultSuiteTest::cleanup() {
@@ -181,7 +180,7 @@ QStringList FaultSuiteTest::Captions() {
 }
 
 bool FaultSuiteTest::LogIn(LoopbackServer& server, int patience) {
-    if (!QTest::qWaitFor([&] { return server.Peer() != nullptr && window_->Link().Connected(); },
+    if (!QTest::qWaitFor([&] { return server.Peer() != nullptr && window_->Session().Link().Connected(); },
                          kPatience)) {
         return false;
     }
@@ -199,12 +198,12 @@ bool FaultSuiteTest::LogIn(LoopbackServer& server, int patience) {
         return false;
     }
     server.Peer()->write("protocols: administrator\r\n:)\r\n");
-    return QTest::qWaitFor([&] { return window_->Link().LoggedIn(); }, kPatience);
+    return QTest::qWaitFor([&] { return window_->Session().Link().LoggedIn(); }, kPatience);
 }
 
 bool FaultSuiteTest::ConnectAndLogIn(LoopbackServer& server) {
     const int accepted = server.Accepted();
-    window_->Link().Connect("127.0.0.1", server.Port());
+    window_->Session().Connect("127.0.0.1", server.Port());
     return QTest::qWaitFor([&] { return server.Accepted() > accepted; }, kPatience) && LogIn(server);
 }
 
@@ -216,9 +215,8 @@ void FaultSuiteTest::CheckAliveAndReconnects(const char* label) {
     for (QMessageBox* box : VisibleBoxes()) {
         box->close();
     }
-    window_->Link().Disconnect();
-    window_->Link().Reconnect().SetForcedAttempts(0);
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->Link().Connected(), kPatience);
+    window_->Session().StayDisconnected();
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->Session().Link().Connected(), kPatience);
     QTRY_VERIFY_WITH_TIMEOUT(Captions().isEmpty(), kPatience);
     QTRY_COMPARE_WITH_TIMEOUT(window_->MemberCount(), 0, kPatience);
 
@@ -229,18 +227,16 @@ void FaultSuiteTest::CheckAliveAndReconnects(const char* label) {
     QCOMPARE(Panel(0), QStringLiteral("1"));
     QCOMPARE(Panel(1), QStringLiteral("2"));
     // The window answers the administrator: a request goes out at once.
-    window_->Link().SendLine("ARLS");
-    QTRY_VERIFY_WITH_TIMEOUT(fresh.Received().endsWith("ARLS\r"), kPatience);
+    window_->Session().AskEveryoneToLogOff(false);
+    QTRY_VERIFY_WITH_TIMEOUT(fresh.Received().endsWith("AEC_:\r"), kPatience);
 }
 
 // A resolver that rejects the name at once, attempt after attempt: at most one box at any time,
 // and the schedule goes on underneath it.
 static void RunFailingLookups(TfrmKrvClientA& window, int delaySeconds, std::chrono::seconds duration) {
-    window.Link().SetAutoReconnect(true);
-    window.Link().SetReconnectDelay(delaySeconds);
-    window.Link().SetReconnectAttempts(6);
-    window.Link().SetReconnectPause(delaySeconds);
-    window.Link().Connect("bad..host", 6670);
+    window.Session().SetAutoReconnect(true);
+    window.Session().ApplySchedule({true, delaySeconds, 6, delaySeconds, window.Session().Schedule().cycles});
+    window.Session().Connect("bad..host", 6670);
     QElapsedTimer clock;
     clock.start();
     int mostBoxes = 0;
@@ -249,7 +245,7 @@ static void RunFailingLookups(TfrmKrvClientA& window, int delaySeconds, std::chr
         mostBoxes = std::max(mostBoxes, static_cast<int>(VisibleBoxes().size()));
     }
     QCOMPARE(mostBoxes, 1);
-    QVERIFY(window.Link().Reconnect().TotalAttempts() > 1);
+    QVERIFY(window.Session().Link().Reconnect().TotalAttempts() > 1);
 }
 
 static std::chrono::seconds LookupDuration() {
@@ -302,7 +298,7 @@ void FaultSuiteTest::zeroBytesAndRandomBinaryBeforeAndAfterTheLogin() {
     };
     LoopbackServer server;
     const int accepted = server.Accepted();
-    window_->Link().Connect("127.0.0.1", server.Port());
+    window_->Session().Connect("127.0.0.1", server.Port());
     QTRY_VERIFY_WITH_TIMEOUT(server.Accepted() > accepted && server.Peer() != nullptr, kPatience);
     server.Peer()->write(QByteArray(4096, '\0') + binary(1 << 20));
     QTest::qWait(200);
@@ -364,8 +360,8 @@ void FaultSuiteTest::loginAndAThousandMembersDribbledByteByByte() {
 
 void FaultSuiteTest::fiftyMegabytesOfShortLinesBeforeTheLogin() {
     LoopbackServer server;
-    window_->Link().Connect("127.0.0.1", server.Port());
-    QTRY_VERIFY_WITH_TIMEOUT(server.Peer() != nullptr && window_->Link().Connected(), kPatience);
+    window_->Session().Connect("127.0.0.1", server.Port());
+    QTRY_VERIFY_WITH_TIMEOUT(server.Peer() != nullptr && window_->Session().Link().Connected(), kPatience);
     QVERIFY(Pump::Run(server.Peer(), Pump::Repeat("hello there\r\n", 50 << 20), kFloodPatience));
     QVERIFY(LogIn(server, kFloodPatience));
     server.Peer()->write("ARLS\r\nARLM:on,,carol=,chat;;\r\nARLC\r\n");
@@ -378,7 +374,7 @@ void FaultSuiteTest::aSilentServerGetsTheHeartbeat() {
     QVERIFY(ConnectAndLogIn(server));
     const qsizetype before = server.Received().size();
     QTRY_VERIFY_WITH_TIMEOUT(server.Received().mid(before).contains(" \r"), 75000);
-    QVERIFY(window_->Link().LoggedIn());
+    QVERIFY(window_->Session().Link().LoggedIn());
     CheckAliveAndReconnects("silent server");
 }
 
@@ -386,14 +382,14 @@ void FaultSuiteTest::aSilentServerGetsTheHeartbeat() {
 // client until the bound, where the connection ends.
 void FaultSuiteTest::aServerThatStopsReading() {
     LoopbackServer server;
-    window_->Link().Connect("127.0.0.1", server.Port());
-    QTRY_VERIFY_WITH_TIMEOUT(server.Peer() != nullptr && window_->Link().Connected(), kPatience);
+    window_->Session().Connect("127.0.0.1", server.Port());
+    QTRY_VERIFY_WITH_TIMEOUT(server.Peer() != nullptr && window_->Session().Link().Connected(), kPatience);
     QTcpSocket* peer = server.Peer();
     peer->disconnect();
     peer->setReadBufferSize(1);
     Pump::Run(peer, Pump::Repeat("send login:\r\n", qint64{64} << 20), 240000);
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->Link().Connected(), kPatience);
-    QTRY_VERIFY_WITH_TIMEOUT(window_->Link().LastErrorKind() == "SendError", kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->Session().Link().Connected(), kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(window_->Session().Link().LastErrorKind() == "SendError", kPatience);
     CheckAliveAndReconnects("server stops reading");
 }
 
@@ -409,13 +405,13 @@ void FaultSuiteTest::serverClosesAtEachStepOfTheLogin_data() {
 void FaultSuiteTest::serverClosesAtEachStepOfTheLogin() {
     QFETCH(QByteArray, script);
     LoopbackServer server;
-    window_->Link().Connect("127.0.0.1", server.Port());
-    QTRY_VERIFY_WITH_TIMEOUT(server.Peer() != nullptr && window_->Link().Connected(), kPatience);
+    window_->Session().Connect("127.0.0.1", server.Port());
+    QTRY_VERIFY_WITH_TIMEOUT(server.Peer() != nullptr && window_->Session().Link().Connected(), kPatience);
     server.Peer()->write(script);
     server.Peer()->flush();
     QTest::qWait(100);
     server.Peer()->disconnectFromHost();
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->Link().Connected(), kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->Session().Link().Connected(), kPatience);
     QTRY_VERIFY_WITH_TIMEOUT(Captions().isEmpty(), kPatience);
     CheckAliveAndReconnects(QTest::currentDataTag());
 }
@@ -425,9 +421,9 @@ void FaultSuiteTest::twoHundredThousandReconnectOrders() {
     QVERIFY(ConnectAndLogIn(server));
     const QByteArray order = "SRE:0," + QByteArray::number(server.Port()) + ",127.0.0.1\r\n";
     Pump::Run(server.Peer(), Pump::Repeat(order, order.size() * qint64{200000}));
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->Link().Connected() || server.Accepted() > 1, kPatience);
-    QCOMPARE(window_->Link().Host(), std::string("127.0.0.1"));
-    QCOMPARE(window_->Link().Port(), static_cast<int32_t>(server.Port()));
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->Session().Link().Connected() || server.Accepted() > 1, kPatience);
+    QCOMPARE(window_->Session().Link().Host(), std::string("127.0.0.1"));
+    QCOMPARE(window_->Session().Link().Port(), static_cast<int32_t>(server.Port()));
     QVERIFY(VisibleBoxes().isEmpty());
     // The ordered reconnection comes to the same server after its delay.
     QTRY_VERIFY_WITH_TIMEOUT(server.Accepted() > 1, kPatience);
@@ -440,8 +436,8 @@ void FaultSuiteTest::alternatingReconnectAndCloseOrders() {
     QVERIFY(ConnectAndLogIn(server));
     const QByteArray pair = "SRE:0," + QByteArray::number(server.Port()) + ",127.0.0.1\r\nSRC\r\n";
     Pump::Run(server.Peer(), Pump::Repeat(pair, pair.size() * qint64{100000}));
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->Link().Connected() || server.Accepted() > 1, kPatience);
-    QCOMPARE(window_->Link().Host(), std::string("127.0.0.1"));
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->Session().Link().Connected() || server.Accepted() > 1, kPatience);
+    QCOMPARE(window_->Session().Link().Host(), std::string("127.0.0.1"));
     QVERIFY(VisibleBoxes().isEmpty());
     CheckAliveAndReconnects("alternating SRE and SRC");
 }

@@ -45,7 +45,8 @@ struct SessionHarness {
     }
 
     void LogIn(const std::string& granted = "administrator") {
-        session->Connect({"server.test", 4000, "admin", "secret"});
+        session->SetCredentials("admin", "secret");
+        session->Connect("server.test", 4000);
         socket->AcceptConnection();
         socket->Deliver("send login:\r\nsend password:\r\nprotocols: " + granted + " :)\r\n");
         session->Tick();
@@ -121,7 +122,8 @@ TEST(ServerSession, AServersRedirectLastsForThisRunOnly) {
     h.Report("SRE:5,5002,third.test");
     EXPECT_EQ(h.session->AccountToKeep(), kept);
     // The administrator's own connect forgets the redirect.
-    h.session->Connect({"fourth.test", 4100, "root", "pw"});
+    h.session->SetCredentials("root", "pw");
+    h.session->Connect("fourth.test", 4100);
     EXPECT_EQ(h.session->AccountToKeep(), (ServerAccount{"fourth.test", 4100, "root", "pw"}));
 }
 
@@ -138,14 +140,16 @@ TEST(ServerSession, ConnectionControlFromACutLineIsShownButNotObeyed) {
 
 TEST(ServerSession, ALoginTheServerRefusedIsKnownUntilTheNextAttempt) {
     SessionHarness h;
-    h.session->Connect({"server.test", 4000, "admin", "wrong"});
+    h.session->SetCredentials("admin", "wrong");
+    h.session->Connect("server.test", 4000);
     h.socket->AcceptConnection();
     h.socket->Deliver("send login:\r\nsend password:\r\nlogin refused\r\n");
     h.session->Tick();
     EXPECT_TRUE(h.session->LoginRefused());
     h.socket->PeerCloses();
     h.session->Tick();
-    h.session->Connect({"server.test", 4000, "admin", "secret"});
+    h.session->SetCredentials("admin", "secret");
+    h.session->Connect("server.test", 4000);
     h.session->Tick();
     EXPECT_FALSE(h.session->LoginRefused());
 }

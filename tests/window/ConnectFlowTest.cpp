@@ -71,15 +71,9 @@ bool ConnectFlowTest::RunAccepting(WindowHarness& harness, const Entries& entrie
 
 void ConnectFlowTest::dialogShowsTheLinkAsItIsNow() {
     WindowHarness harness;
-    TkvClient& link = harness.Link();
-    link.SetHost("  server.example.org ");
-    link.SetPort(6670);
-    link.SetPassword("secret");
-    link.SetAutoReconnect(false);
-    link.SetReconnectDelay(3);
-    link.SetReconnectAttempts(4);
-    link.SetReconnectPause(5);
-    link.SetReconnectCycles(7);
+    harness.Session().SetServer("  server.example.org ", 6670);
+    harness.Session().SetCredentials(harness.Link().Login(), "secret");
+    harness.Session().ApplySchedule({false, 3, 4, 5, 7});
     auto answer = AnswerDialog<TfrmKrvClient_Server>([&harness](TfrmKrvClient_Server* dialog) {
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Connect Client"));
         QCOMPARE(dialog->lbHead->text(), QStringLiteral("Korvane Administration Client"));
@@ -143,7 +137,7 @@ void ConnectFlowTest::entriesAreTestedBeforeAnythingIsApplied() {
     QFETCH(bool, accepted);
     QFETCH(int, expectedPort);
     WindowHarness harness;
-    harness.Link().SetPassword("old");
+    harness.Session().SetCredentials(harness.Link().Login(), "old");
     Entries entries = Valid();
     QString* texts[] = {&entries.host,  &entries.port,     &entries.login, &entries.password,
                         &entries.delay, &entries.attempts, &entries.pause, &entries.cycles};
@@ -154,7 +148,7 @@ void ConnectFlowTest::entriesAreTestedBeforeAnythingIsApplied() {
     QString message;
     QCOMPARE(RunAccepting(harness, entries, message), accepted);
     QVERIFY(harness.Window().findChild<TfrmKrvClient_Server*>() == nullptr);
-    TkvClient& link = harness.Link();
+    const TkvClient& link = harness.Link();
     if (!accepted) {
         QCOMPARE(message, QStringLiteral("Cannot open the Client, please check your data!"));
         QVERIFY(harness.Socket().Opens().empty());
@@ -179,7 +173,7 @@ void ConnectFlowTest::acceptedEntriesAreAppliedAndAnAttemptStarts() {
     QString message;
     QVERIFY(RunAccepting(harness, entries, message));
     QVERIFY(message.isEmpty());
-    TkvClient& link = harness.Link();
+    const TkvClient& link = harness.Link();
     QCOMPARE(link.Login(), std::string("root"));
     QCOMPARE(link.Password(), std::string("pa ss"));
     QVERIFY(!link.AutoReconnect());
@@ -193,7 +187,7 @@ void ConnectFlowTest::acceptedEntriesAreAppliedAndAnAttemptStarts() {
     QCOMPARE(opens[0], (FakeSocketLog::OpenCall{"", "server.example.org", 6000}));
 
     // And back on: the window's box follows the dialog both ways.
-    link.Disconnect();
+    harness.Session().Disconnect();
     entries.autoReconnect = true;
     QVERIFY(RunAccepting(harness, entries, message));
     QVERIFY(link.AutoReconnect());
@@ -202,8 +196,7 @@ void ConnectFlowTest::acceptedEntriesAreAppliedAndAnAttemptStarts() {
 
 void ConnectFlowTest::unchangedDataStartsANewAttemptWithTheSameData() {
     WindowHarness harness;
-    harness.Link().SetHost("192.0.2.7");
-    harness.Link().SetPort(5000);
+    harness.Session().SetServer("192.0.2.7", 5000);
     for (int attempt = 1; attempt <= 2; ++attempt) {
         auto answer = AnswerDialog<TfrmKrvClient_Server>(
             [](TfrmKrvClient_Server* dialog) { QTest::keyClick(dialog->edHost, Qt::Key_Return); });
@@ -211,7 +204,7 @@ void ConnectFlowTest::unchangedDataStartsANewAttemptWithTheSameData() {
         QVERIFY(answer->Answered());
         QCOMPARE(harness.Socket().Opens().size(), size_t(attempt));
         QCOMPARE(harness.Socket().Opens().back(), (FakeSocketLog::OpenCall{"192.0.2.7", "", 5000}));
-        QCOMPARE(harness.Link().Password(), std::string("secret"));
+        QCOMPARE(harness.Session().Link().Password(), std::string("secret"));
     }
 }
 
@@ -235,11 +228,9 @@ void ConnectFlowTest::unchangedFieldsGiveBackTheirExactBytes() {
     QFETCH(QByteArray, bytes);
     const std::string text = bytes.toStdString();
     WindowHarness harness;
-    TkvClient& link = harness.Link();
-    link.SetHost(text);
-    link.SetPort(5000);
-    link.SetLogin(text);
-    link.SetPassword(text);
+    harness.Session().SetServer(text, 5000);
+    harness.Session().SetCredentials(text, text);
+    const TkvClient& link = harness.Link();
     auto answer = AnswerDialog<TfrmKrvClient_Server>(
         [](TfrmKrvClient_Server* dialog) { QTest::keyClick(dialog->edPassword, Qt::Key_Return); });
     QVERIFY(harness.Window().RunConnectDialog());
@@ -272,10 +263,10 @@ void ConnectFlowTest::endingWithoutAcceptChangesNothing() {
     QVERIFY(!harness.Window().RunConnectDialog());
     QVERIFY(answer->Answered());
     QVERIFY(harness.Socket().Opens().empty());
-    QCOMPARE(harness.Link().Login(), std::string("admin"));
-    QCOMPARE(harness.Link().Password(), std::string("secret"));
-    QVERIFY(harness.Link().AutoReconnect());
-    QCOMPARE(harness.Link().ReconnectDelay(), 10);
+    QCOMPARE(harness.Session().Link().Login(), std::string("admin"));
+    QCOMPARE(harness.Session().Link().Password(), std::string("secret"));
+    QVERIFY(harness.Session().Link().AutoReconnect());
+    QCOMPARE(harness.Session().Link().ReconnectDelay(), 10);
     QVERIFY(harness.Window().findChild<TfrmKrvClient_Server*>() == nullptr);
 }
 

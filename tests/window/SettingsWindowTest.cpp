@@ -65,7 +65,7 @@ void SettingsWindowTest::cleanup() {
 void SettingsWindowTest::withoutAFileEveryDefaultIsUsedAndWritten() {
     auto window = OpenWindow(Path());
     QCOMPARE(window->pos(), QPoint(0, 0));
-    TkvClient& link = window->Link();
+    const TkvClient& link = window->Session().Link();
     QCOMPARE(link.Host(), std::string());
     QCOMPARE(link.Login(), std::string());
     QCOMPARE(link.Password(), std::string());
@@ -119,7 +119,7 @@ void SettingsWindowTest::valuesAreReadCorrectedAndWrittenBack() {
     auto window = OpenWindow(Path());
     QCOMPARE(Written(key), written);
     // What was written is what the window and the link hold.
-    const TkvClient& link = window->Link();
+    const TkvClient& link = window->Session().Link();
     if (key == "ReconnectOn") {
         QCOMPARE(link.AutoReconnect(), written == "1");
     } else if (key.toLower() == "port") {
@@ -156,7 +156,7 @@ void SettingsWindowTest::thePasswordIsWrittenScrambled() {
     QFETCH(QByteArray, written);
     WriteFile("[Client]\nPassword=" + stored + "\n");
     auto window = OpenWindow(Path());
-    QCOMPARE(QByteArray::fromStdString(window->Link().Password()), password);
+    QCOMPARE(QByteArray::fromStdString(window->Session().Link().Password()), password);
     QCOMPARE(Written("Password"), written);
     QCOMPARE(written.size(), 2 * password.size());
 }
@@ -182,9 +182,9 @@ void SettingsWindowTest::bytesThatAreNotUtf8SurviveTheFile() {
     const QByteArray oddBytes = QByteArray::fromStdString(odd);
     WriteFile("[Client]\nLogin=" + oddBytes + "\nHost=" + oddBytes + "\nPassword=" + scrambled + "\n");
     auto window = OpenWindow(Path());
-    QCOMPARE(window->Link().Login(), odd);
-    QCOMPARE(window->Link().Host(), odd);
-    QCOMPARE(window->Link().Password(), odd);
+    QCOMPARE(window->Session().Link().Login(), odd);
+    QCOMPARE(window->Session().Link().Host(), odd);
+    QCOMPARE(window->Session().Link().Password(), odd);
     window->close();
     QCOMPARE(Written("Login"), oddBytes);
     QCOMPARE(Written("Host"), oddBytes);
@@ -197,9 +197,10 @@ void SettingsWindowTest::closingWritesTheValuesInForce() {
     auto window = OpenWindow(Path());
     QCOMPARE(window->pos(), QPoint(0, screen.height() - 32));
     window->show();
-    window->Link().SetLogin("root");
-    window->Link().SetPassword("ab");
-    window->Link().SetReconnectCycles(3);
+    window->Session().SetCredentials("root", "ab");
+    ReconnectSchedule schedule = window->Session().Schedule();
+    schedule.cycles = 3;
+    window->Session().ApplySchedule(schedule);
     window->close();
     const QRect outer = window->frameGeometry();
     QCOMPARE(Written("wndMain"), QByteArray::number(outer.left()) + "," + QByteArray::number(outer.top()) +
@@ -221,7 +222,7 @@ void SettingsWindowTest::aFileThatCannotBeWrittenIsReportedAndTheWindowWorks() {
     auto window = OpenWindow(blocked);
     QVERIFY(startBox->Answered());
     QCOMPARE(atStart.text, "Unable to write to " + blocked);
-    QCOMPARE(window->Link().Port(), 0);
+    QCOMPARE(window->Session().Link().Port(), 0);
     QVERIFY(window->findChild<QTimer*>("Timer1")->isActive());
 
     SeenBox atClose;

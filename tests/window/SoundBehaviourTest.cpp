@@ -90,12 +90,13 @@ void SoundBehaviourTest::aClosedLookupBoxLetsTheNextFailureOpenAFreshOne() {
 void SoundBehaviourTest::reconnectionGoesOnWhileTheLookupBoxIsOpen() {
     WindowHarness harness;
     harness.Socket().SetAutoAccept(false);
-    harness.Link().SetAutoReconnect(true);
-    harness.Link().SetReconnectDelay(0);
-    harness.Link().SetReconnectPause(0);
-    harness.Link().SetHost("bad..host");
-    harness.Link().SetPort(WindowHarness::kPort);
-    harness.Link().Connect("bad..host", WindowHarness::kPort);
+    harness.Session().SetAutoReconnect(true);
+    ReconnectSchedule schedule = harness.Session().Schedule();
+    schedule.delay = 0;
+    schedule.pause = 0;
+    harness.Session().ApplySchedule(schedule);
+    harness.Session().SetServer("bad..host", WindowHarness::kPort);
+    harness.Session().Connect("bad..host", WindowHarness::kPort);
     for (int attempt = 1; attempt <= 5; ++attempt) {
         harness.Socket().FailLookup();
         harness.Window().ReportSocketFailure(kLookupFailure);
@@ -118,7 +119,7 @@ void SoundBehaviourTest::aServerOrderedReconnectionIsNotSaved() {
     WindowHarness harness;
     harness.LogIn();
     harness.Serve({order.toStdString()});
-    QVERIFY(harness.Link().Reconnect().ForcedAttempts() > 0);
+    QVERIFY(harness.Session().Link().Reconnect().ForcedAttempts() > 0);
     harness.Window().SaveSettings();
     // A second order keeps the administrator's values too, not the first order's.
     harness.Serve({"SRE:0,8888,other.test,eve,x"});
@@ -143,10 +144,10 @@ void SoundBehaviourTest::disconnectCallsOffAServerOrderedReconnection() {
     QFETCH(bool, pressDisconnect);
     QFETCH(bool, attempted);
     WindowHarness harness;
-    harness.Link().SetAutoReconnect(false);
+    harness.Session().SetAutoReconnect(false);
     harness.LogIn();
     harness.Serve({"SRE:0,0,0"});
-    QVERIFY(!harness.Link().Connected());
+    QVERIFY(!harness.Session().Link().Connected());
     const size_t opensBefore = harness.Socket().Opens().size();
     if (pressDisconnect) {
         harness.Window().findChild<QToolButton*>("btDisconnect")->click();
@@ -166,22 +167,22 @@ void SoundBehaviourTest::aLineCutByTheConnectionsEndIsNotObeyed_data() {
 void SoundBehaviourTest::aLineCutByTheConnectionsEndIsNotObeyed() {
     QFETCH(QString, tail);
     WindowHarness harness;
-    harness.Link().SetAutoReconnect(false);
+    harness.Session().SetAutoReconnect(false);
     harness.LogIn();
     harness.Socket().Deliver(tail.toStdString());
     harness.Socket().PeerCloses();
     harness.Tick();
-    QCOMPARE(harness.Link().Host(), std::string(WindowHarness::kHost));
-    QCOMPARE(harness.Link().Port(), WindowHarness::kPort);
-    QCOMPARE(harness.Link().Reconnect().ForcedAttempts(), 0);
+    QCOMPARE(harness.Session().Link().Host(), std::string(WindowHarness::kHost));
+    QCOMPARE(harness.Session().Link().Port(), WindowHarness::kPort);
+    QCOMPARE(harness.Session().Link().Reconnect().ForcedAttempts(), 0);
 }
 
 void SoundBehaviourTest::aHugeLoginIsShownShortAndSentWhole() {
     WindowHarness harness;
     const std::string huge(1000000, 'w');
-    harness.Link().SetLogin(huge);
+    harness.SetLogin(huge);
     harness.LogIn();
-    QVERIFY(harness.Link().LoggedIn());
+    QVERIFY(harness.Session().Link().LoggedIn());
     QVERIFY(harness.Panel(2).size() <= kMaxShownChars);
     QVERIFY(harness.Panel(2).endsWith(QChar(0x2026)));
     harness.Serve({"ARLM:on,," + huge + "=,chat;;", "ARLC"});

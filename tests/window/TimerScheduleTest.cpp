@@ -30,8 +30,7 @@ private:
             socket = owned.get();
             window = std::make_unique<TfrmKrvClientA>(std::move(owned), dir.filePath("k.ini"), clock);
             timer = window->findChild<QTimer*>("Timer1");
-            window->Link().SetLogin("admin");
-            window->Link().SetPassword("pw");
+            window->Session().SetCredentials("admin", "pw");
         }
         QString Panel(int number) const {
             return window->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(number))->text();
@@ -52,7 +51,7 @@ void TimerScheduleTest::sleepsWhileNothingIsDueAndWakesForAnEvent() {
     QTRY_COMPARE(f.timer->interval(), 5000);
     QVERIFY(f.timer->isActive());
 
-    f.window->Link().Connect("10.0.0.1", 6670);
+    f.window->Session().Connect("10.0.0.1", 6670);
     QCOMPARE(f.timer->interval(), 0);  // woken by the queued events, due at once
     QTRY_COMPARE(f.Panel(2), QStringLiteral("10.0.0.1:6670 - connected, logging in..."));
     f.socket->Deliver("send login:\r\nsend password:\r\nprotocols: administrator :)\r\n");
@@ -67,12 +66,12 @@ void TimerScheduleTest::sleepsWhileNothingIsDueAndWakesForAnEvent() {
 
 void TimerScheduleTest::followsTheHeartbeatAndAReconnection() {
     Fixture f;
-    f.window->Link().Connect("10.0.0.1", 6670);
+    f.window->Session().Connect("10.0.0.1", 6670);
     f.socket->Deliver("send login:\r\nsend password:\r\nprotocols: administrator :)\r\n");
     // 59 s pass before the tick that delivers the login: the heartbeat is due a second after it,
     // and the timer sleeps no longer than that.
     f.clock.Advance(59s);
-    QTRY_VERIFY(f.window->Link().LoggedIn() && !f.window->Link().HasPendingWork());
+    QTRY_VERIFY(f.window->Session().Link().LoggedIn() && !f.window->Session().Link().HasPendingWork());
     QTRY_COMPARE(f.timer->interval(), 1001);
     const size_t written = f.socket->SentLines().size();
     f.clock.Advance(2s);
@@ -81,7 +80,7 @@ void TimerScheduleTest::followsTheHeartbeatAndAReconnection() {
 
     // A server-ordered reconnection in 30 s: the timer wakes for it, not before.
     f.socket->Deliver("SRE:30,0,0\r\n");
-    QTRY_VERIFY(!f.socket->Active() && !f.window->Link().HasPendingWork());
+    QTRY_VERIFY(!f.socket->Active() && !f.window->Session().Link().HasPendingWork());
     QTRY_COMPARE(f.timer->interval(), 5000);  // 30 s away, beyond the longest sleep
     const size_t opens = f.socket->Opens().size();
     f.clock.Advance(31s);
@@ -92,7 +91,7 @@ void TimerScheduleTest::staysStoppedOnceClosed() {
     Fixture f;
     f.window->close();
     QVERIFY(!f.timer->isActive());
-    f.window->Link().Connect("10.0.0.1", 6670);  // events queued, nobody to tick
+    f.window->Session().Connect("10.0.0.1", 6670);  // events queued, nobody to tick
     QVERIFY(!f.timer->isActive());
 }
 

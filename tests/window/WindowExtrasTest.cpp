@@ -18,11 +18,12 @@
 #include <QToolTip>
 
 #include "link/LineFramer.hpp"
+#include "protocol/ServerReports.hpp"
+#include "session/ConnectionLog.hpp"
 #include "support/LinkEventWords.hpp"
 #include "support/ModalResponder.hpp"
 #include "support/VisibleBoxes.hpp"
 #include "window/CellToolTips.hpp"
-#include "session/ConnectionLog.hpp"
 #include "window/MemberFindBar.hpp"
 #include "window/WindowHarness.hpp"
 
@@ -364,8 +365,9 @@ void WindowExtrasTest::logNeverShowsThePasswordAnswer() {
         const int space = event.indexOf(' ', 2);
         const std::optional<LinkEventKind> kind = LinkEventKindNamed(event.mid(2, space - 2).toStdString());
         QVERIFY2(kind.has_value(), qPrintable(event));
-        log.Record({*kind, kStates[event.at(0).digitValue()], event.mid(space + 1).toStdString()},
-                   harness.Link());
+        const std::string text = event.mid(space + 1).toStdString();
+        log.Record({*kind, kStates[event.at(0).digitValue()], text}, ServerReports::ConnectionControlOf(text),
+                   harness.Session());
     }
     QStringList shown;
     for (const ConnectionLogEntry& entry : log.Entries()) {
@@ -387,7 +389,7 @@ void WindowExtrasTest::logShowsLinesOnlyOnRequestAndKeepsTheNewest() {
     QVERIFY(!text->toPlainText().contains("Read"));
     QVERIFY(!text->toPlainText().contains("Write"));
     harness.Window().findChild<QCheckBox*>("cbShowLines")->click();
-    harness.Link().Disconnect();
+    harness.Session().Disconnect();
     harness.Tick();
     harness.LogIn("administrator");
     QVERIFY(text->toPlainText().contains("Read  send password:"));
@@ -430,7 +432,7 @@ void WindowExtrasTest::lastErrorIsTheConnectionPanelsTooltip() {
                  .match(tip)
                  .hasMatch(),
              qPrintable(tip));
-    QVERIFY(tip.contains(QString::fromStdString(harness.Link().LastErrorText())));
+    QVERIFY(tip.contains(QString::fromStdString(harness.Session().Link().LastErrorText())));
     QVERIFY(OpenLog(harness)->toPlainText().contains("Error  " + tip.mid(25)));
     // The panel's own text stays the short state.
     QVERIFY(!harness.Panel(2).contains(QStringLiteral("No connection could be made")));

@@ -32,24 +32,26 @@ public:
         window_ =
             std::make_unique<TfrmKrvClientA>(std::move(socket), dir_.filePath("krvClientA.ini"), clock_);
         window_->findChild<QTimer*>("Timer1")->stop();
-        window_->Link().SetLogin("admin");
-        window_->Link().SetPassword("secret");
+        window_->Session().SetCredentials("admin", "secret");
         window_->show();
     }
 
     TfrmKrvClientA& Window() { return *window_; }
-    TkvClient& Link() { return window_->Link(); }
+    ServerSession& Session() { return window_->Session(); }
+    const TkvClient& Link() { return window_->Session().Link(); }
+    // Changes the login alone, as a settings file or the connection dialog may.
+    void SetLogin(const std::string& login) { Session().SetCredentials(login, Link().Password()); }
     FakeClientSocket& Socket() { return *socket_; }
     ManualClock& Clock() { return clock_; }
 
-    void Tick() { window_->Link().Tick(); }
+    void Tick() { window_->Session().Tick(); }
     void Advance(std::chrono::seconds step) {
         clock_.Advance(step);
         Tick();
     }
 
     // Connects and completes the handshake as a server granting the given protocols would.
-    void Connect() { window_->Link().Connect(kHost, kPort); }
+    void Connect() { window_->Session().Connect(kHost, kPort); }
     void LogIn(const std::string& protocols = "administrator, chat") {
         Connect();
         Serve({"send login:", "send password:", "protocols: " + protocols, ":)"});

@@ -44,9 +44,8 @@ void untKrvClientAOverTcpTest::showsAndFollowsTheServersMembersUntilItCloses() {
     TfrmKrvClientA& window = *opened;
     window.show();
     const QString prefix = QStringLiteral("127.0.0.1:%1").arg(server.Port());
-    window.Link().SetLogin("admin");
-    window.Link().SetPassword("secret");
-    QVERIFY(window.Link().Connect("127.0.0.1", server.Port()));
+    window.Session().SetCredentials("admin", "secret");
+    QVERIFY(window.Session().Connect("127.0.0.1", server.Port()));
 
     QTRY_VERIFY_WITH_TIMEOUT(server.Peer() != nullptr, kPatience);
     QTRY_COMPARE_WITH_TIMEOUT(Panel(window, 2), prefix + " - connected, logging in...", kPatience);

@@ -65,13 +65,14 @@ void untKrvClientATest::startsDisconnectedWithTheTimerRunning() {
     QVERIFY(timer->interval() >= 10);
     QVERIFY(window.findChild<QToolButton*>("btDisconnect")->isChecked());
     QVERIFY(!window.findChild<QToolButton*>("btConnect")->isChecked());
-    QCOMPARE(window.findChild<QCheckBox*>("cbAutoReconnect")->isChecked(), window.Link().AutoReconnect());
+    QCOMPARE(window.findChild<QCheckBox*>("cbAutoReconnect")->isChecked(),
+             window.Session().Link().AutoReconnect());
     QVERIFY(window.findChild<QLabel*>("StatusPanel2")->text().isEmpty());
     QCOMPARE(window.centralWidget()->size(), QSize(328, 278 - 19));
     QCOMPARE(window.findChild<QStatusBar*>("StatusBar1")->height(), 19);
     QCOMPARE(window.minimumSize(), window.maximumSize());
     QVERIFY(!window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-    QCOMPARE(window.Link().SocketActive(), false);
+    QCOMPARE(window.Session().Link().SocketActive(), false);
 }
 
 void untKrvClientATest::timerPeriodComesFromTheSettings_data() {
@@ -148,12 +149,11 @@ void untKrvClientATest::statusTextFollowsEachEvent() {
     QFETCH(QString, expected);
     WindowHarness harness;
     harness.Window().findChild<QLabel*>("StatusPanel2")->setText("earlier text");
-    harness.Link().SetHost("srv.example");
-    harness.Link().SetPort(6671);
-    harness.Link().SetLogin("Admin");
+    harness.Session().SetServer("srv.example", 6671);
+    harness.SetLogin("Admin");
     // A word that names no kind exactly ("lookup") reaches the window as no event at all.
     if (const std::optional<LinkEventKind> kind = LinkEventKindNamed(name.toStdString())) {
-        harness.Window().ApplyClientEvent({*kind, LineState::LoggedOut, ""});
+        harness.Window().ShowLinkState(*kind);
     }
     QCOMPARE(harness.Panel(2), expected);
 }
@@ -173,10 +173,9 @@ QString ShownText(const QLabel& label) {
 // The host and the login may come from the server's reconnect order; a "<" in them is text.
 void untKrvClientATest::connectionTextShowsHostAndLoginAsTheyAre() {
     WindowHarness harness;
-    harness.Link().SetHost("<i>srv</i>");
-    harness.Link().SetPort(6671);
-    harness.Link().SetLogin("a<b>dmin");
-    harness.Window().ApplyClientEvent({LinkEventKind::Login, LineState::LoggedIn, ""});
+    harness.Session().SetServer("<i>srv</i>", 6671);
+    harness.SetLogin("a<b>dmin");
+    harness.Window().ShowLinkState(LinkEventKind::Login);
     QCOMPARE(ShownText(*harness.Window().findChild<QLabel*>("StatusPanel2")),
              QStringLiteral("<i>srv</i>:6671 - logged in as a<b>dmin"));
 }
@@ -268,7 +267,7 @@ void untKrvClientATest::aLongListSortsAsItsRowsDoWhateverChangedWhileItArrived()
 
     std::vector<MemberRow> rows;
     for (int32_t position = 0; position < harness.Window().MemberCount(); ++position) {
-        rows.emplace_back(*harness.Window().Members().Items(position));
+        rows.emplace_back(*harness.Window().Session().Members().Items(position));
     }
     SortRowsByCaption(rows, harness.Model()->Collator());
     QStringList sorted;
@@ -398,7 +397,7 @@ void untKrvClientATest::closeOrderIsObeyedBeforeTheLogin() {
     WindowHarness harness;
     harness.Connect();
     harness.Serve({"ARLM:,,alice=,;;", "SRC"});
-    QVERIFY(!harness.Link().LoggedIn());
+    QVERIFY(!harness.Session().Link().LoggedIn());
     QCOMPARE(harness.Window().MemberCount(), 0);  // reports count only after the login
     QVERIFY(!harness.Socket().Active());
     harness.Tick();
@@ -437,14 +436,14 @@ void untKrvClientATest::reconnectOrderReconnectsEvenWithAutomaticReconnectionOff
     WindowHarness harness;
     harness.Window().findChild<QCheckBox*>("cbAutoReconnect")->setChecked(true);
     QTest::mouseClick(harness.Window().findChild<QCheckBox*>("cbAutoReconnect"), Qt::LeftButton);
-    QVERIFY(!harness.Link().AutoReconnect());
+    QVERIFY(!harness.Session().Link().AutoReconnect());
     harness.LogIn();
     harness.Serve({line.toStdString()});
     QVERIFY(!harness.Socket().Active());
-    QCOMPARE(harness.Link().Port(), port);
-    QCOMPARE(harness.Link().Host(), std::string(WindowHarness::kHost));
-    QCOMPARE(QString::fromStdString(harness.Link().Login()), login);
-    QCOMPARE(QString::fromStdString(harness.Link().Password()), password);
+    QCOMPARE(harness.Session().Link().Port(), port);
+    QCOMPARE(harness.Session().Link().Host(), std::string(WindowHarness::kHost));
+    QCOMPARE(QString::fromStdString(harness.Session().Link().Login()), login);
+    QCOMPARE(QString::fromStdString(harness.Session().Link().Password()), password);
 
     const size_t opens = harness.Socket().Opens().size();
     harness.Tick();
@@ -457,7 +456,7 @@ void untKrvClientATest::reconnectOrderReconnectsEvenWithAutomaticReconnectionOff
 
 void untKrvClientATest::loginWithoutAdministratorIsClosedAndNotReconnected() {
     WindowHarness harness;
-    QVERIFY(harness.Link().AutoReconnect());
+    QVERIFY(harness.Session().Link().AutoReconnect());
     harness.LogIn("chat, administrators");
     QCOMPARE(harness.Panel(2), QStringLiteral("10.0.0.1:6670 - logged in as admin"));
     QVERIFY(!harness.Socket().Active());
@@ -491,7 +490,7 @@ void untKrvClientATest::administratorLostRightAfterTheLoginIsReconnected_data() 
 void untKrvClientATest::administratorLostRightAfterTheLoginIsReconnected() {
     QFETCH(bool, lostBeforeTheTick);
     WindowHarness harness;
-    QVERIFY(harness.Link().AutoReconnect());
+    QVERIFY(harness.Session().Link().AutoReconnect());
     harness.Connect();
     harness.Tick();
     harness.Socket().Deliver("send login:\r\nsend password:\r\nprotocols: administrator\r\n:)\r\n");
@@ -555,12 +554,12 @@ void untKrvClientATest::disconnectButtonDisarmsAutomaticReconnection() {
 void untKrvClientATest::autoReconnectBoxSwitchesTheLink() {
     WindowHarness harness;
     auto* box = harness.Window().findChild<QCheckBox*>("cbAutoReconnect");
-    const bool before = harness.Link().AutoReconnect();
+    const bool before = harness.Session().Link().AutoReconnect();
     QCOMPARE(box->isChecked(), before);
     QTest::mouseClick(box, Qt::LeftButton);
-    QCOMPARE(harness.Link().AutoReconnect(), !before);
+    QCOMPARE(harness.Session().Link().AutoReconnect(), !before);
     QTest::mouseClick(box, Qt::LeftButton);
-    QCOMPARE(harness.Link().AutoReconnect(), before);
+    QCOMPARE(harness.Session().Link().AutoReconnect(), before);
 }
 
 void untKrvClientATest::closingStopsTheTimer() {
