@@ -11,11 +11,6 @@
 
 namespace {
 
-unsigned UpperAscii(char c) {
-    auto byte = static_cast<unsigned char>(c);
-    return byte >= 'a' && byte <= 'z' ? byte - ('a' - 'A') : byte;
-}
-
 // Orders entries whose keys agree before depth, and whose heads hold the eight bytes from there:
 // by head, then by the rest of the key when no zero ended it among those bytes, then by row.
 auto KeysBefore(const SortKeys& keys, size_t depth) {
@@ -178,23 +173,4 @@ void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator) 
         sorted.push_back(std::move(rows[row]));
     }
     rows = std::move(sorted);
-}
-
-uint64_t FoldedHead(std::string_view text) {
-    uint64_t head = 0;
-    for (size_t i = 0; i < 8; ++i) {
-        head = (head << 8) | (i < text.size() ? UpperAscii(text[i]) : 0U);
-    }
-    return head;
-}
-
-int CompareTextAscii(std::string_view a, std::string_view b) {
-    size_t common = std::min(a.size(), b.size());
-    for (size_t i = 0; i < common; ++i) {
-        const int difference = static_cast<int>(UpperAscii(a[i])) - static_cast<int>(UpperAscii(b[i]));
-        if (difference != 0) {
-            return difference;
-        }
-    }
-    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }

@@ -26,10 +26,3 @@ void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator);
 // first rows' captions with the same collation are used instead of making them again.
 std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, const QCollator& collator,
                                          KeyedCaptions ahead = {});
-
-// The text's first eight bytes with the ASCII letters upper-cased, zeros after its end, as one
-// number: two texts whose heads differ compare as their heads do.
-uint64_t FoldedHead(std::string_view text);
-
-// Ordinal comparison with the ASCII letters folded to upper case: negative, zero or positive.
-int CompareTextAscii(std::string_view a, std::string_view b);

@@ -19,8 +19,6 @@ private slots:
     void sortsByTheCollationOfTheLocale();
     void sortsAsQCollatorSortKeysDo_data();
     void sortsAsQCollatorSortKeysDo();
-    void comparesWithAsciiLettersFoldedToUpperCase_data();
-    void comparesWithAsciiLettersFoldedToUpperCase();
 };
 
 namespace {
@@ -117,25 +115,6 @@ void CaptionOrderTest::sortsAsQCollatorSortKeysDo() {
     for (size_t i = 0; i < order.size(); ++i) {
         QCOMPARE(sorted[i].ProtocolsText(), rows[order[i]].ProtocolsText());
     }
-}
-
-void CaptionOrderTest::comparesWithAsciiLettersFoldedToUpperCase_data() {
-    QTest::addColumn<QByteArray>("a");
-    QTest::addColumn<QByteArray>("b");
-    QTest::addColumn<int>("sign");
-    QTest::newRow("letter case ignored") << QByteArray("Bob") << QByteArray("bOB") << 0;
-    QTest::newRow("prefix first") << QByteArray("bo") << QByteArray("Bob") << -1;
-    QTest::newRow("upper-case folding puts _ after letters") << QByteArray("_a") << QByteArray("z") << 1;
-    QTest::newRow("bytes above 127 unfolded") << QByteArray("\xe9") << QByteArray("\xc9") << 1;
-    QTest::newRow("empty") << QByteArray() << QByteArray("a") << -1;
-}
-
-void CaptionOrderTest::comparesWithAsciiLettersFoldedToUpperCase() {
-    QFETCH(QByteArray, a);
-    QFETCH(QByteArray, b);
-    QFETCH(int, sign);
-    const int result = CompareTextAscii(a.toStdString(), b.toStdString());
-    QCOMPARE((result > 0) - (result < 0), sign);
 }
 
 QTEST_MAIN(CaptionOrderTest)
