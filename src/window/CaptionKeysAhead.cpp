@@ -38,7 +38,7 @@ KeyedCaptions CaptionKeysAhead::Take(const TkvCLDataCollection& members) {
 
 void CaptionKeysAhead::Start() {
     if (!made_.keys) {
-        made_.keys.emplace(collator_);
+        made_.keys.emplace(collation_);
     }
     busy_.store(true, std::memory_order_relaxed);
     inFlight_ = std::async(std::launch::async, [this] {

@@ -7,8 +7,6 @@
 #include <memory>
 #include <string>
 
-#include "window/DisplayText.hpp"
-
 namespace {
 
 // Orders entries whose keys agree before depth, and whose heads hold the eight bytes from there:
@@ -129,10 +127,10 @@ std::vector<uint32_t> Merged(const std::vector<SortEntry>& entries, size_t half,
 // The rows not keyed ahead are keyed in two parts side by side, each with a collator of its own;
 // then the two halves of all entries are sorted side by side and merged. Equal keys fall back on
 // the row, so the order is the one a single sort gives.
-std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, const QCollator& collator,
+std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, const Collation& collation,
                                          KeyedCaptions ahead) {
     if (!ahead.keys || ahead.entries.size() > rows.size()) {
-        ahead.keys.emplace(collator);
+        ahead.keys.emplace(collation);
         ahead.entries.clear();
     }
     SortKeys& keys = *ahead.keys;
@@ -140,7 +138,7 @@ std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, con
     const size_t keyed = entries.size();
     const size_t middle = keyed + (rows.size() - keyed) / 2;
     entries.resize(rows.size());
-    SortKeys laterKeys(collator);
+    SortKeys laterKeys(collation);
     auto laterKeyed = std::async(ThreadFor(rows.size() - keyed), [&] {
         laterKeys.Reserve(rows.size() - middle);
         KeyRows(rows, middle, rows.size(), laterKeys, entries.data() + middle);
@@ -166,10 +164,10 @@ std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, con
     return Merged(entries, half, keys);
 }
 
-void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator) {
+void SortRowsByCaption(std::vector<MemberRow>& rows, const Collation& collation) {
     std::vector<MemberRow> sorted;
     sorted.reserve(rows.size());
-    for (const uint32_t row : RowsInCaptionOrder(rows, collator)) {
+    for (const uint32_t row : RowsInCaptionOrder(rows, collation)) {
         sorted.push_back(std::move(rows[row]));
     }
     rows = std::move(sorted);

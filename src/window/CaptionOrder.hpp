@@ -6,8 +6,6 @@
 #include <string_view>
 #include <vector>
 
-#include <QCollator>
-
 #include "window/CaptionKeys.hpp"
 #include "window/MemberRow.hpp"
 
@@ -17,12 +15,12 @@ inline std::launch ThreadFor(size_t rows) {
     return rows >= 2048 ? std::launch::async : std::launch::deferred;
 }
 
-// Orders rows by caption with the given collation, exactly as QCollator's sort keys order
-// them. Each caption is turned into its key once, and the keys lie side by side with their
+// Orders rows by caption with the given collation, exactly as the sort keys of a QCollator so set
+// up order them. Each caption is turned into its key once, and the keys lie side by side with their
 // first bytes beside each row, so a million rows sort in n log n comparisons that mostly touch
 // no other memory; rows with equal keys keep their order.
-void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator);
+void SortRowsByCaption(std::vector<MemberRow>& rows, const Collation& collation);
 // The same order as the rows' numbers, the rows left where they are. Keys made ahead of the
 // first rows' captions with the same collation are used instead of making them again.
-std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, const QCollator& collator,
+std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, const Collation& collation,
                                          KeyedCaptions ahead = {});

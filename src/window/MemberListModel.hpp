@@ -40,7 +40,8 @@ public:
     // Replaces every row in one reset, sorted ascending by caption with a case-sensitive
     // collation of the user's locale; keys made ahead of the first rows' captions are used.
     void ReplaceRows(std::vector<MemberRow> rows, KeyedCaptions ahead = {});
-    const QCollator& Collator() const { return collator_; }
+    // The collation the rows are sorted with, which is the model's collator's.
+    const Collation& Collator() const { return collation_; }
     // Rewrites one row where it stands; the order is not touched. The view hears of it only
     // when told to (a row out of sight is read afresh when it comes into sight), because the
     // list view looks for the row among all of them on every notification.
@@ -99,6 +100,7 @@ private:
     int firstRowOfLastReset_ = 0;
     RowOfCaption captions_;
     QCollator collator_;
+    Collation collation_;
     QIcon blankImage_;
     QIcon onlineImage_;
 };

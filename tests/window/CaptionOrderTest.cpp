@@ -10,6 +10,7 @@
 #include "window/DisplayText.hpp"
 
 #include "window/CaptionOrder.hpp"
+#include "window/SortCollation.hpp"
 
 class CaptionOrderTest : public QObject {
     Q_OBJECT
@@ -53,7 +54,7 @@ void CaptionOrderTest::sortsByTheCollationOfTheLocale() {
     QCollator collator{QLocale(locale)};
     collator.setCaseSensitivity(Qt::CaseSensitive);
     std::vector<MemberRow> rows = RowsOf(logins);
-    SortRowsByCaption(rows, collator);
+    SortRowsByCaption(rows, CollationOf(collator));
     QStringList captions;
     for (const MemberRow& row : rows) {
         captions << QString::fromStdString(row.Login());
@@ -110,7 +111,7 @@ void CaptionOrderTest::sortsAsQCollatorSortKeysDo() {
                      [&keys](size_t a, size_t b) { return keys[a].compare(keys[b]) < 0; });
 
     std::vector<MemberRow> sorted = rows;
-    SortRowsByCaption(sorted, collator);
+    SortRowsByCaption(sorted, CollationOf(collator));
     QCOMPARE(sorted.size(), rows.size());
     for (size_t i = 0; i < order.size(); ++i) {
         QCOMPARE(sorted[i].ProtocolsText(), rows[order[i]].ProtocolsText());
