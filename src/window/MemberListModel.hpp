@@ -59,6 +59,8 @@ public:
 
     const MemberRow& Row(int row) const { return store_[order_[static_cast<size_t>(row)]]; }
     int RowCount() const { return static_cast<int>(order_.size()); }
+    // The rows as they stand, valid until the next change to them.
+    RowsInOrder Rows() const { return {store_, order_}; }
     // The first row whose caption equals login with ASCII letter case ignored, or -1.
     int FindCaption(std::string_view login) const;
     // The last row after the first whose caption is at or before caption with ASCII letter

@@ -50,3 +50,18 @@ private:
     std::vector<MemberRow> added_;
     std::vector<uint32_t> free_;
 };
+
+// The rows of a store in the order a list shows them, read through the list of their slots in row
+// order; it holds neither, which must outlive it.
+class RowsInOrder {
+public:
+    RowsInOrder(const MemberRowStore& store, const std::vector<uint32_t>& order)
+        : store_(&store), order_(&order) {}
+
+    int RowCount() const { return static_cast<int>(order_->size()); }
+    const MemberRow& Row(int row) const { return (*store_)[(*order_)[static_cast<size_t>(row)]]; }
+
+private:
+    const MemberRowStore* store_;
+    const std::vector<uint32_t>* order_;
+};
