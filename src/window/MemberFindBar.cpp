@@ -5,9 +5,9 @@
 #include <QKeyEvent>
 #include <QPalette>
 
+#include "rows/MemberSearch.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"
-#include "window/MemberSearch.hpp"
 
 MemberFindBar::MemberFindBar(QAbstractItemView& list, const MemberListModel& rows, QWidget* parent)
     : QLineEdit(parent), list_(list), rows_(rows) {

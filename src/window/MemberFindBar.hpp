@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QTimer>
 
-#include "window/MemberSearchIndex.hpp"
+#include "rows/MemberSearchIndex.hpp"
 
 class QKeyEvent;
 class QAbstractItemView;

@@ -6,8 +6,8 @@
 #include <QByteArray>
 #include <QLocale>
 
+#include "rows/CaptionOrder.hpp"
 #include "util/untCalc1.hpp"
-#include "window/CaptionOrder.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberIcons.hpp"
 #include "window/SortCollation.hpp"

@@ -10,10 +10,10 @@
 #include <QIcon>
 
 #include "members/TkvCLDataWatcher.hpp"
-#include "window/CaptionKeys.hpp"
-#include "window/MemberRow.hpp"
-#include "window/MemberRowStore.hpp"
-#include "window/RowOfCaption.hpp"
+#include "rows/CaptionKeys.hpp"
+#include "rows/MemberRow.hpp"
+#include "rows/MemberRowStore.hpp"
+#include "rows/RowOfCaption.hpp"
 
 // The rows of the main window's member list: login, protocols and user bots, with the online
 // mark. Rows keep the server's bytes and become text only when the view asks for a cell, so a

@@ -2,7 +2,7 @@
 
 #include <QCollator>
 
-#include "window/CaptionKeys.hpp"
+#include "rows/CaptionKeys.hpp"
 
 // The collation the rows are sorted with, read from the collator the window compares texts with,
 // so that both agree on the order.

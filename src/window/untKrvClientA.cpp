@@ -26,9 +26,9 @@
 #include <QToolButton>
 
 #include "dialogs/ProductTitle.hpp"
+#include "rows/CaptionKeysAhead.hpp"
 #include "settings/SettingsLocation.hpp"
 #include "settings/StoredSettings.hpp"
-#include "window/CaptionKeysAhead.hpp"
 #include "window/ConnectionLog.hpp"
 #include "window/ConnectionLogWindow.hpp"
 #include "window/DisplayText.hpp"

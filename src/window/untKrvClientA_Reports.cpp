@@ -7,7 +7,7 @@
 #include <QToolButton>
 
 #include "protocol/ServerReports.hpp"
-#include "window/CaptionKeysAhead.hpp"
+#include "rows/CaptionKeysAhead.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"
 

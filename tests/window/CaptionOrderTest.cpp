@@ -9,7 +9,7 @@
 
 #include "window/DisplayText.hpp"
 
-#include "window/CaptionOrder.hpp"
+#include "rows/CaptionOrder.hpp"
 #include "window/SortCollation.hpp"
 
 class CaptionOrderTest : public QObject {

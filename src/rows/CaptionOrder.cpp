@@ -1,4 +1,4 @@
-#include "window/CaptionOrder.hpp"
+#include "rows/CaptionOrder.hpp"
 
 #include <algorithm>
 #include <cstdint>

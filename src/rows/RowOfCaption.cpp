@@ -1,4 +1,4 @@
-#include "window/RowOfCaption.hpp"
+#include "rows/RowOfCaption.hpp"
 
 #include <algorithm>
 #include <bit>

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "window/CaptionKeysAhead.hpp"
-#include "window/CaptionOrder.hpp"
+#include "rows/CaptionKeysAhead.hpp"
+#include "rows/CaptionOrder.hpp"
 
 // Keys made while members arrive must sort the rows of a rebuild exactly as keys made at the
 // rebuild do, whatever happened to the members in between: logins added, updated in another

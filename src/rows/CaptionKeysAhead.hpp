@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "members/TkvCLDataCollection.hpp"
-#include "window/CaptionKeys.hpp"
+#include "rows/CaptionKeys.hpp"
 
 // While a long list arrives, the window's thread is busy storing it and the second core has
 // little to do; the sort keys of the captions that have come are made there meanwhile, so that

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "window/MemberRowStore.hpp"
-#include "window/MemberSearch.hpp"
-#include "window/MemberSearchIndex.hpp"
+#include "rows/MemberRowStore.hpp"
+#include "rows/MemberSearch.hpp"
+#include "rows/MemberSearchIndex.hpp"
 
 // The index, folded only in part, with rows put in, taken out and rewritten in place between
 // its slices, must answer as a plain walk over the rows does, or not yet answer at all.

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "window/CaptionKeys.hpp"
-#include "window/MemberRow.hpp"
+#include "rows/CaptionKeys.hpp"
+#include "rows/MemberRow.hpp"
 
 // How work on this many rows is launched: on a thread of its own, or, for fewer than a few
 // thousand rows, which cost less than a thread does, deferred to the thread that waits for it.

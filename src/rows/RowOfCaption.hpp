@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "rows/MemberRowStore.hpp"
 #include "util/OpenAddressing.hpp"
-#include "window/MemberRowStore.hpp"
 
 // Rows found by caption with ASCII letter case ignored: an open-addressing table hashed on the
 // folded caption, with no folded copy of a million captions. It holds the slots where the rows

@@ -1,10 +1,10 @@
-#include "window/MemberSearchIndex.hpp"
+#include "rows/MemberSearchIndex.hpp"
 
 #include <algorithm>
 #include <cstring>
 
-#include "window/MemberRowStore.hpp"
-#include "window/MemberSearch.hpp"
+#include "rows/MemberRowStore.hpp"
+#include "rows/MemberSearch.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "window/CaptionKeys.hpp"
+#include "rows/CaptionKeys.hpp"
 
 #include <algorithm>
 

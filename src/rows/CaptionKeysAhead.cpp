@@ -1,4 +1,4 @@
-#include "window/CaptionKeysAhead.hpp"
+#include "rows/CaptionKeysAhead.hpp"
 
 #include <string_view>
 #include <utility>

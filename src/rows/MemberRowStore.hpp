@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "window/MemberRow.hpp"
+#include "rows/MemberRow.hpp"
 
 // Rows in the slots they were put in, which they keep while others come and go: the rows of the
 // last rebuild in one array, as they came, and the rows added since in another, so that adding
