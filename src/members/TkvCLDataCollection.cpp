@@ -46,7 +46,7 @@ void TkvCLDataCollection::Delete(std::string_view login) {
     if (index_.empty()) {
         return;
     }
-    size_t slot = SlotOf(login, FoldedHash(login));
+    const size_t slot = SlotOf(login, FoldedHash(login));
     const uint32_t number = index_[slot].number;
     if (number == kEmpty) {
         return;
@@ -66,19 +66,7 @@ void TkvCLDataCollection::Delete(std::string_view login) {
     record.position_ = kFreed;
     freeRecords_.push_back(number);
 
-    // Backward-shift deletion keeps every probe run unbroken without tombstones.
-    const size_t mask = index_.size() - 1;
-    index_[slot] = Slot{};
-    for (size_t next = (slot + 1) & mask; index_[next].number != kEmpty; next = (next + 1) & mask) {
-        const size_t home = index_[next].hash & mask;
-        // The entry may move into the hole when its home is not in the cyclic range (slot, next].
-        const bool homeBetween = slot <= next ? (slot < home && home <= next) : (slot < home || home <= next);
-        if (!homeBetween) {
-            index_[slot] = index_[next];
-            index_[next] = Slot{};
-            slot = next;
-        }
-    }
+    FreeEntry(index_, slot);
 }
 
 void TkvCLDataCollection::Clear() {
@@ -172,14 +160,8 @@ uint32_t TkvCLDataCollection::BlockStartingAt(uint32_t number) {
 }
 
 size_t TkvCLDataCollection::SlotOf(std::string_view login, uint32_t hash) const {
-    const size_t mask = index_.size() - 1;
-    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const Slot& entry = index_[slot];
-        if (entry.number == kEmpty ||
-            (entry.hash == hash && SameTextAscii(Record(entry.number).Login(), login))) {
-            return slot;
-        }
-    }
+    return ProbeFor(index_, hash,
+                    [this, login](uint32_t number) { return SameTextAscii(Record(number).Login(), login); });
 }
 
 void TkvCLDataCollection::GrowIndex(size_t wanted) {

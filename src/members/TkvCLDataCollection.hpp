@@ -9,6 +9,7 @@
 
 #include "members/TkvCLData.hpp"
 #include "members/TkvCLDataWatcher.hpp"
+#include "util/OpenAddressing.hpp"
 
 // The in-memory copy of the server's member list. Records keep the order of their first
 // addition; logins are unique under ASCII case-insensitive comparison.
@@ -46,13 +47,11 @@ public:
     void Watch(TkvCLDataWatcher* watcher) { watcher_ = watcher; }
 
 private:
-    static constexpr uint32_t kEmpty = UINT32_MAX;  // an index slot without a record
-    static constexpr uint32_t kFreed = UINT32_MAX;  // the position of a record given up
+    static constexpr uint32_t kEmpty = HashedNumber::kNone;  // an index slot without a record
+    static constexpr uint32_t kFreed = UINT32_MAX;           // the position of a record given up
 
-    struct Slot {
-        uint32_t number = kEmpty;
-        uint32_t hash = 0;  // the low 32 bits of the folded login's hash
-    };
+    // A record number with the low 32 bits of its folded login's hash.
+    using Slot = HashedNumber;
 
     // The first blocks double from kFirstBlock records to kRecordsPerBlock, so that a short list
     // does not make and clear room for thousands; every later block holds kRecordsPerBlock.

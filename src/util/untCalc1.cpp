@@ -82,6 +82,11 @@ char FoldAsciiChar(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+unsigned UpperAscii(char c) {
+    auto byte = static_cast<unsigned char>(c);
+    return byte >= 'a' && byte <= 'z' ? byte - ('a' - 'A') : byte;
+}
+
 }  // namespace
 
 std::string Trim(std::string_view text) {
@@ -280,6 +285,25 @@ uint64_t FoldedHashAscii(std::string_view text) {
     hash ^= hash >> 32;
     hash *= 0x9E3779B97F4A7C15ull;
     return hash ^ (hash >> 29);
+}
+
+int CompareTextAscii(std::string_view a, std::string_view b) {
+    size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        const int difference = static_cast<int>(UpperAscii(a[i])) - static_cast<int>(UpperAscii(b[i]));
+        if (difference != 0) {
+            return difference;
+        }
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+uint64_t FoldedHead(std::string_view text) {
+    uint64_t head = 0;
+    for (size_t i = 0; i < 8; ++i) {
+        head = (head << 8) | (i < text.size() ? UpperAscii(text[i]) : 0U);
+    }
+    return head;
 }
 
 ScreenPoint CenterFormOver(const ScreenRect& form, const ScreenRect& over, int32_t screenWidth,

@@ -61,6 +61,13 @@ std::string FoldAscii(std::string_view text);
 // hash equal, so it keys tables that find logins whatever their letter case.
 uint64_t FoldedHashAscii(std::string_view text);
 
+// Ordinal comparison with the ASCII letters folded to upper case: negative, zero or positive.
+int CompareTextAscii(std::string_view a, std::string_view b);
+
+// The text's first eight bytes with the ASCII letters upper-cased, zeros after its end, as one
+// number: two texts whose heads differ compare as their heads do.
+uint64_t FoldedHead(std::string_view text);
+
 struct ScreenRect {
     int32_t left = 0;
     int32_t top = 0;

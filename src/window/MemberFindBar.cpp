@@ -5,9 +5,9 @@
 #include <QKeyEvent>
 #include <QPalette>
 
+#include "rows/MemberSearch.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"
-#include "window/MemberSearch.hpp"
 
 MemberFindBar::MemberFindBar(QAbstractItemView& list, const MemberListModel& rows, QWidget* parent)
     : QLineEdit(parent), list_(list), rows_(rows) {
@@ -40,7 +40,7 @@ MemberFindBar::MemberFindBar(QAbstractItemView& list, const MemberListModel& row
     connect(&indexing_, &QTimer::timeout, this, [this] {
         // A waiting search is taken up once, when the index is whole: each retry would search
         // all of it again.
-        if (index_.Extend(rows_, kRowsPerIndexSlice) && waiting_) {
+        if (index_.Extend(rows_.Rows(), kRowsPerIndexSlice) && waiting_) {
             FindFrom(waiting_->from, waiting_->step);
         }
         KeepIndexing();
@@ -104,6 +104,10 @@ void MemberFindBar::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+bool MemberFindBar::Indexed() const {
+    return index_.Covers(rows_.Rows());
+}
+
 void MemberFindBar::FindFirst() {
     if (text().isEmpty()) {
         waiting_.reset();
@@ -119,11 +123,11 @@ void MemberFindBar::FindFrom(int from, int step) {
     if (search.Empty()) {
         return;
     }
-    std::optional<int> row = index_.FindFrom(rows_, search, from, step);
+    std::optional<int> row = index_.FindFrom(rows_.Rows(), search, from, step);
     if (!row) {
         // One slice now answers at once in all but the longest lists.
-        index_.Extend(rows_, kRowsPerIndexSlice);
-        row = index_.FindFrom(rows_, search, from, step);
+        index_.Extend(rows_.Rows(), kRowsPerIndexSlice);
+        row = index_.FindFrom(rows_.Rows(), search, from, step);
     }
     if (!row) {
         waiting_ = Walk{from, step};
@@ -149,7 +153,7 @@ int MemberFindBar::CurrentRow() const {
 }
 
 void MemberFindBar::KeepIndexing() {
-    if (used_ && !index_.Covers(rows_) && !indexing_.isActive()) {
+    if (used_ && !index_.Covers(rows_.Rows()) && !indexing_.isActive()) {
         indexing_.start();
     }
 }

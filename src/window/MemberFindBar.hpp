@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QTimer>
 
-#include "window/MemberSearchIndex.hpp"
+#include "rows/MemberSearchIndex.hpp"
 
 class QKeyEvent;
 class QAbstractItemView;
@@ -32,7 +32,7 @@ public:
     void Previous();
     bool NoMatch() const { return noMatch_; }
     // Whether the search index holds every row, so that a search is one pass over it.
-    bool Indexed() const { return index_.Covers(rows_); }
+    bool Indexed() const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

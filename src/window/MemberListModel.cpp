@@ -6,10 +6,11 @@
 #include <QByteArray>
 #include <QLocale>
 
+#include "rows/CaptionOrder.hpp"
 #include "util/untCalc1.hpp"
-#include "window/CaptionOrder.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberIcons.hpp"
+#include "window/SortCollation.hpp"
 
 MemberListModel::MemberListModel(QObject* parent)
     : QAbstractTableModel(parent),
@@ -19,6 +20,7 @@ MemberListModel::MemberListModel(QObject* parent)
       blankImage_(DrawBlankMemberImage()),
       onlineImage_(DrawOnlineMemberImage()) {
     collator_.setCaseSensitivity(Qt::CaseSensitive);
+    collation_ = CollationOf(collator_);
 }
 
 int MemberListModel::rowCount(const QModelIndex& parent) const {
@@ -98,7 +100,7 @@ void MemberListModel::ReplaceRows(std::vector<MemberRow> rows, KeyedCaptions ahe
         }
         return captions.BuildUnique(store);
     });
-    const std::vector<uint32_t> order = RowsInCaptionOrder(store.RebuiltRows(), collator_, std::move(ahead));
+    const std::vector<uint32_t> order = RowsInCaptionOrder(store.RebuiltRows(), collation_, std::move(ahead));
     const bool captionsUnique = captionsHeld.get();
 
     beginResetModel();

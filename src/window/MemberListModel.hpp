@@ -10,10 +10,10 @@
 #include <QIcon>
 
 #include "members/TkvCLDataWatcher.hpp"
-#include "window/CaptionKeys.hpp"
-#include "window/MemberRow.hpp"
-#include "window/MemberRowStore.hpp"
-#include "window/RowOfCaption.hpp"
+#include "rows/CaptionKeys.hpp"
+#include "rows/MemberRow.hpp"
+#include "rows/MemberRowStore.hpp"
+#include "rows/RowOfCaption.hpp"
 
 // The rows of the main window's member list: login, protocols and user bots, with the online
 // mark. Rows keep the server's bytes and become text only when the view asks for a cell, so a
@@ -40,7 +40,8 @@ public:
     // Replaces every row in one reset, sorted ascending by caption with a case-sensitive
     // collation of the user's locale; keys made ahead of the first rows' captions are used.
     void ReplaceRows(std::vector<MemberRow> rows, KeyedCaptions ahead = {});
-    const QCollator& Collator() const { return collator_; }
+    // The collation the rows are sorted with, which is the model's collator's.
+    const Collation& Collator() const { return collation_; }
     // Rewrites one row where it stands; the order is not touched. The view hears of it only
     // when told to (a row out of sight is read afresh when it comes into sight), because the
     // list view looks for the row among all of them on every notification.
@@ -58,6 +59,8 @@ public:
 
     const MemberRow& Row(int row) const { return store_[order_[static_cast<size_t>(row)]]; }
     int RowCount() const { return static_cast<int>(order_.size()); }
+    // The rows as they stand, valid until the next change to them.
+    RowsInOrder Rows() const { return {store_, order_}; }
     // The first row whose caption equals login with ASCII letter case ignored, or -1.
     int FindCaption(std::string_view login) const;
     // The last row after the first whose caption is at or before caption with ASCII letter
@@ -99,6 +102,7 @@ private:
     int firstRowOfLastReset_ = 0;
     RowOfCaption captions_;
     QCollator collator_;
+    Collation collation_;
     QIcon blankImage_;
     QIcon onlineImage_;
 };

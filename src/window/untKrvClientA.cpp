@@ -26,10 +26,10 @@
 #include <QToolButton>
 
 #include "dialogs/ProductTitle.hpp"
+#include "rows/CaptionKeysAhead.hpp"
 #include "session/ConnectionLog.hpp"
 #include "settings/SettingsLocation.hpp"
 #include "settings/StoredSettings.hpp"
-#include "window/CaptionKeysAhead.hpp"
 #include "window/ConnectionLogWindow.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QToolButton>
 
-#include "window/CaptionKeysAhead.hpp"
+#include "rows/CaptionKeysAhead.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberListModel.hpp"
 

@@ -195,6 +195,50 @@ TEST(SameTextAscii, FoldsOnlyAsciiLetters) {
     EXPECT_EQ(FoldAscii("AbC\xc9"), "abc\xc9");
 }
 
+struct CompareCase {
+    const char* name;
+    std::string a;
+    std::string b;
+    int sign;
+};
+
+TEST(CompareTextAscii, ComparesWithAsciiLettersFoldedToUpperCase) {
+    const CompareCase cases[] = {
+        {"letter case ignored", "Bob", "bOB", 0},
+        {"prefix first", "bo", "Bob", -1},
+        {"upper-case folding puts _ after letters", "_a", "z", 1},
+        {"bytes above 127 unfolded", "\xe9", "\xc9", 1},
+        {"empty", "", "a", -1},
+    };
+    for (const CompareCase& c : cases) {
+        const int result = CompareTextAscii(c.a, c.b);
+        EXPECT_EQ((result > 0) - (result < 0), c.sign) << c.name;
+    }
+}
+
+// Heads that differ must order two texts as CompareTextAscii does; equal heads say nothing
+// past the eighth byte.
+TEST(FoldedHead, OrdersAsTheTextsWhereTheHeadsDiffer) {
+    const std::string texts[] = {
+        "",        "a",         "A", "_",  "ab", "aB\xff", "abcdefgh", "ABCDEFGHi", "abcdefghz",
+        "abcdefg", "\xe9t\xe9", "z", "Zz", "[",  "{",      "member10", "Member9",   std::string("a\0b", 3)};
+    for (const std::string& a : texts) {
+        for (const std::string& b : texts) {
+            const uint64_t headA = FoldedHead(a);
+            const uint64_t headB = FoldedHead(b);
+            const int compared = CompareTextAscii(a, b);
+            if (headA != headB) {
+                EXPECT_EQ(headA < headB, compared < 0) << a << " / " << b;
+            } else if (a.size() <= 8 && b.size() <= 8 && a.find('\0') == std::string::npos &&
+                       b.find('\0') == std::string::npos) {
+                EXPECT_EQ(compared, 0) << a << " / " << b;
+            }
+        }
+    }
+    EXPECT_EQ(FoldedHead("ab"), FoldedHead("AB"));
+    EXPECT_EQ(FoldedHead("abcdefghX"), FoldedHead("ABCDEFGHy"));
+}
+
 struct CenterCase {
     ScreenRect form;
     ScreenRect over;

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "members/TkvCLDataCollection.hpp"
+#include "rows/CaptionOrder.hpp"
 #include "util/untCalc1.hpp"
-#include "window/CaptionOrder.hpp"
 #include "window/MemberListModel.hpp"
 
 class MemberListModelTest : public QObject {

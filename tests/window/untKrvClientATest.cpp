@@ -10,10 +10,10 @@
 #include <QTextDocument>
 
 #include "dialogs/krvClient_Server.hpp"
+#include "rows/CaptionKeysAhead.hpp"
+#include "rows/CaptionOrder.hpp"
 #include "support/LinkEventWords.hpp"
 #include "support/ModalResponder.hpp"
-#include "window/CaptionKeysAhead.hpp"
-#include "window/CaptionOrder.hpp"
 #include "window/WindowHarness.hpp"
 
 using namespace std::chrono_literals;

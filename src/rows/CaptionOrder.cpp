@@ -1,4 +1,4 @@
-#include "window/CaptionOrder.hpp"
+#include "rows/CaptionOrder.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -7,14 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "window/DisplayText.hpp"
-
 namespace {
-
-unsigned UpperAscii(char c) {
-    auto byte = static_cast<unsigned char>(c);
-    return byte >= 'a' && byte <= 'z' ? byte - ('a' - 'A') : byte;
-}
 
 // Orders entries whose keys agree before depth, and whose heads hold the eight bytes from there:
 // by head, then by the rest of the key when no zero ended it among those bytes, then by row.
@@ -134,10 +127,10 @@ std::vector<uint32_t> Merged(const std::vector<SortEntry>& entries, size_t half,
 // The rows not keyed ahead are keyed in two parts side by side, each with a collator of its own;
 // then the two halves of all entries are sorted side by side and merged. Equal keys fall back on
 // the row, so the order is the one a single sort gives.
-std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, const QCollator& collator,
+std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, const Collation& collation,
                                          KeyedCaptions ahead) {
     if (!ahead.keys || ahead.entries.size() > rows.size()) {
-        ahead.keys.emplace(collator);
+        ahead.keys.emplace(collation);
         ahead.entries.clear();
     }
     SortKeys& keys = *ahead.keys;
@@ -145,7 +138,7 @@ std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, con
     const size_t keyed = entries.size();
     const size_t middle = keyed + (rows.size() - keyed) / 2;
     entries.resize(rows.size());
-    SortKeys laterKeys(collator);
+    SortKeys laterKeys(collation);
     auto laterKeyed = std::async(ThreadFor(rows.size() - keyed), [&] {
         laterKeys.Reserve(rows.size() - middle);
         KeyRows(rows, middle, rows.size(), laterKeys, entries.data() + middle);
@@ -171,30 +164,11 @@ std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, con
     return Merged(entries, half, keys);
 }
 
-void SortRowsByCaption(std::vector<MemberRow>& rows, const QCollator& collator) {
+void SortRowsByCaption(std::vector<MemberRow>& rows, const Collation& collation) {
     std::vector<MemberRow> sorted;
     sorted.reserve(rows.size());
-    for (const uint32_t row : RowsInCaptionOrder(rows, collator)) {
+    for (const uint32_t row : RowsInCaptionOrder(rows, collation)) {
         sorted.push_back(std::move(rows[row]));
     }
     rows = std::move(sorted);
-}
-
-uint64_t FoldedHead(std::string_view text) {
-    uint64_t head = 0;
-    for (size_t i = 0; i < 8; ++i) {
-        head = (head << 8) | (i < text.size() ? UpperAscii(text[i]) : 0U);
-    }
-    return head;
-}
-
-int CompareTextAscii(std::string_view a, std::string_view b) {
-    size_t common = std::min(a.size(), b.size());
-    for (size_t i = 0; i < common; ++i) {
-        const int difference = static_cast<int>(UpperAscii(a[i])) - static_cast<int>(UpperAscii(b[i]));
-        if (difference != 0) {
-            return difference;
-        }
-    }
-    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }

@@ -1,4 +1,4 @@
-#include "window/RowOfCaption.hpp"
+#include "rows/RowOfCaption.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -73,7 +73,7 @@ bool RowOfCaption::HoldInHomeOrder(const MemberRowStore& store) {
         for (size_t before = i;
              before-- > 0 && static_cast<uint32_t>(keyed[before] >> 32) == keyed[i] >> 32;) {
             if (SameTextAscii(store[static_cast<uint32_t>(keyed[before])].Login(),
-                              store[entry.slot].Login())) {
+                              store[entry.number].Login())) {
                 duplicates_ = true;
                 return false;
             }
@@ -87,7 +87,7 @@ bool RowOfCaption::HoldInHomeOrder(const MemberRowStore& store) {
         firstFree = at + 1;
     }
     for (const Entry& entry : wrapped) {
-        entries_[EntryOf(store, store[entry.slot].Login(), entry.hash)] = entry;
+        entries_[EntryOf(store, store[entry.number].Login(), entry.hash)] = entry;
     }
     held_ = keyed.size();
     return true;
@@ -101,7 +101,7 @@ bool RowOfCaption::Hold(const MemberRowStore& store, const std::vector<uint32_t>
         const std::string_view caption = store[slot].Login();
         const auto hash = static_cast<uint32_t>(FoldedHashAscii(caption));
         Entry& entry = entries_[EntryOf(store, caption, hash)];
-        if (entry.slot == kNone) {
+        if (entry.number == kNone) {
             entry = {slot, hash};
             ++held_;
         } else {
@@ -115,7 +115,7 @@ uint32_t RowOfCaption::Find(const MemberRowStore& store, std::string_view captio
     if (entries_.empty()) {
         return kNone;
     }
-    return entries_[EntryOf(store, caption, static_cast<uint32_t>(FoldedHashAscii(caption)))].slot;
+    return entries_[EntryOf(store, caption, static_cast<uint32_t>(FoldedHashAscii(caption)))].number;
 }
 
 bool RowOfCaption::Add(const MemberRowStore& store, uint32_t slot) {
@@ -125,7 +125,7 @@ bool RowOfCaption::Add(const MemberRowStore& store, uint32_t slot) {
     const std::string_view caption = store[slot].Login();
     const auto hash = static_cast<uint32_t>(FoldedHashAscii(caption));
     Entry& entry = entries_[EntryOf(store, caption, hash)];
-    if (entry.slot != kNone) {
+    if (entry.number != kNone) {
         return false;
     }
     entry = {slot, hash};
@@ -139,35 +139,13 @@ void RowOfCaption::Remove(const MemberRowStore& store, uint32_t slot) {
     }
     const std::string_view caption = store[slot].Login();
     const size_t entry = EntryOf(store, caption, static_cast<uint32_t>(FoldedHashAscii(caption)));
-    if (entries_[entry].slot == slot) {
-        EmptyEntry(entry);
+    if (entries_[entry].number == slot) {
+        FreeEntry(entries_, entry);
         --held_;
     }
 }
 
-// Backward-shift deletion keeps every probe run unbroken without tombstones.
-void RowOfCaption::EmptyEntry(size_t entry) {
-    const size_t mask = entries_.size() - 1;
-    entries_[entry] = Entry();
-    for (size_t next = (entry + 1) & mask; entries_[next].slot != kNone; next = (next + 1) & mask) {
-        const size_t home = entries_[next].hash & mask;
-        // The entry may move into the hole when its home is not in the cyclic range (entry, next].
-        const bool homeBetween =
-            entry <= next ? (entry < home && home <= next) : (entry < home || home <= next);
-        if (!homeBetween) {
-            entries_[entry] = entries_[next];
-            entries_[next] = Entry();
-            entry = next;
-        }
-    }
-}
-
 size_t RowOfCaption::EntryOf(const MemberRowStore& store, std::string_view caption, uint32_t hash) const {
-    const size_t mask = entries_.size() - 1;
-    for (size_t entry = hash & mask;; entry = (entry + 1) & mask) {
-        const Entry& held = entries_[entry];
-        if (held.slot == kNone || (held.hash == hash && SameTextAscii(store[held.slot].Login(), caption))) {
-            return entry;
-        }
-    }
+    return ProbeFor(entries_, hash,
+                    [&store, caption](uint32_t slot) { return SameTextAscii(store[slot].Login(), caption); });
 }

@@ -1,25 +1,15 @@
-#include <QCollator>
-#include <QLocale>
-#include <QTest>
+#include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
-#include "window/CaptionKeysAhead.hpp"
-#include "window/CaptionOrder.hpp"
+#include "rows/CaptionKeysAhead.hpp"
+#include "rows/CaptionOrder.hpp"
 
 // Keys made while members arrive must sort the rows of a rebuild exactly as keys made at the
 // rebuild do, whatever happened to the members in between: logins added, updated in another
 // letter case, deleted, all cleared.
-class CaptionKeysAheadTest : public QObject {
-    Q_OBJECT
-
-private slots:
-    void rowsSortAsWithKeysMadeAtTheRebuild_data();
-    void rowsSortAsWithKeysMadeAtTheRebuild();
-};
-
 namespace {
 
 // Few letters in both cases, so that logins come back in another case; the C locale puts
@@ -41,22 +31,13 @@ std::vector<MemberRow> RowsOf(const TkvCLDataCollection& members) {
     return rows;
 }
 
-}  // namespace
+class CaptionKeysAheadTest : public ::testing::TestWithParam<const char*> {};
 
-void CaptionKeysAheadTest::rowsSortAsWithKeysMadeAtTheRebuild_data() {
-    QTest::addColumn<QString>("locale");
-    for (const char* locale : {"C", "en_US", "de_DE"}) {
-        QTest::newRow(locale) << locale;
-    }
-}
-
-void CaptionKeysAheadTest::rowsSortAsWithKeysMadeAtTheRebuild() {
-    QFETCH(QString, locale);
-    QCollator collator{QLocale(locale)};
-    collator.setCaseSensitivity(Qt::CaseSensitive);
+TEST_P(CaptionKeysAheadTest, RowsSortAsWithKeysMadeAtTheRebuild) {
+    const Collation collation{GetParam(), true, false, false};
     std::mt19937 random(20261210);
     TkvCLDataCollection members;
-    CaptionKeysAhead ahead(collator, 6, 3);
+    CaptionKeysAhead ahead(collation, 6, 3);
     int rebuildsWithKeysAhead = 0;
     for (int step = 0; step < 4000; ++step) {
         const unsigned choice = random() % 100;
@@ -74,10 +55,12 @@ void CaptionKeysAheadTest::rowsSortAsWithKeysMadeAtTheRebuild() {
         const std::vector<MemberRow> rows = RowsOf(members);
         KeyedCaptions taken = ahead.Take(members);
         rebuildsWithKeysAhead += taken.entries.empty() ? 0 : 1;
-        QCOMPARE(RowsInCaptionOrder(rows, collator, std::move(taken)), RowsInCaptionOrder(rows, collator));
+        ASSERT_EQ(RowsInCaptionOrder(rows, collation, std::move(taken)), RowsInCaptionOrder(rows, collation))
+            << "step " << step;
     }
-    QVERIFY2(rebuildsWithKeysAhead > 20, qPrintable(QString::number(rebuildsWithKeysAhead)));
+    EXPECT_GT(rebuildsWithKeysAhead, 20);
 }
 
-QTEST_MAIN(CaptionKeysAheadTest)
-#include "CaptionKeysAheadTest.moc"
+INSTANTIATE_TEST_SUITE_P(Locales, CaptionKeysAheadTest, ::testing::Values("C", "en_US", "de_DE"));
+
+}  // namespace

@@ -1,4 +1,4 @@
-#include "window/MemberRow.hpp"
+#include "rows/MemberRow.hpp"
 
 #include <utility>
 

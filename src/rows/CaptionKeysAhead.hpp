@@ -5,12 +5,11 @@
 #include <cstdint>
 #include <future>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include <QCollator>
-
 #include "members/TkvCLDataCollection.hpp"
-#include "window/CaptionKeys.hpp"
+#include "rows/CaptionKeys.hpp"
 
 // While a long list arrives, the window's thread is busy storing it and the second core has
 // little to do; the sort keys of the captions that have come are made there meanwhile, so that
@@ -25,9 +24,9 @@ public:
     // Fewer new members than this wait for the next batch or the rebuild: a batch starts a thread.
     static constexpr int32_t kFewestInABatch = 16384;
 
-    explicit CaptionKeysAhead(const QCollator& collator, int32_t longList = kLongList,
+    explicit CaptionKeysAhead(Collation collation, int32_t longList = kLongList,
                               int32_t fewestInABatch = kFewestInABatch)
-        : collator_(collator), longList_(longList), fewestInABatch_(fewestInABatch) {}
+        : collation_(std::move(collation)), longList_(longList), fewestInABatch_(fewestInABatch) {}
     CaptionKeysAhead(const CaptionKeysAhead&) = delete;
     CaptionKeysAhead& operator=(const CaptionKeysAhead&) = delete;
 
@@ -50,7 +49,7 @@ private:
     void Drop();
     static void KeyBatch(const Batch& batch, KeyedCaptions& made);
 
-    QCollator collator_;
+    Collation collation_;
     int32_t longList_;
     int32_t fewestInABatch_;
     uint64_t rewritten_ = 0;  // the members' LoginsRewritten when keying began

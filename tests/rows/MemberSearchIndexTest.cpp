@@ -1,27 +1,44 @@
+#include <gtest/gtest.h>
+
+#include <numeric>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
-#include <QTest>
-
-#include "window/MemberListModel.hpp"
-#include "window/MemberSearch.hpp"
-#include "window/MemberSearchIndex.hpp"
+#include "rows/MemberRowStore.hpp"
+#include "rows/MemberSearch.hpp"
+#include "rows/MemberSearchIndex.hpp"
 
 // The index, folded only in part, with rows put in, taken out and rewritten in place between
 // its slices, must answer as a plain walk over the rows does, or not yet answer at all.
-class MemberSearchIndexTest : public QObject {
-    Q_OBJECT
-
-private slots:
-    void answersAsAWalkOverTheRows();
-};
-
 namespace {
 
+// Rows kept as a list keeps them: in the slots of a store, listed in row order.
+class ListedRows {
+public:
+    void Replace(const std::vector<MemberRow>& rows) {
+        store_.Replace(rows);
+        order_.resize(rows.size());
+        std::iota(order_.begin(), order_.end(), uint32_t{0});
+    }
+    void Insert(int row, MemberRow member) {
+        order_.insert(order_.begin() + row, store_.Add(std::move(member)));
+    }
+    void Remove(int row) {
+        store_.Free(order_[static_cast<size_t>(row)]);
+        order_.erase(order_.begin() + row);
+    }
+    void Set(int row, MemberRow member) { store_[order_[static_cast<size_t>(row)]] = std::move(member); }
+    RowsInOrder Rows() const { return {store_, order_}; }
+
+private:
+    MemberRowStore store_;
+    std::vector<uint32_t> order_;
+};
+
 // The first matching row met from `from` by `step`, wrapping; -1 when none.
-int WalkRows(const MemberListModel& rows, const MemberSearch& search, int from, int step) {
+int WalkRows(const RowsInOrder& rows, const MemberSearch& search, int from, int step) {
     const int count = rows.RowCount();
     for (int walked = 0; walked < count; ++walked) {
         const int row = (((from + walked * step) % count) + count) % count;
@@ -46,45 +63,45 @@ MemberRow RandomRow(std::mt19937& random) {
     return {RandomText(random), RandomText(random), RandomText(random), false};
 }
 
-}  // namespace
-
-void MemberSearchIndexTest::answersAsAWalkOverTheRows() {
+TEST(MemberSearchIndex, AnswersAsAWalkOverTheRows) {
     std::mt19937 random(20261209);
-    MemberListModel rows;
+    ListedRows listed;
     std::vector<MemberRow> start;
     for (int row = 0; row < 60; ++row) {
         start.push_back(RandomRow(random));
     }
-    rows.ReplaceRows(start);
+    listed.Replace(start);
     MemberSearchIndex index;
     const std::vector<std::string> texts = {"a", "Ab", "bA", "ab;", "x", "aaa", "q"};
     int answeredInPart = 0;
     for (int round = 0; round < 3000; ++round) {
+        const RowsInOrder rows = listed.Rows();
         switch (random() % 5) {
             case 0:
                 index.Extend(rows, static_cast<int>(random() % 25));
                 break;
             case 1: {
                 const int row = static_cast<int>(random() % static_cast<unsigned>(rows.RowCount() + 1));
-                rows.InsertRow(row, RandomRow(random));
-                index.InvalidateFrom(rows.FirstRowOfLastReset());
+                listed.Insert(row, RandomRow(random));
+                index.InvalidateFrom(row);
                 break;
             }
             case 2:
                 if (rows.RowCount() > 1) {
-                    rows.RemoveRow(static_cast<int>(random() % static_cast<unsigned>(rows.RowCount())));
-                    index.InvalidateFrom(rows.FirstRowOfLastReset());
+                    const int row = static_cast<int>(random() % static_cast<unsigned>(rows.RowCount()));
+                    listed.Remove(row);
+                    index.InvalidateFrom(row);
                 }
                 break;
             case 3: {
                 const int row = static_cast<int>(random() % static_cast<unsigned>(rows.RowCount()));
-                rows.SetRow(row, RandomRow(random), false);
+                listed.Set(row, RandomRow(random));
                 index.MarkChanged(row, row);
                 break;
             }
             default:
                 if (random() % 40 == 0) {
-                    rows.ReplaceRows(start);
+                    listed.Replace(start);
                     index.Invalidate();
                 }
         }
@@ -93,17 +110,16 @@ void MemberSearchIndexTest::answersAsAWalkOverTheRows() {
         const int step = random() % 2 == 0 ? 1 : -1;
         const std::optional<int> found = index.FindFrom(rows, search, from, step);
         if (index.Covers(rows)) {
-            QVERIFY2(found.has_value(), qPrintable(QStringLiteral("round %1").arg(round)));
+            ASSERT_TRUE(found.has_value()) << "round " << round;
         } else if (found) {
             ++answeredInPart;
         }
         if (found) {
-            QCOMPARE(*found, WalkRows(rows, search, from, step));
+            ASSERT_EQ(*found, WalkRows(rows, search, from, step)) << "round " << round;
         }
     }
     // The rounds must have met answers from a part-folded index, not only from a whole one.
-    QVERIFY(answeredInPart > 100);
+    EXPECT_GT(answeredInPart, 100);
 }
 
-QTEST_MAIN(MemberSearchIndexTest)
-#include "MemberSearchIndexTest.moc"
+}  // namespace

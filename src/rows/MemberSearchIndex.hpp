@@ -6,8 +6,8 @@
 #include <unordered_set>
 #include <vector>
 
-class MemberListModel;
 class MemberSearch;
+class RowsInOrder;
 
 // Every row's login, protocols and user bots, case folded, in one block of memory, so that
 // finding a member among a million is one pass of a substring search instead of a walk over
@@ -25,21 +25,21 @@ public:
     void MarkChanged(int first, int last);
 
     // Folds up to `rowBudget` more rows into the block; true once it covers every row.
-    bool Extend(const MemberListModel& rows, int rowBudget);
-    bool Covers(const MemberListModel& rows) const;
+    bool Extend(const RowsInOrder& rows, int rowBudget);
+    bool Covers(const RowsInOrder& rows) const;
 
     // The first matching row met walking from row `from` (itself included) by `step` (+1 or
     // -1), wrapping around the ends; -1 when no row matches; nothing while the answer depends
     // on rows not yet folded.
-    std::optional<int> FindFrom(const MemberListModel& rows, const MemberSearch& search, int from,
+    std::optional<int> FindFrom(const RowsInOrder& rows, const MemberSearch& search, int from,
                                 int step) const;
 
 private:
     int FoldedRows() const { return static_cast<int>(starts_.size()) - 1; }
     int RowAt(size_t offset) const;
     // The first (forward) or last matching row among the folded rows first..end-1, or -1.
-    int FirstFolded(const MemberListModel& rows, const MemberSearch& search, int first, int end) const;
-    int LastFolded(const MemberListModel& rows, const MemberSearch& search, int first, int end) const;
+    int FirstFolded(const RowsInOrder& rows, const MemberSearch& search, int first, int end) const;
+    int LastFolded(const RowsInOrder& rows, const MemberSearch& search, int first, int end) const;
 
     // Row r's fields, each ended by a zero byte, a text can hold none of them.
     std::string folded_;

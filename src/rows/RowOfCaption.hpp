@@ -5,7 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "window/MemberRowStore.hpp"
+#include "rows/MemberRowStore.hpp"
+#include "util/OpenAddressing.hpp"
 
 // Rows found by caption with ASCII letter case ignored: an open-addressing table hashed on the
 // folded caption, with no folded copy of a million captions. It holds the slots where the rows
@@ -36,10 +37,7 @@ public:
 private:
     // A slot with the low half of its caption's folded hash, so that a probe opens a row only
     // when the hashes agree and moving an entry needs no row at all.
-    struct Entry {
-        uint32_t slot = kNone;
-        uint32_t hash = 0;
-    };
+    using Entry = HashedNumber;
 
     // Puts every slot of slots in; false when one of them shares a folded caption with another.
     bool Hold(const MemberRowStore& store, const std::vector<uint32_t>& slots);
@@ -47,7 +45,6 @@ private:
     bool HoldInHomeOrder(const MemberRowStore& store);
     // The table entry that holds the caption's slot, or the empty entry where it would go.
     size_t EntryOf(const MemberRowStore& store, std::string_view caption, uint32_t hash) const;
-    void EmptyEntry(size_t entry);
 
     std::vector<Entry> entries_;  // size a power of two, at most 3/4 full
     size_t held_ = 0;

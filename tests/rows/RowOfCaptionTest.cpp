@@ -1,26 +1,17 @@
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
 
-#include <QTest>
-
+#include "rows/RowOfCaption.hpp"
 #include "util/untCalc1.hpp"
-#include "window/RowOfCaption.hpp"
 
 // The table kept up to date row by row must find what a walk over the rows finds, with probe
 // runs that wrap around its end, rows taken out of the middle of a run, slots used again, and
 // letter case mixed.
-class RowOfCaptionTest : public QObject {
-    Q_OBJECT
-
-private slots:
-    void findsAsAWalkOverTheRows_data();
-    void findsAsAWalkOverTheRows();
-    void aRebuildFindsEveryRow();
-};
-
 namespace {
 
 uint32_t WalkRows(const MemberRowStore& store, const std::vector<uint32_t>& order,
@@ -33,24 +24,19 @@ uint32_t WalkRows(const MemberRowStore& store, const std::vector<uint32_t>& orde
     return RowOfCaption::kNone;
 }
 
-}  // namespace
+struct WalkCase {
+    const char* name;
+    int names;  // how many different captions the rounds draw from
+    bool duplicates;
+    int rebuiltRows;
+};
 
-void RowOfCaptionTest::findsAsAWalkOverTheRows_data() {
-    QTest::addColumn<int>("names");  // how many different captions the rounds draw from
-    QTest::addColumn<bool>("duplicates");
-    QTest::addColumn<int>("rebuiltRows");
-    QTest::newRow("few names, crowded runs") << 40 << false << 20;
-    QTest::newRow("many names, growing table") << 2000 << false << 20;
-    QTest::newRow("two rows of one caption") << 40 << true << 20;
-    // Built in the order of the entries' homes, runs that pass the table's end go round.
-    QTest::newRow("a large rebuild of different names") << 1000000 << false << 3000;
-    QTest::newRow("a large rebuild with names repeated") << 2500 << false << 3000;
-}
+class RowOfCaptionTest : public ::testing::TestWithParam<WalkCase> {};
 
-void RowOfCaptionTest::findsAsAWalkOverTheRows() {
-    QFETCH(int, names);
-    QFETCH(bool, duplicates);
-    QFETCH(int, rebuiltRows);
+TEST_P(RowOfCaptionTest, FindsAsAWalkOverTheRows) {
+    const int names = GetParam().names;
+    const bool duplicates = GetParam().duplicates;
+    const int rebuiltRows = GetParam().rebuiltRows;
     std::mt19937 random(static_cast<unsigned>(names) + (duplicates ? 1 : 0));
     const auto name = [&] {
         std::string caption = "Member" + std::to_string(random() % static_cast<unsigned>(names));
@@ -88,7 +74,7 @@ void RowOfCaptionTest::findsAsAWalkOverTheRows() {
             }
         }
         const std::string wanted = name();
-        QCOMPARE(table.Find(store, wanted), WalkRows(store, order, wanted));
+        ASSERT_EQ(table.Find(store, wanted), WalkRows(store, order, wanted)) << "round " << round;
     }
     std::vector<std::string> folded;
     for (const uint32_t slot : order) {
@@ -96,14 +82,24 @@ void RowOfCaptionTest::findsAsAWalkOverTheRows() {
     }
     std::sort(folded.begin(), folded.end());
     const bool shared = std::adjacent_find(folded.begin(), folded.end()) != folded.end();
-    QCOMPARE(table.HasDuplicates(), shared);
+    EXPECT_EQ(table.HasDuplicates(), shared);
     if (rebuiltRows < 100) {
-        QCOMPARE(shared, duplicates);
+        EXPECT_EQ(shared, duplicates);
     }
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    Tables, RowOfCaptionTest,
+    ::testing::Values(WalkCase{"FewNamesCrowdedRuns", 40, false, 20},
+                      WalkCase{"ManyNamesGrowingTable", 2000, false, 20},
+                      WalkCase{"TwoRowsOfOneCaption", 40, true, 20},
+                      // Built in the order of the entries' homes, runs that pass the table's end go round.
+                      WalkCase{"ALargeRebuildOfDifferentNames", 1000000, false, 3000},
+                      WalkCase{"ALargeRebuildWithNamesRepeated", 2500, false, 3000}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Tables of many sizes and fillings, so that some probe runs pass the table's end.
-void RowOfCaptionTest::aRebuildFindsEveryRow() {
+TEST(RowOfCaption, ARebuildFindsEveryRow) {
     for (uint32_t rows = 1; rows < 1500; rows += 7) {
         std::vector<MemberRow> rebuilt;
         std::vector<uint32_t> order;
@@ -121,12 +117,11 @@ void RowOfCaptionTest::aRebuildFindsEveryRow() {
         for (uint32_t slot = 0; slot < rows; ++slot) {
             std::string caption = store[slot].Login();
             caption[0] = 'M';
-            QCOMPARE(table.Find(store, caption), slot);
+            ASSERT_EQ(table.Find(store, caption), slot) << rows << " rows";
         }
-        QCOMPARE(table.Find(store, "nobody"), RowOfCaption::kNone);
-        QVERIFY(!table.HasDuplicates());
+        EXPECT_EQ(table.Find(store, "nobody"), RowOfCaption::kNone);
+        EXPECT_FALSE(table.HasDuplicates());
     }
 }
 
-QTEST_GUILESS_MAIN(RowOfCaptionTest)
-#include "RowOfCaptionTest.moc"
+}  // namespace

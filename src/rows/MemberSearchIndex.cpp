@@ -1,10 +1,10 @@
-#include "window/MemberSearchIndex.hpp"
+#include "rows/MemberSearchIndex.hpp"
 
 #include <algorithm>
 #include <cstring>
 
-#include "window/MemberListModel.hpp"
-#include "window/MemberSearch.hpp"
+#include "rows/MemberRowStore.hpp"
+#include "rows/MemberSearch.hpp"
 
 namespace {
 
@@ -41,11 +41,11 @@ void MemberSearchIndex::MarkChanged(int first, int last) {
     }
 }
 
-bool MemberSearchIndex::Covers(const MemberListModel& rows) const {
+bool MemberSearchIndex::Covers(const RowsInOrder& rows) const {
     return FoldedRows() == rows.RowCount();
 }
 
-bool MemberSearchIndex::Extend(const MemberListModel& rows, int rowBudget) {
+bool MemberSearchIndex::Extend(const RowsInOrder& rows, int rowBudget) {
     const int count = rows.RowCount();
     if (FoldedRows() > count) {
         Invalidate();
@@ -75,7 +75,7 @@ int MemberSearchIndex::RowAt(size_t offset) const {
     return static_cast<int>(std::upper_bound(starts_.begin(), starts_.end(), offset) - starts_.begin()) - 1;
 }
 
-int MemberSearchIndex::FirstFolded(const MemberListModel& rows, const MemberSearch& search, int first,
+int MemberSearchIndex::FirstFolded(const RowsInOrder& rows, const MemberSearch& search, int first,
                                    int end) const {
     int found = -1;
     for (const int row : changed_) {
@@ -101,7 +101,7 @@ int MemberSearchIndex::FirstFolded(const MemberListModel& rows, const MemberSear
     return found;
 }
 
-int MemberSearchIndex::LastFolded(const MemberListModel& rows, const MemberSearch& search, int first,
+int MemberSearchIndex::LastFolded(const RowsInOrder& rows, const MemberSearch& search, int first,
                                   int end) const {
     int found = -1;
     for (const int row : changed_) {
@@ -127,8 +127,8 @@ int MemberSearchIndex::LastFolded(const MemberListModel& rows, const MemberSearc
     return found;
 }
 
-std::optional<int> MemberSearchIndex::FindFrom(const MemberListModel& rows, const MemberSearch& search,
-                                               int from, int step) const {
+std::optional<int> MemberSearchIndex::FindFrom(const RowsInOrder& rows, const MemberSearch& search, int from,
+                                               int step) const {
     const int count = rows.RowCount();
     // A zero byte ends every field, so a text holding one could only match across fields.
     if (count == 0 || search.Empty() || search.Folded().find('\0') != std::string::npos) {

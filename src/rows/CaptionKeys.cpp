@@ -1,11 +1,10 @@
-#include "window/CaptionKeys.hpp"
+#include "rows/CaptionKeys.hpp"
 
 #include <algorithm>
-#include <cstring>
 
 #include <unicode/ucol.h>
 
-#include "window/DisplayText.hpp"
+#include "util/WideText.hpp"
 
 namespace {
 
@@ -20,13 +19,12 @@ bool IsAscii(std::string_view text) {
 }  // namespace
 
 // The collator that QCollator makes for the same locale and options.
-SortKeys::SortKeys(const QCollator& collator) : collator_(nullptr, CloseCollator) {
-    if (collator.locale().language() == QLocale::C) {
+SortKeys::SortKeys(const Collation& collation) : collator_(nullptr, CloseCollator) {
+    if (collation.locale == "C") {
         return;
     }
     UErrorCode status = U_ZERO_ERROR;
-    const QByteArray name = collator.locale().bcp47Name().replace('-', '_').toLatin1();
-    collator_.reset(ucol_open(name.constData(), &status));
+    collator_.reset(ucol_open(collation.locale.c_str(), &status));
     if (U_FAILURE(status)) {
         collator_.reset();
         keyless_ = true;
@@ -37,16 +35,15 @@ SortKeys::SortKeys(const QCollator& collator) : collator_(nullptr, CloseCollator
         ucol_setAttribute(collator_.get(), attribute, value, &ignored);
     };
     set(UCOL_NORMALIZATION_MODE, UCOL_ON);
-    set(UCOL_STRENGTH,
-        collator.caseSensitivity() == Qt::CaseSensitive ? UCOL_DEFAULT_STRENGTH : UCOL_SECONDARY);
-    set(UCOL_NUMERIC_COLLATION, collator.numericMode() ? UCOL_ON : UCOL_OFF);
-    set(UCOL_ALTERNATE_HANDLING, collator.ignorePunctuation() ? UCOL_SHIFTED : UCOL_NON_IGNORABLE);
+    set(UCOL_STRENGTH, collation.caseSensitive ? UCOL_DEFAULT_STRENGTH : UCOL_SECONDARY);
+    set(UCOL_NUMERIC_COLLATION, collation.numeric ? UCOL_ON : UCOL_OFF);
+    set(UCOL_ALTERNATE_HANDLING, collation.ignorePunctuation ? UCOL_SHIFTED : UCOL_NON_IGNORABLE);
 }
 
 uint32_t SortKeys::Add(std::string_view caption) {
     const auto start = static_cast<uint32_t>(bytes_.size());
     if (IsAscii(caption)) {
-        // ASCII reads the same as UTF-8 and as UTF-16: most captions need no QString on the way.
+        // ASCII reads the same as UTF-8 and as UTF-16: most captions need no decoding on the way.
         if (collator_) {
             units_.assign(caption.begin(), caption.end());
             AppendIcuKey(units_.data(), units_.size());
@@ -54,12 +51,16 @@ uint32_t SortKeys::Add(std::string_view caption) {
             bytes_.append(caption.substr(0, caption.find('\0')));
         }
     } else {
-        const QString text = BytesToDisplay(caption);
+        WidenBytes(caption, units_);
         if (collator_) {
-            AppendIcuKey(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
+            AppendIcuKey(units_.data(), units_.size());
         } else if (!keyless_) {
-            const QByteArray utf8 = text.toUtf8();
-            bytes_.append(utf8.constData(), std::strlen(utf8.constData()));
+            // The text as the widgets show it, in UTF-8, up to a zero byte: keys hold none.
+            const size_t text = bytes_.size();
+            AppendUtf8(units_, bytes_);
+            if (const size_t zero = bytes_.find('\0', text); zero != std::string::npos) {
+                bytes_.resize(zero);
+            }
         }
     }
     bytes_.push_back('\0');

@@ -7,17 +7,25 @@
 #include <string_view>
 #include <vector>
 
-#include <QCollator>
-
 struct UCollator;
+
+// How captions are collated: the settings of a QCollator, which sorts with the same ICU collator.
+struct Collation {
+    // An ICU locale name such as "de_DE", or "C" for the C locale, which orders the UTF-8 of the
+    // texts byte by byte.
+    std::string locale = "C";
+    bool caseSensitive = true;
+    bool numeric = false;
+    bool ignorePunctuation = false;
+};
 
 // Captions' sort keys, one after another, each ended by a zero byte and holding no other: keys
 // compare as C strings, as QCollatorSortKey compares them, and are byte for byte the keys
-// QCollator::sortKey gives. Each holds a collator of its own, so that two can be filled on two
-// threads.
+// QCollator::sortKey gives for the same settings. Each holds a collator of its own, so that two can be filled
+// on two threads.
 class SortKeys {
 public:
-    explicit SortKeys(const QCollator& collator);
+    explicit SortKeys(const Collation& collation);
 
     // Where the key of caption starts.
     uint32_t Add(std::string_view caption);
@@ -36,7 +44,7 @@ private:
     bool keyless_ = false;  // QCollator gives every text the same empty key
     Collator collator_;     // null for the C locale, whose keys are the UTF-8 of the text
     std::string bytes_;
-    std::u16string units_;  // an ASCII caption widened, its room kept for the next
+    std::u16string units_;  // a caption widened, its room kept for the next
 };
 
 // A row to sort: its key's first eight bytes as one number, so that most comparisons touch

@@ -1,4 +1,4 @@
-#include "window/MemberSearch.hpp"
+#include "rows/MemberSearch.hpp"
 
 #include <array>
 

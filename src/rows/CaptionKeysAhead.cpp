@@ -1,4 +1,4 @@
-#include "window/CaptionKeysAhead.hpp"
+#include "rows/CaptionKeysAhead.hpp"
 
 #include <string_view>
 #include <utility>
@@ -38,7 +38,7 @@ KeyedCaptions CaptionKeysAhead::Take(const TkvCLDataCollection& members) {
 
 void CaptionKeysAhead::Start() {
     if (!made_.keys) {
-        made_.keys.emplace(collator_);
+        made_.keys.emplace(collation_);
     }
     busy_.store(true, std::memory_order_relaxed);
     inFlight_ = std::async(std::launch::async, [this] {

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "window/MemberRow.hpp"
+#include "rows/MemberRow.hpp"
 
 // "Which member has this in its login, protocols or user bots?", on the rows' own bytes with
 // ASCII letter case ignored: no text conversion per row, so a million rows stay a plain scan.

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "window/MemberRow.hpp"
+#include "rows/MemberRow.hpp"
 
 // Rows in the slots they were put in, which they keep while others come and go: the rows of the
 // last rebuild in one array, as they came, and the rows added since in another, so that adding
@@ -49,4 +49,19 @@ private:
     std::vector<MemberRow> rebuilt_;
     std::vector<MemberRow> added_;
     std::vector<uint32_t> free_;
+};
+
+// The rows of a store in the order a list shows them, read through the list of their slots in row
+// order; it holds neither, which must outlive it.
+class RowsInOrder {
+public:
+    RowsInOrder(const MemberRowStore& store, const std::vector<uint32_t>& order)
+        : store_(&store), order_(&order) {}
+
+    int RowCount() const { return static_cast<int>(order_->size()); }
+    const MemberRow& Row(int row) const { return (*store_)[(*order_)[static_cast<size_t>(row)]]; }
+
+private:
+    const MemberRowStore* store_;
+    const std::vector<uint32_t>* order_;
 };
