@@ -253,15 +253,11 @@ int RunImport(AdminSession& session, const CommandOptions& options) {
         return Refuse("cannot read " + options.file);
     }
     std::vector<CsvRecord> records;
-    {
-        CsvReader reader(text);
-        CsvRecord record;
-        while (reader.Next(record)) {
-            records.push_back(std::move(record));
-        }
+    std::string error;
+    if (!ReadImportRecords(text, records, error)) {
+        return Refuse(options.file + ": " + error);
     }
     ImportColumns columns;
-    std::string error;
     if (records.empty()) {
         return Refuse(options.file + " holds no rows");
     }

@@ -91,6 +91,7 @@ private slots:
     void aSilentServerEndsWithStatus4();
     void aRequestWithoutAnswerEndsWithStatus4();
     void importSendsGoodRowsAndReportsTheOthers();
+    void importRefusesAFileItCannotUseWhole();
     void listThenImportGivesTheSameMembers();
     void watchSeesASecondConnectionComeAndGo();
     void watchEndsWhenTheServerClosesIt();
@@ -439,6 +440,37 @@ void AdminEndToEndTest::importSendsGoodRowsAndReportsTheOthers() {
     QVERIFY2(update.out.startsWith("added 0, changed " + QByteArray::number(rows - 30) +
                                    ", refused 10, skipped 20\n"),
              update.out.left(200));
+}
+
+// Refused before any row is sent: a quote left open would make one row of every line after it.
+void AdminEndToEndTest::importRefusesAFileItCannotUseWhole() {
+    DemoServerProcess server;
+    QVERIFY(server.Start({"--members", "2"}));
+    QTemporaryDir directory;
+    struct Case {
+        const char* name;
+        QByteArray csv;  // empty: no such file
+        int status;
+        QByteArray error;
+    };
+    const Case cases[] = {
+        {"a quote left open", "login,password\r\nfirst,pw\r\n\"second,pw\r\nthird,pw\r\nfourth,pw\r\n", 1,
+         "open.csv: the quote opened on line 3 is never closed"},
+    };
+    for (const Case& c : cases) {
+        const QString path = directory.filePath(c.csv.isEmpty() ? "nosuch.csv" : "open.csv");
+        if (!c.csv.isEmpty()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(c.csv);
+        }
+        const Outcome outcome = Run(Connection(server.Port()) + QStringList{"import", path});
+        QCOMPARE(outcome.status, c.status);
+        QVERIFY2(outcome.err.contains(c.error), outcome.err);
+        QCOMPARE(outcome.out, QByteArray());
+    }
+    const Outcome list = Run(Connection(server.Port()) + QStringList{"list", "--format", "csv"});
+    QCOMPARE(list.out.count('\n'), 1 + 3);
 }
 
 void AdminEndToEndTest::listThenImportGivesTheSameMembers() {
