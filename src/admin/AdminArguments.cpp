@@ -81,7 +81,7 @@ constexpr std::string_view kExitHelp =
     "  2   no connection: it could not be made, or it ended before the command did\n"
     "  3   the login has no administrator rights, or the server refused the login\n"
     "  4   no answer from the server within --timeout\n"
-    "  64  bad arguments\n";
+    "  64  bad arguments, or an import file that cannot be read\n";
 
 const CommandInfo* FindCommand(std::string_view name) {
     for (const CommandInfo& info : kCommands) {

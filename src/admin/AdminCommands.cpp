@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -236,9 +238,10 @@ private:
     qint64 nextMs_ = 0;
 };
 
-bool ReadWholeFile(const std::string& path, std::string& text) {
+bool ReadWholeFile(const std::string& path, std::string& text, std::string& error) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
         return false;
     }
     std::ostringstream content;
@@ -249,11 +252,13 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
 
 int RunImport(AdminSession& session, const CommandOptions& options) {
     std::string text;
-    if (!ReadWholeFile(options.file, text)) {
-        return Refuse("cannot read " + options.file);
+    std::string error;
+    // A file that is not there is a mistake in the command, as a bad option is.
+    if (!ReadWholeFile(options.file, text, error)) {
+        PrintError(error);
+        return ExitStatus::Usage;
     }
     std::vector<CsvRecord> records;
-    std::string error;
     if (!ReadImportRecords(text, records, error)) {
         return Refuse(options.file + ": " + error);
     }

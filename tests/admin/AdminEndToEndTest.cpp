@@ -442,7 +442,8 @@ void AdminEndToEndTest::importSendsGoodRowsAndReportsTheOthers() {
              update.out.left(200));
 }
 
-// Refused before any row is sent: a quote left open would make one row of every line after it.
+// Refused before any row is sent: a file that is not there (a usage error, with the system's
+// reason), and a quote left open, which would make one row of every line after it.
 void AdminEndToEndTest::importRefusesAFileItCannotUseWhole() {
     DemoServerProcess server;
     QVERIFY(server.Start({"--members", "2"}));
@@ -456,6 +457,7 @@ void AdminEndToEndTest::importRefusesAFileItCannotUseWhole() {
     const Case cases[] = {
         {"a quote left open", "login,password\r\nfirst,pw\r\n\"second,pw\r\nthird,pw\r\nfourth,pw\r\n", 1,
          "open.csv: the quote opened on line 3 is never closed"},
+        {"no such file", "", 64, "nosuch.csv: No such file or directory\n"},
     };
     for (const Case& c : cases) {
         const QString path = directory.filePath(c.csv.isEmpty() ? "nosuch.csv" : "open.csv");
