@@ -399,7 +399,7 @@ private:
                             : code == ReportCode::AccountModified ? "changed"
                             : code == ReportCode::MemberQuery     ? "changed"
                             : code == ReportCode::MemberLoggedIn  ? "online"
-                            : code == ReportCode::MemberLoggedOut ? "offline"
+                            : code == ReportCode::MemberLoggedOut ? "logoff"
                             : code == ReportCode::AccountDeleted  ? "deleted"
                                                                   : nullptr;
         if (event == nullptr) {
