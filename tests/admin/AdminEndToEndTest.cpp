@@ -645,6 +645,9 @@ void AdminEndToEndTest::helpAndUsageErrors() {
         QVERIFY2(commandHelp.out.startsWith("Usage: krvadmin [connection options] " + command.toUtf8()),
                  commandHelp.out);
     }
+    const Outcome version = Run({"--version"});
+    QCOMPARE(version.status, 0);
+    QCOMPARE(version.out, QByteArray("krvadmin " KRV_PROJECT_VERSION "\n"));
     const Outcome bad = Run({"list", "--frob"});
     QCOMPARE(bad.status, 64);
     QVERIFY(bad.err.contains("unknown option: --frob"));
