@@ -15,3 +15,6 @@ foreach(size ${KRV_ICON_SIZES})
 endforeach()
 string(APPEND KRV_ICON_QRC_TEXT "  </qresource>\n</RCC>\n")
 file(CONFIGURE OUTPUT ${KRV_ICON_QRC} CONTENT "${KRV_ICON_QRC_TEXT}")
+
+# The Debian package's name, after which its documentation folder is named too.
+set(KRV_PACKAGE_NAME krvclienta)

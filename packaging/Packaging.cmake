@@ -1,7 +1,8 @@
 # A system-wide install and the Debian package: the client, the command-line tool, the demo
-# server, the desktop entry, the icon in its sizes and the AppStream file; the top
-# CMakeLists.txt installs its own README, LICENSE and man page. packaging/AppIdentity.cmake,
-# included before, names the application and its icon sizes.
+# server, the desktop entry, the icon in its sizes, the AppStream file and the changelog; the top
+# CMakeLists.txt installs its own README, copyright file and man pages, and defines
+# krv_install_gzipped and KRV_DOC_DIR. packaging/AppIdentity.cmake, included before, names the
+# application, its icon sizes and the package.
 include(GNUInstallDirs)
 
 install(TARGETS krvClientA krvadmin krv-demo-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -18,14 +19,24 @@ foreach(size ${KRV_ICON_SIZES})
             RENAME ${KRV_APP_ID}.png)
 endforeach()
 
-# cpack -G DEB in a Release build directory; dpkg-shlibdeps computes the library dependencies.
-set(CPACK_PACKAGE_NAME krvclienta)
+# A Debian package's documentation comes with its changelog; this one names the project's version.
+configure_file(${KRV_PACKAGING_DIR}/changelog.in ${CMAKE_CURRENT_BINARY_DIR}/changelog @ONLY)
+krv_install_gzipped(${CMAKE_CURRENT_BINARY_DIR}/changelog ${KRV_DOC_DIR})
+
+# cpack -G DEB in a Release build directory; dpkg-shlibdeps computes the library dependencies
+# from the programs, which cannot see what Qt loads later: the platform plugins, without which the
+# window cannot open, are in qt6-qpa-plugins on some Debian releases, and Qt's GUI library only
+# recommends that package, so an install without recommendations would leave them out.
+set(CPACK_PACKAGE_NAME ${KRV_PACKAGE_NAME})
+set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
 set(CPACK_PACKAGE_VENDOR "The krvClientA developers")
 set(CPACK_PACKAGE_CONTACT "The krvClientA developers <author@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Administration client for a Korvane bot server")
-set(CPACK_PACKAGE_DESCRIPTION "A desktop client that keeps a live list of a Korvane bot server's member \
-accounts and sends administration requests: add, edit, delete, expel, log off, reconnect. \
-Comes with a demo server.")
+# Debian's description lines are at most 80 wide; cpack indents each line of this.
+set(CPACK_PACKAGE_DESCRIPTION "A desktop client that keeps a live list of a Korvane bot server's
+member accounts and sends administration requests: add, edit, delete, expel,
+log off, reconnect. With the command-line tool krvadmin, which does the same
+from scripts, and a demo server to try both.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.example.org/korvane-admin/")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

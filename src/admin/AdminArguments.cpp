@@ -5,6 +5,8 @@
 #include <functional>
 #include <limits>
 
+#include "admin/AdminVersion.hpp"
+
 namespace {
 
 struct CommandInfo {
@@ -69,6 +71,7 @@ constexpr std::string_view kConnectionHelp =
     "                        file of the window\n"
     "  --timeout SECONDS     the longest wait for the server, each time (default 15)\n"
     "  -h, --help            this text; COMMAND --help for a command's own\n"
+    "  --version             the program's version\n"
     "Without --password-file the password comes from the variable KRVADMIN_PASSWORD, then\n"
     "from --settings, and otherwise it is asked for on the terminal.\n";
 
@@ -81,7 +84,7 @@ constexpr std::string_view kExitHelp =
     "  2   no connection: it could not be made, or it ended before the command did\n"
     "  3   the login has no administrator rights, or the server refused the login\n"
     "  4   no answer from the server within --timeout\n"
-    "  64  bad arguments\n";
+    "  64  bad arguments, or an import file that cannot be read\n";
 
 const CommandInfo* FindCommand(std::string_view name) {
     for (const CommandInfo& info : kCommands) {
@@ -327,6 +330,14 @@ ParsedArguments ParseAdminArguments(const std::vector<std::string>& arguments) {
             parsed.help = true;
             continue;
         }
+        if (name == "--version") {
+            if (inlineValue) {
+                parsed.error = name + " takes no value";
+                return parsed;
+            }
+            parsed.version = true;
+            continue;
+        }
         bool flag = false;
         ValueSetter setter;
         const bool known =
@@ -351,6 +362,9 @@ ParsedArguments ParseAdminArguments(const std::vector<std::string>& arguments) {
     if (parsed.help) {
         parsed.helpText =
             options.command == AdminCommand::None ? ProgramHelp() : CommandHelp(options.command);
+        return parsed;
+    }
+    if (parsed.version) {
         return parsed;
     }
     if (options.command == AdminCommand::None) {
@@ -381,6 +395,10 @@ std::string ProgramHelp() {
     text += "\n";
     text += kExitHelp;
     return text;
+}
+
+std::string ProgramVersion() {
+    return kAdminVersionLine;
 }
 
 std::string CommandHelp(AdminCommand command) {

@@ -46,6 +46,7 @@ struct ParsedArguments {
     CommandOptions command;
     bool help = false;     // print helpText and stop
     std::string helpText;  // the program's or the command's
+    bool version = false;  // print ProgramVersion() and stop (after help)
     std::string error;     // a usage error, to print with the help's pointer
 };
 
@@ -55,4 +56,6 @@ struct ParsedArguments {
 ParsedArguments ParseAdminArguments(const std::vector<std::string>& arguments);
 
 std::string ProgramHelp();
+// The program's name and version, with a line end.
+std::string ProgramVersion();
 std::string CommandHelp(AdminCommand command);

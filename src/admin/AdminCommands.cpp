@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -222,9 +224,10 @@ private:
     qint64 nextMs_ = 0;
 };
 
-bool ReadWholeFile(const std::string& path, std::string& text) {
+bool ReadWholeFile(const std::string& path, std::string& text, std::string& error) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
         return false;
     }
     std::ostringstream content;
@@ -235,19 +238,17 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
 
 int RunImport(AdminSession& session, const CommandOptions& options) {
     std::string text;
-    if (!ReadWholeFile(options.file, text)) {
-        return Refuse("cannot read " + options.file);
+    std::string error;
+    // A file that is not there is a mistake in the command, as a bad option is.
+    if (!ReadWholeFile(options.file, text, error)) {
+        PrintError(error);
+        return ExitStatus::Usage;
     }
     std::vector<CsvRecord> records;
-    {
-        CsvReader reader(text);
-        CsvRecord record;
-        while (reader.Next(record)) {
-            records.push_back(std::move(record));
-        }
+    if (!ReadImportRecords(text, records, error)) {
+        return Refuse(options.file + ": " + error);
     }
     ImportColumns columns;
-    std::string error;
     if (records.empty()) {
         return Refuse(options.file + " holds no rows");
     }
@@ -390,7 +391,7 @@ private:
                             : code == ReportCode::AccountModified ? "changed"
                             : code == ReportCode::MemberQuery     ? "changed"
                             : code == ReportCode::MemberLoggedIn  ? "online"
-                            : code == ReportCode::MemberLoggedOut ? "offline"
+                            : code == ReportCode::MemberLoggedOut ? "logoff"
                             : code == ReportCode::AccountDeleted  ? "deleted"
                                                                   : nullptr;
         if (event == nullptr) {

@@ -69,13 +69,16 @@ bool CsvReader::Next(CsvRecord& record) {
     record.line = line_;
     record.fields.clear();
     record.error.clear();
+    record.openQuoteLine = 0;
     for (;;) {
         std::string field;
         if (at_ < text_.size() && text_[at_] == '"') {
+            const size_t quoteLine = line_;
             ++at_;
             for (;;) {
                 if (at_ >= text_.size()) {
                     record.error = "a quoted field is not closed";
+                    record.openQuoteLine = quoteLine;
                     return true;
                 }
                 const char c = text_[at_++];

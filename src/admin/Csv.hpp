@@ -19,6 +19,9 @@ struct CsvRecord {
     size_t line = 0;  // where the record starts, from 1
     std::vector<std::string> fields;
     std::string error;  // empty when the record was read whole
+    // Where the quote that was never closed opened, from 1; 0 for any other record. Everything
+    // after it went into that one field.
+    size_t openQuoteLine = 0;
 };
 
 // Reads records one at a time from text held in memory. Records end with CR LF, LF or the end of

@@ -1,6 +1,7 @@
 #include "admin/ImportPlan.hpp"
 
 #include <algorithm>
+#include <string>
 
 #include "admin/MemberOutput.hpp"
 #include "admin/TextOut.hpp"
@@ -24,6 +25,21 @@ std::string FieldAt(const CsvRecord& row, int column, std::string kept) {
 }
 
 }  // namespace
+
+bool ReadImportRecords(std::string_view text, std::vector<CsvRecord>& records, std::string& error) {
+    records.clear();
+    CsvReader reader(text);
+    CsvRecord record;
+    while (reader.Next(record)) {
+        if (record.openQuoteLine != 0) {
+            error = "the quote opened on line " + std::to_string(record.openQuoteLine) +
+                    " is never closed, so every line after it would be read as one field; nothing was sent";
+            return false;
+        }
+        records.push_back(std::move(record));
+    }
+    return true;
+}
 
 bool ReadImportHeader(const CsvRecord& header, ImportColumns& columns, std::string& error) {
     columns = ImportColumns{};

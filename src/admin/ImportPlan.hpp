@@ -11,6 +11,11 @@
 #include "members/TkvCLDataCollection.hpp"
 #include "protocol/AdminRequest.hpp"
 
+// Every record of an import file, the header first. False with the reason when a quote is
+// never closed: it takes every line after it into one field, so those rows would be neither sent
+// nor reported; such a file is refused whole, before any row is sent.
+bool ReadImportRecords(std::string_view text, std::vector<CsvRecord>& records, std::string& error);
+
 // Where the account fields stand in an import file; -1 for a column it does not have.
 struct ImportColumns {
     int login = -1;

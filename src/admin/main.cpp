@@ -32,6 +32,10 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "krvadmin: %s\nTry 'krvadmin --help'.\n", parsed.error.c_str());
         return ExitStatus::Usage;
     }
+    if (parsed.version) {
+        std::fputs(ProgramVersion().c_str(), stdout);
+        return ExitStatus::Done;
+    }
     ConnectionTarget target;
     std::string error;
     if (!ResolveConnectionTarget(parsed.connection, std::getenv("KRVADMIN_PASSWORD"), target, error)) {

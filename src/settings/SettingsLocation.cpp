@@ -18,9 +18,15 @@ std::string FolderOf(const std::string& path) {
     return parent.empty() ? std::string(".") : parent.string();
 }
 
-bool Exists(const std::string& path) {
-    std::error_code error;
-    return fs::exists(path, error);
+// Where the package manager puts programs; a marker there came from elsewhere and is ignored.
+bool InSystemFolder(std::string_view programPath) {
+    const std::string path = fs::path(programPath).lexically_normal().string();
+    for (const std::string_view folder : {"/usr/", "/bin/", "/sbin/"}) {
+        if (path.starts_with(folder)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -29,15 +35,25 @@ bool CanWrite(const std::string& path) {
     return ::access(path.c_str(), W_OK) == 0;
 }
 
+bool PathExists(const std::string& path) {
+    std::error_code error;
+    return fs::exists(path, error);
+}
+
+std::string PortableMarkerFor(std::string_view programPath) {
+    return fs::path(programPath).replace_extension(".portable").string();
+}
+
 std::string ChooseSettingsPath(std::string_view programPath, std::string_view userConfigFolder,
-                               const WritableTest& canWrite) {
+                               const WritableTest& canWrite, const ExistsTest& exists) {
+    const std::string user = (fs::path(userConfigFolder) / kUserSettingsFileName).string();
+    if (InSystemFolder(programPath) || !exists(PortableMarkerFor(programPath))) {
+        return user;
+    }
     const std::string beside = SettingsPathFor(programPath);
     const bool folderWritable = canWrite(FolderOf(beside));
-    const bool usable = Exists(beside) ? folderWritable && canWrite(beside) : folderWritable;
-    if (usable) {
-        return beside;
-    }
-    return (fs::path(userConfigFolder) / kUserSettingsFileName).string();
+    const bool usable = exists(beside) ? folderWritable && canWrite(beside) : folderWritable;
+    return usable ? beside : user;
 }
 
 bool PrepareSettingsFolder(const std::string& settingsPath) {

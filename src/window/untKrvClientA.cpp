@@ -46,9 +46,10 @@ constexpr int64_t kLongestIdleWaitMs = 5000;
 constexpr int kFontPixelSize = 11;
 const char* const kApplicationTitle = "krvClientA";
 
-// Chosen once, at start: beside the program where it may write there, else the user's folder
-// (~/.config/krvClientA, after the application's name), made when missing. A folder that
-// cannot be made shows up as the save's "Unable to write to" with this path.
+// Chosen once, at start: beside the program where a krvClientA.portable marker there says so
+// (the build tree), else the user's folder (~/.config/krvClientA, after the application's name;
+// root's too), made when missing. A folder that cannot be made shows up as the save's "Unable
+// to write to" with this path.
 QString DefaultSettingsPath() {
     const std::string chosen = ChooseSettingsPath(
         DisplayToBytes(QCoreApplication::applicationFilePath()),

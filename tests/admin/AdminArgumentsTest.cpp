@@ -99,6 +99,32 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{{"add", "x", "--password", "a", "--password-file", "f"},
                             "give --password or --password-file, not both"}));
 
+// Wherever it stands, and with or without a command, as --help is; help wins over it.
+TEST(AdminArgumentsTest, VersionNeedsNoCommand) {
+    struct Case {
+        std::vector<std::string> words;
+        bool version;
+        bool help;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"--version"}, true, false, ""},
+        {{"list", "--version"}, true, false, ""},
+        {{"--host", "h", "--version", "watch"}, true, false, ""},
+        {{"--version", "--help"}, true, true, ""},
+        {{"--version", "--frob"}, true, false, "unknown option: --frob"},
+        {{"--version=1"}, false, false, "--version takes no value"},
+    };
+    for (const Case& c : cases) {
+        const ParsedArguments parsed = Parse(c.words);
+        EXPECT_EQ(parsed.version, c.version) << c.words.front();
+        EXPECT_EQ(parsed.help, c.help) << c.words.front();
+        EXPECT_EQ(parsed.error, c.error) << c.words.front();
+    }
+    EXPECT_TRUE(ProgramVersion().starts_with("krvadmin ")) << ProgramVersion();
+    EXPECT_TRUE(ProgramVersion().ends_with("\n")) << ProgramVersion();
+}
+
 TEST(AdminArgumentsTest, HelpNamesTheCommandAndTheExitStatuses) {
     const ParsedArguments program = Parse({"--help"});
     EXPECT_TRUE(program.help);

@@ -91,6 +91,7 @@ private slots:
     void aSilentServerEndsWithStatus4();
     void aRequestWithoutAnswerEndsWithStatus4();
     void importSendsGoodRowsAndReportsTheOthers();
+    void importRefusesAFileItCannotUseWhole();
     void listThenImportGivesTheSameMembers();
     void watchSeesASecondConnectionComeAndGo();
     void watchEndsWhenTheServerClosesIt();
@@ -441,6 +442,39 @@ void AdminEndToEndTest::importSendsGoodRowsAndReportsTheOthers() {
              update.out.left(200));
 }
 
+// Refused before any row is sent: a file that is not there (a usage error, with the system's
+// reason), and a quote left open, which would make one row of every line after it.
+void AdminEndToEndTest::importRefusesAFileItCannotUseWhole() {
+    DemoServerProcess server;
+    QVERIFY(server.Start({"--members", "2"}));
+    QTemporaryDir directory;
+    struct Case {
+        const char* name;
+        QByteArray csv;  // empty: no such file
+        int status;
+        QByteArray error;
+    };
+    const Case cases[] = {
+        {"a quote left open", "login,password\r\nfirst,pw\r\n\"second,pw\r\nthird,pw\r\nfourth,pw\r\n", 1,
+         "open.csv: the quote opened on line 3 is never closed"},
+        {"no such file", "", 64, "nosuch.csv: No such file or directory\n"},
+    };
+    for (const Case& c : cases) {
+        const QString path = directory.filePath(c.csv.isEmpty() ? "nosuch.csv" : "open.csv");
+        if (!c.csv.isEmpty()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(c.csv);
+        }
+        const Outcome outcome = Run(Connection(server.Port()) + QStringList{"import", path});
+        QCOMPARE(outcome.status, c.status);
+        QVERIFY2(outcome.err.contains(c.error), outcome.err);
+        QCOMPARE(outcome.out, QByteArray());
+    }
+    const Outcome list = Run(Connection(server.Port()) + QStringList{"list", "--format", "csv"});
+    QCOMPARE(list.out.count('\n'), 1 + 3);
+}
+
 void AdminEndToEndTest::listThenImportGivesTheSameMembers() {
     DemoServerProcess source;
     QVERIFY(source.Start({"--members", "300", "--seed", "7"}));
@@ -468,45 +502,61 @@ void AdminEndToEndTest::listThenImportGivesTheSameMembers() {
     QCOMPARE(CsvRows(again.out), CsvRows(exported.out));
 }
 
+// Each session's end is a "logoff"; the member's "online" says whether another session of it
+// is still there.
 void AdminEndToEndTest::watchSeesASecondConnectionComeAndGo() {
     DemoServerProcess server;
     QVERIFY(server.Start({"--members", "5"}));
     const Account member = Sample(3);
+    const QByteArray login = QByteArray::fromStdString(member.login);
     for (const QString format : {"text", "jsonl"}) {
         QProcess watch;
         Start(watch, Connection(server.Port()) + QStringList{"watch", "--format", format});
         QVERIFY(QTest::qWaitFor([&] { return watch.readAllStandardError().contains("watching 6 members"); },
                                 20000));
-        {
-            RawClient client(server.Port());
-            QVERIFY(client.LogIn(member.login, member.password));
-            QTest::qWait(100);
-            client.Close();
-        }
         QByteArray out;
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                out += watch.readAllStandardOutput();
-                return out.count('\n') >= 2;
-            },
-            20000));
+        const auto waitForLines = [&](int count) {
+            return QTest::qWaitFor(
+                [&] {
+                    out += watch.readAllStandardOutput();
+                    return out.count('\n') >= count;
+                },
+                20000);
+        };
+        {
+            RawClient first(server.Port());
+            QVERIFY(first.LogIn(member.login, member.password));
+            QVERIFY(waitForLines(1));
+            {
+                RawClient second(server.Port());
+                QVERIFY(second.LogIn(member.login, member.password));
+                QVERIFY(waitForLines(2));
+                second.Close();
+                QVERIFY(waitForLines(3));
+            }
+            first.Close();
+        }
+        QVERIFY(waitForLines(4));
         ::kill(static_cast<pid_t>(watch.processId()), SIGINT);
         const Outcome ended = Finish(watch);
         QCOMPARE(ended.status, 0);
         out += ended.out;
         const QList<QByteArray> lines = out.split('\n');
-        if (format == "text") {
-            QCOMPARE(lines.value(0), "online " + QByteArray::fromStdString(member.login));
-            QCOMPARE(lines.value(1), "offline " + QByteArray::fromStdString(member.login));
-        } else {
-            const QJsonObject online = QJsonDocument::fromJson(lines.value(0)).object();
-            QCOMPARE(online.value("event").toString(), QString("online"));
-            QCOMPARE(online.value("member").toObject().value("login").toString(),
-                     QString::fromStdString(member.login));
-            QVERIFY(online.value("member").toObject().value("online").toBool());
-            const QJsonObject offline = QJsonDocument::fromJson(lines.value(1)).object();
-            QCOMPARE(offline.value("event").toString(), QString("offline"));
-            QVERIFY(!offline.value("member").toObject().value("online").toBool());
+        struct Expected {
+            const char* event;
+            bool online;  // the member's state after it
+        };
+        const Expected expected[] = {{"online", true}, {"online", true}, {"logoff", true}, {"logoff", false}};
+        for (int i = 0; i < 4; ++i) {
+            const Expected& e = expected[i];
+            if (format == "text") {
+                QCOMPARE(lines.value(i), e.event + (" " + login));
+                continue;
+            }
+            const QJsonObject line = QJsonDocument::fromJson(lines.value(i)).object();
+            QCOMPARE(line.value("event").toString(), QString(e.event));
+            QCOMPARE(line.value("member").toObject().value("login").toString(), QString::fromUtf8(login));
+            QCOMPARE(line.value("member").toObject().value("online").toBool(), e.online);
         }
     }
 }
@@ -570,7 +620,7 @@ void AdminEndToEndTest::watchReconnectsAfterADrop() {
         err);
     QVERIFY2(stderrHas("krvadmin: connected again to 127.0.0.1:"), err);
     QByteArray out;
-    const QByteArray expected = "online " + QByteArray::fromStdString(member.login) + "\noffline " +
+    const QByteArray expected = "online " + QByteArray::fromStdString(member.login) + "\nlogoff " +
                                 QByteArray::fromStdString(member.login) + "\n";
     client.Close();
     QVERIFY(QTest::qWaitFor(
@@ -595,6 +645,9 @@ void AdminEndToEndTest::helpAndUsageErrors() {
         QVERIFY2(commandHelp.out.startsWith("Usage: krvadmin [connection options] " + command.toUtf8()),
                  commandHelp.out);
     }
+    const Outcome version = Run({"--version"});
+    QCOMPARE(version.status, 0);
+    QCOMPARE(version.out, QByteArray("krvadmin " KRV_PROJECT_VERSION "\n"));
     const Outcome bad = Run({"list", "--frob"});
     QCOMPARE(bad.status, 64);
     QVERIFY(bad.err.contains("unknown option: --frob"));

@@ -105,6 +105,34 @@ TEST(CsvReaderTest, AQuoteLeftOpenRunsToTheEndAndSaysSo) {
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[1].line, 2u);
     EXPECT_EQ(records[1].error, "a quoted field is not closed");
+    EXPECT_EQ(records[1].openQuoteLine, 2u);
+    EXPECT_EQ(records[0].openQuoteLine, 0u);
+}
+
+// The line of the quote itself, which a field closed before it in the same record may have moved
+// past the record's first line.
+TEST(CsvReaderTest, AQuoteLeftOpenIsPlacedOnItsOwnLine) {
+    struct Case {
+        const char* name;
+        std::string text;
+        size_t recordLine;
+        size_t quoteLine;
+    };
+    const Case cases[] = {
+        {"first field", "a,b\nc,d\n\"e,f\ng,h\n", 3, 3},
+        {"last field", "a,b\nc,\"d\ne,f\n", 2, 2},
+        {"after a quoted line break", "a,b\n\"c\r\nc\",\"d\ne,f\n", 2, 3},
+        {"last line, no line end", "a,b\n\"c", 2, 2},
+    };
+    for (const Case& c : cases) {
+        const std::vector<CsvRecord> records = ReadAll(c.text);
+        ASSERT_FALSE(records.empty()) << c.name;
+        EXPECT_EQ(records.back().line, c.recordLine) << c.name;
+        EXPECT_EQ(records.back().openQuoteLine, c.quoteLine) << c.name;
+        for (size_t i = 0; i + 1 < records.size(); ++i) {
+            EXPECT_EQ(records[i].openQuoteLine, 0u) << c.name;
+        }
+    }
 }
 
 TEST(CsvReaderTest, ALastLineWithoutLineEndIsARecord) {

@@ -18,6 +18,38 @@ ImportColumns Header(std::vector<std::string> names) {
     return columns;
 }
 
+// A quote left open would take the rest of the file into one row and report only that row's
+// line; the file is refused, naming the line where the quote opened. Other bad rows are each
+// reported on their own, so they do not stop the file.
+TEST(ImportRecordsTest, RefusesAFileWithAQuoteLeftOpen) {
+    struct Case {
+        const char* name;
+        std::string text;
+        size_t records;  // when read
+        std::string error;
+    };
+    const std::string header = "login,password\n";
+    const Case cases[] = {
+        {"good rows", header + "a,1\n\"b\nc\",2\n", 3, ""},
+        {"a stray quote", header + "a,1\nb\"x,2\nc,3\n", 4, ""},
+        {"a quote left open on line 3 of 7", header + "a,1\n\"b,2\nc,3\nd,4\ne,5\nf,6\n", 0,
+         "the quote opened on line 3 is never closed, so every line after it would be read as one "
+         "field; nothing was sent"},
+        {"opened after a field that spans lines", header + "\"a\nb\",\"1\nc,3\n", 0,
+         "the quote opened on line 3 is never closed, so every line after it would be read as one "
+         "field; nothing was sent"},
+    };
+    for (const Case& c : cases) {
+        std::vector<CsvRecord> records;
+        std::string error;
+        EXPECT_EQ(ReadImportRecords(c.text, records, error), c.error.empty()) << c.name;
+        EXPECT_EQ(error, c.error) << c.name;
+        if (c.error.empty()) {
+            EXPECT_EQ(records.size(), c.records) << c.name;
+        }
+    }
+}
+
 TEST(ImportHeaderTest, FindsTheColumnsInAnyOrderAndCase) {
     const ImportColumns columns = Header({"online", " Protocols ", "LOGIN", "bots", "Password"});
     EXPECT_EQ(columns.login, 2);

@@ -42,47 +42,64 @@ protected:
     std::string user_;
 };
 
-// The writability is given by the test, so that the branches are checked whoever runs them
-// (root writes to read-only files and folders alike).
-TEST_F(SettingsLocationTest, BesideTheProgramOnlyWhereTheProgramMayWrite) {
+// What is on disk and what may be written are given by the test, so that the branches are
+// checked whoever runs them (root writes to read-only files and folders alike) and for programs
+// in folders the test cannot touch.
+TEST_F(SettingsLocationTest, BesideTheProgramOnlyWhereTheMarkerSaysSo) {
     struct Case {
         const char* name;
+        const char* folder;  // the program's; nullptr for the test's own
+        bool marker;
         bool fileExists;
         bool folderWritable;
         bool fileWritable;
         bool expectBeside;
     };
     const Case cases[] = {
-        {"writable program folder, no file yet", false, true, false, true},
-        {"read-only program folder, no file", false, false, false, false},
-        {"writable file in a writable folder", true, true, true, true},
-        {"read-only file in a writable folder", true, true, false, false},
-        {"writable file in a read-only folder (no atomic replace)", true, false, true, false},
-        {"read-only file in a read-only folder", true, false, false, false},
+        {"marker, writable program folder, no file yet", nullptr, true, false, true, false, true},
+        {"marker, read-only program folder, no file", nullptr, true, false, false, false, false},
+        {"marker, writable file in a writable folder", nullptr, true, true, true, true, true},
+        {"marker, read-only file in a writable folder", nullptr, true, true, true, false, false},
+        {"marker, writable file in a read-only folder (no atomic replace)", nullptr, true, true, false, true,
+         false},
+        {"marker, read-only file in a read-only folder", nullptr, true, true, false, false, false},
+        {"no marker, writable program folder", nullptr, false, false, true, false, false},
+        {"no marker, writable file in a writable folder", nullptr, false, true, true, true, false},
+        // Root may write anywhere: without the marker that must not matter.
+        {"root, /usr/bin, no marker", "/usr/bin", false, false, true, true, false},
+        {"root, file an older version left beside /usr/bin/krvClientA", "/usr/bin", false, true, true, true,
+         false},
+        {"root, /usr/bin, a marker and a leftover file", "/usr/bin", true, true, true, true, false},
+        {"/usr/local/bin (cmake --install), a marker", "/usr/local/bin", true, false, true, true, false},
+        {"/bin through a merged /usr, a marker", "/bin", true, false, true, true, false},
+        {"/opt, a marker", "/opt/krv", true, false, true, true, true},
     };
     for (const Case& c : cases) {
-        fs::remove(beside_);
-        if (c.fileExists) {
-            std::ofstream(beside_) << "[Client]\n";
-        }
-        std::set<std::string> asked;
+        const std::string folder = c.folder != nullptr ? std::string(c.folder) : programFolder_.string();
+        const std::string program = folder + "/krvClientA";
+        const std::string beside = folder + "/krvClientA.ini";
+        const std::string marker = folder + "/krvClientA.portable";
+        const ExistsTest exists = [&](const std::string& path) {
+            EXPECT_TRUE(path == marker || path == beside) << c.name << ": " << path;
+            return path == marker ? c.marker : c.fileExists;
+        };
         const WritableTest canWrite = [&](const std::string& path) {
-            asked.insert(path);
-            if (path == beside_) {
+            if (path == beside) {
                 return c.fileWritable;
             }
-            EXPECT_EQ(fs::path(path), programFolder_) << c.name;
+            EXPECT_EQ(path, folder) << c.name;
             return c.folderWritable;
         };
-        const std::string chosen = ChooseSettingsPath(program_, userFolder_, canWrite);
-        EXPECT_EQ(chosen, c.expectBeside ? beside_ : user_) << c.name;
-        EXPECT_TRUE(asked.count(programFolder_.string())) << c.name;
+        const std::string chosen = ChooseSettingsPath(program, userFolder_, canWrite, exists);
+        EXPECT_EQ(chosen, c.expectBeside ? beside : user_) << c.name;
     }
 }
 
 TEST_F(SettingsLocationTest, TheRealTestFollowsTheSystemsAnswer) {
     EXPECT_TRUE(CanWrite(programFolder_.string()));
     EXPECT_FALSE(CanWrite((root_ / "missing" / "krvClientA.ini").string()));
+    EXPECT_EQ(ChooseSettingsPath(program_, userFolder_), user_) << "no marker";
+    std::ofstream((programFolder_ / "krvClientA.portable").string()) << "";
     EXPECT_EQ(ChooseSettingsPath(program_, userFolder_), beside_);
 
     std::ofstream(beside_) << "[Client]\n";
@@ -106,8 +123,14 @@ TEST_F(SettingsLocationTest, ProgramWithoutFolderLooksAtTheCurrentOne) {
         asked.insert(path);
         return true;
     };
-    EXPECT_EQ(ChooseSettingsPath("krvClientA", userFolder_, canWrite), "krvClientA.ini");
+    std::set<std::string> looked;
+    const ExistsTest exists = [&](const std::string& path) {
+        looked.insert(path);
+        return path == "krvClientA.portable";
+    };
+    EXPECT_EQ(ChooseSettingsPath("krvClientA", userFolder_, canWrite, exists), "krvClientA.ini");
     EXPECT_EQ(asked, std::set<std::string>{"."});
+    EXPECT_EQ(looked, (std::set<std::string>{"krvClientA.portable", "krvClientA.ini"}));
 }
 
 TEST_F(SettingsLocationTest, TheUsersFolderIsMadeOwnerOnly) {
