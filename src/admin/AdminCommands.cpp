@@ -40,14 +40,6 @@ void WriteOut(const std::string& text) {
     std::fflush(stdout);
 }
 
-// The login a report is about: the subject of "ARD" and "ARE", the member text's otherwise.
-std::string ReportLogin(const ServerLineView& line) {
-    if (line.code == ReportCode::AccountDeleted || line.code == ReportCode::Refused) {
-        return std::string(line.subject);
-    }
-    return std::string(ParseMemberTextView(line.payload).Login);
-}
-
 int Refuse(const std::string& message) {
     PrintError(message);
     return ExitStatus::Refused;
@@ -256,11 +248,8 @@ int RunImport(AdminSession& session, const CommandOptions& options) {
         return Refuse(options.file + ": " + error);
     }
     ImportTally tally;
-    session.SetReportListener([&](const ServerLineView& line) {
-        const bool answered = line.code == ReportCode::Refused
-                                  ? tally.Refused(line.subject, Trim(line.payload))
-                                  : tally.Confirmed(line.code, ReportLogin(line));
-        if (answered) {
+    session.SetRequestListener([&](const SettledRequest& request) {
+        if (tally.Settled(request)) {
             session.RenewDeadline();
         }
     });
@@ -278,9 +267,13 @@ int RunImport(AdminSession& session, const CommandOptions& options) {
                 const RequestResult sent = step.action == ImportAction::Add ? server.AddAccount(step.fields)
                                                                             : server.EditAccount(step.fields);
                 if (sent.Sent()) {
-                    tally.Sent(step);
+                    tally.Sent(step, *sent.followed);
                 } else {
-                    tally.NotSent({step.line, ImportAction::Refuse, step.login, {}, sent.detail, {}});
+                    // Listed meanwhile, by another administrator: as if it had been listed before.
+                    const std::string why = sent.refusal == RequestRefusal::LoginExists
+                                                ? "login exists (--update edits it)"
+                                                : sent.detail;
+                    tally.NotSent({step.line, ImportAction::Refuse, step.login, why, step.fields});
                 }
             } else {
                 tally.NotSent(step);
@@ -304,7 +297,7 @@ int RunImport(AdminSession& session, const CommandOptions& options) {
         }
     }
     progress.Show(next - 1 - tally.Pending(), true);
-    session.SetReportListener({});
+    session.SetRequestListener({});
     WriteOut(tally.Summary(options.dryRun));
     if (status != ExitStatus::Done) {
         return status;
@@ -338,13 +331,34 @@ WatchSnapshot SnapshotOf(const TkvCLDataCollection& members) {
     return snapshot;
 }
 
+// The word watch prints for what happened; a session's end is a logoff, whatever the member's
+// state after it.
+const char* WatchWord(MemberEvent event) {
+    switch (event) {
+        case MemberEvent::Added:
+            return "added";
+        case MemberEvent::Changed:
+            return "changed";
+        case MemberEvent::LoggedIn:
+            return "online";
+        case MemberEvent::LoggedOut:
+            return "logoff";
+        case MemberEvent::Deleted:
+            return "deleted";
+        case MemberEvent::ListComplete:
+        case MemberEvent::Refused:
+            break;
+    }
+    return nullptr;
+}
+
 class Watcher {
 public:
     Watcher(AdminSession& session, WatchFormat format) : session_(session), format_(format) {}
 
     int Run() {
         snapshot_ = SnapshotOf(session_.Members());
-        session_.SetReportListener([this](const ServerLineView& line) { OnReport(line); });
+        session_.SetReportListener([this](const MemberReport& report) { OnReport(report); });
         session_.SetConnectionListener(
             [this](bool up, const std::string& reason) { OnConnection(up, reason); });
         session_.KeepReconnecting();
@@ -374,9 +388,8 @@ private:
                      session_.WillReconnect() ? "; reconnecting under the schedule" : "");
     }
 
-    void OnReport(const ServerLineView& line) {
-        const std::string_view code = line.code;
-        if (code == ReportCode::ListComplete) {
+    void OnReport(const MemberReport& report) {
+        if (report.event == MemberEvent::ListComplete) {
             if (reloading_) {
                 PrintDifferences(SnapshotOf(session_.Members()));
                 reloading_ = false;
@@ -387,19 +400,13 @@ private:
         if (reloading_) {
             return;
         }
-        const char* event = code == ReportCode::AccountAdded      ? "added"
-                            : code == ReportCode::AccountModified ? "changed"
-                            : code == ReportCode::MemberQuery     ? "changed"
-                            : code == ReportCode::MemberLoggedIn  ? "online"
-                            : code == ReportCode::MemberLoggedOut ? "logoff"
-                            : code == ReportCode::AccountDeleted  ? "deleted"
-                                                                  : nullptr;
+        const char* event = WatchWord(report.event);
         if (event == nullptr) {
             return;
         }
-        const std::string login = ReportLogin(line);
+        const std::string login(report.login);
         const TkvCLData* member = session_.Members().Items(session_.Members().IndexOf(login));
-        Print(event, login, code == ReportCode::AccountDeleted ? nullptr : member);
+        Print(event, login, report.event == MemberEvent::Deleted ? nullptr : member);
         if (member != nullptr) {
             snapshot_[FoldAscii(login)] = {member->Login(), member->Online(), member->Password(),
                                            member->GetProtocolsText(), member->GetUserBotsText()};

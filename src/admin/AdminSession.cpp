@@ -142,8 +142,11 @@ void AdminSession::EventArrived(const LinkEvent& event, const ConnectionEffect& 
 }
 
 void AdminSession::MembersChanged(const RowsEffect& /*effect*/, const ServerLineView* report) {
-    if (report != nullptr && onReport_) {
-        onReport_(*report);
+    if (report == nullptr || !onReport_) {
+        return;
+    }
+    if (const std::optional<MemberReport> about = MemberReportOf(*report)) {
+        onReport_(*about);
     }
 }
 

@@ -13,6 +13,7 @@
 
 #include "admin/ConnectionTarget.hpp"
 #include "net/QtClientSocket.hpp"
+#include "session/MemberReport.hpp"
 #include "session/ServerSession.hpp"
 #include "session/SessionListener.hpp"
 
@@ -22,8 +23,8 @@
 // or the time is up.
 class AdminSession final : private SessionListener {
 public:
-    // A report read after the login, after the member list has taken it.
-    using ReportListener = std::function<void(const ServerLineView& line)>;
+    // What a report read after the login says of a member, after the member list has taken it.
+    using ReportListener = std::function<void(const MemberReport& report)>;
     // Why the connection ended (or that it came back), for watch.
     using ConnectionListener = std::function<void(bool up, const std::string& reason)>;
     // A request sent through the session is settled.

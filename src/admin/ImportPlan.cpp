@@ -5,7 +5,6 @@
 
 #include "admin/MemberOutput.hpp"
 #include "admin/TextOut.hpp"
-#include "protocol/ProtocolCodes.hpp"
 #include "session/OwnAccountRule.hpp"
 #include "util/untCalc1.hpp"
 
@@ -114,13 +113,12 @@ ImportStep PlanImportRow(const CsvRecord& row, const ImportColumns& columns,
         return step;
     }
     step.action = existing ? ImportAction::Edit : ImportAction::Add;
-    step.request = AccountRequestLine(existing ? RequestCode::EditAccount : RequestCode::AddAccount, fields);
     step.fields = std::move(fields);
     return step;
 }
 
-void ImportTally::Sent(const ImportStep& step) {
-    waiting_[FoldAscii(step.login)].push_back({step.line, step.action});
+void ImportTally::Sent(const ImportStep& step, RequestId id) {
+    waiting_.emplace(id, Waiting{step.line, step.action, step.login});
     ++pending_;
 }
 
@@ -135,35 +133,22 @@ void ImportTally::NotSent(const ImportStep& step) {
     }
 }
 
-bool ImportTally::Confirmed(std::string_view code, std::string_view login) {
-    const ImportAction wanted = code == ReportCode::AccountAdded      ? ImportAction::Add
-                                : code == ReportCode::AccountModified ? ImportAction::Edit
-                                                                      : ImportAction::Skip;
-    if (wanted == ImportAction::Skip) {
-        return false;
-    }
-    auto found = waiting_.find(FoldAscii(login));
-    if (found == waiting_.end() || found->second.front().action != wanted) {
-        return false;
-    }
-    found->second.pop_front();
-    if (found->second.empty()) {
-        waiting_.erase(found);
-    }
-    --pending_;
-    ++(wanted == ImportAction::Add ? added_ : changed_);
-    return true;
-}
-
-bool ImportTally::Refused(std::string_view login, std::string_view reason) {
-    auto found = waiting_.find(FoldAscii(login));
+bool ImportTally::Settled(const SettledRequest& request) {
+    const auto found = waiting_.find(request.id);
     if (found == waiting_.end()) {
         return false;
     }
-    refused_.push_back({found->second.front().line, std::string(login), std::string(reason)});
-    found->second.pop_front();
-    if (found->second.empty()) {
-        waiting_.erase(found);
+    const Waiting row = std::move(found->second);
+    waiting_.erase(found);
+    switch (request.outcome) {
+        case RequestOutcome::Confirmed:
+            ++(row.action == ImportAction::Add ? added_ : changed_);
+            break;
+        case RequestOutcome::Refused:
+            refused_.push_back({row.line, row.login, request.reason});
+            break;
+        case RequestOutcome::Unconfirmed:
+            return false;
     }
     --pending_;
     return true;

@@ -10,6 +10,7 @@
 #include "admin/Csv.hpp"
 #include "members/TkvCLDataCollection.hpp"
 #include "protocol/AdminRequest.hpp"
+#include "session/RequestFollower.hpp"
 
 // Every record of an import file, the header first. False with the reason when a quote is
 // never closed: it takes every line after it into one field, so those rows would be neither sent
@@ -32,13 +33,12 @@ bool ReadImportHeader(const CsvRecord& header, ImportColumns& columns, std::stri
 
 enum class ImportAction { Add, Edit, Refuse, Skip };
 
-// What one row becomes: a request line to send, or why it is not sent. A row that is malformed
+// What one row becomes: the fields of a request to send, or why it is not sent. A row that is malformed
 // is skipped; a row that is well formed but cannot or must not be sent is refused.
 struct ImportStep {
     size_t line = 0;
     ImportAction action = ImportAction::Skip;
     std::string login;
-    std::string request;
     std::string reason;
     AccountFields fields;  // what the request carries
 };
@@ -52,11 +52,12 @@ ImportStep PlanImportRow(const CsvRecord& row, const ImportColumns& columns,
 // The rows sent and not yet answered, and the outcome of every row, for the summary.
 class ImportTally {
 public:
-    void Sent(const ImportStep& step);
+    // id: the request the session follows for the row.
+    void Sent(const ImportStep& step, RequestId id);
     void NotSent(const ImportStep& step);
-    // A report from the server; true when it answered one of the rows sent.
-    bool Confirmed(std::string_view code, std::string_view login);
-    bool Refused(std::string_view login, std::string_view reason);
+    // The session settled a request; true when the server answered one of the rows sent. A row
+    // left unanswered stays counted as sent without an answer.
+    bool Settled(const SettledRequest& request);
 
     size_t Pending() const { return pending_; }
     size_t Added() const { return added_; }
@@ -70,6 +71,7 @@ private:
     struct Waiting {
         size_t line;
         ImportAction action;
+        std::string login;
     };
     struct Outcome {
         size_t line;
@@ -77,7 +79,7 @@ private:
         std::string reason;
     };
 
-    std::unordered_map<std::string, std::deque<Waiting>> waiting_;  // by folded login
+    std::unordered_map<RequestId, Waiting> waiting_;
     size_t pending_ = 0;
     size_t added_ = 0;
     size_t changed_ = 0;

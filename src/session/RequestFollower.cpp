@@ -2,23 +2,16 @@
 
 #include <utility>
 
-#include "members/MemberText.hpp"
 #include "protocol/ProtocolCodes.hpp"
+#include "session/MemberReport.hpp"
 #include "util/untCalc1.hpp"
 
 namespace {
 
-// "ARD" and "ARE" name the login as their subject; the others carry the member's text.
-std::string_view ReportLogin(const ServerLineView& line) {
-    if (line.code == ReportCode::AccountDeleted || line.code == ReportCode::Refused) {
-        return line.subject;
-    }
-    return ParseMemberTextView(line.payload).Login;
-}
-
-bool MayConfirm(std::string_view code) {
-    return code == ReportCode::AccountAdded || code == ReportCode::AccountModified ||
-           code == ReportCode::AccountDeleted || code == ReportCode::MemberLoggedOut;
+// The events that settle a request: the report each kind of request waits for, or a refusal.
+bool MaySettle(MemberEvent event) {
+    return event == MemberEvent::Added || event == MemberEvent::Changed || event == MemberEvent::Deleted ||
+           event == MemberEvent::LoggedOut || event == MemberEvent::Refused;
 }
 
 }  // namespace
@@ -33,10 +26,14 @@ RequestId RequestFollower::Follow(std::string_view confirmingCode, std::string_v
 
 std::optional<SettledRequest> RequestFollower::Answer(const ServerLineView& line) {
     // Most reports answer nothing: the lines of a list, and every report while nothing waits.
-    if (requests_.empty() || !(line.code == ReportCode::Refused || MayConfirm(line.code))) {
+    if (requests_.empty()) {
         return std::nullopt;
     }
-    const std::optional<RequestId> id = OldestAnswered(FoldAscii(ReportLogin(line)), line.code);
+    const std::optional<MemberReport> report = MemberReportOf(line);
+    if (!report || !MaySettle(report->event)) {
+        return std::nullopt;
+    }
+    const std::optional<RequestId> id = OldestAnswered(FoldAscii(report->login), line.code);
     if (!id) {
         return std::nullopt;
     }

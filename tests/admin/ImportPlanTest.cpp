@@ -2,10 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include "protocol/AdminRequest.hpp"
+#include "protocol/ProtocolCodes.hpp"
+#include "support/ManualClock.hpp"
+
 #include <string>
 #include <vector>
 
 namespace {
+
+// The line the session sends for a planned row.
+std::string RequestOf(const ImportStep& step) {
+    return AccountRequestLine(
+        step.action == ImportAction::Add ? RequestCode::AddAccount : RequestCode::EditAccount, step.fields);
+}
 
 CsvRecord Row(size_t line, std::vector<std::string> fields, std::string error = {}) {
     return CsvRecord{line, std::move(fields), std::move(error)};
@@ -89,7 +99,7 @@ TEST_P(ImportPlanTest, TurnsARowIntoItsRequestOrItsReason) {
     EXPECT_EQ(step.action, c.action);
     EXPECT_EQ(step.line, c.row.line);
     const bool sent = c.action == ImportAction::Add || c.action == ImportAction::Edit;
-    EXPECT_EQ(sent ? step.request : step.reason, c.request);
+    EXPECT_EQ(sent ? RequestOf(step) : step.reason, c.request);
     if (sent) {
         EXPECT_EQ(step.reason, "");
     }
@@ -124,39 +134,61 @@ TEST(ImportPlanTest, MissingColumnsKeepTheAccountsValues) {
     TkvCLDataCollection members;
     members.AddOrUpdate("bob", "", "", "chat,news", "old", "echo", false);
     const ImportColumns columns = Header({"login", "protocols"});
-    EXPECT_EQ(PlanImportRow(Row(2, {"bob", "mail"}), columns, members, true, "admin").request,
+    EXPECT_EQ(RequestOf(PlanImportRow(Row(2, {"bob", "mail"}), columns, members, true, "admin")),
               "ADE_bob:old,mail;echo");
-    EXPECT_EQ(PlanImportRow(Row(3, {"new", "mail"}), columns, members, true, "admin").request,
+    EXPECT_EQ(RequestOf(PlanImportRow(Row(3, {"new", "mail"}), columns, members, true, "admin")),
               "ADA_new:,mail;");
 }
 
+// The rows sent are followed by the session's request follower, as krvadmin's import follows
+// them; a report counts for the tally when it settles one of its rows.
 TEST(ImportTallyTest, MatchesAnswersToTheRowsSentPerLoginAndInOrder) {
+    ManualClock clock;
+    RequestFollower follower;
     ImportTally tally;
-    tally.Sent({2, ImportAction::Add, "carol", "", "", {}});
-    tally.Sent({3, ImportAction::Add, "Carol", "", "", {}});
-    tally.Sent({4, ImportAction::Edit, "bob", "", "", {}});
-    tally.NotSent({5, ImportAction::Skip, "", "", "no login", {}});
-    tally.NotSent({6, ImportAction::Refuse, "x", "", "login exists", {}});
+    const auto send = [&](ImportStep step, std::string_view code) {
+        tally.Sent(step, follower.Follow(code, step.login, clock.Now()));
+    };
+    send({2, ImportAction::Add, "carol", "", {}}, "ARA");
+    send({3, ImportAction::Add, "Carol", "", {}}, "ARA");
+    send({4, ImportAction::Edit, "bob", "", {}}, "ARM");
+    tally.NotSent({5, ImportAction::Skip, "", "no login", {}});
+    tally.NotSent({6, ImportAction::Refuse, "x", "login exists", {}});
     EXPECT_EQ(tally.Pending(), 3u);
     const std::string waiting = tally.Summary(false);
     EXPECT_EQ(waiting.substr(0, waiting.find('\n')),
               "added 0, changed 0, refused 1, skipped 1, sent without an answer 3");
 
-    EXPECT_FALSE(tally.Confirmed("ARI", "carol"));    // presence, not an answer
-    EXPECT_FALSE(tally.Confirmed("ARM", "carol"));    // carol waits for an add
-    EXPECT_FALSE(tally.Confirmed("ARA", "someone"));  // another administrator's
-    EXPECT_TRUE(tally.Confirmed("ARA", "CAROL"));
-    EXPECT_TRUE(tally.Refused("carol", "login exists"));
-    EXPECT_FALSE(tally.Refused("carol", "again"));
-    EXPECT_TRUE(tally.Confirmed("ARM", "bob"));
+    const auto answers = [&](const char* report) {
+        const std::optional<SettledRequest> settled = follower.Answer(CutServerLineView(report));
+        return settled && tally.Settled(*settled);
+    };
+    EXPECT_FALSE(answers("ARI:on,,carol=,;;"));  // presence, not an answer
+    EXPECT_FALSE(answers("ARM:,,carol=,;;"));    // carol waits for an add
+    EXPECT_FALSE(answers("ARA:,,someone=,;;"));  // another administrator's
+    EXPECT_TRUE(answers("ARA:,,CAROL=,;;"));
+    EXPECT_TRUE(answers("ARE_carol:login exists"));
+    EXPECT_FALSE(answers("ARE_carol:again"));
+    EXPECT_TRUE(answers("ARM:,,bob=,;;"));
     EXPECT_EQ(tally.Pending(), 0u);
     EXPECT_EQ(tally.Added(), 1u);
     EXPECT_EQ(tally.Changed(), 1u);
+    // A refused row is named as the file wrote its login.
     EXPECT_EQ(tally.Summary(false),
               "added 1, changed 1, refused 2, skipped 1\n"
-              "refused line 3 (carol): login exists\n"
+              "refused line 3 (Carol): login exists\n"
               "refused line 6 (x): login exists\n"
               "skipped line 5: no login\n");
+}
+
+// A row whose wait ran out stays sent without an answer.
+TEST(ImportTallyTest, ARowLeftUnansweredIsNotCountedAsDone) {
+    ImportTally tally;
+    tally.Sent({2, ImportAction::Add, "carol", "", {}}, 7);
+    EXPECT_FALSE(tally.Settled({7, "carol", RequestOutcome::Unconfirmed, "no answer in time"}));
+    EXPECT_FALSE(tally.Settled({8, "bob", RequestOutcome::Confirmed, ""}));
+    EXPECT_EQ(tally.Pending(), 1u);
+    EXPECT_EQ(tally.Added(), 0u);
 }
 
 }  // namespace
