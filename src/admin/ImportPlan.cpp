@@ -5,7 +5,7 @@
 
 #include "admin/MemberOutput.hpp"
 #include "admin/TextOut.hpp"
-#include "session/OwnAccountRule.hpp"
+#include "session/AccountRules.hpp"
 #include "util/untCalc1.hpp"
 
 namespace {
@@ -103,11 +103,7 @@ ImportStep PlanImportRow(const CsvRecord& row, const ImportColumns& columns,
     fields.protocols =
         FieldAt(row, columns.protocols, existing ? existing->GetProtocolsText() : std::string());
     fields.userBots = FieldAt(row, columns.userBots, existing ? existing->GetUserBotsText() : std::string());
-    std::string problem = UnsendableAccountFields(fields);
-    if (problem.empty() && existing != nullptr) {
-        problem = LockedProtocolsProblem(*existing, ownLogin, fields.protocols);
-    }
-    if (!problem.empty()) {
+    if (std::string problem = AccountRequestProblem(fields, existing, ownLogin); !problem.empty()) {
         step.action = ImportAction::Refuse;
         step.reason = problem;
         return step;

@@ -9,7 +9,7 @@
 
 #include "admin/Csv.hpp"
 #include "members/TkvCLDataCollection.hpp"
-#include "protocol/AdminRequest.hpp"
+#include "session/AccountRules.hpp"
 #include "session/RequestFollower.hpp"
 
 // Every record of an import file, the header first. False with the reason when a quote is

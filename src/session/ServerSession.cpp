@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "protocol/ProtocolCodes.hpp"
-#include "session/OwnAccountRule.hpp"
+#include "session/AccountRules.hpp"
 #include "util/untCalc1.hpp"
 
 namespace {

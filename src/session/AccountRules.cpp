@@ -1,4 +1,4 @@
-#include "session/OwnAccountRule.hpp"
+#include "session/AccountRules.hpp"
 
 #include "protocol/ProtocolCodes.hpp"
 #include "util/untCalc1.hpp"
@@ -15,4 +15,13 @@ std::string LockedProtocolsProblem(const TkvCLData& account, std::string_view ow
     }
     return "the protocols of " + account.Login() +
            ", the login of this connection, cannot lose administrator";
+}
+
+std::string AccountRequestProblem(const AccountFields& fields, const TkvCLData* existing,
+                                  std::string_view ownLogin) {
+    std::string problem = UnsendableAccountFields(fields);
+    if (problem.empty() && existing != nullptr) {
+        problem = LockedProtocolsProblem(*existing, ownLogin, fields.protocols);
+    }
+    return problem;
 }
