@@ -6,10 +6,12 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeySequence>
@@ -19,21 +21,23 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPoint>
+#include <QProxyStyle>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 
+#include "dialogs/FormPlacement.hpp"
 #include "dialogs/ProductTitle.hpp"
-#include "rows/CaptionKeysAhead.hpp"
+#include "dialogs/krvClientAAbout.hpp"
 #include "session/ConnectionLog.hpp"
 #include "settings/SettingsLocation.hpp"
 #include "settings/StoredSettings.hpp"
 #include "window/ConnectionLogWindow.hpp"
 #include "window/DisplayText.hpp"
-#include "window/MemberListModel.hpp"
-#include "window/MemberListView.hpp"
+#include "window/MemberCommands.hpp"
+#include "window/MemberListPane.hpp"
 
 namespace {
 constexpr int kClientWidth = 328;
@@ -95,6 +99,23 @@ QLabel* CreateStatusPanel(QStatusBar* bar, const char* name, Qt::Alignment align
     return panel;
 }
 
+std::string WallClockNow() {
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toStdString();
+}
+
+// The menus look as they did before they had mnemonics: the underlines show only while Alt is
+// held, the way keyboard users look for them.
+class MnemonicsOnAltStyle final : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_UnderlineShortcut) {
+            return (QApplication::keyboardModifiers() & Qt::AltModifier) ? 1 : 0;
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 QAction* AddAction(QMenu* menu, const char* name, const char* caption) {
     QAction* action = menu->addAction(QLatin1String(caption));
     action->setObjectName(QLatin1String(name));
@@ -107,35 +128,30 @@ TfrmKrvClientA::TfrmKrvClientA(std::unique_ptr<ClientSocket> socket, const QStri
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmKrvClientA"));
+    session_ =
+        std::make_unique<ServerSession>(static_cast<SessionListener&>(*this), std::move(socket), clock);
+    session_->SetSingleRowChanges(true);
+    log_ = std::make_unique<ConnectionLog>(&WallClockNow);
     CreateControls();
     CreateMenus();
-    CreateMemberCommands();
-    CreateExtras();
-    FormCreate(std::move(socket), settingsPath, clock);
-    CreateAboutBox();
+    commands_ = new MemberCommands(*this, *session_, *list_);
+    FormCreate(settingsPath);
+    about_ = new TfrmkrvClientAAbout(this);
 }
 
 TfrmKrvClientA::~TfrmKrvClientA() {
-    // The rows read the records in place; emptied first, they have nothing to copy as they go.
-    model_->ReplaceRows({});
+    list_->LetGoOfRecords();
     session_.reset();
 }
 
-void TfrmKrvClientA::FormCreate(std::unique_ptr<ClientSocket> socket, const QString& settingsPath,
-                                const Clock& clock) {
+void TfrmKrvClientA::FormCreate(const QString& settingsPath) {
     FixDecimalSeparator();
     QCoreApplication::setApplicationName(QLatin1String(kApplicationTitle));
     setWindowTitle(QLatin1String(kProductTitle));
     iniFileName_ = settingsPath.isEmpty() ? DefaultSettingsPath() : settingsPath;
-    session_ =
-        std::make_unique<ServerSession>(static_cast<SessionListener&>(*this), std::move(socket), clock);
     session_->SetOnEventQueued([this] { WakeTimer(); });
-    session_->WatchMembers(model_);
-    session_->SetSingleRowChanges(true);
-    captionsAhead_ = std::make_unique<CaptionKeysAhead>(model_->Collator());
     LoadSettings();
     SaveSettings();
-    onlineCount_ = 0;
     cbAutoReconnect_->setChecked(session_->Schedule().on);
     timerPeriod_ = std::max(timerPeriod_, kMinimumTimerPeriod);
     Timer1_->setInterval(timerPeriod_);
@@ -181,15 +197,16 @@ void TfrmKrvClientA::CreateControls() {
 
     btConnect_ = CreateGroupedButton(client, "btConnect", "connect", QRect(192, 0, 65, 17));
     btDisconnect_ = CreateGroupedButton(client, "btDisconnect", "disconnect", QRect(256, 0, 65, 17));
-    connectGroup_ = new QButtonGroup(this);
-    connectGroup_->setExclusive(true);
-    connectGroup_->addButton(btConnect_);
-    connectGroup_->addButton(btDisconnect_);
+    auto* connectGroup = new QButtonGroup(this);
+    connectGroup->setExclusive(true);
+    connectGroup->addButton(btConnect_);
+    connectGroup->addButton(btDisconnect_);
     btDisconnect_->setChecked(true);
     connect(btConnect_, &QToolButton::clicked, this, [this] { btConnectClick(); });
     connect(btDisconnect_, &QToolButton::clicked, this, [this] { btDisconnectClick(); });
 
-    CreateMemberList(client);
+    list_ = new MemberListPane(*client, *this, *session_);
+    connect(list_, &MemberListPane::countersChanged, this, [this] { ShowCounters(); });
     CreateStatusBar();
     FitCaption(cbAutoReconnect_);
     // The two buttons of the group share one font, the one that fits the longer caption.
@@ -199,35 +216,6 @@ void TfrmKrvClientA::CreateControls() {
     Timer1_ = new QTimer(this);
     Timer1_->setObjectName(QStringLiteral("Timer1"));
     connect(Timer1_, &QTimer::timeout, this, [this] { Timer1Timer(); });
-}
-
-void TfrmKrvClientA::CreateMemberList(QWidget* client) {
-    model_ = new MemberListModel(this);
-    ListView1_ = new MemberListView(client);
-    ListView1_->setObjectName(QStringLiteral("ListView1"));
-    ListView1_->setGeometry(0, 32, 329, 225);
-    ListView1_->setModel(model_);
-    ListView1_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListView1_->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListView1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView1_->setIconSize(QSize(16, 16));
-    // Columns share the list's width instead of being measured, which would read every row.
-    QHeaderView* header = ListView1_->ColumnHeader();
-    header->setSectionsClickable(false);
-    header->setSectionsMovable(false);
-    header->setSectionResizeMode(QHeaderView::Stretch);
-    ListView1_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(ListView1_, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& position) { puMembersPopup(position); });
-    // Where a row in or out puts the top row back takes a walk over the rows the first time; after
-    // a scroll it is taken once the list has stood still for a moment, so that the next report
-    // finds it while a turning wheel pays nothing.
-    topRowAhead_ = new QTimer(this);
-    topRowAhead_->setSingleShot(true);
-    topRowAhead_->setInterval(200);
-    connect(topRowAhead_, &QTimer::timeout, this, [this] { FindTopRowsPlaceAhead(); });
-    connect(ListView1_->verticalScrollBar(), &QScrollBar::valueChanged, topRowAhead_,
-            qOverload<>(&QTimer::start));
 }
 
 void TfrmKrvClientA::CreateStatusBar() {
@@ -243,6 +231,8 @@ void TfrmKrvClientA::CreateStatusBar() {
     bar->addWidget(onlinePanel_);
     bar->addWidget(memberCountPanel_);
     bar->addWidget(connectionPanel_, 1);
+    onlinePanel_->setToolTip(QStringLiteral("members online"));
+    memberCountPanel_->setToolTip(QStringLiteral("members listed"));
 }
 
 void TfrmKrvClientA::CreateMenus() {
@@ -250,6 +240,10 @@ void TfrmKrvClientA::CreateMenus() {
     bar->setObjectName(QStringLiteral("MainMenu1"));
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
+    QAction* log = AddAction(file, "mnuConnectionLog", "Connection &log...");
+    log->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(log, &QAction::triggered, this, [this] { mnuConnectionLogClick(); });
+    file->addSeparator();
     QAction* exit = AddAction(file, "mnuExit", "E&xit");
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(exit, &QAction::triggered, this, [this] { mnuExitClick(); });
@@ -258,45 +252,13 @@ void TfrmKrvClientA::CreateMenus() {
     QAction* about = AddAction(help, "mnuHelpAbout", "&About");
     about->setShortcut(QKeySequence(Qt::Key_F1));
     connect(about, &QAction::triggered, this, [this] { mnuHelpAboutClick(); });
+    auto* style = new MnemonicsOnAltStyle;
+    style->setParent(bar);
+    for (QWidget* styled : std::initializer_list<QWidget*>{bar, file, help}) {
+        styled->setStyle(style);
+    }
     // The menu bar takes its own height above the client area, which keeps its fixed size.
     setFixedSize(kClientWidth, bar->sizeHint().height() + kClientHeight);
-}
-
-void TfrmKrvClientA::CreateMemberCommands() {
-    puMembers_ = new QMenu(this);
-    puMembers_->setObjectName(QStringLiteral("puMembers"));
-    struct Command {
-        const char* name;
-        const char* caption;
-        void (TfrmKrvClientA::*handler)();
-    };
-    const std::vector<std::vector<Command>> groups = {
-        {{"mnuAddClient", "add client", &TfrmKrvClientA::mnuAddClientClick},
-         {"mnuEditClient", "edit client", &TfrmKrvClientA::mnuEditClientClick}},
-        {{"mnuDeleteClient", "delete client", &TfrmKrvClientA::mnuDeleteClientClick},
-         {"mnuExpelClient", "expel client", &TfrmKrvClientA::mnuExpelClientClick}},
-        {{"mnuRequestClientLogoff", "request client logoff", &TfrmKrvClientA::mnuRequestClientLogoffClick},
-         {"mnuRequestAllLogoffExcl", "request all logoff (but you)",
-          &TfrmKrvClientA::mnuRequestAllLogoffExclClick},
-         {"mnuRequestAllLogoffInc", "request all logoff (you too)",
-          &TfrmKrvClientA::mnuRequestAllLogoffIncClick}},
-        {{"mnuRequestClientReconnect", "request client reconnect",
-          &TfrmKrvClientA::mnuRequestClientReconnectClick},
-         {"mnuRequestAllReconnecteExc", "request all reconnect (but you)",
-          &TfrmKrvClientA::mnuRequestAllReconnecteExcClick},
-         {"mnuRequestAllReconnectIncl", "request all reconnect (you too)",
-          &TfrmKrvClientA::mnuRequestAllReconnectInclClick}},
-    };
-    for (const auto& group : groups) {
-        if (!puMembers_->isEmpty()) {
-            puMembers_->addSeparator();
-        }
-        for (const Command& command : group) {
-            QAction* action = AddAction(puMembers_, command.name, command.caption);
-            connect(action, &QAction::triggered, this,
-                    [this, handler = command.handler] { (this->*handler)(); });
-        }
-    }
 }
 
 void TfrmKrvClientA::closeEvent(QCloseEvent* event) {
@@ -362,128 +324,25 @@ void TfrmKrvClientA::mnuExitClick() {
     close();
 }
 
-void TfrmKrvClientA::puMembersPopup(const QPoint& position) {
-    puMembers_->popup(ListView1_->viewport()->mapToGlobal(position));
-}
-
-void TfrmKrvClientA::RefreshMembers() {
-    const std::string topCaption = TopRowCaption();
-    std::vector<MemberRow> rows;
-    rows.reserve(static_cast<size_t>(MemberCount()));
-    onlineCount_ = 0;
-    const TkvCLDataCollection& members = session_->Members();
-    for (int32_t position = 0; position < MemberCount(); ++position) {
-        const TkvCLData* record = members.Items(position);
-        if (record == nullptr) {
-            continue;
-        }
-        rows.emplace_back(*record);
-        onlineCount_ += record->Online() ? 1 : 0;
-    }
-    model_->ReplaceRows(std::move(rows), captionsAhead_->Take(members));
-    session_->RowsRebuilt();
-    RestoreTopRow(topCaption);
-    ShowCounters();
-    // Beside the rebuild the walk costs little, and the report that follows it may come at once.
-    FindTopRowsPlaceAhead();
-}
-
-// A new member's row goes where a rebuild would sort it: after the rows that sort before it
-// and, among those that sort equal, after the members added before it. The top row, the
-// counters and panels 0 and 1 then come out as a rebuild leaves them.
-void TfrmKrvClientA::InsertMemberRow(const std::string& login) {
-    const TkvCLDataCollection& members = session_->Members();
-    const int32_t position = members.IndexOf(login);
-    const TkvCLData* record = members.Items(position);
-    if (record == nullptr) {
-        RefreshMembers();
-        return;
-    }
-    const std::string topCaption = TopRowCaption();
-    int row = model_->LowerBound(record->Login());
-    while (row < model_->RowCount() && model_->SortsEqual(row, record->Login()) &&
-           members.IndexOf(model_->Row(row).Login()) < position) {
-        ++row;
-    }
-    model_->InsertRow(row, MemberRow(*record));
-    ForgetSelectionAsARebuildDoes();
-    onlineCount_ += record->Online() ? 1 : 0;
-    RestoreTopRow(topCaption);
-    ShowCounters();
-}
-
-void TfrmKrvClientA::RemoveMemberRow(const std::string& caption) {
-    int row = model_->LowerBound(caption);
-    while (row < model_->RowCount() && model_->SortsEqual(row, caption) &&
-           model_->Row(row).Login() != caption) {
-        ++row;
-    }
-    if (row >= model_->RowCount() || model_->Row(row).Login() != caption) {
-        RefreshMembers();
-        return;
-    }
-    const std::string topCaption = TopRowCaption();
-    onlineCount_ -= model_->Row(row).Online() ? 1 : 0;
-    model_->RemoveRow(row);
-    ForgetSelectionAsARebuildDoes();
-    RestoreTopRow(topCaption);
-    ShowCounters();
-}
-
-// A rebuild resets the rows, which takes the selection and the current row with it, silently.
-void TfrmKrvClientA::ForgetSelectionAsARebuildDoes() {
-    ListView1_->selectionModel()->reset();
-}
-
-// The caption of the row at the top of the list, or empty when there is none to come back to.
-std::string TfrmKrvClientA::TopRowCaption() const {
-    const QModelIndex top = ListView1_->indexAt(QPoint(1, 1));
-    return top.isValid() ? model_->Row(top.row()).Login() : std::string();
-}
-
-void TfrmKrvClientA::RestoreTopRow(const std::string& caption) {
-    ListView1_->scrollToTop();
-    if (caption.empty()) {
-        return;
-    }
-    const int row = model_->LastRowAtOrBefore(caption);
-    if (row > 0) {
-        ListView1_->scrollTo(model_->index(row, 0), QAbstractItemView::PositionAtTop);
-    }
-}
-
-void TfrmKrvClientA::FindTopRowsPlaceAhead() {
-    const std::string caption = TopRowCaption();
-    if (!caption.empty()) {
-        model_->LastRowAtOrBefore(caption);
-    }
-}
-
-void TfrmKrvClientA::RefreshMember(const std::string& login) {
-    const TkvCLData* record = session_->Members().RecordOf(login);
-    const int row = model_->FindCaption(login);
-    if (record == nullptr || row < 0) {
-        RefreshMembers();
-        return;
-    }
-    onlineCount_ -= model_->Row(row).Online() ? 1 : 0;
-    model_->SetRow(row, MemberRow(*record), RowInSight(row));
-    onlineCount_ += record->Online() ? 1 : 0;
-    onlinePanel_->setText(QString::number(onlineCount_));
-}
-
-// From the rows at the view's top and bottom edges, which the view finds without a search.
-bool TfrmKrvClientA::RowInSight(int row) const {
-    const QRect area = ListView1_->viewport()->rect();
-    const QModelIndex top = ListView1_->indexAt(area.topLeft());
-    if (!top.isValid() || row < top.row()) {
-        return !top.isValid();
-    }
-    const QModelIndex bottom = ListView1_->indexAt(QPoint(area.left(), area.bottom()));
-    return !bottom.isValid() || row <= bottom.row();
+int32_t TfrmKrvClientA::OnlineCount() const {
+    return list_->OnlineCount();
 }
 
 void TfrmKrvClientA::ShowCounters() {
     memberCountPanel_->setText(QString::number(MemberCount()));
-    onlinePanel_->setText(QString::number(onlineCount_));
+    onlinePanel_->setText(QString::number(list_->OnlineCount()));
+}
+
+void TfrmKrvClientA::mnuHelpAboutClick() {
+    CenterFormOver(*about_, *this);
+    about_->Fill();
+    about_->exec();
+}
+
+void TfrmKrvClientA::mnuConnectionLogClick() {
+    if (!logWindow_) {
+        logWindow_ = std::make_unique<ConnectionLogWindow>(*log_, this);
+    }
+    logWindow_->show();
+    logWindow_->raise();
 }

@@ -13,22 +13,16 @@
 #include "session/ServerSession.hpp"
 #include "session/SessionListener.hpp"
 
-class QAction;
-class QButtonGroup;
 class QCheckBox;
 class QCloseEvent;
 class QLabel;
-class QMenu;
 class QMessageBox;
-class QPoint;
 class QTimer;
 class QToolButton;
-class MemberListView;
-class MemberListModel;
-class CaptionKeysAhead;
-class MemberFindBar;
 class ConnectionLog;
 class ConnectionLogWindow;
+class MemberCommands;
+class MemberListPane;
 class TfrmkrvClientAAbout;
 
 // The program's main window: drives one session with the server, shows its members and the
@@ -46,16 +40,13 @@ public:
 
     const ServerSession& Session() const { return *session_; }
     ServerSession& Session() { return *session_; }
-    int32_t OnlineCount() const { return onlineCount_; }
+    int32_t OnlineCount() const;
     int32_t MemberCount() const { return session_->Members().Count(); }
     int32_t TimerPeriod() const { return timerPeriod_; }
     const QString& IniFileName() const { return iniFileName_; }
 
     // The connection's state after a link event, in the status bar and the grouped buttons.
     void ShowLinkState(LinkEventKind kind);
-
-    void RefreshMembers();
-    void RefreshMember(const std::string& login);
 
     // Settings file.
     void LoadSettings();
@@ -73,28 +64,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void FormCreate(std::unique_ptr<ClientSocket> socket, const QString& settingsPath, const Clock& clock);
+    void FormCreate(const QString& settingsPath);
     void FormClose();
     void CreateControls();
-    void CreateMemberList(QWidget* client);
     void CreateStatusBar();
     void CreateMenus();
-    void CreateMemberCommands();
-    void CreateAboutBox();
-    // The find field, the connection log and the keys for the commands.
-    void CreateExtras();
-    void CreateFindBar();
-    void CreateConnectionLogEntry();
-    void CreateListKeys();
-    void PopupAtCurrentRow();
-    void mnuConnectionLogClick();
-    void RecordLinkEvent(const LinkEvent& event, const ConnectionEffect& control);
-
-    // What the session tells the window.
-    void EventArrived(const LinkEvent& event, const ConnectionEffect& control) override;
-    void MembersClearing() override;
-    void MembersChanged(const RowsEffect& effect, const ServerLineView* report) override;
-    void StateChanged(LinkEventKind kind) override { ShowLinkState(kind); }
 
     void btConnectClick();
     void btDisconnectClick();
@@ -104,60 +78,36 @@ private:
     void WakeTimer();
     void mnuExitClick();
     void mnuHelpAboutClick();
-    void puMembersPopup(const QPoint& position);
+    void mnuConnectionLogClick();
 
-    // Administration commands of the member list's popup menu.
-    void mnuAddClientClick();
-    void mnuEditClientClick();
-    void mnuDeleteClientClick();
-    void mnuExpelClientClick();
-    void mnuRequestClientLogoffClick();
-    void mnuRequestAllLogoffExclClick();
-    void mnuRequestAllLogoffIncClick();
-    void mnuRequestClientReconnectClick();
-    void mnuRequestAllReconnecteExcClick();
-    void mnuRequestAllReconnectInclClick();
+    // What the session tells the window.
+    void EventArrived(const LinkEvent& event, const ConnectionEffect& control) override;
+    void MembersClearing() override;
+    void MembersChanged(const RowsEffect& effect, const ServerLineView* report) override;
+    void StateChanged(LinkEventKind kind) override { ShowLinkState(kind); }
 
-    using AskBox = bool (*)(QWidget* parent, const QString& text);
-    std::optional<std::string> AskAboutOnlineMember(AskBox ask, const QString& question);
-    bool AskAboutEveryone(AskBox ask, const QString& question, bool othersOnly);
-    bool ShowRefusal(const RequestResult& result);
-
-    void ShowRowsChange(const RowsEffect& effect);
+    void RecordLinkEvent(const LinkEvent& event, const ConnectionEffect& control);
     void ShowConnectionState(const std::string& state);
     void ShowCounters();
-    std::string TopRowCaption() const;
-    void RestoreTopRow(const std::string& caption);
-    void FindTopRowsPlaceAhead();
-    void InsertMemberRow(const std::string& login);
-    void RemoveMemberRow(const std::string& caption);
-    void ForgetSelectionAsARebuildDoes();
-    bool RowInSight(int row) const;
 
     QString iniFileName_;
     std::unique_ptr<ServerSession> session_;
-    std::unique_ptr<CaptionKeysAhead> captionsAhead_;
-    int32_t onlineCount_ = 0;
     int32_t timerPeriod_ = 10;
+    std::unique_ptr<ConnectionLog> log_;
 
     // Controls, owned by the window through Qt's parent ownership.
     QCheckBox* cbAutoReconnect_ = nullptr;
     QToolButton* btConnect_ = nullptr;
     QToolButton* btDisconnect_ = nullptr;
-    QButtonGroup* connectGroup_ = nullptr;
-    MemberListView* ListView1_ = nullptr;
-    MemberListModel* model_ = nullptr;
+    MemberListPane* list_ = nullptr;
+    MemberCommands* commands_ = nullptr;
     QLabel* onlinePanel_ = nullptr;       // status panel 0
     QLabel* memberCountPanel_ = nullptr;  // status panel 1
     QLabel* connectionPanel_ = nullptr;   // status panel 2
     QTimer* Timer1_ = nullptr;
-    QTimer* topRowAhead_ = nullptr;
-    QMenu* puMembers_ = nullptr;
     QPointer<QMessageBox> failureBox_;
     int32_t failuresShown_ = 0;
     TfrmkrvClientAAbout* about_ = nullptr;
-    MemberFindBar* findBar_ = nullptr;
-    std::unique_ptr<ConnectionLog> log_;
     // Goes before the log it listens to; parented to the window only to stay above it.
     std::unique_ptr<ConnectionLogWindow> logWindow_;
 };

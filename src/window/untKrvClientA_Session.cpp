@@ -5,23 +5,31 @@
 #include <QLabel>
 #include <QToolButton>
 
-#include "rows/CaptionKeysAhead.hpp"
+#include "session/ConnectionLog.hpp"
 #include "window/DisplayText.hpp"
-#include "window/MemberListModel.hpp"
+#include "window/MemberListPane.hpp"
 
 void TfrmKrvClientA::EventArrived(const LinkEvent& event, const ConnectionEffect& control) {
     RecordLinkEvent(event, control);
 }
 
-// The rows read the records in place; emptied first, they have nothing to copy as the records go.
 void TfrmKrvClientA::MembersClearing() {
-    model_->ReplaceRows({});
+    list_->LetGoOfRecords();
 }
 
 void TfrmKrvClientA::MembersChanged(const RowsEffect& effect, const ServerLineView* /*report*/) {
-    ShowRowsChange(effect);
+    list_->ShowRowsChange(effect);
     if (session_->ListArriving()) {
-        captionsAhead_->Follow(session_->Members());
+        list_->FollowArrivingList();
+    }
+}
+
+void TfrmKrvClientA::RecordLinkEvent(const LinkEvent& event, const ConnectionEffect& control) {
+    log_->Record(event, control, *session_);
+    // An error is always kept, so the newest entry is this one.
+    if (event.kind == LinkEventKind::Error && !log_->Entries().empty()) {
+        const ConnectionLogEntry& entry = log_->Entries().back();
+        connectionPanel_->setToolTip(BytesToDisplay(entry.time + "  " + entry.text));
     }
 }
 
@@ -45,25 +53,6 @@ void TfrmKrvClientA::ShowLinkState(LinkEventKind kind) {
             ShowConnectionState(" - disconnected");
             break;
         default:
-            break;
-    }
-}
-
-void TfrmKrvClientA::ShowRowsChange(const RowsEffect& effect) {
-    switch (effect.change) {
-        case RowsChange::None:
-            break;
-        case RowsChange::RebuildAll:
-            RefreshMembers();
-            break;
-        case RowsChange::RewriteOne:
-            RefreshMember(effect.login);
-            break;
-        case RowsChange::InsertOne:
-            InsertMemberRow(effect.login);
-            break;
-        case RowsChange::RemoveOne:
-            RemoveMemberRow(effect.login);
             break;
     }
 }

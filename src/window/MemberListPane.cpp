@@ -1,0 +1,222 @@
+#include "window/MemberListPane.hpp"
+
+#include <vector>
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeySequence>
+#include <QPoint>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTimer>
+
+#include "rows/CaptionKeysAhead.hpp"
+#include "session/ServerSession.hpp"
+#include "window/CellToolTips.hpp"
+#include "window/MemberFindBar.hpp"
+#include "window/MemberListModel.hpp"
+#include "window/MemberListView.hpp"
+#include "window/Shortcuts.hpp"
+
+MemberListPane::MemberListPane(QWidget& client, QWidget& window, ServerSession& session)
+    : QObject(&window), session_(session) {
+    model_ = new MemberListModel(this);
+    view_ = new MemberListView(&client);
+    view_->setObjectName(QStringLiteral("ListView1"));
+    view_->setGeometry(0, 32, 329, 225);
+    view_->setModel(model_);
+    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view_->setSelectionMode(QAbstractItemView::SingleSelection);
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_->setIconSize(QSize(16, 16));
+    // Columns share the list's width instead of being measured, which would read every row.
+    QHeaderView* header = view_->ColumnHeader();
+    header->setSectionsClickable(false);
+    header->setSectionsMovable(false);
+    header->setSectionResizeMode(QHeaderView::Stretch);
+    view_->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Where a row in or out puts the top row back takes a walk over the rows the first time; after
+    // a scroll it is taken once the list has stood still for a moment, so that the next report
+    // finds it while a turning wheel pays nothing.
+    topRowAhead_ = new QTimer(this);
+    topRowAhead_->setSingleShot(true);
+    topRowAhead_->setInterval(200);
+    connect(topRowAhead_, &QTimer::timeout, this, [this] { FindTopRowsPlaceAhead(); });
+    connect(view_->verticalScrollBar(), &QScrollBar::valueChanged, topRowAhead_, qOverload<>(&QTimer::start));
+    new CellToolTips(*view_);
+    CreateFindBar(window);
+    captionsAhead_ = std::make_unique<CaptionKeysAhead>(model_->Collator());
+    session_.WatchMembers(model_);
+}
+
+MemberListPane::~MemberListPane() = default;
+
+void MemberListPane::CreateFindBar(QWidget& window) {
+    findBar_ = new MemberFindBar(*view_, *model_, view_->parentWidget());
+    const auto open = [this] { findBar_->Open(); };
+    connect(AddShortcut(&window, "scFind", QKeySequence(Qt::CTRL | Qt::Key_F), Qt::WindowShortcut),
+            &QShortcut::activated, this, open);
+    connect(AddShortcut(view_, "scFindInList", QKeySequence(Qt::Key_Slash), Qt::WidgetShortcut),
+            &QShortcut::activated, this, open);
+    // Without a text there is nothing to go on with, so the keys open the field instead.
+    connect(AddShortcut(&window, "scFindNext", QKeySequence(Qt::Key_F3), Qt::WindowShortcut),
+            &QShortcut::activated, this,
+            [this] { findBar_->text().isEmpty() ? findBar_->Open() : findBar_->Next(); });
+    connect(AddShortcut(&window, "scFindPrevious", QKeySequence(Qt::SHIFT | Qt::Key_F3), Qt::WindowShortcut),
+            &QShortcut::activated, this,
+            [this] { findBar_->text().isEmpty() ? findBar_->Open() : findBar_->Previous(); });
+}
+
+std::optional<std::string> MemberListPane::SelectedLogin() const {
+    const QItemSelectionModel* selection = view_->selectionModel();
+    const QModelIndexList rows = selection ? selection->selectedRows(0) : QModelIndexList();
+    if (rows.isEmpty()) {
+        return std::nullopt;
+    }
+    const QByteArray login = rows.first().data(MemberListModel::LoginBytesRole).toByteArray();
+    return std::string(login.constData(), static_cast<size_t>(login.size()));
+}
+
+void MemberListPane::LetGoOfRecords() {
+    model_->ReplaceRows({});
+}
+
+void MemberListPane::ShowRowsChange(const RowsEffect& effect) {
+    switch (effect.change) {
+        case RowsChange::None:
+            break;
+        case RowsChange::RebuildAll:
+            RefreshMembers();
+            break;
+        case RowsChange::RewriteOne:
+            RefreshMember(effect.login);
+            break;
+        case RowsChange::InsertOne:
+            InsertMemberRow(effect.login);
+            break;
+        case RowsChange::RemoveOne:
+            RemoveMemberRow(effect.login);
+            break;
+    }
+}
+
+void MemberListPane::FollowArrivingList() {
+    captionsAhead_->Follow(session_.Members());
+}
+
+void MemberListPane::RefreshMembers() {
+    const std::string topCaption = TopRowCaption();
+    const TkvCLDataCollection& members = session_.Members();
+    std::vector<MemberRow> rows;
+    rows.reserve(static_cast<size_t>(members.Count()));
+    onlineCount_ = 0;
+    for (int32_t position = 0; position < members.Count(); ++position) {
+        const TkvCLData* record = members.Items(position);
+        if (record == nullptr) {
+            continue;
+        }
+        rows.emplace_back(*record);
+        onlineCount_ += record->Online() ? 1 : 0;
+    }
+    model_->ReplaceRows(std::move(rows), captionsAhead_->Take(members));
+    session_.RowsRebuilt();
+    RestoreTopRow(topCaption);
+    emit countersChanged();
+    // Beside the rebuild the walk costs little, and the report that follows it may come at once.
+    FindTopRowsPlaceAhead();
+}
+
+// A new member's row goes where a rebuild would sort it: after the rows that sort before it
+// and, among those that sort equal, after the members added before it. The top row and the
+// counters then come out as a rebuild leaves them.
+void MemberListPane::InsertMemberRow(const std::string& login) {
+    const TkvCLDataCollection& members = session_.Members();
+    const int32_t position = members.IndexOf(login);
+    const TkvCLData* record = members.Items(position);
+    if (record == nullptr) {
+        RefreshMembers();
+        return;
+    }
+    const std::string topCaption = TopRowCaption();
+    int row = model_->LowerBound(record->Login());
+    while (row < model_->RowCount() && model_->SortsEqual(row, record->Login()) &&
+           members.IndexOf(model_->Row(row).Login()) < position) {
+        ++row;
+    }
+    model_->InsertRow(row, MemberRow(*record));
+    ForgetSelectionAsARebuildDoes();
+    onlineCount_ += record->Online() ? 1 : 0;
+    RestoreTopRow(topCaption);
+    emit countersChanged();
+}
+
+void MemberListPane::RemoveMemberRow(const std::string& caption) {
+    int row = model_->LowerBound(caption);
+    while (row < model_->RowCount() && model_->SortsEqual(row, caption) &&
+           model_->Row(row).Login() != caption) {
+        ++row;
+    }
+    if (row >= model_->RowCount() || model_->Row(row).Login() != caption) {
+        RefreshMembers();
+        return;
+    }
+    const std::string topCaption = TopRowCaption();
+    onlineCount_ -= model_->Row(row).Online() ? 1 : 0;
+    model_->RemoveRow(row);
+    ForgetSelectionAsARebuildDoes();
+    RestoreTopRow(topCaption);
+    emit countersChanged();
+}
+
+// A rebuild resets the rows, which takes the selection and the current row with it, silently.
+void MemberListPane::ForgetSelectionAsARebuildDoes() {
+    view_->selectionModel()->reset();
+}
+
+// The caption of the row at the top of the list, or empty when there is none to come back to.
+std::string MemberListPane::TopRowCaption() const {
+    const QModelIndex top = view_->indexAt(QPoint(1, 1));
+    return top.isValid() ? model_->Row(top.row()).Login() : std::string();
+}
+
+void MemberListPane::RestoreTopRow(const std::string& caption) {
+    view_->scrollToTop();
+    if (caption.empty()) {
+        return;
+    }
+    const int row = model_->LastRowAtOrBefore(caption);
+    if (row > 0) {
+        view_->scrollTo(model_->index(row, 0), QAbstractItemView::PositionAtTop);
+    }
+}
+
+void MemberListPane::FindTopRowsPlaceAhead() {
+    const std::string caption = TopRowCaption();
+    if (!caption.empty()) {
+        model_->LastRowAtOrBefore(caption);
+    }
+}
+
+void MemberListPane::RefreshMember(const std::string& login) {
+    const TkvCLData* record = session_.Members().RecordOf(login);
+    const int row = model_->FindCaption(login);
+    if (record == nullptr || row < 0) {
+        RefreshMembers();
+        return;
+    }
+    onlineCount_ -= model_->Row(row).Online() ? 1 : 0;
+    model_->SetRow(row, MemberRow(*record), RowInSight(row));
+    onlineCount_ += record->Online() ? 1 : 0;
+    emit countersChanged();
+}
+
+// From the rows at the view's top and bottom edges, which the view finds without a search.
+bool MemberListPane::RowInSight(int row) const {
+    const QRect area = view_->viewport()->rect();
+    const QModelIndex top = view_->indexAt(area.topLeft());
+    if (!top.isValid() || row < top.row()) {
+        return !top.isValid();
+    }
+    const QModelIndex bottom = view_->indexAt(QPoint(area.left(), area.bottom()));
+    return !bottom.isValid() || row <= bottom.row();
+}

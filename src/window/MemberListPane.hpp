@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "protocol/ServerReports.hpp"
+
+class QTimer;
+class QWidget;
+class CaptionKeysAhead;
+class MemberFindBar;
+class MemberListModel;
+class MemberListView;
+class ServerSession;
+
+// The member list as the window shows it: the view, its rows and what keeps them as a rebuild
+// would leave them (sorted place, top row, counters), and the find field over them. The window
+// hands it every change of the session's member list.
+class MemberListPane final : public QObject {
+    Q_OBJECT
+
+public:
+    // client: the window's area the list is placed in; window: where the find keys act.
+    MemberListPane(QWidget& client, QWidget& window, ServerSession& session);
+    ~MemberListPane() override;
+
+    MemberListView& View() { return *view_; }
+    int32_t OnlineCount() const { return onlineCount_; }
+    // The login of the selected row, if a row is selected.
+    std::optional<std::string> SelectedLogin() const;
+
+    // The rows read the records in place; they let go before the records go.
+    void LetGoOfRecords();
+    // What a report did to the member list, shown.
+    void ShowRowsChange(const RowsEffect& effect);
+    // A long list is arriving: its sort keys are made meanwhile.
+    void FollowArrivingList();
+
+    void RefreshMembers();
+    void RefreshMember(const std::string& login);
+
+signals:
+    // The online count or the member count may have changed.
+    void countersChanged();
+
+private:
+    void CreateFindBar(QWidget& window);
+    void InsertMemberRow(const std::string& login);
+    void RemoveMemberRow(const std::string& caption);
+    void ForgetSelectionAsARebuildDoes();
+    std::string TopRowCaption() const;
+    void RestoreTopRow(const std::string& caption);
+    void FindTopRowsPlaceAhead();
+    bool RowInSight(int row) const;
+
+    ServerSession& session_;
+    MemberListModel* model_ = nullptr;  // owned through Qt's parent ownership
+    MemberListView* view_ = nullptr;
+    MemberFindBar* findBar_ = nullptr;
+    QTimer* topRowAhead_ = nullptr;
+    std::unique_ptr<CaptionKeysAhead> captionsAhead_;
+    int32_t onlineCount_ = 0;
+};
