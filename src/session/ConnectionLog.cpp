@@ -8,6 +8,7 @@
 #include "link/TkvClientLogin.hpp"
 #include "protocol/ProtocolCodes.hpp"
 #include "protocol/ServerReports.hpp"
+#include "session/PasswordMask.hpp"
 #include "session/ServerSession.hpp"
 
 namespace {
@@ -35,7 +36,7 @@ void ConnectionLog::Record(const LinkEvent& event, const ConnectionEffect& contr
     switch (event.kind) {
         case LinkEventKind::Read:
             FollowPrompt(event.state, event.text);
-            RecordRead(event.text, control);
+            RecordRead(event.text);
             // No order is obeyed from a line the connection's end cut off, nor from a
             // connection already replaced.
             if (MayBeObeyed(event.state)) {
@@ -56,7 +57,13 @@ void ConnectionLog::Record(const LinkEvent& event, const ConnectionEffect& contr
             break;
         case LinkEventKind::Write:
             if (const bool hidden = IsPasswordAnswer(event.text, link); showLines_) {
-                Add(name, hidden ? kHiddenPassword : event.text);
+                if (hidden) {
+                    Add(name, std::string(kHiddenPassword));
+                } else if (std::optional<std::string> masked = MaskedRequest(event.text)) {
+                    Add(name, std::move(*masked), event.text);
+                } else {
+                    Add(name, event.text);
+                }
             }
             break;
         default:
@@ -74,11 +81,11 @@ void ConnectionLog::RecordLogin(const ServerSession& session) {
     }
 }
 
-void ConnectionLog::Add(std::string_view name, std::string text) {
+void ConnectionLog::Add(std::string_view name, std::string text, std::string revealed) {
     if (entries_.size() >= kCapacity) {
         entries_.pop_front();
     }
-    entries_.push_back({now_(), std::string(name), std::move(text)});
+    entries_.push_back({now_(), std::string(name), std::move(text), std::move(revealed)});
     if (listener_) {
         listener_(entries_.back());
     }
@@ -119,15 +126,12 @@ bool ConnectionLog::IsPasswordAnswer(const std::string& line, const TkvClient& l
     return true;
 }
 
-void ConnectionLog::RecordRead(const std::string& line, const ConnectionEffect& effect) {
+void ConnectionLog::RecordRead(const std::string& line) {
     if (!showLines_) {
         return;
     }
-    if (effect.order == ConnectionOrder::Reconnect && !effect.reconnect.password.empty()) {
-        // A reconnection under other credentials carries their password.
-        const ServerReconnectOrder& order = effect.reconnect;
-        Add("Read", "SRE:" + std::to_string(order.delaySeconds) + "," + std::to_string(order.port) + "," +
-                        order.host + "," + order.login + "," + kHiddenPassword);
+    if (std::optional<std::string> masked = MaskedReport(line)) {
+        Add("Read", std::move(*masked), line);
         return;
     }
     Add("Read", line);

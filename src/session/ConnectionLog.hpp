@@ -17,18 +17,23 @@ struct ConnectionEffect;
 struct ConnectionLogEntry {
     std::string time;
     std::string name;
-    std::string text;
+    std::string text;      // the passwords of the line hidden
+    std::string revealed;  // the text with them, where it hides any; empty otherwise
 
-    std::string Line() const { return time + "  " + name + (text.empty() ? "" : "  " + text); }
+    // reveal: with the passwords that the text hides.
+    std::string Line(bool reveal = false) const {
+        const std::string& shown = reveal && !revealed.empty() ? revealed : text;
+        return time + "  " + name + (shown.empty() ? "" : "  " + shown);
+    }
 };
 
 // What happened to the connection, in the order the window received the link's events, with
 // the reasons that the status bar's short state leaves out. Keeps the newest entries only.
-// The answer to the password prompt is never kept in clear.
+// The answer to the password prompt is never kept in clear; the other passwords a line shows are
+// kept beside its text, for the administrator who asks to see them.
 class ConnectionLog {
 public:
     static constexpr size_t kCapacity = 10000;
-    static constexpr const char* kHiddenPassword = "********";
 
     using Listener = std::function<void(const ConnectionLogEntry&)>;
     // The wall-clock time of an entry as text; read only for the events that are kept, since
@@ -54,10 +59,10 @@ public:
 private:
     enum class Answer { Login, Password };
 
-    void Add(std::string_view name, std::string text);
+    void Add(std::string_view name, std::string text, std::string revealed = {});
     void FollowPrompt(LineState state, const std::string& line);
     bool IsPasswordAnswer(const std::string& line, const TkvClient& link);
-    void RecordRead(const std::string& line, const ConnectionEffect& effect);
+    void RecordRead(const std::string& line);
     void RecordConnectionControl(const ConnectionEffect& effect, const TkvClient& link);
     void RecordLogin(const ServerSession& session);
 

@@ -5,6 +5,8 @@
 class QCheckBox;
 class QPlainTextEdit;
 class QPushButton;
+class QKeyEvent;
+class QShowEvent;
 class ConnectionLog;
 struct ConnectionLogEntry;
 
@@ -18,12 +20,20 @@ public:
     ConnectionLogWindow(ConnectionLog& log, QWidget* parent);
     ~ConnectionLogWindow() override;
 
+protected:
+    // The passwords are hidden again whenever the window opens.
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void Append(const ConnectionLogEntry& entry);
+    void ShowEntries();
     void ClearClick();
 
     ConnectionLog& log_;
     QPlainTextEdit* text_ = nullptr;
     QCheckBox* cbShowLines_ = nullptr;
+    QCheckBox* cbShowPasswords_ = nullptr;
     QPushButton* btClear_ = nullptr;
+    QPushButton* btClose_ = nullptr;
 };

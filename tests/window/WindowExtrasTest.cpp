@@ -46,6 +46,7 @@ private slots:
     void logNeverShowsThePasswordAnswer_data();
     void logNeverShowsThePasswordAnswer();
     void logShowsLinesOnlyOnRequestAndKeepsTheNewest();
+    void logHidesEveryPasswordUntilAskedAndClosesByKey();
     void lastErrorIsTheConnectionPanelsTooltip();
     void keysReachTheCommands_data();
     void keysReachTheCommands();
@@ -378,6 +379,61 @@ void WindowExtrasTest::logNeverShowsThePasswordAnswer() {
         QVERIFY(entry.Line().find("secret") == std::string::npos);
     }
     QCOMPARE(shown, written);
+}
+
+// Member texts read, add and edit requests written and reconnection orders carry passwords; the
+// log hides each of them while its box is off, which it is whenever the log window opens.
+void WindowExtrasTest::logHidesEveryPasswordUntilAskedAndClosesByKey() {
+    WindowHarness harness;
+    QPlainTextEdit* text = OpenLog(harness);
+    QVERIFY(text != nullptr);
+    QWidget* log = text->window();
+    auto* showPasswords = log->findChild<QCheckBox*>("cbShowPasswords");
+    QVERIFY(showPasswords != nullptr && !showPasswords->isChecked());
+    log->findChild<QCheckBox*>("cbShowLines")->click();
+    harness.LogIn("administrator");
+    harness.Serve({"ARLS", "ARLM:on,,Ember57=c0auq412,chat;;", "ARLM:,,nopass=,chat;;", "ARLC",
+                   "ARI:on,,Ember57=c0auq412,chat;bot;"});
+    harness.Session().AddAccount({"newbie", "pw4new", "chat", "b1"});
+    harness.Session().EditAccount({"Ember57", "pw5edit", "chat", ""});
+    harness.Serve({"SRE:9,6671,10.0.0.3,guest,s3cret"});
+    const struct {
+        const char* hidden;
+        const char* revealed;
+    } lines[] = {
+        {"Read  ARLM:on,,Ember57=********,chat;;", "Read  ARLM:on,,Ember57=c0auq412,chat;;"},
+        {"Read  ARLM:,,nopass=,chat;;", "Read  ARLM:,,nopass=,chat;;"},
+        {"Read  ARI:on,,Ember57=********,chat;bot;", "Read  ARI:on,,Ember57=c0auq412,chat;bot;"},
+        {"Read  SRE:9,6671,10.0.0.3,guest,********", "Read  SRE:9,6671,10.0.0.3,guest,s3cret"},
+        {"Write  ADA_newbie:********,chat;b1", "Write  ADA_newbie:pw4new,chat;b1"},
+        {"Write  ADE_Ember57:********,chat;", "Write  ADE_Ember57:pw5edit,chat;"},
+    };
+    for (const auto& line : lines) {
+        QVERIFY2(text->toPlainText().contains(line.hidden), line.hidden);
+    }
+    for (const char* password : {"c0auq412", "s3cret", "pw4new", "pw5edit"}) {
+        QVERIFY2(!text->toPlainText().contains(password), password);
+    }
+    showPasswords->click();
+    for (const auto& line : lines) {
+        QVERIFY2(text->toPlainText().contains(line.revealed), line.revealed);
+    }
+    // The login's own password stays hidden whatever the box says.
+    for (const QString& line : text->toPlainText().split('\n')) {
+        QVERIFY2(!line.endsWith("  secret"), qPrintable(line));
+    }
+    QVERIFY(text->toPlainText().contains("Write  ********"));
+
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        QTest::keySequence(text, keys);
+        QVERIFY2(!log->isVisible(), qPrintable(keys.toString()));
+        harness.Window().findChild<QAction*>("mnuConnectionLog")->trigger();
+        QVERIFY(log->isVisible());
+        QVERIFY(!showPasswords->isChecked());
+        QVERIFY(!text->toPlainText().contains("c0auq412"));
+    }
+    QTest::mouseClick(log->findChild<QPushButton*>("btCloseLog"), Qt::LeftButton);
+    QVERIFY(!log->isVisible());
 }
 
 void WindowExtrasTest::logShowsLinesOnlyOnRequestAndKeepsTheNewest() {
