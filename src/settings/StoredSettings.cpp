@@ -17,6 +17,9 @@ int32_t ToInteger(std::string_view value, int32_t defaultValue) {
     return StrToIntDef(value, defaultValue);
 }
 
+constexpr std::string_view kSizeKey = "wndMainSize";
+constexpr std::string_view kMaximizedKey = "wndMainMaximized";
+
 // One field of "left, top, …", popped off the front of rest.
 int32_t NextInteger(std::string& rest) {
     std::string field;
@@ -55,6 +58,10 @@ StoredSettings ReadStoredSettings(const IniStore& ini) {
     std::string position = ini.ReadString(kParametersSection, "wndMain", "0, 0, 0, 0");
     s.windowLeft = NextInteger(position);
     s.windowTop = NextInteger(position);
+    std::string size = ini.ReadString(kParametersSection, kSizeKey, "0, 0");
+    s.sizeWidth = std::max(0, NextInteger(size));
+    s.sizeHeight = std::max(0, NextInteger(size));
+    s.maximized = ReadIniBool(ini, kParametersSection, kMaximizedKey, false);
     s.heartbeat = ReadIniInteger(ini, kClientSection, "Heartbeat", 10);
     s.login = ini.ReadString(kClientSection, "Login", "");
     s.password = ReadStoredPassword(ini.ReadString(kClientSection, "Password", ""));
@@ -72,6 +79,16 @@ bool WriteStoredSettings(IniStore& ini, const StoredSettings& s) {
     auto text = [](int32_t value) { return std::to_string(value); };
     std::string position =
         text(s.windowLeft) + "," + text(s.windowTop) + "," + text(s.windowWidth) + "," + text(s.windowHeight);
+    // A file of a window never resized stays as it was.
+    const bool sized = s.sizeWidth > 0 || s.maximized ||
+                       !ini.ReadString(kParametersSection, kSizeKey, "").empty() ||
+                       !ini.ReadString(kParametersSection, kMaximizedKey, "").empty();
+    if (sized &&
+        !(ini.WriteString(kParametersSection, "wndMain", position) &&
+          ini.WriteString(kParametersSection, kSizeKey, text(s.sizeWidth) + "," + text(s.sizeHeight)) &&
+          ini.WriteString(kParametersSection, kMaximizedKey, s.maximized ? "1" : "0"))) {
+        return false;
+    }
     return ini.WriteString(kParametersSection, "wndMain", position) &&
            ini.WriteString(kClientSection, "Heartbeat", text(s.heartbeat)) &&
            ini.WriteString(kClientSection, "Login", s.login) &&

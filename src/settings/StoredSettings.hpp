@@ -14,6 +14,11 @@ struct StoredSettings {
     int32_t windowTop = 0;
     int32_t windowWidth = 0;   // written only; the window keeps its designed size on load
     int32_t windowHeight = 0;  // written only
+    // The window's own size as the administrator left it, and whether maximised; 0 and false
+    // mean its designed size, and the keys are then written only where the file has them.
+    int32_t sizeWidth = 0;
+    int32_t sizeHeight = 0;
+    bool maximized = false;
     int32_t heartbeat = 10;
     std::string login;
     std::string password;  // clear text; the file holds it scrambled
@@ -47,7 +52,8 @@ std::string ScrambledPassword(std::string_view password);
 
 StoredSettings ReadStoredSettings(const IniStore& ini);
 
-// Writes the eleven keys in the file's order; false at the first key that cannot be stored.
+// Writes the eleven keys in the file's order, and the window's size where it has one; false at
+// the first key that cannot be stored.
 bool WriteStoredSettings(IniStore& ini, const StoredSettings& settings);
 
 // A coordinate read from the file, pulled back onto a screen of the given extent.

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeySequence>
@@ -13,17 +14,24 @@
 #include "rows/CaptionKeysAhead.hpp"
 #include "session/ServerSession.hpp"
 #include "window/CellToolTips.hpp"
+#include "window/ColumnShares.hpp"
 #include "window/MemberFindBar.hpp"
 #include "window/MemberListModel.hpp"
 #include "window/MemberListView.hpp"
 #include "window/Shortcuts.hpp"
 
+namespace {
+constexpr int kListLeft = 0;
+constexpr int kListTop = 32;
+constexpr int kListGap = 2;  // between the list and the status bar
+}  // namespace
+
 MemberListPane::MemberListPane(QWidget& client, QWidget& window, ServerSession& session)
-    : QObject(&window), session_(session) {
+    : QObject(&window), session_(session), client_(client) {
     model_ = new MemberListModel(this);
     view_ = new MemberListView(&client);
     view_->setObjectName(QStringLiteral("ListView1"));
-    view_->setGeometry(0, 32, 329, 225);
+    view_->setGeometry(kListLeft, kListTop, 329, 225);
     view_->setModel(model_);
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -33,7 +41,8 @@ MemberListPane::MemberListPane(QWidget& client, QWidget& window, ServerSession& 
     QHeaderView* header = view_->ColumnHeader();
     header->setSectionsClickable(false);
     header->setSectionsMovable(false);
-    header->setSectionResizeMode(QHeaderView::Stretch);
+    new ColumnShares(*view_, *header);
+    client.installEventFilter(this);
     view_->setContextMenuPolicy(Qt::CustomContextMenu);
     // Where a row in or out puts the top row back takes a walk over the rows the first time; after
     // a scroll it is taken once the list has stood still for a moment, so that the next report
@@ -50,6 +59,16 @@ MemberListPane::MemberListPane(QWidget& client, QWidget& window, ServerSession& 
 }
 
 MemberListPane::~MemberListPane() = default;
+
+// The list takes the client area below the buttons, reaching one pixel past its right edge, as
+// it was first laid out.
+bool MemberListPane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &client_ && event->type() == QEvent::Resize && view_ != nullptr) {
+        const QSize area = client_.size();
+        view_->setGeometry(kListLeft, kListTop, area.width() + 1, area.height() - kListTop - kListGap);
+    }
+    return QObject::eventFilter(watched, event);
+}
 
 void MemberListPane::CreateFindBar(QWidget& window) {
     findBar_ = new MemberFindBar(*view_, *model_, view_->parentWidget());

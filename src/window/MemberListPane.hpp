@@ -1,19 +1,21 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "protocol/ServerReports.hpp"
+#include "window/MemberListView.hpp"
 
+class QEvent;
 class QTimer;
 class QWidget;
 class CaptionKeysAhead;
 class MemberFindBar;
 class MemberListModel;
-class MemberListView;
 class ServerSession;
 
 // The member list as the window shows it: the view, its rows and what keeps them as a rebuild
@@ -42,6 +44,9 @@ public:
     void RefreshMembers();
     void RefreshMember(const std::string& login);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // The online count or the member count may have changed.
     void countersChanged();
@@ -58,7 +63,10 @@ private:
 
     ServerSession& session_;
     MemberListModel* model_ = nullptr;  // owned through Qt's parent ownership
-    MemberListView* view_ = nullptr;
+    // Watched while the window's client area resizes, which it also does while it is being taken
+    // down, after its children are gone.
+    QPointer<MemberListView> view_;
+    QWidget& client_;
     MemberFindBar* findBar_ = nullptr;
     QTimer* topRowAhead_ = nullptr;
     std::unique_ptr<CaptionKeysAhead> captionsAhead_;

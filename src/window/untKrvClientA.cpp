@@ -126,7 +126,8 @@ QAction* AddAction(QMenu* menu, const char* name, const char* caption) {
 TfrmKrvClientA::TfrmKrvClientA(std::unique_ptr<ClientSocket> socket, const QString& settingsPath,
                                const Clock& clock, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
+                              Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                              Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmKrvClientA"));
     session_ =
         std::make_unique<ServerSession>(static_cast<SessionListener&>(*this), std::move(socket), clock);
@@ -187,7 +188,8 @@ void TfrmKrvClientA::CreateControls() {
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("ClientArea"));
-    client->setFixedSize(kClientWidth, kClientHeight - kStatusBarHeight);
+    // The designed size is the smallest; the list takes whatever room the window is given.
+    client->setMinimumSize(kClientWidth, kClientHeight - kStatusBarHeight);
     setCentralWidget(client);
 
     cbAutoReconnect_ = new QCheckBox(QStringLiteral("auto reconnect"), client);
@@ -257,8 +259,9 @@ void TfrmKrvClientA::CreateMenus() {
     for (QWidget* styled : std::initializer_list<QWidget*>{bar, file, help}) {
         styled->setStyle(style);
     }
-    // The menu bar takes its own height above the client area, which keeps its fixed size.
-    setFixedSize(kClientWidth, bar->sizeHint().height() + kClientHeight);
+    // The menu bar takes its own height above the client area, which opens at its designed size.
+    setMinimumSize(DesignedSize());
+    resize(DesignedSize());
 }
 
 void TfrmKrvClientA::closeEvent(QCloseEvent* event) {
@@ -322,6 +325,10 @@ void TfrmKrvClientA::WakeTimer() {
 
 void TfrmKrvClientA::mnuExitClick() {
     close();
+}
+
+QSize TfrmKrvClientA::DesignedSize() const {
+    return {kClientWidth, menuBar()->sizeHint().height() + kClientHeight};
 }
 
 int32_t TfrmKrvClientA::OnlineCount() const {

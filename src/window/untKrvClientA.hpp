@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QSize>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -86,6 +87,8 @@ private:
     void MembersChanged(const RowsEffect& effect, const ServerLineView* report) override;
     void StateChanged(LinkEventKind kind) override { ShowLinkState(kind); }
 
+    // The size the window opens at unless the settings file keeps another; also its smallest.
+    QSize DesignedSize() const;
     void RecordLinkEvent(const LinkEvent& event, const ConnectionEffect& control);
     void ShowConnectionState(const std::string& state);
     void ShowCounters();

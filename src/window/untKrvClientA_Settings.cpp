@@ -29,6 +29,12 @@ void TfrmKrvClientA::LoadSettings() {
 
     const QSize screen = QGuiApplication::primaryScreen()->size();
     move(ClampToScreen(stored.windowLeft, screen.width()), ClampToScreen(stored.windowTop, screen.height()));
+    if (stored.sizeWidth > 0 && stored.sizeHeight > 0) {
+        resize(QSize(stored.sizeWidth, stored.sizeHeight).expandedTo(minimumSize()).boundedTo(screen));
+    }
+    if (stored.maximized) {
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
     timerPeriod_ = std::max(kMinimumTimerPeriod, stored.heartbeat);
     session_->SetCredentials(stored.login, stored.password);
     session_->SetServer(stored.host, stored.port);
@@ -42,6 +48,13 @@ void TfrmKrvClientA::SaveSettings() {
     current.windowTop = outer.top();
     current.windowWidth = outer.width();
     current.windowHeight = outer.height();
+    // Maximised, the size to come back to is the one before.
+    current.maximized = isMaximized();
+    const QSize size = current.maximized ? normalGeometry().size() : this->size();
+    if (size != DesignedSize()) {
+        current.sizeWidth = size.width();
+        current.sizeHeight = size.height();
+    }
     current.heartbeat = timerPeriod_;
     // A server's redirect lasts for this run only: the file keeps what the administrator set.
     const ServerAccount kept = session_->AccountToKeep();

@@ -1,7 +1,9 @@
 #include <sys/stat.h>
 
+#include <QAbstractItemView>
 #include <QFile>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,6 +30,10 @@ private slots:
     void bytesThatAreNotUtf8SurviveTheFile();
     void closingWritesTheValuesInForce();
     void aFileThatCannotBeWrittenIsReportedAndTheWindowWorks();
+    void theWindowOpensAtTheSizeTheFileKeeps_data();
+    void theWindowOpensAtTheSizeTheFileKeeps();
+    void aResizedWindowIsRemembered();
+    void columnsShareTheWidthAndKeepWhatADragLeft();
 
 private:
     QString Path() const { return dir_.filePath("krvClientA.ini"); }
@@ -231,6 +237,96 @@ void SettingsWindowTest::aFileThatCannotBeWrittenIsReportedAndTheWindowWorks() {
     QVERIFY(closeBox->Answered());
     QCOMPARE(atClose.text, "Unable to write to " + blocked);
     QCOMPARE(ReadFile(), QByteArray("[Client]\nPort=5000\n"));
+}
+
+// Nothing stored opens the window at its designed size, also its smallest; the list always takes
+// the room below the buttons.
+void SettingsWindowTest::theWindowOpensAtTheSizeTheFileKeeps_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QSize>("size");  // empty: the designed size
+    QTest::addColumn<bool>("maximized");
+    QTest::newRow("nothing stored") << QByteArray("[Parameters]\nwndMain=20,30,340,330\n") << QSize()
+                                    << false;
+    QTest::newRow("a size") << QByteArray("[Parameters]\nwndMainSize=700,420\n") << QSize(700, 420) << false;
+    QTest::newRow("spaced, upper case")
+        << QByteArray("[PARAMETERS]\nWNDMAINSIZE= 640 , 400 \n") << QSize(640, 400) << false;
+    QTest::newRow("smaller than designed")
+        << QByteArray("[Parameters]\nwndMainSize=10,10\n") << QSize() << false;
+    QTest::newRow("not numbers") << QByteArray("[Parameters]\nwndMainSize=wide,tall\n") << QSize() << false;
+    QTest::newRow("maximised") << QByteArray("[Parameters]\nwndMainSize=600,400\nwndMainMaximized=1\n")
+                               << QSize(600, 400) << true;
+}
+
+void SettingsWindowTest::theWindowOpensAtTheSizeTheFileKeeps() {
+    QFETCH(QByteArray, file);
+    QFETCH(QSize, size);
+    QFETCH(bool, maximized);
+    WriteFile(file);
+    auto window = OpenWindow(Path());
+    const QSize designed = window->minimumSize();
+    QCOMPARE(designed.width(), 328);
+    QVERIFY(window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    QCOMPARE(window->isMaximized(), maximized);
+    if (!maximized) {
+        QCOMPARE(window->size(), size.isEmpty() ? designed : size);
+    }
+    window->show();
+    QWidget* list = window->findChild<QWidget*>("ListView1");
+    const QSize client = window->centralWidget()->size();
+    QCOMPARE(list->geometry(), QRect(0, 32, client.width() + 1, client.height() - 34));
+    if (size.isEmpty()) {
+        QCOMPARE(list->geometry(), QRect(0, 32, 329, 225));
+    }
+}
+
+// The size is kept only once the window has one of its own; a file of a window never resized
+// stays as it was (see withoutAFileEveryDefaultIsUsedAndWritten).
+void SettingsWindowTest::aResizedWindowIsRemembered() {
+    {
+        auto window = OpenWindow(Path());
+        window->show();
+        window->resize(520, 380);
+        window->close();
+    }
+    QCOMPARE(Written("wndMainSize"), QByteArray("520,380"));
+    QCOMPARE(Written("wndMainMaximized"), QByteArray("0"));
+    QVERIFY(ReadFile().startsWith("[Parameters]\nwndMain="));
+    {
+        auto window = OpenWindow(Path());
+        QCOMPARE(window->size(), QSize(520, 380));
+        window->resize(window->minimumSize());
+        window->close();
+    }
+    // Back at the designed size, the keys the file has say so.
+    QCOMPARE(Written("wndMainSize"), QByteArray("0,0"));
+    auto window = OpenWindow(Path());
+    QCOMPARE(window->size(), window->minimumSize());
+}
+
+void SettingsWindowTest::columnsShareTheWidthAndKeepWhatADragLeft() {
+    auto window = OpenWindow(Path());
+    window->show();
+    auto* list = window->findChild<QAbstractItemView*>("ListView1");
+    QHeaderView* header = list->findChild<QHeaderView*>();
+    QVERIFY(header != nullptr);
+    const auto sections = [header] {
+        return QList<int>{header->sectionSize(0), header->sectionSize(1), header->sectionSize(2)};
+    };
+    const auto widthIs = [&](int total) {
+        QTRY_COMPARE(sections()[0] + sections()[1] + sections()[2], total);
+    };
+    widthIs(list->viewport()->width());
+    QVERIFY(std::abs(sections()[0] - sections()[2]) <= 1);
+    window->resize(window->width() + 300, window->height());
+    widthIs(list->viewport()->width());
+    QVERIFY(std::abs(sections()[0] - sections()[2]) <= 1);
+    QVERIFY(sections()[0] > 150);
+
+    // The administrator widens the first column to half the list; a wider window keeps the half.
+    header->resizeSection(0, list->viewport()->width() / 2);
+    window->resize(window->width() + 200, window->height());
+    widthIs(list->viewport()->width());
+    QVERIFY(std::abs(sections()[0] - list->viewport()->width() / 2) <= 2);
 }
 
 QTEST_MAIN(SettingsWindowTest)
