@@ -247,6 +247,9 @@ void Journal::WriteItem(const Item& item) {
     if (const auto* request = std::get_if<RequestItem>(&item)) {
         newRows_.emplace(request->ticket, store_->Insert(request->entry));
     } else if (const auto* settle = std::get_if<SettleItem>(&item)) {
+        if (settled_.contains(settle->ticket)) {
+            return;  // an outcome once known for good stays
+        }
         auto row = newRows_.find(settle->ticket);
         if (row == newRows_.end()) {
             row = rowOfTicket_.find(settle->ticket);
@@ -256,7 +259,7 @@ void Journal::WriteItem(const Item& item) {
         }
         store_->UpdateOutcome(row->second, settle->outcome);
         if (settle->outcome.outcome != JournalOutcome::Pending) {
-            settled_.push_back(settle->ticket);
+            settled_.insert(settle->ticket);
         }
     } else if (const auto* connection = std::get_if<ConnectionEntry>(&item)) {
         store_->Insert(*connection);

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <variant>
@@ -117,7 +118,7 @@ private:
     std::unique_ptr<JournalStore> store_;
     std::map<JournalTicket, int64_t> rowOfTicket_;  // requests not settled for good yet
     std::map<JournalTicket, int64_t> newRows_;      // the batch being written
-    std::vector<JournalTicket> settled_;            // the batch's final outcomes
+    std::set<JournalTicket> settled_;               // settled for good in the batch
     std::chrono::steady_clock::time_point lastPrune_{};
 
     std::thread writer_;  // last: starts once everything above is ready

@@ -51,6 +51,9 @@ std::string PrepareJournalFile(const std::string& path) {
         if (::mkdir(folder.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
             return "cannot create the folder " + folder.string() + ": " + std::strerror(errno);
         }
+        if (!fs::is_directory(folder, error)) {
+            return "cannot create the folder " + folder.string() + ": something else has its name";
+        }
     }
     if (!folder.empty()) {
         KeepToOwner(folder.string(), S_IRWXU);
