@@ -141,13 +141,17 @@ std::vector<RequestRecord> JournalReader::Requests(const RequestFilter& filter, 
     try {
         Conditions where = RequestConditions(filter);
         AddPage(where, "r", page);
+        // The page is chosen on the ids alone and its rows read afterwards: a filter that lets
+        // many rows through sorts their times and ids, not whole rows.
         Statement query(
             file_->db.get(),
             "SELECT r.id, r.time, r.host, r.port, r.server_name, r.administrator, r.command, m.name, "
             "r.fields, r.password_changed, r.bulk_id, r.backup_file, r.reason, r.outcome, "
             "r.outcome_report, r.outcome_text, r.outcome_time "
-            "FROM requests r LEFT JOIN members m ON m.id = r.member_id" +
-                where.Sql() + Paging("r", page));
+            "FROM (SELECT r.id FROM requests r" +
+                where.Sql() + Paging("r", page) +
+                ") AS page JOIN requests r ON r.id = page.id "
+                "LEFT JOIN members m ON m.id = r.member_id ORDER BY r.time DESC, r.id DESC");
         where.BindTo(query);
         while (query.Step()) {
             RequestRecord record;
