@@ -8,7 +8,7 @@
 
 #include "journal/JournalTypes.hpp"
 
-class JournalReaderFile;
+struct JournalReaderFile;
 
 // Reads the journal, newest first, while writers go on writing it: the window's table asks for a
 // page at a time and krvadmin for what it prints. A query that fails (the file locked past the

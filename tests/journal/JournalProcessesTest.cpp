@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -109,7 +110,8 @@ TEST_F(JournalWritersTest, ACrashBetweenBatchesKeepsEverythingUpToTheLastCommit)
     if (child == 0) {
         JournalOptions options = Options();
         options.commitInterval = std::chrono::hours(1);
-        auto* journal = new Journal(options);  // never destroyed: the process ends under it
+        // Never destroyed: _exit ends the process under it, as a crash would.
+        const auto journal = std::make_unique<Journal>(options);
         Write(*journal, "kept", kFlushed);
         journal->Flush();
         Write(*journal, "lost", 200);
