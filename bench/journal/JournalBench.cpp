@@ -138,7 +138,7 @@ void BM_PageDeepByCursor(benchmark::State& state) {
 }
 
 // The newest page of the requests about logins holding a part: "member01234" is 10 members'
-// (200 requests), "0123" 50 (1,000 requests), "9" every login holding a nine.
+// (200 requests), "0123" 115 members' (2,300), "9" 17,195 members' (about 344,000).
 void BM_MemberPart(benchmark::State& state, const char* part) {
     JournalReader& reader = Million().Reader();
     RequestFilter filter;
