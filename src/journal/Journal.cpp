@@ -1,0 +1,312 @@
+#include "journal/Journal.hpp"
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "journal/JournalLocation.hpp"
+#include "journal/JournalStore.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A batch this long is written without waiting for the interval to end.
+constexpr size_t kBatchLimit = 20'000;
+// A journal that could not be opened tries again this often, quietly.
+constexpr std::chrono::seconds kReopenInterval{30};
+// Requests left pending for good (a program that never settles them) are forgotten past this.
+constexpr size_t kTicketsKept = 100'000;
+
+std::string LocalStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+    return text;
+}
+
+template <class Entry>
+void StampIfUnset(Entry& entry) {
+    if (entry.time == JournalTime{}) {
+        entry.time = JournalNow();
+    }
+}
+
+}  // namespace
+
+Journal::Journal(JournalOptions options, JournalNoticeHandler onNotice)
+    : options_(std::move(options)), onNotice_(std::move(onNotice)) {
+    if (options_.path.empty()) {
+        options_.path = DefaultJournalPath();
+    }
+    writer_ = std::thread([this] { Run(); });
+}
+
+Journal::~Journal() {
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    writer_.join();
+}
+
+JournalTicket Journal::Record(RequestEntry entry) {
+    StampIfUnset(entry);
+    JournalTicket ticket = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        ticket = nextTicket_++;
+    }
+    Enqueue(RequestItem{ticket, std::move(entry)});
+    return ticket;
+}
+
+void Journal::Settle(JournalTicket ticket, OutcomeUpdate outcome) {
+    StampIfUnset(outcome);
+    Enqueue(SettleItem{ticket, std::move(outcome)});
+}
+
+void Journal::Record(ConnectionEntry entry) {
+    StampIfUnset(entry);
+    Enqueue(std::move(entry));
+}
+
+void Journal::Record(MemberCountEntry entry) {
+    StampIfUnset(entry);
+    Enqueue(std::move(entry));
+}
+
+void Journal::Enqueue(Item item) {
+    bool wake = false;
+    {
+        const std::lock_guard lock(mutex_);
+        if (queue_.size() >= options_.maxQueued) {
+            ++dropped_;
+            return;
+        }
+        wake = queue_.empty();
+        queue_.push_back(std::move(item));
+        ++queuedCount_;
+    }
+    if (wake) {
+        wake_.notify_one();
+    }
+}
+
+void Journal::Flush() {
+    std::unique_lock lock(mutex_);
+    flushTarget_ = std::max(flushTarget_, queuedCount_);
+    const uint64_t target = queuedCount_;
+    wake_.notify_one();
+    written_.wait(lock, [&] { return writtenCount_ >= target; });
+}
+
+std::string Journal::Failure() const {
+    const std::lock_guard lock(mutex_);
+    return failure_;
+}
+
+uint64_t Journal::Dropped() const {
+    const std::lock_guard lock(mutex_);
+    return dropped_;
+}
+
+void Journal::Run() {
+    Open();
+    auto lastOpenAttempt = std::chrono::steady_clock::now();
+    // Long ago, so that the first entry after a quiet spell is written at once and only the ones
+    // that follow it closely wait to share a transaction.
+    std::chrono::steady_clock::time_point lastCommit{};
+    std::deque<Item> batch;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+        if (queue_.empty()) {
+            break;
+        }
+        wake_.wait_until(lock, lastCommit + options_.commitInterval, [&] {
+            return stop_ || flushTarget_ > writtenCount_ || queue_.size() >= kBatchLimit;
+        });
+        batch.swap(queue_);
+        lock.unlock();
+
+        if (!store_ && std::chrono::steady_clock::now() - lastOpenAttempt >= kReopenInterval) {
+            lastOpenAttempt = std::chrono::steady_clock::now();
+            Open();
+        }
+        const bool written = WriteBatch(batch);
+        lastCommit = std::chrono::steady_clock::now();
+        if (written) {
+            PruneIfDue();
+        }
+
+        lock.lock();
+        if (!written) {
+            dropped_ += batch.size();
+        }
+        writtenCount_ += batch.size();
+        batch.clear();
+        written_.notify_all();
+    }
+}
+
+void Journal::Open() {
+    store_.reset();
+    const std::string& path = options_.path;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (const std::string problem = PrepareJournalFile(path); !problem.empty()) {
+            ReportFailure(problem);
+            return;
+        }
+        try {
+            store_ = std::make_unique<JournalStore>(path, options_.busyTimeout);
+            break;
+        } catch (const SqliteError& error) {
+            if (!IsDamage(error) || attempt > 0) {
+                ReportFailure(error.what());
+                return;
+            }
+            SetAside(error.what());
+        }
+    }
+    lastPrune_ = {};
+    PruneIfDue();
+}
+
+// A damaged journal is kept for whoever wants to look into it, and a new one begins: the
+// history before it is lost to the reader, but what comes next is not.
+void Journal::SetAside(const std::string& why) {
+    store_.reset();
+    const std::string& path = options_.path;
+    const std::string aside = path + ".corrupt-" + LocalStamp();
+    std::error_code error;
+    fs::rename(path, aside, error);
+    if (error) {
+        ReportFailure("the damaged journal cannot be moved aside: " + error.message());
+        return;
+    }
+    fs::rename(path + "-wal", aside + "-wal", error);
+    fs::remove(path + "-shm", error);
+    Notify({JournalNoticeKind::DamagedSetAside,
+            "the journal was damaged (" + why + "); it was moved to " + aside + " and a new one started",
+            aside});
+}
+
+bool Journal::WriteBatch(const std::deque<Item>& batch) {
+    if (!store_) {
+        return false;
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            // Tickets take their rows only once the rows are committed: a row id handed out in a
+            // batch rolled back would name some later request's row.
+            newRows_.clear();
+            settled_.clear();
+            store_->Begin();
+            for (const Item& item : batch) {
+                WriteItem(item);
+            }
+            store_->Commit();
+            rowOfTicket_.insert(newRows_.begin(), newRows_.end());
+            for (const JournalTicket ticket : settled_) {
+                rowOfTicket_.erase(ticket);
+            }
+            while (rowOfTicket_.size() > kTicketsKept) {
+                rowOfTicket_.erase(rowOfTicket_.begin());
+            }
+            ReportWritten();
+            return true;
+        } catch (const SqliteError& error) {
+            store_->Rollback();
+            if (IsDamage(error) && attempt == 0) {
+                SetAside(error.what());
+                Open();
+                if (store_) {
+                    continue;
+                }
+            } else {
+                ReportFailure(error.what());
+            }
+            return false;
+        } catch (const std::exception& error) {
+            store_->Rollback();
+            ReportFailure(error.what());
+            return false;
+        }
+    }
+    return false;
+}
+
+void Journal::WriteItem(const Item& item) {
+    if (const auto* request = std::get_if<RequestItem>(&item)) {
+        newRows_.emplace(request->ticket, store_->Insert(request->entry));
+    } else if (const auto* settle = std::get_if<SettleItem>(&item)) {
+        if (settled_.contains(settle->ticket)) {
+            return;  // an outcome once known for good stays
+        }
+        auto row = newRows_.find(settle->ticket);
+        if (row == newRows_.end()) {
+            row = rowOfTicket_.find(settle->ticket);
+            if (row == rowOfTicket_.end()) {
+                return;  // its request was dropped, or forgotten
+            }
+        }
+        store_->UpdateOutcome(row->second, settle->outcome);
+        if (settle->outcome.outcome != JournalOutcome::Pending) {
+            settled_.insert(settle->ticket);
+        }
+    } else if (const auto* connection = std::get_if<ConnectionEntry>(&item)) {
+        store_->Insert(*connection);
+    } else if (const auto* count = std::get_if<MemberCountEntry>(&item)) {
+        store_->Insert(*count);
+    }
+}
+
+void Journal::PruneIfDue() {
+    const auto now = std::chrono::steady_clock::now();
+    if (!store_ || (lastPrune_ != std::chrono::steady_clock::time_point{} &&
+                    now - lastPrune_ < options_.pruneInterval)) {
+        return;
+    }
+    lastPrune_ = now;
+    try {
+        store_->Prune(JournalNow(), options_.maxAge, options_.maxBytes);
+    } catch (const SqliteError&) {
+        // Another program busy with the file, most likely; the next round prunes what this left.
+    }
+}
+
+void Journal::ReportFailure(const std::string& reason) {
+    {
+        const std::lock_guard lock(mutex_);
+        const bool first = failure_.empty();
+        failure_ = reason;
+        if (!first) {
+            return;
+        }
+    }
+    Notify({JournalNoticeKind::CannotWrite, "the journal cannot be written: " + reason, {}});
+}
+
+void Journal::ReportWritten() {
+    {
+        const std::lock_guard lock(mutex_);
+        if (failure_.empty()) {
+            return;
+        }
+        failure_.clear();
+    }
+    Notify({JournalNoticeKind::WritingAgain, "the journal is written again", {}});
+}
+
+void Journal::Notify(const JournalNotice& notice) {
+    if (onNotice_) {
+        onNotice_(notice);
+    }
+}

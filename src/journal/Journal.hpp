@@ -1,0 +1,125 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <variant>
+#include <vector>
+
+#include "journal/JournalTypes.hpp"
+
+class JournalStore;
+
+struct JournalOptions {
+    std::string path;  // empty: DefaultJournalPath()
+    // The longest an entry waits in memory; a crash loses no more than this.
+    std::chrono::milliseconds commitInterval{500};
+    // How long a write waits for another program writing the same file.
+    std::chrono::milliseconds busyTimeout{5000};
+    std::chrono::milliseconds maxAge{std::chrono::hours(24 * 180)};
+    int64_t maxBytes = 200LL * 1024 * 1024;
+    std::chrono::milliseconds pruneInterval{std::chrono::minutes(10)};
+    // Entries waiting beyond this many are dropped rather than let memory grow.
+    size_t maxQueued = 100'000;
+};
+
+enum class JournalNoticeKind {
+    CannotWrite,      // text: "the journal cannot be written: <reason>"; entries are dropped
+    WritingAgain,     // a write succeeded after CannotWrite
+    DamagedSetAside,  // the file was damaged; moved to path, and a new journal started
+};
+
+struct JournalNotice {
+    JournalNoticeKind kind = JournalNoticeKind::CannotWrite;
+    std::string text;
+    std::string path;  // DamagedSetAside: where the damaged file went
+};
+
+// Called on the journal's writer thread, once for each change of state; it must not call back
+// into the journal's Flush, and should hand the notice to its own thread.
+using JournalNoticeHandler = std::function<void(const JournalNotice&)>;
+
+// Names a request whose outcome comes later; valid in the Journal that gave it out.
+using JournalTicket = uint64_t;
+
+// Writes the journal without holding its callers: every call only queues the entry, and a
+// thread of the journal's own writes what is queued in one transaction at most every
+// commitInterval. Nothing here throws once constructed; a journal that cannot be written says
+// so through the handler and Failure() and drops what it is given.
+class Journal {
+public:
+    explicit Journal(JournalOptions options = {}, JournalNoticeHandler onNotice = {});
+    ~Journal();  // writes what is queued
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    // Queues a request as sent, its outcome pending; Settle names it by the ticket.
+    JournalTicket Record(RequestEntry entry);
+    void Settle(JournalTicket ticket, OutcomeUpdate outcome);
+    void Record(ConnectionEntry entry);
+    void Record(MemberCountEntry entry);
+
+    // Returns once everything queued before the call is committed, or dropped.
+    void Flush();
+
+    const std::string& Path() const { return options_.path; }
+    // Empty while the journal is written; otherwise why it is not.
+    std::string Failure() const;
+    // Entries dropped so far: the journal could not be written, or the queue was full.
+    uint64_t Dropped() const;
+
+private:
+    struct RequestItem {
+        JournalTicket ticket;
+        RequestEntry entry;
+    };
+    struct SettleItem {
+        JournalTicket ticket;
+        OutcomeUpdate outcome;
+    };
+    using Item = std::variant<RequestItem, SettleItem, ConnectionEntry, MemberCountEntry>;
+
+    void Enqueue(Item item);
+    void Run();
+    void Open();
+    void SetAside(const std::string& why);
+    bool WriteBatch(const std::deque<Item>& batch);
+    void WriteItem(const Item& item);
+    void PruneIfDue();
+    void ReportFailure(const std::string& reason);
+    void ReportWritten();
+    void Notify(const JournalNotice& notice);
+
+    JournalOptions options_;
+    JournalNoticeHandler onNotice_;
+
+    // Shared between the callers and the writer thread.
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable written_;
+    std::deque<Item> queue_;
+    uint64_t queuedCount_ = 0;   // items ever queued
+    uint64_t writtenCount_ = 0;  // items ever taken from the queue and written or dropped
+    uint64_t flushTarget_ = 0;
+    JournalTicket nextTicket_ = 1;
+    uint64_t dropped_ = 0;
+    std::string failure_;
+    bool stop_ = false;
+
+    // The writer thread's alone.
+    std::unique_ptr<JournalStore> store_;
+    std::map<JournalTicket, int64_t> rowOfTicket_;  // requests not settled for good yet
+    std::map<JournalTicket, int64_t> newRows_;      // the batch being written
+    std::set<JournalTicket> settled_;               // settled for good in the batch
+    std::chrono::steady_clock::time_point lastPrune_{};
+
+    std::thread writer_;  // last: starts once everything above is ready
+};

@@ -1,0 +1,281 @@
+#include "journal/JournalStore.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// auto_vacuum must be chosen before the first table exists; on a file made earlier it is left as
+// it was. The file is the user's and owner-only, so the log's index may live in shared memory.
+constexpr const char* kSchema = R"sql(
+PRAGMA auto_vacuum = INCREMENTAL;
+PRAGMA journal_mode = WAL;
+PRAGMA synchronous = NORMAL;
+CREATE TABLE IF NOT EXISTS members (
+    id INTEGER PRIMARY KEY,
+    name TEXT NOT NULL UNIQUE
+);
+CREATE TABLE IF NOT EXISTS requests (
+    id INTEGER PRIMARY KEY,
+    time INTEGER NOT NULL,
+    host TEXT NOT NULL,
+    port INTEGER NOT NULL,
+    server_name TEXT NOT NULL,
+    administrator TEXT NOT NULL,
+    command TEXT NOT NULL,
+    member_id INTEGER,
+    fields TEXT NOT NULL,
+    password_changed INTEGER NOT NULL,
+    bulk_id TEXT NOT NULL,
+    backup_file TEXT NOT NULL,
+    reason TEXT NOT NULL,
+    outcome INTEGER NOT NULL,
+    outcome_report TEXT NOT NULL DEFAULT '',
+    outcome_text TEXT NOT NULL DEFAULT '',
+    outcome_time INTEGER
+);
+CREATE INDEX IF NOT EXISTS requests_by_time ON requests (time);
+CREATE INDEX IF NOT EXISTS requests_by_member ON requests (member_id, time);
+CREATE TABLE IF NOT EXISTS connection_events (
+    id INTEGER PRIMARY KEY,
+    time INTEGER NOT NULL,
+    host TEXT NOT NULL,
+    port INTEGER NOT NULL,
+    server_name TEXT NOT NULL,
+    administrator TEXT NOT NULL,
+    kind INTEGER NOT NULL,
+    text TEXT NOT NULL,
+    redirect_kind TEXT NOT NULL,
+    redirect_server TEXT NOT NULL
+);
+CREATE INDEX IF NOT EXISTS connection_events_by_time ON connection_events (time);
+CREATE TABLE IF NOT EXISTS member_counts (
+    id INTEGER PRIMARY KEY,
+    time INTEGER NOT NULL,
+    host TEXT NOT NULL,
+    port INTEGER NOT NULL,
+    server_name TEXT NOT NULL,
+    total INTEGER NOT NULL,
+    online INTEGER NOT NULL
+);
+CREATE INDEX IF NOT EXISTS member_counts_by_time ON member_counts (time);
+)sql";
+
+// The separators cannot come from the wire (a request line holds no control characters), and
+// are replaced should one turn up all the same.
+constexpr char kFieldEnd = '\x1e';
+constexpr char kNameEnd = '\x1f';
+constexpr char kSecretMark = '*';
+constexpr char kValueMark = '=';
+
+std::string Cleaned(std::string_view text) {
+    std::string out(text);
+    std::replace_if(
+        out.begin(), out.end(), [](char c) { return c == kFieldEnd || c == kNameEnd; }, ' ');
+    return out;
+}
+
+int64_t Millis(JournalTime time) {
+    return time.time_since_epoch().count();
+}
+
+SqliteDb OpenWithSchema(const std::string& path, std::chrono::milliseconds busyTimeout) {
+    SqliteDb db = OpenSqlite(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyTimeout);
+    // A file that is no database fails here, at its first read.
+    Execute(db.get(), kSchema);
+    return db;
+}
+
+}  // namespace
+
+bool IsDamage(const SqliteError& error) {
+    return error.Primary() == SQLITE_CORRUPT || error.Primary() == SQLITE_NOTADB;
+}
+
+std::string EncodeFields(const std::vector<ChangedField>& fields) {
+    std::string text;
+    for (const ChangedField& field : fields) {
+        text += Cleaned(field.name);
+        text += kNameEnd;
+        if (IsSecretField(field.name)) {
+            text += kSecretMark;
+        } else {
+            text += kValueMark;
+            text += Cleaned(field.value);
+        }
+        text += kFieldEnd;
+    }
+    return text;
+}
+
+std::vector<ChangedField> DecodeFields(std::string_view text) {
+    std::vector<ChangedField> fields;
+    while (!text.empty()) {
+        const size_t end = std::min(text.find(kFieldEnd), text.size());
+        const std::string_view one = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        const size_t nameEnd = one.find(kNameEnd);
+        ChangedField field;
+        field.name = std::string(one.substr(0, nameEnd));
+        if (nameEnd != std::string_view::npos && nameEnd + 1 < one.size() && one[nameEnd + 1] == kValueMark) {
+            field.value = std::string(one.substr(nameEnd + 2));
+        }
+        fields.push_back(std::move(field));
+    }
+    return fields;
+}
+
+JournalStore::JournalStore(const std::string& path, std::chrono::milliseconds busyTimeout)
+    : db_(OpenWithSchema(path, busyTimeout)),
+      // IMMEDIATE takes the write lock at once, so that two writers wait for each other through
+      // the busy timeout rather than one failing when its read turns into a write.
+      begin_(db_.get(), "BEGIN IMMEDIATE"),
+      commit_(db_.get(), "COMMIT"),
+      addMember_(db_.get(), "INSERT OR IGNORE INTO members (name) VALUES (?1)"),
+      findMember_(db_.get(), "SELECT id FROM members WHERE name = ?1"),
+      addRequest_(db_.get(),
+                  "INSERT INTO requests (time, host, port, server_name, administrator, command, member_id, "
+                  "fields, password_changed, bulk_id, backup_file, reason, outcome) "
+                  "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, 0)"),
+      updateOutcome_(db_.get(),
+                     "UPDATE requests SET outcome = ?2, outcome_report = ?3, outcome_text = ?4, "
+                     "outcome_time = ?5 WHERE id = ?1"),
+      addConnection_(
+          db_.get(),
+          "INSERT INTO connection_events (time, host, port, server_name, administrator, kind, text, "
+          "redirect_kind, redirect_server) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"),
+      addCount_(db_.get(),
+                "INSERT INTO member_counts (time, host, port, server_name, total, online) "
+                "VALUES (?1, ?2, ?3, ?4, ?5, ?6)") {}
+
+void JournalStore::Begin() {
+    begin_.Run();
+}
+
+void JournalStore::Commit() {
+    commit_.Run();
+}
+
+void JournalStore::Rollback() noexcept {
+    // Nothing to undo when the failed statement ended the transaction itself.
+    if (sqlite3_get_autocommit(db_.get()) == 0) {
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+}
+
+int64_t JournalStore::MemberId(const std::string& member) {
+    addMember_.Bind(1, member).Run();
+    findMember_.Bind(1, member);
+    const int64_t id = findMember_.Step() ? findMember_.Int(0) : 0;
+    findMember_.Reset();
+    return id;
+}
+
+int64_t JournalStore::Insert(const RequestEntry& entry) {
+    bool passwordChanged = entry.passwordChanged;
+    for (const ChangedField& field : entry.fields) {
+        passwordChanged = passwordChanged || IsSecretField(field.name);
+    }
+    addRequest_.Bind(1, Millis(entry.time))
+        .Bind(2, entry.server.host)
+        .Bind(3, int64_t{entry.server.port})
+        .Bind(4, entry.server.name)
+        .Bind(5, entry.administrator)
+        .Bind(6, entry.command);
+    if (entry.member.empty()) {
+        addRequest_.BindNull(7);
+    } else {
+        addRequest_.Bind(7, MemberId(entry.member));
+    }
+    addRequest_.Bind(8, EncodeFields(entry.fields))
+        .Bind(9, int64_t{passwordChanged ? 1 : 0})
+        .Bind(10, entry.bulkId)
+        .Bind(11, entry.backupFile)
+        .Bind(12, entry.reason)
+        .Run();
+    return sqlite3_last_insert_rowid(db_.get());
+}
+
+void JournalStore::UpdateOutcome(int64_t id, const OutcomeUpdate& outcome) {
+    updateOutcome_.Bind(1, id)
+        .Bind(2, int64_t{static_cast<int32_t>(outcome.outcome)})
+        .Bind(3, outcome.report)
+        .Bind(4, outcome.text)
+        .Bind(5, Millis(outcome.time))
+        .Run();
+}
+
+void JournalStore::Insert(const ConnectionEntry& entry) {
+    addConnection_.Bind(1, Millis(entry.time))
+        .Bind(2, entry.server.host)
+        .Bind(3, int64_t{entry.server.port})
+        .Bind(4, entry.server.name)
+        .Bind(5, entry.administrator)
+        .Bind(6, int64_t{static_cast<int32_t>(entry.kind)})
+        .Bind(7, entry.text)
+        .Bind(8, entry.redirectKind)
+        .Bind(9, entry.redirectServer)
+        .Run();
+}
+
+void JournalStore::Insert(const MemberCountEntry& entry) {
+    addCount_.Bind(1, Millis(entry.time))
+        .Bind(2, entry.server.host)
+        .Bind(3, int64_t{entry.server.port})
+        .Bind(4, entry.server.name)
+        .Bind(5, entry.total)
+        .Bind(6, entry.online)
+        .Run();
+}
+
+int64_t JournalStore::UsedBytes() {
+    Statement pages(db_.get(),
+                    "SELECT page_count - freelist_count, page_size FROM pragma_page_count, "
+                    "pragma_freelist_count, pragma_page_size");
+    pages.Step();
+    return pages.Int(0) * pages.Int(1);
+}
+
+void JournalStore::DropOldestShare(const char* table, double share) {
+    const std::string sql = std::string("DELETE FROM ") + table + " WHERE id IN (SELECT id FROM " + table +
+                            " ORDER BY time LIMIT (SELECT CAST(count(*) * ?1 AS INTEGER) + 1 FROM " + table +
+                            "))";
+    Statement(db_.get(), sql).Bind(1, share).Run();
+}
+
+void JournalStore::DropOrphanMembers() {
+    Execute(
+        db_.get(),
+        "DELETE FROM members WHERE id NOT IN (SELECT member_id FROM requests WHERE member_id IS NOT NULL)");
+}
+
+void JournalStore::Prune(JournalTime now, std::chrono::milliseconds maxAge, int64_t maxBytes) {
+    const int64_t cutoff = Millis(now) - maxAge.count();
+    Begin();
+    try {
+        for (const char* table : {"requests", "connection_events", "member_counts"}) {
+            Statement drop(db_.get(), std::string("DELETE FROM ") + table + " WHERE time < ?1");
+            drop.Bind(1, cutoff).Run();
+        }
+        DropOrphanMembers();
+        // Each round drops the share of every table that would bring the pages in use under the
+        // limit if rows were all alike, and a tenth more; a few rounds absorb the difference.
+        for (int round = 0; round < 8; ++round) {
+            const int64_t used = UsedBytes();
+            if (used <= maxBytes) {
+                break;
+            }
+            const double share =
+                std::clamp(1.0 - 0.9 * static_cast<double>(maxBytes) / static_cast<double>(used), 0.0, 1.0);
+            for (const char* table : {"requests", "connection_events", "member_counts"}) {
+                DropOldestShare(table, share);
+            }
+            DropOrphanMembers();
+        }
+        Commit();
+    } catch (...) {
+        Rollback();
+        throw;
+    }
+    Execute(db_.get(), "PRAGMA incremental_vacuum");
+}
