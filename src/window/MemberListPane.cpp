@@ -140,14 +140,13 @@ void MemberListPane::RefreshMembers() {
     model_->ReplaceRows(std::move(rows), captionsAhead_->Take(members));
     session_.RowsRebuilt();
     RestoreTopRow(topCaption);
-    emit countersChanged();
     // Beside the rebuild the walk costs little, and the report that follows it may come at once.
     FindTopRowsPlaceAhead();
 }
 
 // A new member's row goes where a rebuild would sort it: after the rows that sort before it
 // and, among those that sort equal, after the members added before it. The top row and the
-// counters then come out as a rebuild leaves them.
+// online count then come out as a rebuild leaves them.
 void MemberListPane::InsertMemberRow(const std::string& login) {
     const TkvCLDataCollection& members = session_.Members();
     const int32_t position = members.IndexOf(login);
@@ -166,7 +165,6 @@ void MemberListPane::InsertMemberRow(const std::string& login) {
     ForgetSelectionAsARebuildDoes();
     onlineCount_ += record->Online() ? 1 : 0;
     RestoreTopRow(topCaption);
-    emit countersChanged();
 }
 
 void MemberListPane::RemoveMemberRow(const std::string& caption) {
@@ -184,7 +182,6 @@ void MemberListPane::RemoveMemberRow(const std::string& caption) {
     model_->RemoveRow(row);
     ForgetSelectionAsARebuildDoes();
     RestoreTopRow(topCaption);
-    emit countersChanged();
 }
 
 // A rebuild resets the rows, which takes the selection and the current row with it, silently.
@@ -226,7 +223,6 @@ void MemberListPane::RefreshMember(const std::string& login) {
     onlineCount_ -= model_->Row(row).Online() ? 1 : 0;
     model_->SetRow(row, MemberRow(*record), RowInSight(row));
     onlineCount_ += record->Online() ? 1 : 0;
-    emit countersChanged();
 }
 
 // From the rows at the view's top and bottom edges, which the view finds without a search.

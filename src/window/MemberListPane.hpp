@@ -36,22 +36,17 @@ public:
 
     // The rows read the records in place; they let go before the records go.
     void LetGoOfRecords();
-    // What a report did to the member list, shown.
+    // What a report did to the member list, shown; the counters are the owner's to show.
     void ShowRowsChange(const RowsEffect& effect);
     // A long list is arriving: its sort keys are made meanwhile.
     void FollowArrivingList();
 
-    void RefreshMembers();
-    void RefreshMember(const std::string& login);
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-signals:
-    // The online count or the member count may have changed.
-    void countersChanged();
-
 private:
+    void RefreshMembers();
+    void RefreshMember(const std::string& login);
     void CreateFindBar(QWidget& window);
     void InsertMemberRow(const std::string& login);
     void RemoveMemberRow(const std::string& caption);

@@ -208,7 +208,6 @@ void TfrmKrvClientA::CreateControls() {
     connect(btDisconnect_, &QToolButton::clicked, this, [this] { btDisconnectClick(); });
 
     list_ = new MemberListPane(*client, *this, *session_);
-    connect(list_, &MemberListPane::countersChanged, this, [this] { ShowCounters(); });
     CreateStatusBar();
     FitCaption(cbAutoReconnect_);
     // The two buttons of the group share one font, the one that fits the longer caption.

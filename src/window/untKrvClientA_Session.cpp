@@ -3,6 +3,7 @@
 #include <string>
 
 #include <QLabel>
+#include <QString>
 #include <QToolButton>
 
 #include "session/ConnectionLog.hpp"
@@ -19,6 +20,13 @@ void TfrmKrvClientA::MembersClearing() {
 
 void TfrmKrvClientA::MembersChanged(const RowsEffect& effect, const ServerLineView* /*report*/) {
     list_->ShowRowsChange(effect);
+    // A member rewritten in place changes the online count alone; every line of a burst of
+    // presence reports comes here.
+    if (effect.change == RowsChange::RewriteOne) {
+        onlinePanel_->setText(QString::number(list_->OnlineCount()));
+    } else if (effect.change != RowsChange::None) {
+        ShowCounters();
+    }
     if (session_->ListArriving()) {
         list_->FollowArrivingList();
     }
