@@ -35,6 +35,8 @@
 #include <QTimer>
 
 #include "DemoServerProcess.hpp"
+#include "FirstTouch.hpp"
+#include "PageFaults.hpp"
 #include "net/QtClientSocket.hpp"
 #include "window/untKrvClientA.hpp"
 
@@ -305,7 +307,33 @@ std::string Handling(const WindowUnderTest::Timing& timing) {
     return text;
 }
 
-int Run(int members, int burst, int series) {
+// The login's fresh memory, and the login's time with this machine's first touches swapped for
+// those of a slower one (17 µs a small page, 6 µs for each 4 KiB of a large one).
+void PrintFreshMemory(const FirstTouch& touch, const FreshMemory& sinceStart, const FreshMemory& login,
+                      double loginMs) {
+    std::printf("  first touch, small pages           %10.3f µs a 4 KiB page (%zu MiB, %ld faults)\n",
+                touch.smallUsPerPage, touch.bytes >> 20, touch.smallFaults);
+    std::printf(
+        "  first touch, large pages           %10.3f µs a 4 KiB page (%zu MiB, %ld faults, "
+        "AnonHugePages +%ld kB)\n",
+        touch.largeUsPer4Kb, touch.bytes >> 20, touch.largeFaults, touch.largeKbGiven);
+    std::printf("  transparent_hugepage/enabled       %s\n", touch.hugePagesEnabled.c_str());
+    auto faults = [](const char* span, const FreshMemory& fresh) {
+        std::printf("  minor faults, %-20s %10ld (%ld small pages + %ld kB in %ld large pages)\n", span,
+                    fresh.minorFaults, fresh.smallFaults, fresh.largeKb, fresh.largeFaults);
+    };
+    faults("from process start", sinceStart);
+    faults("login alone", login);
+    const double largePieces = static_cast<double>(login.largeKb) / 4;
+    const double small = static_cast<double>(login.smallFaults);
+    const double ownMs = (small * touch.smallUsPerPage + largePieces * touch.largeUsPer4Kb) / 1000;
+    const double slowMs = (small * 17 + largePieces * 6) / 1000;
+    std::printf("  projected onto 17/6 µs: %.3f ms   (login %.3f ms - own first touch %.3f ms + %.3f ms)\n",
+                loginMs - ownMs + slowMs, loginMs, ownMs, slowMs);
+}
+
+// start: the process's start, with the first-touch probe's own faults left out.
+int Run(int members, int burst, int series, const FirstTouch& touch, const PageFaults& start) {
     DemoServerProcess server;
     if (!server.Start({"--members", QString::number(members), "--burst-requests"})) {
         std::fprintf(stderr, "bench_scale: the demo server did not start\n");
@@ -332,8 +360,10 @@ int Run(int members, int burst, int series) {
     bench.Idle(200);
     const long baselineKb = StatusKilobytes("VmRSS");
     session.SetCredentials("admin", "admin");
+    const PageFaults beforeLogin = PageFaults::Now();
     const auto list = bench.Measure([&] { session.Connect("127.0.0.1", server.Port()); },
                                     [&] { return bench.Rows() == rows && window.MemberCount() == rows; });
+    const PageFaults afterLogin = PageFaults::Now();
     const long peakKb = StatusKilobytes("VmHWM");
     std::printf("  list of %zu bytes, %.1f bytes a member\n", listBytes,
                 static_cast<double>(listBytes) / members);
@@ -341,6 +371,7 @@ int Run(int members, int burst, int series) {
     std::printf(
         "  peak memory a member               %10.1f bytes (VmHWM %ld kB - VmRSS before login %ld kB)\n",
         (peakKb - baselineKb) * 1024.0 / members, peakKb, baselineKb);
+    PrintFreshMemory(touch, Between(start, afterLogin), Between(beforeLogin, afterLogin), list.wallMs);
 
     RawReader raw(server.Port());
     raw.LogIn();
@@ -418,6 +449,27 @@ int Run(int members, int burst, int series) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before the client exists, so that its own memory is not in the probe's way; the probe's
+    // memory is given back, and its faults are taken out of the process's.
+    constexpr size_t kProbeBytes = size_t{256} << 20;
+    const PageFaults beforeProbe = PageFaults::Now();
+    FirstTouch touch;
+    try {
+        touch = ProbeFirstTouch(kProbeBytes);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "bench_scale: %s\n", failure.what());
+        return 1;
+    }
+    const PageFaults afterProbe = PageFaults::Now();
+    // The probe's mappings are the process's peak so far; the peak the login is measured by starts
+    // again from here.
+    std::ofstream clearRefs("/proc/self/clear_refs");
+    clearRefs << "5" << std::flush;
+    if (!clearRefs) {
+        std::fprintf(stderr, "bench_scale: cannot reset VmHWM after the first-touch probe\n");
+        return 1;
+    }
+    const PageFaults start{afterProbe.minor - beforeProbe.minor, beforeProbe.anonHugeKb};
     QApplication application(argc, argv);
     int members = 100000;
     int burst = 100000;
@@ -433,7 +485,7 @@ int main(int argc, char** argv) {
         }
     }
     try {
-        return Run(members, burst, series);
+        return Run(members, burst, series, touch, start);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "bench_scale: %s\n", failure.what());
         return 1;
