@@ -297,6 +297,32 @@ bool IniStore::WriteString(std::string_view section, std::string_view key, std::
     return true;
 }
 
+std::vector<std::string> IniStore::SectionNames() const {
+    std::vector<std::string> names;
+    std::string name;
+    for (const Line& line : lines_) {
+        if (IsSectionLine(line.text, name)) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+bool IniStore::EraseSection(std::string_view section) {
+    const size_t header = FindSection(section);
+    if (header == npos) {
+        return false;
+    }
+    size_t end = SectionEnd(header);
+    // The blank line that parted it from the one before goes with it, so no gap is left behind.
+    size_t begin = header;
+    if (end == lines_.size() && begin > 0 && TrimBlanks(lines_[begin - 1].text).empty()) {
+        --begin;
+    }
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(begin), lines_.begin() + static_cast<std::ptrdiff_t>(end));
+    return true;
+}
+
 std::string IniStore::Text() const {
     std::string text;
     for (const Line& line : lines_) {

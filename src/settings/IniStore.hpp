@@ -40,6 +40,12 @@ public:
     // set.
     bool Save();
 
+    // The names of the file's sections, in the file's order, as they are spelt there.
+    std::vector<std::string> SectionNames() const;
+
+    // Removes the section with its keys and the blank lines after it; false when there is none.
+    bool EraseSection(std::string_view section);
+
     const std::string& LastError() const { return lastError_; }
     std::string Text() const;
 
