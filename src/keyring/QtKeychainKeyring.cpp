@@ -1,10 +1,10 @@
 #include "keyring/QtKeychainKeyring.hpp"
 
+#include <qt6keychain/keychain.h>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusReply>
 #include <QStringList>
-#include <qt6keychain/keychain.h>
 
 namespace {
 
@@ -56,8 +56,7 @@ bool QtKeychainKeyring::Present() const {
     if (bus.interface()->isServiceRegistered(kSecretService).value()) {
         return true;
     }
-    const QDBusReply<QStringList> activatable =
-        bus.interface()->call(QStringLiteral("ListActivatableNames"));
+    const QDBusReply<QStringList> activatable = bus.interface()->call(QStringLiteral("ListActivatableNames"));
     return activatable.isValid() && activatable.value().contains(kSecretService);
 }
 
@@ -77,7 +76,8 @@ void QtKeychainKeyring::Write(const std::string& key, const std::string& passwor
     auto* job = new QKeychain::WritePasswordJob(service_);
     // The wire's passwords are bytes, not necessarily UTF-8: they are kept as they are.
     job->setBinaryData(QByteArray(password.data(), static_cast<qsizetype>(password.size())));
-    Run(job, KeyText(key), this, [done = std::move(done)](QKeychain::Job& finished) { done(AnswerOf(finished)); });
+    Run(job, KeyText(key), this,
+        [done = std::move(done)](QKeychain::Job& finished) { done(AnswerOf(finished)); });
 }
 
 void QtKeychainKeyring::Erase(const std::string& key, Callback done) {

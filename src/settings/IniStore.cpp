@@ -319,7 +319,8 @@ bool IniStore::EraseSection(std::string_view section) {
     if (end == lines_.size() && begin > 0 && TrimBlanks(lines_[begin - 1].text).empty()) {
         --begin;
     }
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(begin), lines_.begin() + static_cast<std::ptrdiff_t>(end));
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(begin),
+                 lines_.begin() + static_cast<std::ptrdiff_t>(end));
     return true;
 }
 

@@ -17,7 +17,8 @@ bool WriteIfNeeded(IniStore& ini, std::string_view key, bool value, bool meantBe
 }  // namespace
 
 PasswordPolicy ReadPasswordPolicy(const IniStore& ini) {
-    return {ReadIniBool(ini, kClientSection, kRememberKey, true), ReadIniBool(ini, kClientSection, kInFileKey, false)};
+    return {ReadIniBool(ini, kClientSection, kRememberKey, true),
+            ReadIniBool(ini, kClientSection, kInFileKey, false)};
 }
 
 bool WritePasswordPolicy(IniStore& ini, const PasswordPolicy& policy) {

@@ -78,7 +78,8 @@ bool WriteSavedServer(IniStore& ini, const SavedServer& s) {
     ini.EraseSection(ServerSection(s.name));
     const std::string section = ServerSection(s.name);
     auto text = [](int32_t value) { return std::to_string(value); };
-    bool written = ini.WriteString(section, "Host", s.host) && ini.WriteString(section, "Port", text(s.port)) &&
+    bool written = ini.WriteString(section, "Host", s.host) &&
+                   ini.WriteString(section, "Port", text(s.port)) &&
                    ini.WriteString(section, "Login", s.login) &&
                    ini.WriteString(section, "ReconnectOn", s.reconnectOn ? "1" : "0") &&
                    ini.WriteString(section, "ReconnectDelay", text(s.reconnectDelay)) &&

@@ -61,7 +61,8 @@ TEST(SavedServersTest, ServersLeaveTheConnectionInUseByteForByte) {
     ASSERT_EQ(servers.size(), 2u);
     EXPECT_EQ(servers[0], prod);
     EXPECT_EQ(servers[1], Server("Lab one", "10.0.0.2", 7002, "admin"));
-    EXPECT_EQ(ReadRecentConnections(reread), (std::vector<RecentConnection>{{"admin", "example.test", 7000}}));
+    EXPECT_EQ(ReadRecentConnections(reread),
+              (std::vector<RecentConnection>{{"admin", "example.test", 7000}}));
 }
 
 TEST(SavedServersTest, NamesAreComparedWithoutLetterCase) {
@@ -84,12 +85,11 @@ TEST(SavedServersTest, RenameAndDelete) {
         const char* to;
         bool done;
     } cases[] = {
-        {"A", "b", false},      // taken by another server
-        {"A", "", false},       // not a name
-        {"A", " C", false},     // blanks around it would be lost
-        {"A", "C]x", false},    // would end the section header
-        {"missing", "D", false},
-        {"A", "a", true},  // a change of case alone
+        {"A", "b", false},                          // taken by another server
+        {"A", "", false},                           // not a name
+        {"A", " C", false},                         // blanks around it would be lost
+        {"A", "C]x", false},                        // would end the section header
+        {"missing", "D", false}, {"A", "a", true},  // a change of case alone
         {"a", "C", true},
     };
     for (const Case& c : cases) {
