@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QIcon>
 
+#include "keyring/QtKeychainKeyring.hpp"
 #include "net/QtClientSocket.hpp"
 #include "window/untKrvClientA.hpp"
 
@@ -35,6 +36,7 @@ int main(int argc, char* argv[]) {
     QtClientSocket& tcp = *socket;
     TfrmKrvClientA window(std::move(socket));
     tcp.SetFailureReporter([&window](const std::string& message) { window.ReportSocketFailure(message); });
+    window.UseKeyring(std::make_unique<QtKeychainKeyring>());
     window.show();
     return QApplication::exec();
 }

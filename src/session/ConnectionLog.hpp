@@ -52,6 +52,8 @@ public:
     // session is read for what the event implies (where to, who logged in, whether the login
     // may stay).
     void Record(const LinkEvent& event, const ConnectionEffect& control, const ServerSession& session);
+    // What the program itself has to say of the connection (where its password is kept).
+    void Note(std::string_view name, std::string text) { Add(name, std::move(text)); }
     void Clear() { entries_.clear(); }
 
     const std::deque<ConnectionLogEntry>& Entries() const { return entries_; }

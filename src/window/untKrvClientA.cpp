@@ -32,12 +32,14 @@
 #include "dialogs/ProductTitle.hpp"
 #include "dialogs/krvClientAAbout.hpp"
 #include "session/ConnectionLog.hpp"
+#include "settings/PasswordKeyring.hpp"
 #include "settings/SettingsLocation.hpp"
 #include "settings/StoredSettings.hpp"
 #include "window/ConnectionLogWindow.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberCommands.hpp"
 #include "window/MemberListPane.hpp"
+#include "window/ServersMenu.hpp"
 
 namespace {
 constexpr int kClientWidth = 328;
@@ -248,6 +250,8 @@ void TfrmKrvClientA::CreateMenus() {
     QAction* exit = AddAction(file, "mnuExit", "E&xit");
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(exit, &QAction::triggered, this, [this] { mnuExitClick(); });
+    QMenu* servers = bar->addMenu(QStringLiteral("&Servers"));
+    servers_ = new ServersMenu(*this, *servers);
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
     QAction* about = AddAction(help, "mnuHelpAbout", "&About");
@@ -255,7 +259,7 @@ void TfrmKrvClientA::CreateMenus() {
     connect(about, &QAction::triggered, this, [this] { mnuHelpAboutClick(); });
     auto* style = new MnemonicsOnAltStyle;
     style->setParent(bar);
-    for (QWidget* styled : std::initializer_list<QWidget*>{bar, file, help}) {
+    for (QWidget* styled : std::initializer_list<QWidget*>{bar, file, servers, help}) {
         styled->setStyle(style);
     }
     // The menu bar takes its own height above the client area, which opens at its designed size.
@@ -279,7 +283,7 @@ void TfrmKrvClientA::btConnectClick() {
     }
     // "connect" shows down only once the link reports the connection.
     btDisconnect_->setChecked(true);
-    RunConnectDialog();
+    StartConnect();
 }
 
 void TfrmKrvClientA::btDisconnectClick() {

@@ -5,14 +5,19 @@
 #include <QSize>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "link/ClientSocket.hpp"
 #include "link/Clock.hpp"
 #include "session/ServerSession.hpp"
 #include "session/SessionListener.hpp"
+#include "settings/PasswordPlace.hpp"
+#include "settings/SavedServers.hpp"
+#include "settings/StoredSettings.hpp"
 
 class QCheckBox;
 class QCloseEvent;
@@ -24,6 +29,8 @@ class ConnectionLog;
 class ConnectionLogWindow;
 class MemberCommands;
 class MemberListPane;
+class PasswordKeyring;
+class ServersMenu;
 class TfrmkrvClientAAbout;
 
 // The program's main window: drives one session with the server, shows its members and the
@@ -55,6 +62,21 @@ public:
 
     // Connect flow; true when the dialog's data was applied and an attempt started.
     bool RunConnectDialog();
+
+    // The desktop's keyring, which the program's entry hands over; without one the password is
+    // kept in the settings file as always. A password the file holds is moved there.
+    void UseKeyring(std::unique_ptr<PasswordKeyring> keyring);
+    KeyringState KeyringStatus() const { return keyringState_; }
+    const ConnectionLog& Log() const { return *log_; }
+    // The connection in use as the settings file keeps it (no password).
+    StoredSettings ConnectionInUse() const;
+    // A saved server, or a recent connection, becomes the connection in use.
+    void MakeConnectionInUse(const SavedServer& server);
+    const PasswordPolicy& Policy() const { return policy_; }
+    void SetRememberPassword(bool remember);
+    // The connect button's road: where the keyring keeps the password it is asked first, and the
+    // dialog opens from its answer, so that nothing waits for it.
+    void StartConnect();
 
     // The socket's failures that no link event carries (a failed name lookup), in a box over
     // the window. The box runs no loop of its own and there is never more than one: failures
@@ -93,7 +115,25 @@ private:
     void ShowConnectionState(const std::string& state);
     void ShowCounters();
 
+    void MovePasswordToKeyring(const std::string& password);
+    void ReadPasswordFromKeyring(std::function<void()> then);
+    void KeepPasswordInKeyring(const std::string& password);
+    void KeyringFailed(const std::string& what, const std::string& error);
+    // Whether the keyring is where the password belongs, whatever the last call to it said.
+    bool KeyringWanted() const;
+    void ConnectFromDialog();
+    PasswordPlace CurrentPasswordPlace() const { return ChoosePasswordPlace(policy_, keyringState_); }
+
     QString iniFileName_;
+    PasswordPolicy policy_;
+    std::unique_ptr<PasswordKeyring> keyring_;
+    KeyringState keyringState_ = KeyringState::Absent;
+    // A password the file held that could not be moved to the keyring stays there until it is.
+    std::string passwordLeftInFile_;
+    ServersMenu* servers_ = nullptr;
+    // The connections accepted since the last save, oldest first, for the file's recent list.
+    std::vector<RecentConnection> recentToKeep_;
+    bool connectStarting_ = false;
     std::unique_ptr<ServerSession> session_;
     int32_t timerPeriod_ = 10;
     std::unique_ptr<ConnectionLog> log_;

@@ -106,6 +106,10 @@ bool TfrmKrvClientA::RunConnectDialog() {
     auto dialog = std::make_unique<TfrmKrvClient_Server>(this);
     CenterFormOver(*dialog, *this);
     const FilledConnectFields filled = FillFromSession(*dialog, *session_);
+    // A password not to be remembered is asked at every connect.
+    if (!policy_.remember) {
+        dialog->edPassword->clear();
+    }
     if (dialog->exec() != QDialog::Accepted) {
         return false;
     }
@@ -119,6 +123,10 @@ bool TfrmKrvClientA::RunConnectDialog() {
         cbAutoReconnect_->setChecked(entries.autoReconnect);
         session_->SetCredentials(entries.login, entries.password);
         session_->Connect(entries.host, entries.port);
+        recentToKeep_.push_back({entries.login, entries.host, entries.port});
+        if (KeyringWanted()) {
+            KeepPasswordInKeyring(entries.password);
+        }
     } catch (const std::exception& error) {
         ShowPlainMessage(this, "Error: " + BytesToDisplay(error.what()));
         return false;

@@ -10,6 +10,7 @@
 
 #include "dialogs/MessageBoxes.hpp"
 #include "settings/IniStore.hpp"
+#include "settings/SavedServers.hpp"
 #include "settings/StoredSettings.hpp"
 
 namespace {
@@ -36,7 +37,8 @@ void TfrmKrvClientA::LoadSettings() {
         setWindowState(windowState() | Qt::WindowMaximized);
     }
     timerPeriod_ = std::max(kMinimumTimerPeriod, stored.heartbeat);
-    session_->SetCredentials(stored.login, stored.password);
+    policy_ = ReadPasswordPolicy(ini);
+    session_->SetCredentials(stored.login, policy_.remember ? stored.password : std::string());
     session_->SetServer(stored.host, stored.port);
     session_->ApplySchedule(ReconnectSchedule::From(stored));
 }
@@ -59,7 +61,8 @@ void TfrmKrvClientA::SaveSettings() {
     // A server's redirect lasts for this run only: the file keeps what the administrator set.
     const ServerAccount kept = session_->AccountToKeep();
     current.login = kept.login;
-    current.password = kept.password;
+    // Where a keyring keeps the password, or none does, the file keeps only one it could not move.
+    current.password = CurrentPasswordPlace() == PasswordPlace::File ? kept.password : passwordLeftInFile_;
     current.host = kept.host;
     current.port = kept.port;
     const ReconnectSchedule schedule = session_->Schedule();
@@ -72,7 +75,28 @@ void TfrmKrvClientA::SaveSettings() {
     // A file that exists but cannot be read is not overwritten: its other contents would be lost.
     // The window goes on working after a failed save; the user learns that nothing was kept.
     IniStore ini(FilePath(iniFileName_));
-    if (!ini.Load() || !WriteStoredSettings(ini, current) || !ini.Save()) {
-        ShowPlainMessage(this, QString("Unable to write to %1").arg(iniFileName_));
+    bool written = ini.Load() && WriteStoredSettings(ini, current) && WritePasswordPolicy(ini, policy_);
+    for (const RecentConnection& recent : recentToKeep_) {
+        written = written && RememberRecentConnection(ini, recent);
     }
+    if (!written || !ini.Save()) {
+        ShowPlainMessage(this, QString("Unable to write to %1").arg(iniFileName_));
+        return;
+    }
+    recentToKeep_.clear();
+}
+
+StoredSettings TfrmKrvClientA::ConnectionInUse() const {
+    StoredSettings current;
+    const ServerAccount kept = session_->AccountToKeep();
+    current.login = kept.login;
+    current.host = kept.host;
+    current.port = kept.port;
+    const ReconnectSchedule schedule = session_->Schedule();
+    current.reconnectOn = schedule.on;
+    current.reconnectDelay = schedule.delay;
+    current.reconnectAttempts = schedule.attempts;
+    current.reconnectPause = schedule.pause;
+    current.reconnectCycles = schedule.cycles;
+    return current;
 }
