@@ -69,11 +69,14 @@ constexpr std::string_view kConnectionHelp =
     "  --password-file FILE  the administrator's password: the file's first line\n"
     "  --settings FILE       host, port, login, password and reconnect schedule from a settings\n"
     "                        file of the window\n"
+    "  --server NAME         host, port, login and reconnect schedule of a server saved in the\n"
+    "                        window, from --settings or the window's own settings file\n"
     "  --timeout SECONDS     the longest wait for the server, each time (default 15)\n"
     "  -h, --help            this text; COMMAND --help for a command's own\n"
     "  --version             the program's version\n"
     "Without --password-file the password comes from the variable KRVADMIN_PASSWORD, then\n"
-    "from --settings, and otherwise it is asked for on the terminal.\n";
+    "from the desktop's keyring, then from the settings file, and otherwise it is asked for on\n"
+    "the terminal.\n";
 
 constexpr std::string_view kExitHelp =
     "Exit status:\n"
@@ -174,6 +177,8 @@ bool ConnectionOptionSetter(ConnectionOptions& options, const std::string& name,
         setter = TextSetter(options.passwordFile);
     } else if (name == "--settings") {
         setter = TextSetter(options.settingsFile);
+    } else if (name == "--server") {
+        setter = TextSetter(options.server);
     } else if (name == "--port") {
         setter = [&options](const std::string& value, std::string& error) {
             int32_t port = 0;

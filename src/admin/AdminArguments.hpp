@@ -19,6 +19,8 @@ struct ConnectionOptions {
     std::optional<std::string> login;
     std::optional<std::string> passwordFile;
     std::optional<std::string> settingsFile;
+    // A server the window saved, read from --settings or from the window's own settings file.
+    std::optional<std::string> server;
     int32_t timeoutSeconds = 15;
 };
 

@@ -10,6 +10,9 @@
 #include <sstream>
 
 #include "settings/IniStore.hpp"
+#include "settings/PasswordPlace.hpp"
+#include "settings/SavedServers.hpp"
+#include "settings/SettingsLocation.hpp"
 
 namespace {
 
@@ -59,11 +62,41 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
     return true;
 }
 
+std::string WindowSettingsPath(const std::string& adminProgramPath, const std::string& configHome) {
+    const size_t slash = adminProgramPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : adminProgramPath.substr(0, slash);
+    std::string client = folder + "/krvClientA";
+    if (!PathExists(client) && PathExists(folder + "/../krvClientA")) {
+        client = folder + "/../krvClientA";
+    }
+    return ChooseSettingsPath(client, configHome + "/krvClientA");
+}
+
 bool ResolveConnectionTarget(const ConnectionOptions& options, const char* environmentPassword,
-                             ConnectionTarget& target, std::string& error) {
+                             ConnectionTarget& target, std::string& error,
+                             const std::string& windowSettingsPath) {
     target = ConnectionTarget{};
     std::optional<std::string> storedPassword;
-    if (options.settingsFile) {
+    if (options.server) {
+        const std::string path = options.settingsFile.value_or(windowSettingsPath);
+        IniStore ini(path);
+        if (!ini.Load()) {
+            error = "cannot read the settings file " + path + ": " + ini.LastError();
+            return false;
+        }
+        const std::optional<SavedServer> server = FindSavedServer(ini, *options.server);
+        if (!server) {
+            error = "no server named " + *options.server + " is saved in " + path;
+            return false;
+        }
+        ApplyServerToSettings(*server, target.schedule);
+        target.host = server->host;
+        target.port = server->port;
+        target.login = server->login;
+        if (server->rememberPassword && !server->password.empty()) {
+            storedPassword = server->password;
+        }
+    } else if (options.settingsFile) {
         IniStore ini(*options.settingsFile);
         if (!ini.Load()) {
             error = "cannot read the settings file " + *options.settingsFile + ": " + ini.LastError();
@@ -73,7 +106,10 @@ bool ResolveConnectionTarget(const ConnectionOptions& options, const char* envir
         target.host = target.schedule.host;
         target.port = target.schedule.port;
         target.login = target.schedule.login;
-        storedPassword = target.schedule.password;
+        // A password the window asks at every connect is asked here too.
+        if (ReadPasswordPolicy(ini).remember) {
+            storedPassword = target.schedule.password;
+        }
     }
     target.host = options.host.value_or(target.host);
     target.port = options.port.value_or(target.port);
@@ -84,10 +120,15 @@ bool ResolveConnectionTarget(const ConnectionOptions& options, const char* envir
             return false;
         }
         target.password = password;
+        target.passwordSource = ConnectionTarget::PasswordSource::PasswordFile;
     } else if (environmentPassword != nullptr) {
         target.password = std::string(environmentPassword);
+        target.passwordSource = ConnectionTarget::PasswordSource::Environment;
     } else {
         target.password = storedPassword;
+        if (storedPassword) {
+            target.passwordSource = ConnectionTarget::PasswordSource::SettingsFile;
+        }
     }
     if (target.host.empty() || target.port <= 0 || target.login.empty()) {
         error = "host, port and login are needed: give --host, --port and --login, or --settings";

@@ -5,17 +5,54 @@
 #include <vector>
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
 
 #include "admin/AdminArguments.hpp"
 #include "admin/AdminCommands.hpp"
 #include "admin/AdminSession.hpp"
 #include "admin/ConnectionTarget.hpp"
 #include "admin/ExitStatus.hpp"
+#include "keyring/QtKeychainKeyring.hpp"
+#include "settings/SavedServers.hpp"
 
 namespace {
 
 void StopOnSignal(int) {
     RequestAdminStop();
+}
+
+std::string ConfigHome() {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
+        return xdg;
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/.config";
+}
+
+std::string ProgramPath() {
+    return QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
+}
+
+// The window's entry for this connection, if a keyring holds one. Nothing else runs yet, so
+// waiting here for the job holds nobody up.
+void ReadKeyring(ConnectionTarget& target) {
+    QtKeychainKeyring keyring;
+    if (!keyring.Present()) {
+        return;
+    }
+    const std::string key = ConnectionKey(target.login, target.host, target.port);
+    QEventLoop wait;
+    keyring.Read(key, [&](const PasswordKeyring::Answer& answer) {
+        if (answer.outcome == PasswordKeyring::Outcome::Done) {
+            target.password = answer.password;
+        } else if (answer.outcome == PasswordKeyring::Outcome::Failed) {
+            std::fprintf(stderr, "krvadmin: the keyring did not give the password of %s: %s\n", key.c_str(),
+                         answer.error.c_str());
+        }
+        wait.quit();
+    });
+    wait.exec();
 }
 
 }  // namespace
@@ -36,11 +73,16 @@ int main(int argc, char* argv[]) {
         std::fputs(ProgramVersion().c_str(), stdout);
         return ExitStatus::Done;
     }
+    QCoreApplication application(argc, argv);
     ConnectionTarget target;
     std::string error;
-    if (!ResolveConnectionTarget(parsed.connection, std::getenv("KRVADMIN_PASSWORD"), target, error)) {
+    if (!ResolveConnectionTarget(parsed.connection, std::getenv("KRVADMIN_PASSWORD"), target, error,
+                                 WindowSettingsPath(ProgramPath(), ConfigHome()))) {
         std::fprintf(stderr, "krvadmin: %s\n", error.c_str());
         return ExitStatus::Usage;
+    }
+    if (target.MayAskKeyring()) {
+        ReadKeyring(target);
     }
     if (!target.password) {
         std::string password;
@@ -53,7 +95,6 @@ int main(int argc, char* argv[]) {
         target.password = password;
     }
 
-    QCoreApplication application(argc, argv);
     if (parsed.command.command == AdminCommand::Watch) {
         std::signal(SIGINT, StopOnSignal);
         std::signal(SIGTERM, StopOnSignal);
