@@ -3,7 +3,11 @@
 #include <qt6keychain/keychain.h>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusReply>
+#include <QDBusVariant>
 #include <QStringList>
 
 namespace {
@@ -62,14 +66,41 @@ bool QtKeychainKeyring::Present() const {
 
 void QtKeychainKeyring::Read(const std::string& key, Callback done) {
     auto* job = new QKeychain::ReadPasswordJob(service_);
-    Run(job, KeyText(key), this, [done = std::move(done)](QKeychain::Job& finished) {
+    Run(job, KeyText(key), this, [this, done = std::move(done)](QKeychain::Job& finished) mutable {
         Answer answer = AnswerOf(finished);
         if (answer.outcome == Outcome::Done) {
             const QByteArray bytes = static_cast<QKeychain::ReadPasswordJob&>(finished).binaryData();
             answer.password.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
         }
+        if (answer.outcome == Outcome::NotFound) {
+            AnswerNotFound(std::move(done));
+            return;
+        }
         done(answer);
     });
+}
+
+// A locked collection whose unlocking prompt cannot be shown hides its entries: the library
+// answers "not found". Whether the default collection is locked tells that apart from an entry
+// that is not there, so that the administrator learns why the password is asked.
+void QtKeychainKeyring::AnswerNotFound(Callback done) {
+    QDBusMessage ask = QDBusMessage::createMethodCall(
+        kSecretService, QStringLiteral("/org/freedesktop/secrets/aliases/default"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    ask << QStringLiteral("org.freedesktop.Secret.Collection") << QStringLiteral("Locked");
+    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(ask), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [done = std::move(done)](QDBusPendingCallWatcher* call) {
+                call->deleteLater();
+                const QDBusPendingReply<QDBusVariant> reply = *call;
+                Answer answer;
+                answer.outcome = Outcome::NotFound;
+                if (reply.isValid() && reply.value().variant().toBool()) {
+                    answer.outcome = Outcome::Failed;
+                    answer.error = "the keyring is locked";
+                }
+                done(answer);
+            });
 }
 
 void QtKeychainKeyring::Write(const std::string& key, const std::string& password, Callback done) {

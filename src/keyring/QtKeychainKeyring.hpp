@@ -22,5 +22,7 @@ public:
     void Erase(const std::string& key, Callback done) override;
 
 private:
+    void AnswerNotFound(Callback done);
+
     QString service_;
 };
