@@ -34,6 +34,13 @@ void TfrmKrvClientA::UseKeyring(std::unique_ptr<PasswordKeyring> keyring) {
         MovePasswordToKeyring(account.password);
     } else if (KeyringWanted()) {
         ReadPasswordFromKeyring({});
+    } else if (policy_.remember && policy_.inFile && account.password.empty()) {
+        // Back to the file: the keyring's entry is written there once, and left in the keyring.
+        ReadPasswordFromKeyring([this] {
+            if (!session_->AccountToKeep().password.empty()) {
+                SaveSettings();
+            }
+        });
     }
 }
 

@@ -39,6 +39,7 @@ private slots:
     void aNewRunReadsThePasswordFromTheKeyring();
     void krvadminServerReadsTheKeyring();
     void thePasswordIsInNoFileTheProgramsWrote();
+    void aFileAskedToKeepThePasswordGetsItBackFromTheKeyring();
     void aLockedKeyringAsksAtConnectAndWritesNothing();
 
 private:
@@ -219,6 +220,32 @@ void KeyringTest::thePasswordIsInNoFileTheProgramsWrote() {
         }
     }
     QVERIFY(searched.contains(SettingsPath()));
+}
+
+// The documented way back: "PasswordInFile=1" in the "Client" section.
+void KeyringTest::aFileAskedToKeepThePasswordGetsItBackFromTheKeyring() {
+    const std::string password = "back-to-the-file";
+    QVERIFY(Write(ConnectionKey("other", "127.0.0.1", server_.Port()), password));
+    const QString path = settingsDir_.filePath(QStringLiteral("back.ini"));
+    QFile today(path);
+    QVERIFY(today.open(QIODevice::WriteOnly));
+    today.write(
+        QStringLiteral("[Client]\nHost=127.0.0.1\nPort=%1\nLogin=other\nPassword=\nPasswordInFile=1\n")
+            .arg(server_.Port())
+            .toLatin1());
+    today.close();
+    auto window = OpenTcpWindow(path);
+    window->UseKeyring(std::make_unique<QtKeychainKeyring>());
+    QTRY_COMPARE_WITH_TIMEOUT(window->Session().Link().Password(), password, 20000);
+    IniStore file(path.toStdString());
+    QTRY_VERIFY_WITH_TIMEOUT(file.Load() && ReadStoredSettings(file).password == password, 20000);
+    QVERIFY(file.ReadString(kClientSection, "Password", "") == ScrambledPassword(password));
+    // From then on the file alone keeps it: a password typed at connect replaces it there.
+    window->Session().SetCredentials("other", "typed-later");
+    window->close();
+    QVERIFY(file.Load());
+    QCOMPARE(ReadStoredSettings(file).password, std::string("typed-later"));
+    QCOMPARE(Read(ConnectionKey("other", "127.0.0.1", server_.Port()))->password, password);
 }
 
 void KeyringTest::aLockedKeyringAsksAtConnectAndWritesNothing() {
