@@ -27,8 +27,9 @@ krv_install_gzipped(${CMAKE_CURRENT_BINARY_DIR}/changelog ${KRV_DOC_DIR})
 # from the programs, which cannot see what Qt loads later: the platform plugins, without which the
 # window cannot open, are in qt6-qpa-plugins on some Debian releases, and Qt's GUI library only
 # recommends that package, so an install without recommendations would leave them out.
+# QtKeychain reaches the Secret Service through libsecret, which it loads only at run time.
 set(CPACK_PACKAGE_NAME ${KRV_PACKAGE_NAME})
-set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libsecret-1-0")
 set(CPACK_PACKAGE_VENDOR "The krvClientA developers")
 set(CPACK_PACKAGE_CONTACT "The krvClientA developers <author@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Administration client for a Korvane bot server")
