@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 // One entry of an open-addressing table with linear probing over a power-of-two number of
 // entries: a number that stands for what the table finds (a record, the slot of a row), and the
@@ -18,8 +17,8 @@ struct HashedNumber {
 // The entry holding the number whose key has this hash and is the one looked for
 // (sameKey(number) says whether it is), or the free entry where it would go. The table has at
 // least one free entry; sameKey is called only when the hashes agree.
-template <class SameKey>
-size_t ProbeFor(const std::vector<HashedNumber>& entries, uint32_t hash, SameKey sameKey) {
+template <class Entries, class SameKey>
+size_t ProbeFor(const Entries& entries, uint32_t hash, SameKey sameKey) {
     const size_t mask = entries.size() - 1;
     for (size_t entry = hash & mask;; entry = (entry + 1) & mask) {
         const HashedNumber& held = entries[entry];
@@ -30,7 +29,8 @@ size_t ProbeFor(const std::vector<HashedNumber>& entries, uint32_t hash, SameKey
 }
 
 // Frees an entry. Backward-shift deletion keeps every probe run unbroken without tombstones.
-inline void FreeEntry(std::vector<HashedNumber>& entries, size_t entry) {
+template <class Entries>
+void FreeEntry(Entries& entries, size_t entry) {
     const size_t mask = entries.size() - 1;
     entries[entry] = HashedNumber();
     for (size_t next = (entry + 1) & mask; entries[next].number != HashedNumber::kNone;
