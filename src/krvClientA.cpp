@@ -7,6 +7,7 @@
 
 #include "keyring/QtKeychainKeyring.hpp"
 #include "net/QtClientSocket.hpp"
+#include "util/MemoryRetention.hpp"
 #include "window/untKrvClientA.hpp"
 
 namespace {
@@ -28,6 +29,7 @@ QIcon ApplicationIcon() {
 // application's title as it is created, and creates the About box right after itself; closing
 // it ends the program.
 int main(int argc, char* argv[]) {
+    KeepFreedMemoryForReuse();
     QApplication application(argc, argv);
     // Lets the desktop match the window to its entry, and so to the entry's icon and name.
     QGuiApplication::setDesktopFileName(QStringLiteral(KRV_APP_ID));

@@ -15,6 +15,7 @@
 #include "admin/ExitStatus.hpp"
 #include "keyring/QtKeychainKeyring.hpp"
 #include "settings/SavedServers.hpp"
+#include "util/MemoryRetention.hpp"
 
 namespace {
 
@@ -58,6 +59,7 @@ void ReadKeyring(ConnectionTarget& target) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    KeepFreedMemoryForReuse();
     // The arguments are taken as bytes, before Qt would decode them.
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const ParsedArguments parsed = ParseAdminArguments(arguments);

@@ -60,7 +60,7 @@ void TkvCLDataCollection::Delete(std::string_view login) {
         RenumberFrom(staleFrom_);
     }
     const size_t position = record.position_;
-    order_.erase(order_.begin() + static_cast<std::ptrdiff_t>(position));
+    order_.erase(position);
     staleFrom_ = std::min(staleFrom_, position);
     record = TkvCLData{};
     record.position_ = kFreed;
@@ -74,11 +74,11 @@ void TkvCLDataCollection::Clear() {
         watcher_->AllRecordsGoing();
     }
     // Swapped with empty ones, so the memory of a million members goes back at once.
-    std::vector<std::unique_ptr<TkvCLData[]>>().swap(recordBlocks_);
+    std::vector<LargeArray<TkvCLData>>().swap(recordBlocks_);
     recordCount_ = 0;
     std::vector<uint32_t>().swap(freeRecords_);
-    std::vector<TkvCLData*>().swap(order_);
-    std::vector<Slot>().swap(index_);
+    order_ = {};
+    LargeVector<Slot>().swap(index_);
     staleFrom_ = SIZE_MAX;
     ++loginsRewritten_;
 }
@@ -144,8 +144,9 @@ uint32_t TkvCLDataCollection::UnusedRecord() {
         return number;
     }
     if (const uint32_t size = BlockStartingAt(recordCount_); size > 0) {
-        recordBlocks_.push_back(std::make_unique<TkvCLData[]>(size));
+        recordBlocks_.emplace_back(size);
     }
+    recordBlocks_.back().MakeNext();
     return recordCount_++;
 }
 
@@ -172,7 +173,7 @@ void TkvCLDataCollection::GrowIndex(size_t wanted) {
     if (size == index_.size()) {
         return;
     }
-    std::vector<Slot> old(size);
+    LargeVector<Slot> old(size);
     old.swap(index_);
     const size_t mask = size - 1;
     for (const Slot& entry : old) {

@@ -9,6 +9,9 @@
 
 #include "members/TkvCLData.hpp"
 #include "members/TkvCLDataWatcher.hpp"
+#include "util/GrowingArray.hpp"
+#include "util/LargeArray.hpp"
+#include "util/LargePages.hpp"
 #include "util/OpenAddressing.hpp"
 
 // The in-memory copy of the server's member list. Records keep the order of their first
@@ -54,9 +57,10 @@ private:
     using Slot = HashedNumber;
 
     // The first blocks double from kFirstBlock records to kRecordsPerBlock, so that a short list
-    // does not make and clear room for thousands; every later block holds kRecordsPerBlock.
+    // does not take room for thousands; every later block holds kRecordsPerBlock. A record is made
+    // only when it is first used, so a block's unused room is never touched.
     static constexpr uint32_t kFirstBlock = 64;
-    static constexpr uint32_t kRecordsPerBlock = 4096;
+    static constexpr uint32_t kRecordsPerBlock = 262144;
     static constexpr int kFirstBlockBits = std::countr_zero(kFirstBlock);
     static constexpr size_t kDoublingBlocks = std::countr_zero(kRecordsPerBlock) - kFirstBlockBits + 1;
 
@@ -82,12 +86,13 @@ private:
     void RenumberFrom(size_t position) const;
 
     // Blocks of records, never moved and never shrunk while members remain; freed records are
-    // reused. Whole blocks, as a block per record would cost an allocation per member.
-    std::vector<std::unique_ptr<TkvCLData[]>> recordBlocks_;
+    // reused. Whole blocks, as a block per record would cost an allocation per member, and large
+    // ones, laid out for large pages.
+    std::vector<LargeArray<TkvCLData>> recordBlocks_;
     uint32_t recordCount_ = 0;           // records made so far, in use or freed
     std::vector<uint32_t> freeRecords_;  // numbers of records Delete gave up
-    std::vector<TkvCLData*> order_;      // the records by position
-    std::vector<Slot> index_;            // size a power of two, at most 3/4 full
+    GrowingArray<TkvCLData*> order_;     // the records by position
+    LargeVector<Slot> index_;            // size a power of two, at most 3/4 full
     // Positions from here on may be stale since a Delete; they are put right when asked for.
     mutable size_t staleFrom_ = SIZE_MAX;
     TkvCLDataWatcher* watcher_ = nullptr;

@@ -48,7 +48,8 @@ uint32_t SortKeys::Add(std::string_view caption) {
             units_.assign(caption.begin(), caption.end());
             AppendIcuKey(units_.data(), units_.size());
         } else if (!keyless_) {
-            bytes_.append(caption.substr(0, caption.find('\0')));
+            const std::string_view text = caption.substr(0, caption.find('\0'));
+            bytes_.append(text.data(), text.size());
         }
     } else {
         WidenBytes(caption, units_);
@@ -56,11 +57,9 @@ uint32_t SortKeys::Add(std::string_view caption) {
             AppendIcuKey(units_.data(), units_.size());
         } else if (!keyless_) {
             // The text as the widgets show it, in UTF-8, up to a zero byte: keys hold none.
-            const size_t text = bytes_.size();
-            AppendUtf8(units_, bytes_);
-            if (const size_t zero = bytes_.find('\0', text); zero != std::string::npos) {
-                bytes_.resize(zero);
-            }
+            utf8_.clear();
+            AppendUtf8(units_, utf8_);
+            bytes_.append(utf8_.data(), std::min(utf8_.find('\0'), utf8_.size()));
         }
     }
     bytes_.push_back('\0');
@@ -69,7 +68,7 @@ uint32_t SortKeys::Add(std::string_view caption) {
 
 uint32_t SortKeys::Append(const SortKeys& other) {
     const auto start = static_cast<uint32_t>(bytes_.size());
-    bytes_ += other.bytes_;
+    bytes_.append(other.bytes_.data(), other.bytes_.size());
     return start;
 }
 

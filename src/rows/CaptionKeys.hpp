@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/GrowingArray.hpp"
+
 struct UCollator;
 
 // How captions are collated: the settings of a QCollator, which sorts with the same ICU collator.
@@ -43,8 +45,9 @@ private:
 
     bool keyless_ = false;  // QCollator gives every text the same empty key
     Collator collator_;     // null for the C locale, whose keys are the UTF-8 of the text
-    std::string bytes_;
+    GrowingArray<char> bytes_;
     std::u16string units_;  // a caption widened, its room kept for the next
+    std::string utf8_;      // the same in UTF-8, where keys are the text itself
 };
 
 // A row to sort: its key's first eight bytes as one number, so that most comparisons touch
@@ -61,5 +64,5 @@ uint64_t HeadOf(const char* key);
 // Keys made of the first rows' captions before the rows were: entry i is row i's.
 struct KeyedCaptions {
     std::optional<SortKeys> keys;
-    std::vector<SortEntry> entries;
+    GrowingArray<SortEntry> entries;
 };

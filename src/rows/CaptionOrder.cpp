@@ -100,7 +100,7 @@ private:
 };
 
 // The rows from first to last, each with its key, into the entries from out on.
-void KeyRows(const std::vector<MemberRow>& rows, size_t first, size_t last, SortKeys& keys, SortEntry* out) {
+void KeyRows(const MemberRows& rows, size_t first, size_t last, SortKeys& keys, SortEntry* out) {
     for (size_t row = first; row < last; ++row) {
         const uint32_t key = keys.Add(rows[row].Login());
         *out++ = {HeadOf(keys.At(key)), key, static_cast<uint32_t>(row)};
@@ -108,12 +108,12 @@ void KeyRows(const std::vector<MemberRow>& rows, size_t first, size_t last, Sort
 }
 
 // Both halves of the entries sorted, merged into the rows' numbers.
-std::vector<uint32_t> Merged(const std::vector<SortEntry>& entries, size_t half, const SortKeys& keys) {
+RowSlots Merged(const GrowingArray<SortEntry>& entries, size_t half, const SortKeys& keys) {
     const auto before = KeysBefore(keys, 0);
-    std::vector<uint32_t> order;
+    RowSlots order;
     order.reserve(entries.size());
-    auto first = entries.begin();
-    const auto firstEnd = entries.begin() + static_cast<std::ptrdiff_t>(half);
+    const SortEntry* first = entries.begin();
+    const SortEntry* const firstEnd = entries.begin() + half;
     auto second = firstEnd;
     while (first != firstEnd || second != entries.end()) {
         const bool takeSecond = first == firstEnd || (second != entries.end() && before(*second, *first));
@@ -127,14 +127,13 @@ std::vector<uint32_t> Merged(const std::vector<SortEntry>& entries, size_t half,
 // The rows not keyed ahead are keyed in two parts side by side, each with a collator of its own;
 // then the two halves of all entries are sorted side by side and merged. Equal keys fall back on
 // the row, so the order is the one a single sort gives.
-std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, const Collation& collation,
-                                         KeyedCaptions ahead) {
+RowSlots RowsInCaptionOrder(const MemberRows& rows, const Collation& collation, KeyedCaptions ahead) {
     if (!ahead.keys || ahead.entries.size() > rows.size()) {
         ahead.keys.emplace(collation);
         ahead.entries.clear();
     }
     SortKeys& keys = *ahead.keys;
-    std::vector<SortEntry>& entries = ahead.entries;
+    GrowingArray<SortEntry>& entries = ahead.entries;
     const size_t keyed = entries.size();
     const size_t middle = keyed + (rows.size() - keyed) / 2;
     entries.resize(rows.size());
@@ -164,8 +163,8 @@ std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, con
     return Merged(entries, half, keys);
 }
 
-void SortRowsByCaption(std::vector<MemberRow>& rows, const Collation& collation) {
-    std::vector<MemberRow> sorted;
+void SortRowsByCaption(MemberRows& rows, const Collation& collation) {
+    MemberRows sorted;
     sorted.reserve(rows.size());
     for (const uint32_t row : RowsInCaptionOrder(rows, collation)) {
         sorted.push_back(std::move(rows[row]));

@@ -8,6 +8,7 @@
 
 #include "rows/CaptionKeys.hpp"
 #include "rows/MemberRow.hpp"
+#include "rows/MemberRowStore.hpp"
 
 // How work on this many rows is launched: on a thread of its own, or, for fewer than a few
 // thousand rows, which cost less than a thread does, deferred to the thread that waits for it.
@@ -19,8 +20,7 @@ inline std::launch ThreadFor(size_t rows) {
 // up order them. Each caption is turned into its key once, and the keys lie side by side with their
 // first bytes beside each row, so a million rows sort in n log n comparisons that mostly touch
 // no other memory; rows with equal keys keep their order.
-void SortRowsByCaption(std::vector<MemberRow>& rows, const Collation& collation);
+void SortRowsByCaption(MemberRows& rows, const Collation& collation);
 // The same order as the rows' numbers, the rows left where they are. Keys made ahead of the
 // first rows' captions with the same collation are used instead of making them again.
-std::vector<uint32_t> RowsInCaptionOrder(const std::vector<MemberRow>& rows, const Collation& collation,
-                                         KeyedCaptions ahead = {});
+RowSlots RowsInCaptionOrder(const MemberRows& rows, const Collation& collation, KeyedCaptions ahead = {});

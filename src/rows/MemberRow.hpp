@@ -4,6 +4,7 @@
 #include <string>
 
 #include "members/TkvCLData.hpp"
+#include "util/LargePages.hpp"
 
 // What one row of the member list shows, as the bytes the server sent: a snapshot taken at
 // the last rebuild, so that the member list may change under it until the next one.
@@ -46,3 +47,6 @@ private:
     const TkvCLData* record_ = nullptr;
     std::unique_ptr<const Copy> copy_;  // when it reads no record; none for an empty row
 };
+
+// The rows of a rebuild: a million of them are one large block.
+using MemberRows = LargeVector<MemberRow>;

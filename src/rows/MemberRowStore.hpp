@@ -7,12 +7,15 @@
 
 #include "rows/MemberRow.hpp"
 
+// The slots of rows in the order a list shows them.
+using RowSlots = LargeVector<uint32_t>;
+
 // Rows in the slots they were put in, which they keep while others come and go: the rows of the
 // last rebuild in one array, as they came, and the rows added since in another, so that adding
 // one row never moves the million before it. A freed slot is used again by the next row added.
 class MemberRowStore {
 public:
-    void Replace(std::vector<MemberRow> rows) {
+    void Replace(MemberRows rows) {
         rebuilt_ = std::move(rows);
         added_.clear();
         free_.clear();
@@ -43,11 +46,11 @@ public:
 
     size_t SlotCount() const { return rebuilt_.size() + added_.size(); }
     // The rows Replace put in, in slots 0 on.
-    const std::vector<MemberRow>& RebuiltRows() const { return rebuilt_; }
+    const MemberRows& RebuiltRows() const { return rebuilt_; }
 
 private:
-    std::vector<MemberRow> rebuilt_;
-    std::vector<MemberRow> added_;
+    MemberRows rebuilt_;
+    MemberRows added_;
     std::vector<uint32_t> free_;
 };
 
@@ -55,13 +58,12 @@ private:
 // order; it holds neither, which must outlive it.
 class RowsInOrder {
 public:
-    RowsInOrder(const MemberRowStore& store, const std::vector<uint32_t>& order)
-        : store_(&store), order_(&order) {}
+    RowsInOrder(const MemberRowStore& store, const RowSlots& order) : store_(&store), order_(&order) {}
 
     int RowCount() const { return static_cast<int>(order_->size()); }
     const MemberRow& Row(int row) const { return (*store_)[(*order_)[static_cast<size_t>(row)]]; }
 
 private:
     const MemberRowStore* store_;
-    const std::vector<uint32_t>* order_;
+    const RowSlots* order_;
 };

@@ -14,14 +14,14 @@ size_t EntriesFor(size_t rows) {
 // Each slot with its caption's folded hash, ordered by the entry the hash makes its home in a
 // table of 2^bits entries, and by the whole hash after that: the hash is turned so that its home
 // bits lead, and a radix sort of three passes orders the turned hashes.
-std::vector<uint64_t> SlotsInHomeOrder(const MemberRowStore& store, int bits) {
+LargeVector<uint64_t> SlotsInHomeOrder(const MemberRowStore& store, int bits) {
     const auto count = static_cast<uint32_t>(store.SlotCount());
-    std::vector<uint64_t> keyed(count);
+    LargeVector<uint64_t> keyed(count);
     for (uint32_t slot = 0; slot < count; ++slot) {
         const auto hash = static_cast<uint32_t>(FoldedHashAscii(store[slot].Login()));
         keyed[slot] = uint64_t{std::rotr(hash, bits)} << 32 | slot;
     }
-    std::vector<uint64_t> sorted(count);
+    LargeVector<uint64_t> sorted(count);
     constexpr int kDigitBits = 11;
     for (int shift = 32; shift < 64; shift += kDigitBits) {
         std::vector<uint32_t> start((1u << kDigitBits) + 1, 0);
@@ -42,7 +42,7 @@ std::vector<uint64_t> SlotsInHomeOrder(const MemberRowStore& store, int bits) {
 
 }  // namespace
 
-void RowOfCaption::Build(const MemberRowStore& store, const std::vector<uint32_t>& order) {
+void RowOfCaption::Build(const MemberRowStore& store, const RowSlots& order) {
     // Only duplicates need the order, to hold the first of them.
     if (store.SlotCount() == order.size() && HoldInHomeOrder(store)) {
         return;
@@ -62,7 +62,7 @@ bool RowOfCaption::HoldInHomeOrder(const MemberRowStore& store) {
     duplicates_ = false;
     const int bits = std::countr_zero(entries_.size());
     const size_t mask = entries_.size() - 1;
-    const std::vector<uint64_t> keyed = SlotsInHomeOrder(store, bits);
+    const LargeVector<uint64_t> keyed = SlotsInHomeOrder(store, bits);
     std::vector<Entry> wrapped;  // past the last entry, they go round to the first free ones
     size_t firstFree = 0;        // every entry before this one is taken
     for (size_t i = 0; i < keyed.size(); ++i) {
@@ -93,7 +93,7 @@ bool RowOfCaption::HoldInHomeOrder(const MemberRowStore& store) {
     return true;
 }
 
-bool RowOfCaption::Hold(const MemberRowStore& store, const std::vector<uint32_t>& slots) {
+bool RowOfCaption::Hold(const MemberRowStore& store, const RowSlots& slots) {
     entries_.assign(EntriesFor(store.SlotCount()), Entry());
     held_ = 0;
     duplicates_ = false;

@@ -18,7 +18,7 @@ public:
 
     // order lists the slots of store in row order; of two rows with one folded caption, the
     // first is held. When every slot holds a row, they are read in the order they lie in.
-    void Build(const MemberRowStore& store, const std::vector<uint32_t>& order);
+    void Build(const MemberRowStore& store, const RowSlots& order);
     // The same when every slot of store holds a row and no two rows share a folded caption,
     // which needs no order; false when two do, and Build must be given the order.
     bool BuildUnique(const MemberRowStore& store);
@@ -40,13 +40,13 @@ private:
     using Entry = HashedNumber;
 
     // Puts every slot of slots in; false when one of them shares a folded caption with another.
-    bool Hold(const MemberRowStore& store, const std::vector<uint32_t>& slots);
+    bool Hold(const MemberRowStore& store, const RowSlots& slots);
     // The same for every slot of store, each of which holds a row.
     bool HoldInHomeOrder(const MemberRowStore& store);
     // The table entry that holds the caption's slot, or the empty entry where it would go.
     size_t EntryOf(const MemberRowStore& store, std::string_view caption, uint32_t hash) const;
 
-    std::vector<Entry> entries_;  // size a power of two, at most 3/4 full
+    LargeVector<Entry> entries_;  // size a power of two, at most 3/4 full
     size_t held_ = 0;
     bool duplicates_ = false;
 };

@@ -85,13 +85,13 @@ QVariant MemberListModel::headerData(int section, Qt::Orientation orientation, i
 // The rows' folded heads and the caption table need the rows but not their order, so a long
 // list has them made on a thread of their own while it is sorted. All is made aside and put in
 // at once, so the model is left as it was if making it fails.
-void MemberListModel::ReplaceRows(std::vector<MemberRow> rows, KeyedCaptions ahead) {
+void MemberListModel::ReplaceRows(MemberRows rows, KeyedCaptions ahead) {
     // Room for the rows that come one by one after a rebuild, so that the first of them does not
     // copy the whole list to grow it.
     const size_t room = rows.size() + rows.size() / 64 + 16;
     MemberRowStore store;
     store.Replace(std::move(rows));
-    std::vector<uint64_t> heads;
+    LargeVector<uint64_t> heads;
     RowOfCaption captions;
     auto captionsHeld = std::async(ThreadFor(store.SlotCount()), [&store, &heads, &captions, room] {
         heads.reserve(room);
@@ -100,7 +100,7 @@ void MemberListModel::ReplaceRows(std::vector<MemberRow> rows, KeyedCaptions ahe
         }
         return captions.BuildUnique(store);
     });
-    const std::vector<uint32_t> order = RowsInCaptionOrder(store.RebuiltRows(), collation_, std::move(ahead));
+    const RowSlots order = RowsInCaptionOrder(store.RebuiltRows(), collation_, std::move(ahead));
     const bool captionsUnique = captionsHeld.get();
 
     beginResetModel();

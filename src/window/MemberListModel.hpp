@@ -39,7 +39,7 @@ public:
 
     // Replaces every row in one reset, sorted ascending by caption with a case-sensitive
     // collation of the user's locale; keys made ahead of the first rows' captions are used.
-    void ReplaceRows(std::vector<MemberRow> rows, KeyedCaptions ahead = {});
+    void ReplaceRows(MemberRows rows, KeyedCaptions ahead = {});
     // The collation the rows are sorted with, which is the model's collator's.
     const Collation& Collator() const { return collation_; }
     // Rewrites one row where it stands; the order is not touched. The view hears of it only
@@ -90,12 +90,12 @@ private:
     // Rows stay in the slot they were stored in; only the short list of slots in row order
     // moves when one comes or goes. A rebuild sorts the slots, not the rows.
     MemberRowStore store_;
-    std::vector<uint32_t> order_;
+    RowSlots order_;
     // The first eight bytes of each slot's caption with ASCII letters upper-cased, so that a walk
     // over the captions in that folding mostly stays in one small array.
-    std::vector<uint64_t> headOfSlot_;
+    LargeVector<uint64_t> headOfSlot_;
     // Row of each slot, made again after rows moved when a report next needs it.
-    mutable std::vector<uint32_t> rowOfSlot_;
+    mutable RowSlots rowOfSlot_;
     mutable bool rowOfSlotStale_ = false;
     mutable int searchesSinceStale_ = 0;
     mutable LastAtOrBefore lastAtOrBefore_;

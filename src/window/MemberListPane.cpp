@@ -126,7 +126,7 @@ void MemberListPane::FollowArrivingList() {
 void MemberListPane::RefreshMembers() {
     const std::string topCaption = TopRowCaption();
     const TkvCLDataCollection& members = session_.Members();
-    std::vector<MemberRow> rows;
+    MemberRows rows;
     rows.reserve(static_cast<size_t>(members.Count()));
     onlineCount_ = 0;
     for (int32_t position = 0; position < members.Count(); ++position) {

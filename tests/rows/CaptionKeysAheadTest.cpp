@@ -23,8 +23,8 @@ std::string RandomLogin(std::mt19937& random) {
     return login;
 }
 
-std::vector<MemberRow> RowsOf(const TkvCLDataCollection& members) {
-    std::vector<MemberRow> rows;
+MemberRows RowsOf(const TkvCLDataCollection& members) {
+    MemberRows rows;
     for (int32_t position = 0; position < members.Count(); ++position) {
         rows.emplace_back(*members.Items(position));
     }
@@ -52,7 +52,7 @@ TEST_P(CaptionKeysAheadTest, RowsSortAsWithKeysMadeAtTheRebuild) {
             ahead.Follow(members);
             continue;
         }
-        const std::vector<MemberRow> rows = RowsOf(members);
+        const MemberRows rows = RowsOf(members);
         KeyedCaptions taken = ahead.Take(members);
         rebuildsWithKeysAhead += taken.entries.empty() ? 0 : 1;
         ASSERT_EQ(RowsInCaptionOrder(rows, collation, std::move(taken)), RowsInCaptionOrder(rows, collation))

@@ -17,7 +17,7 @@ namespace {
 // Rows kept as a list keeps them: in the slots of a store, listed in row order.
 class ListedRows {
 public:
-    void Replace(const std::vector<MemberRow>& rows) {
+    void Replace(const MemberRows& rows) {
         store_.Replace(rows);
         order_.resize(rows.size());
         std::iota(order_.begin(), order_.end(), uint32_t{0});
@@ -34,7 +34,7 @@ public:
 
 private:
     MemberRowStore store_;
-    std::vector<uint32_t> order_;
+    RowSlots order_;
 };
 
 // The first matching row met from `from` by `step`, wrapping; -1 when none.
@@ -66,7 +66,7 @@ MemberRow RandomRow(std::mt19937& random) {
 TEST(MemberSearchIndex, AnswersAsAWalkOverTheRows) {
     std::mt19937 random(20261209);
     ListedRows listed;
-    std::vector<MemberRow> start;
+    MemberRows start;
     for (int row = 0; row < 60; ++row) {
         start.push_back(RandomRow(random));
     }

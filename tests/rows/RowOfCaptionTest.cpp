@@ -14,8 +14,7 @@
 // letter case mixed.
 namespace {
 
-uint32_t WalkRows(const MemberRowStore& store, const std::vector<uint32_t>& order,
-                  const std::string& caption) {
+uint32_t WalkRows(const MemberRowStore& store, const RowSlots& order, const std::string& caption) {
     for (const uint32_t slot : order) {
         if (SameTextAscii(store[slot].Login(), caption)) {
             return slot;
@@ -44,8 +43,8 @@ TEST_P(RowOfCaptionTest, FindsAsAWalkOverTheRows) {
         return caption;
     };
     // Rows of a rebuild first, then rows added and freed around them.
-    std::vector<MemberRow> rebuilt;
-    std::vector<uint32_t> order;
+    MemberRows rebuilt;
+    RowSlots order;
     for (uint32_t slot = 0; slot < static_cast<uint32_t>(rebuiltRows); ++slot) {
         rebuilt.push_back(MemberRow{name(), "", "", false});
         order.push_back(slot);
@@ -101,8 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
 // Tables of many sizes and fillings, so that some probe runs pass the table's end.
 TEST(RowOfCaption, ARebuildFindsEveryRow) {
     for (uint32_t rows = 1; rows < 1500; rows += 7) {
-        std::vector<MemberRow> rebuilt;
-        std::vector<uint32_t> order;
+        MemberRows rebuilt;
+        RowSlots order;
         for (uint32_t slot = 0; slot < rows; ++slot) {
             // Built step by step: g++ 12 at -O3 takes a literal plus a temporary for an overlapping copy.
             std::string caption = "m";

@@ -23,8 +23,8 @@ private slots:
 };
 
 namespace {
-std::vector<MemberRow> RowsOf(const QStringList& logins) {
-    std::vector<MemberRow> rows;
+MemberRows RowsOf(const QStringList& logins) {
+    MemberRows rows;
     for (const QString& login : logins) {
         rows.push_back({login.toStdString(), "from " + login.toStdString(), "", false});
     }
@@ -53,7 +53,7 @@ void CaptionOrderTest::sortsByTheCollationOfTheLocale() {
     QFETCH(QStringList, sorted);
     QCollator collator{QLocale(locale)};
     collator.setCaseSensitivity(Qt::CaseSensitive);
-    std::vector<MemberRow> rows = RowsOf(logins);
+    MemberRows rows = RowsOf(logins);
     SortRowsByCaption(rows, CollationOf(collator));
     QStringList captions;
     for (const MemberRow& row : rows) {
@@ -92,7 +92,7 @@ void CaptionOrderTest::sortsAsQCollatorSortKeysDo() {
                                              "10",       "-",        "_",        ".", " ",    "ae",
                                              "\xc3\xa4", "\xc3\x84", "\xc3\x9f", "o", "\xff", "ss"};
     std::mt19937 draw(20261209);
-    std::vector<MemberRow> rows;
+    MemberRows rows;
     for (int i = 0; i < 4000; ++i) {
         std::string login = i % 3 == 0 ? "" : std::string(i % 3 == 1 ? "member" : "Member-000");
         for (int length = static_cast<int>(draw() % 6); length > 0; --length) {
@@ -110,7 +110,7 @@ void CaptionOrderTest::sortsAsQCollatorSortKeysDo() {
     std::stable_sort(order.begin(), order.end(),
                      [&keys](size_t a, size_t b) { return keys[a].compare(keys[b]) < 0; });
 
-    std::vector<MemberRow> sorted = rows;
+    MemberRows sorted = rows;
     SortRowsByCaption(sorted, CollationOf(collator));
     QCOMPARE(sorted.size(), rows.size());
     for (size_t i = 0; i < order.size(); ++i) {

@@ -71,7 +71,7 @@ void MemberListModelTest::lookupsAgreeWithAWalkOverTheRows() {
         return text;
     };
     MemberListModel rows;
-    std::vector<MemberRow> start;
+    MemberRows start;
     for (int i = 0; i < 30; ++i) {
         start.push_back({caption(), "", "", false});
     }
@@ -133,7 +133,7 @@ void MemberListModelTest::rowsKeepWhatTheyShowedWhenTheirRecordsChange() {
         Add(members, "carol", "", "", false);
         Add(members, "bob", "chat", "b1", true);
         Add(members, "alice", "chat,mail", "", false);
-        std::vector<MemberRow> made;
+        MemberRows made;
         for (int32_t position = 0; position < members.Count(); ++position) {
             made.emplace_back(*members.Items(position));
         }

@@ -267,7 +267,7 @@ void untKrvClientATest::aLongListSortsAsItsRowsDoWhateverChangedWhileItArrived()
     harness.Serve(list);
     harness.Serve({"ARLC"});
 
-    std::vector<MemberRow> rows;
+    MemberRows rows;
     for (int32_t position = 0; position < harness.Window().MemberCount(); ++position) {
         rows.emplace_back(*harness.Window().Session().Members().Items(position));
     }
