@@ -1,8 +1,5 @@
 #include "link/LineFramer.hpp"
 
-#include <algorithm>
-#include <utility>
-
 namespace {
 
 constexpr char kCR = '\r';
@@ -19,53 +16,60 @@ std::size_t FindLineEnd(std::string_view text, std::size_t start = 0) {
     return std::string_view::npos;
 }
 
-// Cuts text that holds no zero byte and at least one line end; the held text is the front of
-// the first line. Only that line is joined: copying a whole received chunk behind a held rest
-// would copy every byte once more.
-LineFramer::Pieces CutAtLineEnds(std::string held, std::string_view text) {
-    LineFramer::Pieces pieces;
-    std::size_t start = 0;
-    for (auto end = FindLineEnd(text); end != std::string_view::npos; end = FindLineEnd(text, start)) {
-        if (start == 0) {
-            held.append(text.substr(0, end));
-            pieces.lines.push_back(std::move(held));
-        } else {
-            pieces.lines.emplace_back(text.substr(start, end - start));
-        }
-        start = end + 1;
-        if (text[end] == kCR && start < text.size() && text[start] == kLF) {
-            ++start;
-        }
-    }
-    pieces.rest = text.substr(start);
-    return pieces;
-}
-
 }  // namespace
 
 LineFramer::Pieces LineFramer::Cut(std::string_view chunk) {
+    Pieces pieces;
+    pieces.dropped = CutEach(chunk, [&pieces](std::string_view line) { pieces.lines.emplace_back(line); });
+    pieces.rest = TakeHeld();
+    return pieces;
+}
+
+// Only the first line is joined to the held text: copying a whole received chunk behind a held
+// rest would copy every byte once more. A rest without a line end is appended to what is held,
+// never copied whole again, so a peer that dribbles one long line cannot tie the program up.
+std::size_t LineFramer::CutEach(std::string_view chunk,
+                                const std::function<void(std::string_view line)>& line) {
     const auto zero = chunk.find('\0');
     const bool endsAtZero = zero != std::string_view::npos;
     const auto usable = SkipDroppedLine(chunk.substr(0, zero), endsAtZero);
     if (discarding_) {
-        return {};
+        return 0;
     }
-    Pieces pieces;
-    if (FindLineEnd(usable) == std::string_view::npos) {
-        // The held text holds no line end: looking at it again for every chunk would let a
-        // peer that dribbles one long line tie the program up for minutes.
-        pieces.rest = TakeHeld();
-        pieces.rest.append(usable);
-    } else {
-        pieces = CutAtLineEnds(TakeHeld(), usable);
+    std::size_t dropped = 0;
+    const auto give = [&dropped, &line](std::string_view text) {
+        if (text.size() > kMaxHeldBytes) {
+            ++dropped;
+        } else {
+            line(text);
+        }
+    };
+    std::size_t start = 0;
+    for (auto end = FindLineEnd(usable); end != std::string_view::npos; end = FindLineEnd(usable, start)) {
+        if (start == 0 && !held_.empty()) {
+            held_.append(usable.substr(0, end));
+            give(held_);
+            held_.clear();
+        } else {
+            give(usable.substr(start, end - start));
+        }
+        start = end + 1;
+        if (usable[end] == kCR && start < usable.size() && usable[start] == kLF) {
+            ++start;
+        }
     }
-    DropOverlong(pieces, endsAtZero);
-    if (endsAtZero && !pieces.rest.empty()) {
+    held_.append(usable.substr(start));
+    if (held_.size() > kMaxHeldBytes) {
+        ++dropped;
+        held_ = std::string();
+        discarding_ = !endsAtZero;
+    } else if (endsAtZero && !held_.empty()) {
         // The zero byte ends the piece before it like a line end.
-        pieces.lines.push_back(std::move(pieces.rest));
-        pieces.rest.clear();
+        line(held_);
+        held_.clear();
     }
-    return pieces;
+    droppedLines_ += dropped;
+    return dropped;
 }
 
 // While an overlong line is being dropped, everything up to its end goes with it.
@@ -86,23 +90,11 @@ std::string_view LineFramer::SkipDroppedLine(std::string_view usable, bool endsA
     return usable.substr(next);
 }
 
-void LineFramer::DropOverlong(Pieces& pieces, bool endsAtZero) {
-    pieces.dropped =
-        std::erase_if(pieces.lines, [](const std::string& line) { return line.size() > kMaxHeldBytes; });
-    if (pieces.rest.size() > kMaxHeldBytes) {
-        ++pieces.dropped;
-        pieces.rest.clear();
-        pieces.rest.shrink_to_fit();
-        discarding_ = !endsAtZero;
-    }
-    droppedLines_ += pieces.dropped;
-}
-
-bool LineFramer::Hold(std::string&& rest) {
+bool LineFramer::Hold(std::string_view rest) {
     if (rest.size() > kMaxHeldBytes) {
         return false;
     }
-    held_ = std::move(rest);
+    held_.assign(rest);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -28,9 +29,14 @@ public:
     // The held rest, if any, is put in front of the chunk and is no longer held.
     Pieces Cut(std::string_view chunk);
 
-    // Keeps the rest for the next chunk, taking it over. False, with nothing held and the rest
-    // left as it was, when the rest is too long.
-    bool Hold(std::string&& rest);
+    // Cuts as Cut does, with nothing made on the way: each line goes to line as it is found, as a
+    // view that lasts for the call (into the chunk, or into the held rest joined to the chunk's
+    // first line), and the rest stays held, to be taken with TakeHeld where it is a line now.
+    // Gives how many overlong lines this cut dropped.
+    std::size_t CutEach(std::string_view chunk, const std::function<void(std::string_view line)>& line);
+
+    // Keeps the rest for the next chunk. False, with nothing held, when the rest is too long.
+    bool Hold(std::string_view rest);
 
     // Gives up the held rest (empty when nothing is held).
     std::string TakeHeld();
@@ -42,7 +48,6 @@ public:
 
 private:
     std::string_view SkipDroppedLine(std::string_view usable, bool endsAtZero);
-    void DropOverlong(Pieces& pieces, bool endsAtZero);
 
     std::string held_;
     // The line being received is overlong and has been dropped: the rest of it goes too.

@@ -37,8 +37,7 @@ TkvClient::~TkvClient() {
         // Nothing may leave a destructor; the socket is released below all the same.
     }
     socket_->SetHandler(nullptr);
-    events_.clear();
-    queuedBytes_ = 0;
+    events_.Clear();
 }
 
 void TkvClient::SetHost(std::string_view host) {
@@ -156,7 +155,7 @@ void TkvClient::Tick() {
     // slice lasts: a long list then passes through the cache once instead of going out to
     // memory and back. Only while the owner caused nothing; what it causes waits for the next
     // tick.
-    while (caughtUp && events_.empty() && readDeferred_ && clock_.Now() - now < kDeliverySlice) {
+    while (caughtUp && events_.Empty() && readDeferred_ && clock_.Now() - now < kDeliverySlice) {
         ReadReceived(false);
         caughtUp = DeliverEvents(now);
     }
@@ -170,7 +169,7 @@ void TkvClient::Tick() {
         reconnect_->ScheduleNext();
         Connect(host_, port_);
     }
-    if (readDeferred_ && queuedBytes_ < kQueueHighWater) {
+    if (readDeferred_ && events_.Bytes() < kQueueHighWater) {
         ReadReceived(false);
     }
 }
@@ -251,24 +250,17 @@ void TkvClient::LoginDone() {
     QueueEvent(LinkEventKind::Login);
 }
 
-void TkvClient::QueueEvent(LinkEventKind kind, std::string text) {
-    Enqueue({kind, loggedIn_ ? LineState::LoggedIn : LineState::LoggedOut, std::move(text)});
+void TkvClient::QueueEvent(LinkEventKind kind, std::string_view text) {
+    Enqueue(kind, loggedIn_ ? LineState::LoggedIn : LineState::LoggedOut, text);
 }
 
-void TkvClient::QueueEventLoggedOut(LinkEventKind kind, std::string text) {
-    Enqueue({kind, LineState::LoggedOut, std::move(text)});
+void TkvClient::QueueEventLoggedOut(LinkEventKind kind, std::string_view text) {
+    Enqueue(kind, LineState::LoggedOut, text);
 }
 
-namespace {
-std::size_t QueuedSize(const LinkEvent& event) {
-    return sizeof event + event.text.size();
-}
-}  // namespace
-
-void TkvClient::Enqueue(LinkEvent event) {
-    const bool wasEmpty = events_.empty();
-    queuedBytes_ += QueuedSize(event);
-    events_.push_back(std::move(event));
+void TkvClient::Enqueue(LinkEventKind kind, LineState state, std::string_view text) {
+    const bool wasEmpty = events_.Empty();
+    events_.Push(kind, state, text);
     if (wasEmpty && onEventQueued_) {
         onEventQueued_();
     }
@@ -278,10 +270,9 @@ void TkvClient::Enqueue(LinkEvent event) {
 // callback waits for the next tick. A long queue stops once the slice that began at started is
 // over and goes on from there; false then, as the owner has not caught up.
 bool TkvClient::DeliverEvents(MonotonicTime started) {
-    for (std::size_t due = events_.size(); due > 0 && !events_.empty(); --due) {
-        LinkEvent event = std::move(events_.front());
-        events_.pop_front();
-        queuedBytes_ -= std::min(queuedBytes_, QueuedSize(event));
+    for (std::size_t due = events_.Count(); due > 0 && !events_.Empty(); --due) {
+        LinkEvent event{LinkEventKind::Read, LineState::LoggedOut, std::move(deliveredText_)};
+        events_.PopInto(event);
         if (endedConnectionEvents_ > 0) {
             --endedConnectionEvents_;
             if (event.kind == LinkEventKind::Read && MayBeObeyed(event.state)) {
@@ -291,6 +282,7 @@ bool TkvClient::DeliverEvents(MonotonicTime started) {
         if (onEvent_) {
             onEvent_(event);
         }
+        deliveredText_ = std::move(event.text);
         if (due > 1 && clock_.Now() - started >= kDeliverySlice) {
             return false;
         }

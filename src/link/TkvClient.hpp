@@ -12,6 +12,7 @@
 
 #include "link/ClientSocket.hpp"
 #include "link/Clock.hpp"
+#include "link/EventQueue.hpp"
 #include "link/LineFramer.hpp"
 #include "link/LinkEvent.hpp"
 #include "link/TkvClientProtocol.hpp"
@@ -65,7 +66,7 @@ public:
     // notifications: the owner may only schedule a tick from it.
     void SetOnEventQueued(std::function<void()> onQueued) { onEventQueued_ = std::move(onQueued); }
     // True while queued events or received bytes wait for a tick.
-    bool HasPendingWork() const { return !events_.empty() || readDeferred_; }
+    bool HasPendingWork() const { return !events_.Empty() || readDeferred_; }
     // How long the owner may wait before Tick has something to do: zero while work is pending,
     // else until the heartbeat or the next reconnection attempt falls due; nothing when neither
     // is planned (a later event wakes the owner through SetOnEventQueued).
@@ -93,7 +94,7 @@ public:
     const std::string& LastErrorKind() const { return lastErrorKind_; }
     TkvSCReconnect& Reconnect() { return *reconnect_; }
     const TkvSCReconnect& Reconnect() const { return *reconnect_; }
-    size_t QueuedEventCount() const { return events_.size(); }
+    size_t QueuedEventCount() const { return events_.Count(); }
 
 private:
     void SocketLookup() override;
@@ -105,17 +106,16 @@ private:
     void SocketError(TSocketErrorKind kind, int32_t& code) override;
 
     void ReadReceived(bool drain);
-    void HandleLine(std::string line);
-    void HandleRest(std::string rest);
+    void HandleLine(std::string_view line);
     void DeliverHeldTail();
     void ReportDroppedLines(std::size_t dropped);
     void HandleConnectError(int32_t code);
     void SendHeartbeat(MonotonicTime now);
     bool CanReconnect() const;
     void EndAttempt() { attemptPending_ = false; }
-    void QueueEvent(LinkEventKind kind, std::string text = {});
-    void QueueEventLoggedOut(LinkEventKind kind, std::string text = {});
-    void Enqueue(LinkEvent event);
+    void QueueEvent(LinkEventKind kind, std::string_view text = {});
+    void QueueEventLoggedOut(LinkEventKind kind, std::string_view text = {});
+    void Enqueue(LinkEventKind kind, LineState state, std::string_view text);
     bool DeliverEvents(MonotonicTime started);
     void PushHeartbeatBack();
 
@@ -143,10 +143,11 @@ private:
     // schedule's next attempt waits for it rather than replacing it.
     bool attemptPending_ = false;
     std::unique_ptr<TkvSCReconnect> reconnect_;
-    std::deque<LinkEvent> events_;
+    EventQueue events_;
+    // The room of the text of the event last delivered, used again for the next.
+    std::string deliveredText_;
     // How many events at the front of events_ were queued before the latest attempt began.
     std::size_t endedConnectionEvents_ = 0;
-    std::size_t queuedBytes_ = 0;  // what events_ holds, roughly
-    bool readDeferred_ = false;    // bytes may wait in the socket because the queue was full
+    bool readDeferred_ = false;  // bytes may wait in the socket because the queue was full
     std::function<void()> onEventQueued_;
 };

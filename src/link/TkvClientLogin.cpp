@@ -8,19 +8,19 @@ namespace {
 constexpr std::string_view kProtocolsMark = "protocols:";
 constexpr std::string_view kLoginDoneMark = ":)";
 
-bool Contains(const std::string& line, std::string_view part) {
-    return line.find(part) != std::string::npos;
+bool Contains(std::string_view line, std::string_view part) {
+    return line.find(part) != std::string_view::npos;
 }
 
-TextList GrantedProtocols(const std::string& line) {
-    std::string names = ReplaceAll(line, kProtocolsMark, "");
+TextList GrantedProtocols(std::string_view line) {
+    std::string names = ReplaceAll(std::string(line), kProtocolsMark, "");
     names = ReplaceAll(names, kLoginDoneMark, "");
     return ReadCommaList(Trim(names));
 }
 
 }  // namespace
 
-void TkvClientLogin::Process(TkvClient& link, const std::string& line) {
+void TkvClientLogin::Process(TkvClient& link, std::string_view line) {
     if (link.LoggedIn()) {
         return;
     }

@@ -14,7 +14,7 @@ inline constexpr std::string_view kPasswordPrompt = "send password:";
 class TkvClientLogin final : public TkvClientProtocol {
 public:
     TkvClientLogin(std::string_view login, std::string_view password) : Login(login), Password(password) {}
-    void Process(TkvClient& link, const std::string& line) override;
+    void Process(TkvClient& link, std::string_view line) override;
 
     std::string Login;
     std::string Password;

@@ -19,7 +19,7 @@ std::string Framed(const std::string& line) {
     return framed;
 }
 
-bool IsBlank(const std::string& line) {
+bool IsBlank(std::string_view line) {
     for (const char c : line) {
         if (static_cast<unsigned char>(c) > 32) {
             return false;
@@ -36,7 +36,7 @@ void TkvClient::SocketLookup() {
     PushHeartbeatBack();
     outLines_.clear();
     attemptPending_ = true;
-    endedConnectionEvents_ = events_.size();
+    endedConnectionEvents_ = events_.Count();
     QueueEventLoggedOut(LinkEventKind::Lookup);
 }
 
@@ -86,7 +86,7 @@ void TkvClient::SocketRead() {
 // read whole, since its unterminated end is a line of its own there.
 void TkvClient::ReadReceived(bool drain) {
     readDeferred_ = false;
-    while (drain || queuedBytes_ < kQueueHighWater) {
+    while (drain || events_.Bytes() < kQueueHighWater) {
         std::string chunk = loggedIn_ ? socket_->ReceiveTextUpTo(kReadChunk) : socket_->ReceiveText();
         if (chunk.empty()) {
             return;
@@ -95,12 +95,14 @@ void TkvClient::ReadReceived(bool drain) {
             // A CR LF that this read would cut in two must not become two line ends.
             chunk += socket_->ReceiveTextUpTo(1);
         }
-        auto pieces = framer_.Cut(chunk);
-        ReportDroppedLines(pieces.dropped);
-        for (auto& line : pieces.lines) {
-            HandleLine(std::move(line));
+        const std::size_t dropped =
+            framer_.CutEach(chunk, [this](std::string_view line) { HandleLine(line); });
+        ReportDroppedLines(dropped);
+        // Once logged in, an unterminated rest is most likely a report cut by the network and is
+        // held for the next chunk; before that it may be a prompt that waits for its answer.
+        if (!loggedIn_ && framer_.Holding()) {
+            HandleLine(framer_.TakeHeld());
         }
-        HandleRest(std::move(pieces.rest));
     }
     readDeferred_ = true;
 }
@@ -142,27 +144,12 @@ void TkvClient::HandleConnectError(int32_t code) {
     reconnect_->ScheduleNext();
 }
 
-// The line moves into its event, and the dialogue reads it there: a million members make a
-// million lines, each copied once less. The "Read" goes first, before anything the dialogue
-// queues in answer; a deque keeps the element where it is while more are pushed behind it.
-void TkvClient::HandleLine(std::string line) {
-    QueueEvent(LinkEventKind::Read, std::move(line));
-    const std::string& queued = events_.back().text;
-    if (!IsBlank(queued)) {
-        protocol_->Process(*this, queued);
+// The "Read" goes first, before anything the dialogue queues in answer.
+void TkvClient::HandleLine(std::string_view line) {
+    QueueEvent(LinkEventKind::Read, line);
+    if (!IsBlank(line)) {
+        protocol_->Process(*this, line);
     }
-}
-
-// Once logged in, an unterminated rest is most likely a report cut by the network and is held
-// for the next chunk; before that it may be a prompt that waits for its answer.
-void TkvClient::HandleRest(std::string rest) {
-    if (rest.empty()) {
-        return;
-    }
-    if (loggedIn_ && framer_.Hold(std::move(rest))) {
-        return;
-    }
-    HandleLine(std::move(rest));  // Hold took nothing
 }
 
 // An overlong line leaves no "Read" behind; a "Dropped" event says that it came, so that the
@@ -181,6 +168,6 @@ void TkvClient::ReportDroppedLines(std::size_t dropped) {
 // marked as cut, never as a whole report line.
 void TkvClient::DeliverHeldTail() {
     if (framer_.Holding()) {
-        Enqueue({LinkEventKind::Read, LineState::Cut, framer_.TakeHeld()});
+        Enqueue(LinkEventKind::Read, LineState::Cut, framer_.TakeHeld());
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+#include <string_view>
 
 class TkvClient;
 
@@ -9,5 +9,5 @@ class TkvClient;
 class TkvClientProtocol {
 public:
     virtual ~TkvClientProtocol() = default;
-    virtual void Process(TkvClient& link, const std::string& line) = 0;
+    virtual void Process(TkvClient& link, std::string_view line) = 0;
 };
