@@ -17,19 +17,34 @@ long AnonHugePagesKb() {
     return 0;
 }
 
+long LargePageFaultsOfSystem() {
+    std::ifstream vmstat("/proc/vmstat");
+    std::string name;
+    long value = 0;
+    while (vmstat >> name >> value) {
+        if (name == "thp_fault_alloc") {
+            return value;
+        }
+    }
+    return -1;
+}
+
 PageFaults PageFaults::Now() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     // Read after the counter, so that any fault the file's reading takes is not in this reading.
-    return {usage.ru_minflt, AnonHugePagesKb()};
+    return {usage.ru_minflt, AnonHugePagesKb(), LargePageFaultsOfSystem()};
 }
 
 FreshMemory Between(const PageFaults& before, const PageFaults& after) {
     constexpr long kLargePageKb = 2048;
     FreshMemory fresh;
     fresh.minorFaults = after.minor - before.minor;
-    fresh.largeKb = after.anonHugeKb - before.anonHugeKb;
-    fresh.largeFaults = fresh.largeKb / kLargePageKb;
+    fresh.largeKbHeld = after.anonHugeKb - before.anonHugeKb;
+    fresh.largeFaults = before.largeFaultsSystem >= 0 && after.largeFaultsSystem >= 0
+                            ? after.largeFaultsSystem - before.largeFaultsSystem
+                            : fresh.largeKbHeld / kLargePageKb;
+    fresh.largeKb = fresh.largeFaults * kLargePageKb;
     fresh.smallFaults = fresh.minorFaults - fresh.largeFaults;
     return fresh;
 }

@@ -38,6 +38,7 @@
 #include "FirstTouch.hpp"
 #include "PageFaults.hpp"
 #include "net/QtClientSocket.hpp"
+#include "util/MemoryRetention.hpp"
 #include "window/untKrvClientA.hpp"
 
 namespace {
@@ -319,8 +320,9 @@ void PrintFreshMemory(const FirstTouch& touch, const FreshMemory& sinceStart, co
         touch.largeUsPer4Kb, touch.bytes >> 20, touch.largeFaults, touch.largeKbGiven);
     std::printf("  transparent_hugepage/enabled       %s\n", touch.hugePagesEnabled.c_str());
     auto faults = [](const char* span, const FreshMemory& fresh) {
-        std::printf("  minor faults, %-20s %10ld (%ld small pages + %ld kB in %ld large pages)\n", span,
-                    fresh.minorFaults, fresh.smallFaults, fresh.largeKb, fresh.largeFaults);
+        std::printf(
+            "  minor faults, %-20s %10ld (%ld small pages + %ld kB in %ld large pages, %ld kB held)\n", span,
+            fresh.minorFaults, fresh.smallFaults, fresh.largeKb, fresh.largeFaults, fresh.largeKbHeld);
     };
     faults("from process start", sinceStart);
     faults("login alone", login);
@@ -449,6 +451,7 @@ int Run(int members, int burst, int series, const FirstTouch& touch, const PageF
 }  // namespace
 
 int main(int argc, char** argv) {
+    KeepFreedMemoryForReuse();  // as the client's own main does
     // Before the client exists, so that its own memory is not in the probe's way; the probe's
     // memory is given back, and its faults are taken out of the process's.
     constexpr size_t kProbeBytes = size_t{256} << 20;
@@ -469,7 +472,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_scale: cannot reset VmHWM after the first-touch probe\n");
         return 1;
     }
-    const PageFaults start{afterProbe.minor - beforeProbe.minor, beforeProbe.anonHugeKb};
+    // The process took no large page before the probe: it takes none but the probe's own.
+    const PageFaults start{afterProbe.minor - beforeProbe.minor, beforeProbe.anonHugeKb,
+                           afterProbe.largeFaultsSystem};
     QApplication application(argc, argv);
     int members = 100000;
     int burst = 100000;
