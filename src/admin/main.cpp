@@ -11,6 +11,7 @@
 #include "admin/AdminSession.hpp"
 #include "admin/ConnectionTarget.hpp"
 #include "admin/ExitStatus.hpp"
+#include "admin/JournalOutput.hpp"
 
 namespace {
 
@@ -35,6 +36,9 @@ int main(int argc, char* argv[]) {
     if (parsed.version) {
         std::fputs(ProgramVersion().c_str(), stdout);
         return ExitStatus::Done;
+    }
+    if (parsed.command.command == AdminCommand::Journal) {
+        return RunJournalCommand(parsed.command);
     }
     ConnectionTarget target;
     std::string error;

@@ -52,6 +52,9 @@ public:
     // session is read for what the event implies (where to, who logged in, whether the login
     // may stay).
     void Record(const LinkEvent& event, const ConnectionEffect& control, const ServerSession& session);
+    // Something the program itself has to say about the connection's surroundings (the journal
+    // cannot be written), under its own name.
+    void Note(std::string_view name, std::string text) { Add(name, std::move(text)); }
     void Clear() { entries_.clear(); }
 
     const std::deque<ConnectionLogEntry>& Entries() const { return entries_; }

@@ -39,6 +39,7 @@ void TfrmKrvClientA::LoadSettings() {
     session_->SetCredentials(stored.login, stored.password);
     session_->SetServer(stored.host, stored.port);
     session_->ApplySchedule(ReconnectSchedule::From(stored));
+    StartJournal(stored);
 }
 
 void TfrmKrvClientA::SaveSettings() {
