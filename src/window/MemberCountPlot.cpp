@@ -40,8 +40,12 @@ int64_t NiceStep(int64_t highest, int lines) {
 struct Column {
     int64_t low = 0;
     int64_t high = 0;
+    JournalTime first{};
+    JournalTime last{};
     bool used = false;
 };
+
+constexpr int kTimeTicks = 6;
 
 }  // namespace
 
@@ -150,10 +154,16 @@ void MemberCountPlot::paintEvent(QPaintEvent* /*event*/) {
     painter.drawRect(area.adjusted(0, 0, -1, -1));
     const bool days = (to_ - from_) > std::chrono::hours(24);
     const char* timeFormat = days ? "MM-dd HH:mm" : "HH:mm";
-    painter.drawText(QRect(area.left(), area.bottom() + 4, 160, 20), Qt::AlignLeft,
-                     TimeText(from_, timeFormat));
-    painter.drawText(QRect(area.right() - 160, area.bottom() + 4, 160, 20), Qt::AlignRight,
-                     TimeText(to_, timeFormat));
+    for (int tick = 0; tick <= kTimeTicks; ++tick) {
+        const JournalTime at = from_ + (to_ - from_) * tick / kTimeTicks;
+        const int x = static_cast<int>(std::lround(XOf(at, area)));
+        painter.drawLine(x, area.bottom(), x, area.bottom() + 3);
+        const Qt::Alignment align = tick == 0            ? Qt::AlignLeft
+                                    : tick == kTimeTicks ? Qt::AlignRight
+                                                         : Qt::AlignHCenter;
+        const int left = tick == 0 ? x : tick == kTimeTicks ? x - 160 : x - 80;
+        painter.drawText(QRect(left, area.bottom() + 5, 160, 20), align, TimeText(at, timeFormat));
+    }
 
     // The losses, behind the lines.
     painter.setPen(QPen(kLossColour, 1, Qt::DashLine));
@@ -164,8 +174,13 @@ void MemberCountPlot::paintEvent(QPaintEvent* /*event*/) {
         }
     }
 
+    // Samples further apart than this are not joined: the journal heard nothing in between.
+    const auto gap = std::max<std::chrono::milliseconds>(
+        std::chrono::minutes(3), points_.size() < 2 ? std::chrono::milliseconds(0)
+                                                    : (points_.back().time - points_.front().time) * 3 /
+                                                          static_cast<int64_t>(points_.size() - 1));
     // Each series: one vertical stroke per pixel column from its lowest to its highest value,
-    // joined to the next column used.
+    // joined to the next column used unless the samples stopped between them.
     const auto drawSeries = [&](const QColor& colour, int64_t MemberCountPoint::*value) {
         std::vector<Column> columns(static_cast<size_t>(area.width()));
         for (const MemberCountPoint& point : points_) {
@@ -177,23 +192,26 @@ void MemberCountPlot::paintEvent(QPaintEvent* /*event*/) {
             const int64_t v = point.*value;
             column.low = column.used ? std::min(column.low, v) : v;
             column.high = column.used ? std::max(column.high, v) : v;
+            column.first = column.used ? column.first : point.time;
+            column.last = point.time;
             column.used = true;
         }
         painter.setPen(QPen(colour, 1.5));
         QPainterPath path;
-        bool started = false;
+        const Column* previous = nullptr;
         for (size_t x = 0; x < columns.size(); ++x) {
             const Column& column = columns[x];
             if (!column.used) {
                 continue;
             }
             const double px = area.left() + static_cast<double>(x);
-            if (!started) {
+            if (previous == nullptr || column.first - previous->last > gap) {
                 path.moveTo(px, yOf(column.high));
-                started = true;
+                path.lineTo(px, yOf(column.high));
             } else {
                 path.lineTo(px, yOf(column.high));
             }
+            previous = &column;
             if (column.low != column.high) {
                 path.lineTo(px, yOf(column.low));
                 path.moveTo(px, yOf(column.low));

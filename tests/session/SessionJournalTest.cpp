@@ -41,7 +41,8 @@ struct JournalingListener final : SessionListener {
 class SessionJournalTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "krv-session-journal-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "krv-session-journal-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         root_ = pattern;
         path_ = (root_ / "krvClientA" / "journal.sqlite3").string();
@@ -72,8 +73,9 @@ protected:
         session_->Tick();
     }
     void List() {
-        Report("ARLS\r\nARLM:on,,admin=secret,administrator;;\r\nARLM:on,,bob=pw,chat;b1;\r\n"
-               "ARLM:,,carol=pw,chat;;\r\nARLC\r\n");
+        Report(
+            "ARLS\r\nARLM:on,,admin=secret,administrator;;\r\nARLM:on,,bob=pw,chat;b1;\r\n"
+            "ARLM:,,carol=pw,chat;;\r\nARLC\r\n");
     }
 
     std::unique_ptr<JournalReader> Reader() {
@@ -94,11 +96,11 @@ protected:
         std::vector<std::string> story;
         if (reader) {
             for (const ConnectionRecord& record : reader->ConnectionEvents({}, {})) {
-                story.insert(story.begin(), std::string(ConnectionEventKindName(record.entry.kind)) + " " +
-                                                record.entry.text +
-                                                (record.entry.redirectServer.empty()
-                                                     ? std::string()
-                                                     : " -> " + record.entry.redirectServer));
+                story.insert(
+                    story.begin(),
+                    std::string(ConnectionEventKindName(record.entry.kind)) + " " + record.entry.text +
+                        (record.entry.redirectServer.empty() ? std::string()
+                                                             : " -> " + record.entry.redirectServer));
             }
         }
         return story;
@@ -106,8 +108,9 @@ protected:
     std::vector<MemberCountPoint> Counts() {
         auto reader = Reader();
         const JournalTime now = JournalNow();
-        return reader ? reader->MemberCounts("", now - std::chrono::hours(1), now + std::chrono::hours(1), 1000)
-                      : std::vector<MemberCountPoint>{};
+        return reader
+                   ? reader->MemberCounts("", now - std::chrono::hours(1), now + std::chrono::hours(1), 1000)
+                   : std::vector<MemberCountPoint>{};
     }
 
     std::filesystem::path root_;
@@ -130,8 +133,9 @@ TEST_F(SessionJournalTest, EveryRequestSentIsKeptWithItsOutcome) {
     ASSERT_TRUE(session_->AskEveryoneToLogOff(true).Sent());
     // Refused before sending: nothing goes out, nothing is journaled.
     ASSERT_FALSE(session_->Expel("carol").Sent());
-    Report("ARA:,,dave=n3w-s3cret,chat,news;b2;\r\nARM:on,,bob=0ther-s3cret,chat;b1;\r\n"
-           "ARM:,,carol=pw,files;;\r\nARE_carol:the account is protected\r\n");
+    Report(
+        "ARA:,,dave=n3w-s3cret,chat,news;b2;\r\nARM:on,,bob=0ther-s3cret,chat;b1;\r\n"
+        "ARM:,,carol=pw,files;;\r\nARE_carol:the account is protected\r\n");
     socket_->PeerCloses();  // the expel never answered
     session_->Tick();
 
@@ -216,12 +220,12 @@ TEST_F(SessionJournalTest, MemberCountsAreTakenEachMinuteAndAtEachChangeOfConnec
     LogIn();
     journal_->Tick(start);  // the list has not come yet
     List();
-    journal_->Tick(start);                 // logged in with the whole list: counted
-    journal_->Tick(start + seconds(30));   // not due
-    Report("ARO:,,bob=pw,chat;b1;\r\n");               // bob went offline
-    journal_->Tick(start + seconds(60));   // due
-    journal_->Tick(start + seconds(61));   // not due
-    socket_->PeerCloses();                 // the counts as the connection ended
+    journal_->Tick(start);                // logged in with the whole list: counted
+    journal_->Tick(start + seconds(30));  // not due
+    Report("ARO:,,bob=pw,chat;b1;\r\n");  // bob went offline
+    journal_->Tick(start + seconds(60));  // due
+    journal_->Tick(start + seconds(61));  // not due
+    socket_->PeerCloses();                // the counts as the connection ended
     session_->Tick();
     journal_->Tick(start + seconds(200));  // not logged in
 
@@ -237,7 +241,8 @@ TEST_F(SessionJournalTest, AJournalThatCannotBeOpenedSaysSoOnceAndTheSessionGoes
     // The folder the journal would live in is a file.
     std::ofstream(root_ / "blocked") << "not a folder";
     journal_ = std::make_unique<SessionJournal>(
-        *session_, SessionJournal::OptionsFrom(StoredSettings{}, (root_ / "blocked" / "journal.sqlite3").string()));
+        *session_,
+        SessionJournal::OptionsFrom(StoredSettings{}, (root_ / "blocked" / "journal.sqlite3").string()));
     listener_.journal = journal_.get();
     LogIn();
     List();
