@@ -69,7 +69,9 @@ std::string Json(const std::vector<RequestRecord>& records) {
             AppendJsonString(out, row[i]);
         }
         out += ", \"password_changed\": ";
-        out += record.entry.passwordChanged ? "true" : "false";
+        const bool secret = std::any_of(record.entry.fields.begin(), record.entry.fields.end(),
+                                        [](const ChangedField& field) { return IsSecretField(field.name); });
+        out += record.entry.passwordChanged || secret ? "true" : "false";
         out += "}";
     }
     out += first ? "]\n" : "\n]\n";
