@@ -26,7 +26,11 @@ std::string JournalNoticeText(const JournalNotice& notice) {
     return notice.text;
 }
 
-JournalOptions SessionJournal::OptionsFrom(const StoredSettings& settings, const std::string& path) {
+std::optional<JournalOptions> SessionJournal::OptionsFrom(const StoredSettings& settings,
+                                                          const std::string& path) {
+    if (!settings.journalOn) {
+        return std::nullopt;
+    }
     JournalOptions options;
     options.path = path;
     options.maxAge = std::chrono::hours(24) * settings.journalMaxAgeDays;

@@ -34,8 +34,10 @@ public:
     SessionJournal(const SessionJournal&) = delete;
     SessionJournal& operator=(const SessionJournal&) = delete;
 
-    // This user's journal file (path empty) with the settings' limits on its age and size.
-    static JournalOptions OptionsFrom(const StoredSettings& settings, const std::string& path = {});
+    // This user's journal file (path empty) with the settings' limits on its age and size;
+    // unset when the settings turn the journal off.
+    static std::optional<JournalOptions> OptionsFrom(const StoredSettings& settings,
+                                                     const std::string& path = {});
 
     void RequestSent(const SentRequest& request);
     void RequestSettled(const SettledRequest& request);

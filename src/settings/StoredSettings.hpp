@@ -31,6 +31,7 @@ struct StoredSettings {
     int32_t reconnectCycles = -1;
     // The journal's limits: older entries, then the oldest past the size, are pruned. Read
     // only, so that a file without them stays as it was.
+    bool journalOn = true;  // off: nothing is journaled
     int32_t journalMaxAgeDays = 180;
     int32_t journalMaxMegabytes = 200;
 

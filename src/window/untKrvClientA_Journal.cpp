@@ -5,6 +5,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include "journal/JournalLocation.hpp"
 #include "session/ConnectionLog.hpp"
 #include "session/SessionJournal.hpp"
 #include "window/DisplayText.hpp"
