@@ -58,11 +58,7 @@ Journal::~Journal() {
 
 JournalTicket Journal::Record(RequestEntry entry) {
     StampIfUnset(entry);
-    JournalTicket ticket = 0;
-    {
-        const std::lock_guard lock(mutex_);
-        ticket = nextTicket_++;
-    }
+    const JournalTicket ticket = nextTicket_.fetch_add(1, std::memory_order_relaxed);
     Enqueue(RequestItem{ticket, std::move(entry)});
     return ticket;
 }
@@ -208,6 +204,7 @@ bool Journal::WriteBatch(const std::deque<Item>& batch) {
             // batch rolled back would name some later request's row.
             newRows_.clear();
             settled_.clear();
+            FoldOutcomes(batch);
             store_->Begin();
             for (const Item& item : batch) {
                 WriteItem(item);
@@ -243,9 +240,30 @@ bool Journal::WriteBatch(const std::deque<Item>& batch) {
     return false;
 }
 
+// Most requests are answered within the commit interval: their row is written once, with the
+// outcome, rather than written and then updated.
+void Journal::FoldOutcomes(const std::deque<Item>& batch) {
+    foldedOutcomes_.clear();
+    std::set<JournalTicket> inBatch;
+    for (const Item& item : batch) {
+        if (const auto* request = std::get_if<RequestItem>(&item)) {
+            inBatch.insert(request->ticket);
+        } else if (const auto* settle = std::get_if<SettleItem>(&item)) {
+            if (settle->outcome.outcome != JournalOutcome::Pending && inBatch.contains(settle->ticket)) {
+                foldedOutcomes_.try_emplace(settle->ticket, &settle->outcome);
+            }
+        }
+    }
+}
+
 void Journal::WriteItem(const Item& item) {
     if (const auto* request = std::get_if<RequestItem>(&item)) {
-        newRows_.emplace(request->ticket, store_->Insert(request->entry));
+        const auto folded = foldedOutcomes_.find(request->ticket);
+        const OutcomeUpdate* outcome = folded == foldedOutcomes_.end() ? nullptr : folded->second;
+        newRows_.emplace(request->ticket, store_->Insert(request->entry, outcome));
+        if (outcome != nullptr) {
+            settled_.insert(request->ticket);
+        }
     } else if (const auto* settle = std::get_if<SettleItem>(&item)) {
         if (settled_.contains(settle->ticket)) {
             return;  // an outcome once known for good stays

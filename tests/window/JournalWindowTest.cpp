@@ -13,10 +13,14 @@
 #include <QTest>
 #include <memory>
 
+#include <QStatusBar>
+
 #include "journal/Journal.hpp"
+#include "support/FakeClientSocket.hpp"
 #include "window/JournalTableModel.hpp"
 #include "window/JournalWindow.hpp"
 #include "window/MemberCountPlot.hpp"
+#include "window/untKrvClientA.hpp"
 
 namespace {
 
@@ -49,6 +53,7 @@ private slots:
     void newEntriesOfAnotherWriterShowWithoutAsking();
     void aJournalNotWrittenYetIsWaitedFor();
     void thePlotDrawsEveryColumnAndTellsTheValuesUnderThePointer();
+    void aJournalThatCannotBeWrittenIsSaidOnceInTheStatusBar();
 
 private:
     std::string Path() const {
@@ -213,6 +218,28 @@ void JournalWindowTest::thePlotDrawsEveryColumnAndTellsTheValuesUnderThePointer(
     MemberCountPlot empty;
     empty.SetData({}, {}, from, from + std::chrono::hours(1));
     QCOMPARE(empty.ValuesAt(100), QString());
+}
+
+void JournalWindowTest::aJournalThatCannotBeWrittenIsSaidOnceInTheStatusBar() {
+    // The data folder is a file: the journal cannot make its folder.
+    QFile blocker(dir_->filePath(QStringLiteral("blocked")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", blocker.fileName().toLocal8Bit());
+    TfrmKrvClientA window(std::make_unique<FakeClientSocket>(),
+                          dir_->filePath(QStringLiteral("krvClientA.ini")));
+    qputenv("XDG_DATA_HOME", saved);
+    window.show();
+    QTRY_VERIFY(window.statusBar()->currentMessage().contains(QStringLiteral("cannot be written")));
+    QVERIFY(window.statusBar()->currentMessage().contains(QStringLiteral("administration goes on")));
+    // Said once: cleared, it does not come back on the journal's next ticks.
+    window.statusBar()->clearMessage();
+    QTest::qWait(2500);
+    QCOMPARE(window.statusBar()->currentMessage(), QString());
+    // The menu's one new entry opens the journal window.
+    window.findChild<QAction*>(QStringLiteral("mnuJournal"))->trigger();
+    QVERIFY(window.findChild<JournalWindow*>(QStringLiteral("frmJournal"))->isVisible());
 }
 
 QTEST_MAIN(JournalWindowTest)
