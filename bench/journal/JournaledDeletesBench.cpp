@@ -8,6 +8,8 @@
 // DeleteAccount, K requests in flight at most, until the last is confirmed. Run it with
 // QT_QPA_PLATFORM=offscreen.
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -73,8 +75,18 @@ int64_t ConfirmedDeletesIn(const std::string& path) {
     return reader->CountRequests(filter);
 }
 
+// CPU time, user and system, of this thread or of the whole process (the journal's writer too).
+double CpuMs(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
 struct Round {
     double wallMs = 0;
+    double threadCpuMs = 0;   // the window's thread
+    double processCpuMs = 0;  // the window's thread and the journal's
     double longestTickMs = 0;
     int64_t journaled = 0;  // confirmed deletes in the journal afterwards
     bool ok = false;
@@ -145,12 +157,16 @@ Round RunRound(int members, int inFlight, bool journalOn) {
         }
     });
     ticks.Reset();
+    const double threadStart = CpuMs(RUSAGE_THREAD);
+    const double processStart = CpuMs(RUSAGE_SELF);
     const Clock::time_point start = Clock::now();
     sender.start(0);
     round.ok = RunUntil(
         [&] { return next == logins.size() && session.RequestsPending() == 0 && window.MemberCount() == 1; },
         20);
     round.wallMs = MillisecondsSince(start);
+    round.threadCpuMs = CpuMs(RUSAGE_THREAD) - threadStart;
+    round.processCpuMs = CpuMs(RUSAGE_SELF) - processStart;
     round.longestTickMs = ticks.LongestMs();
     sender.stop();
     // The window's end writes what its journal still held.
@@ -179,19 +195,24 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     std::printf("%d confirmed deletes through the window, %d in flight at most, platform %s\n", members,
                 inFlight, QApplication::platformName().toUtf8().constData());
-    std::printf("%-6s %-8s %12s %16s %12s\n", "round", "journal", "wall ms", "longest tick ms", "journaled");
+    std::printf("%-6s %-8s %10s %13s %14s %16s %10s\n", "round", "journal", "wall ms", "window cpu ms",
+                "process cpu ms", "longest tick ms", "journaled");
     double off = 0;
     double on = 0;
+    double offCpu = 0;
+    double onCpu = 0;
     for (int r = 0; r < rounds; ++r) {
         for (const bool journalOn : {false, true}) {
             const Round round = RunRound(members, inFlight, journalOn);
-            std::printf("%-6d %-8s %12.0f %16.1f %12lld%s\n", r + 1, journalOn ? "on" : "off", round.wallMs,
-                        round.longestTickMs, static_cast<long long>(round.journaled),
-                        round.ok ? "" : "  (incomplete)");
+            std::printf("%-6d %-8s %10.0f %13.0f %14.0f %16.1f %10lld%s\n", r + 1, journalOn ? "on" : "off",
+                        round.wallMs, round.threadCpuMs, round.processCpuMs, round.longestTickMs,
+                        static_cast<long long>(round.journaled), round.ok ? "" : "  (incomplete)");
             std::fflush(stdout);
             (journalOn ? on : off) += round.wallMs;
+            (journalOn ? onCpu : offCpu) += round.threadCpuMs;
         }
     }
-    std::printf("journal on / off, summed over the rounds: %.3f\n", on / off);
+    std::printf("journal on / off, summed over the rounds: wall %.3f, the window's thread's CPU %.3f\n",
+                on / off, onCpu / offCpu);
     return 0;
 }

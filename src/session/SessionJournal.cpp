@@ -33,6 +33,8 @@ std::optional<JournalOptions> SessionJournal::OptionsFrom(const StoredSettings& 
     }
     JournalOptions options;
     options.path = path;
+    // A crash loses at most the last second; longer batches rewrite the indexes' pages less often.
+    options.commitInterval = std::chrono::seconds(1);
     options.maxAge = std::chrono::hours(24) * settings.journalMaxAgeDays;
     options.maxBytes = int64_t{settings.journalMaxMegabytes} * 1024 * 1024;
     return options;
