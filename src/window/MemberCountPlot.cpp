@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QToolTip>
 #include <algorithm>
 #include <cmath>
@@ -40,6 +39,8 @@ int64_t NiceStep(int64_t highest, int lines) {
 struct Column {
     int64_t low = 0;
     int64_t high = 0;
+    int64_t firstValue = 0;  // of the column's oldest sample, where the line from the one before ends
+    int64_t lastValue = 0;   // of its newest, where the line to the next one starts
     JournalTime first{};
     JournalTime last{};
     bool used = false;
@@ -193,31 +194,33 @@ void MemberCountPlot::paintEvent(QPaintEvent* /*event*/) {
             column.low = column.used ? std::min(column.low, v) : v;
             column.high = column.used ? std::max(column.high, v) : v;
             column.first = column.used ? column.first : point.time;
+            column.firstValue = column.used ? column.firstValue : v;
             column.last = point.time;
+            column.lastValue = v;
             column.used = true;
         }
-        painter.setPen(QPen(colour, 1.5));
-        QPainterPath path;
+        // A cosmetic pen of one pixel draws straight lines without the stroker: a month of
+        // samples costs a few thousand segments.
+        painter.setPen(QPen(colour, 0));
+        std::vector<QLineF> lines;
+        lines.reserve(columns.size() * 2);
         const Column* previous = nullptr;
+        double previousX = 0;
         for (size_t x = 0; x < columns.size(); ++x) {
             const Column& column = columns[x];
             if (!column.used) {
                 continue;
             }
             const double px = area.left() + static_cast<double>(x);
-            if (previous == nullptr || column.first - previous->last > gap) {
-                path.moveTo(px, yOf(column.high));
-                path.lineTo(px, yOf(column.high));
-            } else {
-                path.lineTo(px, yOf(column.high));
+            if (previous != nullptr && column.first - previous->last <= gap) {
+                lines.emplace_back(QPointF(previousX, yOf(previous->lastValue)),
+                                   QPointF(px, yOf(column.firstValue)));
             }
+            lines.emplace_back(QPointF(px, yOf(column.high)), QPointF(px, yOf(column.low)));
             previous = &column;
-            if (column.low != column.high) {
-                path.lineTo(px, yOf(column.low));
-                path.moveTo(px, yOf(column.low));
-            }
+            previousX = px;
         }
-        painter.drawPath(path);
+        painter.drawLines(lines.data(), static_cast<int>(lines.size()));
     };
     painter.setRenderHint(QPainter::Antialiasing, false);
     drawSeries(kTotalColour, &MemberCountPoint::total);
