@@ -1,5 +1,6 @@
 #include "journal/Journal.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -14,6 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Entries' room the queue keeps between batches however slowly they come.
+constexpr size_t kRoomKept = 1024;
 // A batch this long is written without waiting for the interval to end.
 constexpr size_t kBatchLimit = 20'000;
 // A journal that could not be opened tries again this often, quietly.
@@ -119,7 +122,7 @@ void Journal::Run() {
     // Long ago, so that the first entry after a quiet spell is written at once and only the ones
     // that follow it closely wait to share a transaction.
     std::chrono::steady_clock::time_point lastCommit{};
-    std::deque<Item> batch;
+    std::vector<Item> batch;
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [&] { return stop_ || !queue_.empty(); });
@@ -147,7 +150,12 @@ void Journal::Run() {
             dropped_ += batch.size();
         }
         writtenCount_ += batch.size();
-        batch.clear();
+        // The room a burst took is given back once the entries come slowly again.
+        if (batch.capacity() > 4 * std::max<size_t>(batch.size(), kRoomKept)) {
+            std::vector<Item>().swap(batch);
+        } else {
+            batch.clear();
+        }
         written_.notify_all();
     }
 }
@@ -194,7 +202,7 @@ void Journal::SetAside(const std::string& why) {
             aside});
 }
 
-bool Journal::WriteBatch(const std::deque<Item>& batch) {
+bool Journal::WriteBatch(const std::vector<Item>& batch) {
     if (!store_) {
         return false;
     }
@@ -242,7 +250,7 @@ bool Journal::WriteBatch(const std::deque<Item>& batch) {
 
 // Most requests are answered within the commit interval: their row is written once, with the
 // outcome, rather than written and then updated.
-void Journal::FoldOutcomes(const std::deque<Item>& batch) {
+void Journal::FoldOutcomes(const std::vector<Item>& batch) {
     foldedOutcomes_.clear();
     std::set<JournalTicket> inBatch;
     for (const Item& item : batch) {

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -93,8 +92,8 @@ private:
     void Run();
     void Open();
     void SetAside(const std::string& why);
-    bool WriteBatch(const std::deque<Item>& batch);
-    void FoldOutcomes(const std::deque<Item>& batch);
+    bool WriteBatch(const std::vector<Item>& batch);
+    void FoldOutcomes(const std::vector<Item>& batch);
     void WriteItem(const Item& item);
     void PruneIfDue();
     void ReportFailure(const std::string& reason);
@@ -108,7 +107,9 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable written_;
-    std::deque<Item> queue_;
+    // A vector, swapped whole with the writer's batch: its room comes back emptied, so a caller
+    // queuing an entry allocates nothing while a burst lasts.
+    std::vector<Item> queue_;
     uint64_t queuedCount_ = 0;   // items ever queued
     uint64_t writtenCount_ = 0;  // items ever taken from the queue and written or dropped
     uint64_t flushTarget_ = 0;
