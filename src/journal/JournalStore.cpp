@@ -166,6 +166,10 @@ void JournalStore::Rollback() noexcept {
 
 int64_t JournalStore::MemberId(const std::string& member) {
     addMember_.Bind(1, member).Run();
+    // A login new to the journal (every one of a bulk delete) is the row just inserted.
+    if (sqlite3_changes(db_.get()) == 1) {
+        return sqlite3_last_insert_rowid(db_.get());
+    }
     findMember_.Bind(1, member);
     const int64_t id = findMember_.Step() ? findMember_.Int(0) : 0;
     findMember_.Reset();
