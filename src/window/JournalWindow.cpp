@@ -9,10 +9,12 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 
 #include "journal/JournalRecordText.hpp"
@@ -204,8 +206,14 @@ void JournalWindow::Follow() {
         return;
     }
     dataVersion_ = version;
+    // Whoever reads further down keeps the same entries in view while new ones come in above.
+    const int rowsBefore = model_->rowCount();
+    const int firstShown = table_->verticalScrollBar()->value();
     // The span "last hour" moves with the clock, so the filter is read again too.
     model_->SetFilter(FilterOfFields());
+    if (firstShown > 0) {
+        table_->verticalScrollBar()->setValue(firstShown + std::max(0, model_->rowCount() - rowsBefore));
+    }
     RefreshPlot();
     ShowStatus();
 }

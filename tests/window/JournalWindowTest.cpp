@@ -13,6 +13,7 @@
 #include <QTest>
 #include <memory>
 
+#include <QScrollBar>
 #include <QStatusBar>
 
 #include "journal/Journal.hpp"
@@ -32,6 +33,12 @@ RequestEntry Request(const std::string& command, const std::string& member, Jour
     entry.command = command;
     entry.member = member;
     return entry;
+}
+
+std::string Numbered(const char* prefix, int number) {
+    std::string login = prefix;
+    login += std::to_string(number);
+    return login;
 }
 
 OutcomeUpdate Outcome(JournalOutcome outcome, const std::string& reportOrText) {
@@ -172,6 +179,24 @@ void JournalWindowTest::newEntriesOfAnotherWriterShowWithoutAsking() {
     journal->Flush();
     QTRY_COMPARE_WITH_TIMEOUT(rows->index(0, 6).data().toString(), QStringLiteral("confirmed by ARD"),
                               2 * JournalWindow::kFollowMs + 500);
+
+    // Read further down, the entries in view stay in view while new ones arrive above.
+    for (int i = 0; i < 300; ++i) {
+        journal->Record(Request("expel", Numbered("m", i), JournalNow()));
+    }
+    journal->Flush();
+    QTRY_COMPARE_WITH_TIMEOUT(rows->rowCount(), 302, 2 * JournalWindow::kFollowMs + 500);
+    auto* table = window.findChild<QTableView*>(QStringLiteral("tvEntries"));
+    window.resize(800, 400);
+    window.show();
+    table->verticalScrollBar()->setValue(150);
+    const QString shown = rows->index(table->rowAt(0), 4).data().toString();
+    for (int i = 0; i < 5; ++i) {
+        journal->Record(Request("expel", Numbered("late", i), JournalNow()));
+    }
+    journal->Flush();
+    QTRY_COMPARE_WITH_TIMEOUT(rows->rowCount(), 307, 2 * JournalWindow::kFollowMs + 500);
+    QCOMPARE(rows->index(table->rowAt(0), 4).data().toString(), shown);
 }
 
 void JournalWindowTest::aJournalNotWrittenYetIsWaitedFor() {
