@@ -59,6 +59,16 @@ const CommandInfo kCommands[] = {
     {AdminCommand::Watch, "watch", "watch [--format text|jsonl]",
      "Print every change to the member list as it arrives, until interrupted (Ctrl+C).",
      "  --format NAME     text (default) or jsonl, one JSON object per line\n"},
+    {AdminCommand::Journal, "journal",
+     "journal [--since TIME] [--until TIME] [--server NAME] [--member TEXT] [--format table|csv|json]",
+     "Print the requests this user sent from the window or krvadmin, newest first, with what\n"
+     "became of them. Reads the journal file alone: no connection is made.",
+     "  --since TIME      from this time on: YYYY-MM-DD[ HH:MM[:SS]] (local time) or an age\n"
+     "                    such as 90m, 12h, 7d\n"
+     "  --until TIME      before this time, in the same forms\n"
+     "  --server NAME     only requests to this server (HOST:PORT)\n"
+     "  --member TEXT     only requests about members whose login holds TEXT (case ignored)\n"
+     "  --format NAME     table (default), csv or json\n"},
 };
 
 constexpr std::string_view kConnectionHelp =
@@ -87,7 +97,7 @@ constexpr std::string_view kExitHelp =
     "  2   no connection: it could not be made, or it ended before the command did\n"
     "  3   the login has no administrator rights, or the server refused the login\n"
     "  4   no answer from the server within --timeout\n"
-    "  64  bad arguments, or an import file that cannot be read\n";
+    "  64  bad arguments, or an import file or the journal that cannot be read\n";
 
 const CommandInfo* FindCommand(std::string_view name) {
     for (const CommandInfo& info : kCommands) {
@@ -253,6 +263,33 @@ bool CommandOptionSetter(CommandOptions& options, const std::string& name, bool&
         }
         if (name == "--bots") {
             return store(options.userBots);
+        }
+    }
+    if (command == AdminCommand::Journal) {
+        if (name == "--since") {
+            return store(options.since);
+        }
+        if (name == "--until") {
+            return store(options.until);
+        }
+        if (name == "--server") {
+            return store(options.server);
+        }
+        if (name == "--member") {
+            return store(options.member);
+        }
+        if (name == "--format") {
+            setter = [&options](const std::string& value, std::string& error) {
+                if (value == "table" || value == "csv" || value == "json") {
+                    options.journalFormat = value == "table" ? JournalFormat::Table
+                                            : value == "csv" ? JournalFormat::Csv
+                                                             : JournalFormat::Json;
+                    return true;
+                }
+                error = "--format of journal is table, csv or json";
+                return false;
+            };
+            return true;
         }
     }
     if (name == "--format" && (IsFormattedCommand(command) || command == AdminCommand::Watch)) {

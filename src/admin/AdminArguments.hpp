@@ -8,9 +8,24 @@
 
 #include "admin/MemberOutput.hpp"
 
-enum class AdminCommand { None, List, Show, Add, Edit, Delete, Expel, Logoff, Reconnect, Import, Watch };
+enum class AdminCommand {
+    None,
+    List,
+    Show,
+    Add,
+    Edit,
+    Delete,
+    Expel,
+    Logoff,
+    Reconnect,
+    Import,
+    Watch,
+    Journal
+};
 
 enum class WatchFormat { Text, Jsonl };
+
+enum class JournalFormat { Table, Csv, Json };
 
 // Where to connect and as whom; what is not given comes from the settings file, if any.
 struct ConnectionOptions {
@@ -36,6 +51,12 @@ struct CommandOptions {
     bool update = false;
     OutputFormat format = OutputFormat::Table;
     WatchFormat watchFormat = WatchFormat::Text;
+    // journal: what to print of this user's journal; times as ParseJournalTime reads them.
+    JournalFormat journalFormat = JournalFormat::Table;
+    std::optional<std::string> since;
+    std::optional<std::string> until;
+    std::optional<std::string> server;
+    std::optional<std::string> member;
     // The member's account fields (add, edit); unset ones are empty for add and kept for edit.
     std::optional<std::string> password;
     std::optional<std::string> passwordFile;

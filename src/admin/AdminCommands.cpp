@@ -487,6 +487,7 @@ int RunAdminCommand(AdminSession& session, const CommandOptions& options) {
             return RunImport(session, options);
         case AdminCommand::Watch:
             return Watcher(session, options.watchFormat).Run();
+        case AdminCommand::Journal:  // reads a file; needs no session
         case AdminCommand::None:
             break;
     }

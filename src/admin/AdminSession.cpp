@@ -30,13 +30,37 @@ AdminSession::AdminSession(ConnectionTarget target, std::chrono::seconds timeout
     session_->ApplySchedule(schedule);
     // A request not answered within the timeout is not answered.
     session_->SetRequestWait(timeout_);
+    journal_ = std::make_unique<SessionJournal>(*session_, SessionJournal::OptionsFrom(target_.schedule));
     ticker_.setInterval(kTickMs);
-    QObject::connect(&ticker_, &QTimer::timeout, [this] { session_->Tick(); });
+    QObject::connect(&ticker_, &QTimer::timeout, [this] { Tick(); });
 }
 
+// Whatever was journaled is on disk before the program ends.
 AdminSession::~AdminSession() {
     ticker_.stop();
+    journal_->Flush();
+    ShowJournalNotices();
+    journal_.reset();
     session_.reset();
+}
+
+void AdminSession::Tick() {
+    session_->Tick();
+    journal_->Tick(JournalNow());
+    ShowJournalNotices();
+}
+
+// Said once, on standard error: the command goes on without its journal.
+void AdminSession::ShowJournalNotices() {
+    for (const std::string& notice : journal_->TakeNotices()) {
+        Fail("journal: " + notice);
+    }
+}
+
+void AdminSession::RequestSent(const SentRequest& request) {
+    if (journal_) {
+        journal_->RequestSent(request);
+    }
 }
 
 void AdminSession::KeepReconnecting() {
@@ -112,13 +136,14 @@ void AdminSession::ProcessEvents() {
     // Lines are handed on as soon as they are read, not at the next beat of the timer; a tick
     // also reads what the link held back while its queue was full.
     do {
-        session_->Tick();
+        Tick();
         QCoreApplication::processEvents();
     } while (Link().QueuedEventCount() > 0);
 }
 
 void AdminSession::Close() {
     if (!ended_) {
+        journal_->Disconnecting("krvadmin closed the connection, its command done");
         session_->Disconnect();
     }
     // The bytes already handed to the socket still go out before it is gone.
@@ -135,7 +160,10 @@ void AdminSession::Close() {
     ticker_.stop();
 }
 
-void AdminSession::EventArrived(const LinkEvent& event, const ConnectionEffect& /*control*/) {
+void AdminSession::EventArrived(const LinkEvent& event, const ConnectionEffect& control) {
+    if (journal_) {
+        journal_->EventArrived(event, control);
+    }
     if (event.kind == LinkEventKind::Error) {
         lastError_ = event.text;
     }
@@ -150,7 +178,17 @@ void AdminSession::MembersChanged(const RowsEffect& /*effect*/, const ServerLine
     }
 }
 
+void AdminSession::NotAdministrator() {
+    notAdministrator_ = true;
+    if (journal_) {
+        journal_->NotAdministrator();
+    }
+}
+
 void AdminSession::StateChanged(LinkEventKind kind) {
+    if (journal_) {
+        journal_->StateChanged(kind);
+    }
     if (kind == LinkEventKind::Lookup) {
         ended_ = false;
     } else if (kind == LinkEventKind::Login) {
@@ -169,11 +207,17 @@ void AdminSession::StateChanged(LinkEventKind kind) {
 }
 
 void AdminSession::ConnectionOrdered(const ConnectionEffect& order) {
+    if (journal_) {
+        journal_->ConnectionOrdered(order);
+    }
     lastError_ = order.order == ConnectionOrder::Close ? "the server asked this connection to close"
                                                        : "the server asked this connection to reconnect";
 }
 
 void AdminSession::RequestSettled(const SettledRequest& request) {
+    if (journal_) {
+        journal_->RequestSettled(request);
+    }
     if (onRequest_) {
         onRequest_(request);
     }

@@ -15,6 +15,7 @@
 #include "net/QtClientSocket.hpp"
 #include "session/MemberReport.hpp"
 #include "session/ServerSession.hpp"
+#include "session/SessionJournal.hpp"
 #include "session/SessionListener.hpp"
 
 // One administrator's session for the command line: the session with the server over a TCP
@@ -73,9 +74,12 @@ private:
     void EventArrived(const LinkEvent& event, const ConnectionEffect& control) override;
     void MembersChanged(const RowsEffect& effect, const ServerLineView* report) override;
     void StateChanged(LinkEventKind kind) override;
-    void NotAdministrator() override { notAdministrator_ = true; }
+    void NotAdministrator() override;
     void ConnectionOrdered(const ConnectionEffect& order) override;
+    void RequestSent(const SentRequest& request) override;
     void RequestSettled(const SettledRequest& request) override;
+    void Tick();
+    void ShowJournalNotices();
 
     std::string EndReason() const;
     void ProcessEvents();
@@ -84,6 +88,7 @@ private:
     std::chrono::seconds timeout_;
     QtClientSocket* socket_ = nullptr;  // owned by the session's link
     std::unique_ptr<ServerSession> session_;
+    std::unique_ptr<SessionJournal> journal_;
     QTimer ticker_;
     QDeadlineTimer deadline_;
     ReportListener onReport_;

@@ -13,6 +13,7 @@
 #include "admin/AdminSession.hpp"
 #include "admin/ConnectionTarget.hpp"
 #include "admin/ExitStatus.hpp"
+#include "admin/JournalOutput.hpp"
 #include "keyring/QtKeychainKeyring.hpp"
 #include "settings/SavedServers.hpp"
 #include "util/MemoryRetention.hpp"
@@ -74,6 +75,9 @@ int main(int argc, char* argv[]) {
     if (parsed.version) {
         std::fputs(ProgramVersion().c_str(), stdout);
         return ExitStatus::Done;
+    }
+    if (parsed.command.command == AdminCommand::Journal) {
+        return RunJournalCommand(parsed.command);
     }
     QCoreApplication application(argc, argv);
     ConnectionTarget target;

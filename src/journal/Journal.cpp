@@ -1,5 +1,6 @@
 #include "journal/Journal.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -14,6 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Entries' room the queue keeps between batches however slowly they come.
+constexpr size_t kRoomKept = 1024;
 // A batch this long is written without waiting for the interval to end.
 constexpr size_t kBatchLimit = 20'000;
 // A journal that could not be opened tries again this often, quietly.
@@ -58,11 +61,7 @@ Journal::~Journal() {
 
 JournalTicket Journal::Record(RequestEntry entry) {
     StampIfUnset(entry);
-    JournalTicket ticket = 0;
-    {
-        const std::lock_guard lock(mutex_);
-        ticket = nextTicket_++;
-    }
+    const JournalTicket ticket = nextTicket_.fetch_add(1, std::memory_order_relaxed);
     Enqueue(RequestItem{ticket, std::move(entry)});
     return ticket;
 }
@@ -123,7 +122,7 @@ void Journal::Run() {
     // Long ago, so that the first entry after a quiet spell is written at once and only the ones
     // that follow it closely wait to share a transaction.
     std::chrono::steady_clock::time_point lastCommit{};
-    std::deque<Item> batch;
+    std::vector<Item> batch;
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [&] { return stop_ || !queue_.empty(); });
@@ -151,7 +150,12 @@ void Journal::Run() {
             dropped_ += batch.size();
         }
         writtenCount_ += batch.size();
-        batch.clear();
+        // The room a burst took is given back once the entries come slowly again.
+        if (batch.capacity() > 4 * std::max<size_t>(batch.size(), kRoomKept)) {
+            std::vector<Item>().swap(batch);
+        } else {
+            batch.clear();
+        }
         written_.notify_all();
     }
 }
@@ -198,7 +202,7 @@ void Journal::SetAside(const std::string& why) {
             aside});
 }
 
-bool Journal::WriteBatch(const std::deque<Item>& batch) {
+bool Journal::WriteBatch(const std::vector<Item>& batch) {
     if (!store_) {
         return false;
     }
@@ -208,6 +212,7 @@ bool Journal::WriteBatch(const std::deque<Item>& batch) {
             // batch rolled back would name some later request's row.
             newRows_.clear();
             settled_.clear();
+            FoldOutcomes(batch);
             store_->Begin();
             for (const Item& item : batch) {
                 WriteItem(item);
@@ -243,9 +248,30 @@ bool Journal::WriteBatch(const std::deque<Item>& batch) {
     return false;
 }
 
+// Most requests are answered within the commit interval: their row is written once, with the
+// outcome, rather than written and then updated.
+void Journal::FoldOutcomes(const std::vector<Item>& batch) {
+    foldedOutcomes_.clear();
+    std::set<JournalTicket> inBatch;
+    for (const Item& item : batch) {
+        if (const auto* request = std::get_if<RequestItem>(&item)) {
+            inBatch.insert(request->ticket);
+        } else if (const auto* settle = std::get_if<SettleItem>(&item)) {
+            if (settle->outcome.outcome != JournalOutcome::Pending && inBatch.contains(settle->ticket)) {
+                foldedOutcomes_.try_emplace(settle->ticket, &settle->outcome);
+            }
+        }
+    }
+}
+
 void Journal::WriteItem(const Item& item) {
     if (const auto* request = std::get_if<RequestItem>(&item)) {
-        newRows_.emplace(request->ticket, store_->Insert(request->entry));
+        const auto folded = foldedOutcomes_.find(request->ticket);
+        const OutcomeUpdate* outcome = folded == foldedOutcomes_.end() ? nullptr : folded->second;
+        newRows_.emplace(request->ticket, store_->Insert(request->entry, outcome));
+        if (outcome != nullptr) {
+            settled_.insert(request->ticket);
+        }
     } else if (const auto* settle = std::get_if<SettleItem>(&item)) {
         if (settled_.contains(settle->ticket)) {
             return;  // an outcome once known for good stays

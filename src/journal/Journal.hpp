@@ -1,9 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -91,7 +92,8 @@ private:
     void Run();
     void Open();
     void SetAside(const std::string& why);
-    bool WriteBatch(const std::deque<Item>& batch);
+    bool WriteBatch(const std::vector<Item>& batch);
+    void FoldOutcomes(const std::vector<Item>& batch);
     void WriteItem(const Item& item);
     void PruneIfDue();
     void ReportFailure(const std::string& reason);
@@ -105,11 +107,13 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable written_;
-    std::deque<Item> queue_;
+    // A vector, swapped whole with the writer's batch: its room comes back emptied, so a caller
+    // queuing an entry allocates nothing while a burst lasts.
+    std::vector<Item> queue_;
     uint64_t queuedCount_ = 0;   // items ever queued
     uint64_t writtenCount_ = 0;  // items ever taken from the queue and written or dropped
     uint64_t flushTarget_ = 0;
-    JournalTicket nextTicket_ = 1;
+    std::atomic<JournalTicket> nextTicket_{1};
     uint64_t dropped_ = 0;
     std::string failure_;
     bool stop_ = false;
@@ -119,6 +123,8 @@ private:
     std::map<JournalTicket, int64_t> rowOfTicket_;  // requests not settled for good yet
     std::map<JournalTicket, int64_t> newRows_;      // the batch being written
     std::set<JournalTicket> settled_;               // settled for good in the batch
+    // Requests of the batch whose final outcome the same batch brings: written with it at once.
+    std::unordered_map<JournalTicket, const OutcomeUpdate*> foldedOutcomes_;
     std::chrono::steady_clock::time_point lastPrune_{};
 
     std::thread writer_;  // last: starts once everything above is ready

@@ -267,3 +267,14 @@ std::vector<MemberCountPoint> JournalReader::MemberCounts(const std::string& ser
     }
     return points;
 }
+
+int64_t JournalReader::DataVersion() {
+    error_.clear();
+    try {
+        Statement query(file_->db.get(), "PRAGMA data_version");
+        return query.Step() ? query.Int(0) : 0;
+    } catch (const SqliteError& failure) {
+        error_ = failure.what();
+        return 0;
+    }
+}

@@ -34,6 +34,10 @@ public:
     std::vector<MemberCountPoint> MemberCounts(const std::string& server, JournalTime from, JournalTime to,
                                                size_t maxPoints);
 
+    // Changes whenever another connection (a writer, in this program or another) has committed
+    // to the file since the last call: a view asks for its rows again only then.
+    int64_t DataVersion();
+
     const std::string& Error() const { return error_; }
 
 private:

@@ -135,8 +135,9 @@ JournalStore::JournalStore(const std::string& path, std::chrono::milliseconds bu
       findMember_(db_.get(), "SELECT id FROM members WHERE name = ?1"),
       addRequest_(db_.get(),
                   "INSERT INTO requests (time, host, port, server_name, administrator, command, member_id, "
-                  "fields, password_changed, bulk_id, backup_file, reason, outcome) "
-                  "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, 0)"),
+                  "fields, password_changed, bulk_id, backup_file, reason, outcome, outcome_report, "
+                  "outcome_text, outcome_time) "
+                  "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)"),
       updateOutcome_(db_.get(),
                      "UPDATE requests SET outcome = ?2, outcome_report = ?3, outcome_text = ?4, "
                      "outcome_time = ?5 WHERE id = ?1"),
@@ -165,13 +166,17 @@ void JournalStore::Rollback() noexcept {
 
 int64_t JournalStore::MemberId(const std::string& member) {
     addMember_.Bind(1, member).Run();
+    // A login new to the journal (every one of a bulk delete) is the row just inserted.
+    if (sqlite3_changes(db_.get()) == 1) {
+        return sqlite3_last_insert_rowid(db_.get());
+    }
     findMember_.Bind(1, member);
     const int64_t id = findMember_.Step() ? findMember_.Int(0) : 0;
     findMember_.Reset();
     return id;
 }
 
-int64_t JournalStore::Insert(const RequestEntry& entry) {
+int64_t JournalStore::Insert(const RequestEntry& entry, const OutcomeUpdate* outcome) {
     bool passwordChanged = entry.passwordChanged;
     for (const ChangedField& field : entry.fields) {
         passwordChanged = passwordChanged || IsSecretField(field.name);
@@ -191,8 +196,19 @@ int64_t JournalStore::Insert(const RequestEntry& entry) {
         .Bind(9, int64_t{passwordChanged ? 1 : 0})
         .Bind(10, entry.bulkId)
         .Bind(11, entry.backupFile)
-        .Bind(12, entry.reason)
-        .Run();
+        .Bind(12, entry.reason);
+    if (outcome != nullptr) {
+        addRequest_.Bind(13, int64_t{static_cast<int32_t>(outcome->outcome)})
+            .Bind(14, outcome->report)
+            .Bind(15, outcome->text)
+            .Bind(16, Millis(outcome->time));
+    } else {
+        addRequest_.Bind(13, int64_t{0})
+            .Bind(14, std::string_view(""))
+            .Bind(15, std::string_view(""))
+            .BindNull(16);
+    }
+    addRequest_.Run();
     return sqlite3_last_insert_rowid(db_.get());
 }
 

@@ -18,7 +18,8 @@ public:
     void Commit();
     void Rollback() noexcept;
 
-    int64_t Insert(const RequestEntry& entry);
+    // outcome: what became of it, when that is known already; otherwise pending.
+    int64_t Insert(const RequestEntry& entry, const OutcomeUpdate* outcome = nullptr);
     void UpdateOutcome(int64_t id, const OutcomeUpdate& outcome);
     void Insert(const ConnectionEntry& entry);
     void Insert(const MemberCountEntry& entry);

@@ -52,7 +52,8 @@ public:
     // session is read for what the event implies (where to, who logged in, whether the login
     // may stay).
     void Record(const LinkEvent& event, const ConnectionEffect& control, const ServerSession& session);
-    // What the program itself has to say of the connection (where its password is kept).
+    // What the program itself has to say of the connection's surroundings (where its password is
+    // kept, a journal that cannot be written), under its own name.
     void Note(std::string_view name, std::string text) { Add(name, std::move(text)); }
     void Clear() { entries_.clear(); }
 

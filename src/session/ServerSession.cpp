@@ -29,6 +29,39 @@ std::optional<RequestResult> UnsendableMemberLogin(std::string_view login) {
     return std::nullopt;
 }
 
+SentRequest Described(std::string_view command, std::string_view login) {
+    SentRequest sent;
+    sent.command = std::string(command);
+    sent.login = std::string(login);
+    return sent;
+}
+
+// What an add sets, or what an edit changes of the listed account (everything when it is not
+// listed); the password is told only as changed.
+SentRequest AccountRequest(std::string_view command, const AccountFields& fields, const TkvCLData* before) {
+    SentRequest sent = Described(command, fields.login);
+    sent.passwordChanged =
+        before == nullptr ? !fields.password.empty() : before->PasswordView() != fields.password;
+    if (before == nullptr ? !fields.protocols.empty() : before->GetProtocolsText() != fields.protocols) {
+        sent.fields.emplace_back("protocols", fields.protocols);
+    }
+    if (before == nullptr ? !fields.userBots.empty() : before->GetUserBotsText() != fields.userBots) {
+        sent.fields.emplace_back("bots", fields.userBots);
+    }
+    return sent;
+}
+
+// The command's word for the requests to one member, by the line's code.
+std::string_view CommandWord(std::string_view code) {
+    if (code == RequestCode::Expel) {
+        return "expel";
+    }
+    if (code == RequestCode::Logoff) {
+        return "logoff";
+    }
+    return "reconnect";
+}
+
 }  // namespace
 
 ServerSession::ServerSession(SessionListener& listener, std::unique_ptr<ClientSocket> socket,
@@ -214,21 +247,23 @@ RequestResult ServerSession::AddAccount(const AccountFields& fields) {
     if (std::string problem = UnsendableAccountFields(fields); !problem.empty()) {
         return Refusal(RequestRefusal::Unsendable, std::move(problem));
     }
-    return Send(AccountRequestLine(RequestCode::AddAccount, fields), ReportCode::AccountAdded, fields.login);
+    return Send(AccountRequestLine(RequestCode::AddAccount, fields), ReportCode::AccountAdded,
+                AccountRequest("add", fields, nullptr));
 }
 
 RequestResult ServerSession::EditAccount(const AccountFields& fields) {
     if (std::string problem = UnsendableAccountFields(fields); !problem.empty()) {
         return Refusal(RequestRefusal::Unsendable, std::move(problem));
     }
-    if (const TkvCLData* account = members_.RecordOf(fields.login)) {
+    const TkvCLData* account = members_.RecordOf(fields.login);
+    if (account != nullptr) {
         if (std::string problem = LockedProtocolsProblem(*account, link_->Login(), fields.protocols);
             !problem.empty()) {
             return Refusal(RequestRefusal::OwnAdministrator, std::move(problem));
         }
     }
     return Send(AccountRequestLine(RequestCode::EditAccount, fields), ReportCode::AccountModified,
-                fields.login);
+                AccountRequest("edit", fields, account));
 }
 
 RequestResult ServerSession::DeleteAccount(std::string_view login) {
@@ -236,8 +271,8 @@ RequestResult ServerSession::DeleteAccount(std::string_view login) {
         return *refused;
     }
     const bool online = IsOnline(login);
-    RequestResult sent =
-        Send(LoginRequestLine(RequestCode::DeleteAccount, login), ReportCode::AccountDeleted, login);
+    RequestResult sent = Send(LoginRequestLine(RequestCode::DeleteAccount, login), ReportCode::AccountDeleted,
+                              Described("delete", login));
     if (online) {
         link_->SendLine(LoginRequestLine(RequestCode::Expel, login));
     }
@@ -261,6 +296,7 @@ RequestResult ServerSession::AskEveryoneToLogOff(bool butMe) {
         return Refusal(RequestRefusal::NobodyToReach);
     }
     link_->SendLine(LoginRequestLine(butMe ? RequestCode::LogoffAllButRequester : RequestCode::Logoff, ""));
+    listener_.RequestSent(Described(butMe ? "logoff-all-but-me" : "logoff-all", ""));
     return {};
 }
 
@@ -270,6 +306,7 @@ RequestResult ServerSession::AskEveryoneToReconnect(bool butMe) {
     }
     link_->SendLine(LoginRequestLine(butMe ? RequestCode::ReconnectAllButRequester : RequestCode::Reconnect,
                                      "", ReconnectArguments()));
+    listener_.RequestSent(Described(butMe ? "reconnect-all-but-me" : "reconnect-all", ""));
     return {};
 }
 
@@ -282,13 +319,17 @@ RequestResult ServerSession::RequestAboutOnlineMember(std::string_view code, std
         return Refusal(RequestRefusal::NotOnline);
     }
     // The member's session ends, which the server reports as a logoff.
-    return Send(LoginRequestLine(code, login, arguments), ReportCode::MemberLoggedOut, login);
+    return Send(LoginRequestLine(code, login, arguments), ReportCode::MemberLoggedOut,
+                Described(CommandWord(code), login));
 }
 
 RequestResult ServerSession::Send(const std::string& line, std::string_view confirmingCode,
-                                  std::string_view login) {
+                                  SentRequest sent) {
     link_->SendLine(line);
-    return {RequestRefusal::None, {}, follower_.Follow(confirmingCode, login, clock_.Now())};
+    sent.followed = follower_.Follow(confirmingCode, sent.login, clock_.Now());
+    sent.confirmingCode = std::string(confirmingCode);
+    listener_.RequestSent(sent);
+    return {RequestRefusal::None, {}, sent.followed};
 }
 
 std::string ServerSession::ReconnectArguments() const {

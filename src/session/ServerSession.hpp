@@ -144,7 +144,7 @@ private:
     void SettleAll(std::vector<SettledRequest> settled);
     RequestResult RequestAboutOnlineMember(std::string_view code, std::string_view login,
                                            std::string_view arguments = {});
-    RequestResult Send(const std::string& line, std::string_view confirmingCode, std::string_view login);
+    RequestResult Send(const std::string& line, std::string_view confirmingCode, SentRequest sent);
     std::string ReconnectArguments() const;
 
     SessionListener& listener_;

@@ -4,6 +4,7 @@
 #include "protocol/ServerLine.hpp"
 #include "protocol/ServerReports.hpp"
 #include "session/RequestFollower.hpp"
+#include "session/SentRequest.hpp"
 
 // What a front end hears from its session, in the order the link's events came. Every call
 // comes from the session's Tick, never from inside a socket notification.
@@ -23,6 +24,8 @@ public:
     virtual void NotAdministrator() {}
     // The server ordered the connection closed or moved, and the session obeys.
     virtual void ConnectionOrdered(const ConnectionEffect& /*order*/) {}
+    // A request went out to the server; a followed one is settled later (RequestSettled).
+    virtual void RequestSent(const SentRequest& /*request*/) {}
     // A request followed since it was sent is settled.
     virtual void RequestSettled(const SettledRequest& /*request*/) {}
 

@@ -72,6 +72,16 @@ StoredSettings ReadStoredSettings(const IniStore& ini) {
     s.reconnectAttempts = ReadIniInteger(ini, kClientSection, "ReconnectAttempts", 6);
     s.reconnectPause = ReadIniInteger(ini, kClientSection, "ReconnectPause", 60);
     s.reconnectCycles = ReadIniInteger(ini, kClientSection, "ReconnectCycles", -1);
+    s.journalOn = ReadIniBool(ini, kJournalSection, "On", true);
+    // Nonsense limits fall back to the defaults rather than prune everything.
+    s.journalMaxAgeDays = ReadIniInteger(ini, kJournalSection, "MaxAgeDays", 180);
+    if (s.journalMaxAgeDays < 1) {
+        s.journalMaxAgeDays = 180;
+    }
+    s.journalMaxMegabytes = ReadIniInteger(ini, kJournalSection, "MaxMegabytes", 200);
+    if (s.journalMaxMegabytes < 1) {
+        s.journalMaxMegabytes = 200;
+    }
     return s;
 }
 

@@ -29,6 +29,11 @@ struct StoredSettings {
     int32_t reconnectAttempts = 6;
     int32_t reconnectPause = 60;
     int32_t reconnectCycles = -1;
+    // The journal's limits: older entries, then the oldest past the size, are pruned. Read
+    // only, so that a file without them stays as it was.
+    bool journalOn = true;  // off: nothing is journaled
+    int32_t journalMaxAgeDays = 180;
+    int32_t journalMaxMegabytes = 200;
 
     bool operator==(const StoredSettings&) const = default;
 };
@@ -38,6 +43,7 @@ inline constexpr int32_t kMinimumTimerPeriod = 10;
 
 inline constexpr std::string_view kParametersSection = "Parameters";
 inline constexpr std::string_view kClientSection = "Client";
+inline constexpr std::string_view kJournalSection = "Journal";
 
 // StrToIntDef after "0x…" has become "$…", so both hexadecimal forms are read.
 int32_t ReadIniInteger(const IniStore& ini, std::string_view section, std::string_view key,

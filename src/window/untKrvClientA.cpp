@@ -32,6 +32,7 @@
 #include "dialogs/ProductTitle.hpp"
 #include "dialogs/krvClientAAbout.hpp"
 #include "session/ConnectionLog.hpp"
+#include "session/SessionJournal.hpp"
 #include "settings/PasswordKeyring.hpp"
 #include "settings/SettingsLocation.hpp"
 #include "settings/StoredSettings.hpp"
@@ -144,6 +145,8 @@ TfrmKrvClientA::TfrmKrvClientA(std::unique_ptr<ClientSocket> socket, const QStri
 
 TfrmKrvClientA::~TfrmKrvClientA() {
     list_->LetGoOfRecords();
+    // What the link says while it closes is no longer journaled; what was is written now.
+    journal_.reset();
     session_.reset();
 }
 
@@ -246,6 +249,9 @@ void TfrmKrvClientA::CreateMenus() {
     QAction* log = AddAction(file, "mnuConnectionLog", "Connection &log...");
     log->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     connect(log, &QAction::triggered, this, [this] { mnuConnectionLogClick(); });
+    QAction* journal = AddAction(file, "mnuJournal", "&Journal...");
+    journal->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
+    connect(journal, &QAction::triggered, this, [this] { mnuJournalClick(); });
     file->addSeparator();
     QAction* exit = AddAction(file, "mnuExit", "E&xit");
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -287,6 +293,9 @@ void TfrmKrvClientA::btConnectClick() {
 }
 
 void TfrmKrvClientA::btDisconnectClick() {
+    if (journal_) {
+        journal_->Disconnecting("the administrator disconnected");
+    }
     session_->StayDisconnected();
 }
 

@@ -29,8 +29,10 @@ class ConnectionLog;
 class ConnectionLogWindow;
 class MemberCommands;
 class MemberListPane;
+class JournalWindow;
 class PasswordKeyring;
 class ServersMenu;
+class SessionJournal;
 class TfrmkrvClientAAbout;
 
 // The program's main window: drives one session with the server, shows its members and the
@@ -52,6 +54,8 @@ public:
     int32_t MemberCount() const { return session_->Members().Count(); }
     int32_t TimerPeriod() const { return timerPeriod_; }
     const QString& IniFileName() const { return iniFileName_; }
+    // The journal the window writes; nullptr once closed.
+    SessionJournal* Journal() { return journal_.get(); }
 
     // The connection's state after a link event, in the status bar and the grouped buttons.
     void ShowLinkState(LinkEventKind kind);
@@ -102,12 +106,19 @@ private:
     void mnuExitClick();
     void mnuHelpAboutClick();
     void mnuConnectionLogClick();
+    void mnuJournalClick();
+    void StartJournal(const StoredSettings& stored);
+    void JournalTimer();
 
     // What the session tells the window.
     void EventArrived(const LinkEvent& event, const ConnectionEffect& control) override;
     void MembersClearing() override;
     void MembersChanged(const RowsEffect& effect, const ServerLineView* report) override;
-    void StateChanged(LinkEventKind kind) override { ShowLinkState(kind); }
+    void StateChanged(LinkEventKind kind) override;
+    void NotAdministrator() override;
+    void ConnectionOrdered(const ConnectionEffect& order) override;
+    void RequestSent(const SentRequest& request) override;
+    void RequestSettled(const SettledRequest& request) override;
 
     // The size the window opens at unless the settings file keeps another; also its smallest.
     QSize DesignedSize() const;
@@ -137,6 +148,7 @@ private:
     std::unique_ptr<ServerSession> session_;
     int32_t timerPeriod_ = 10;
     std::unique_ptr<ConnectionLog> log_;
+    std::unique_ptr<SessionJournal> journal_;
 
     // Controls, owned by the window through Qt's parent ownership.
     QCheckBox* cbAutoReconnect_ = nullptr;
@@ -148,9 +160,11 @@ private:
     QLabel* memberCountPanel_ = nullptr;  // status panel 1
     QLabel* connectionPanel_ = nullptr;   // status panel 2
     QTimer* Timer1_ = nullptr;
+    QTimer* journalTimer_ = nullptr;  // the member counts, and what the journal says of itself
     QPointer<QMessageBox> failureBox_;
     int32_t failuresShown_ = 0;
     TfrmkrvClientAAbout* about_ = nullptr;
     // Goes before the log it listens to; parented to the window only to stay above it.
     std::unique_ptr<ConnectionLogWindow> logWindow_;
+    JournalWindow* journalWindow_ = nullptr;
 };

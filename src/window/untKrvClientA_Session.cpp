@@ -7,11 +7,15 @@
 #include <QToolButton>
 
 #include "session/ConnectionLog.hpp"
+#include "session/SessionJournal.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberListPane.hpp"
 
 void TfrmKrvClientA::EventArrived(const LinkEvent& event, const ConnectionEffect& control) {
     RecordLinkEvent(event, control);
+    if (journal_) {
+        journal_->EventArrived(event, control);
+    }
 }
 
 void TfrmKrvClientA::MembersClearing() {

@@ -41,6 +41,7 @@ void TfrmKrvClientA::LoadSettings() {
     session_->SetCredentials(stored.login, policy_.remember ? stored.password : std::string());
     session_->SetServer(stored.host, stored.port);
     session_->ApplySchedule(ReconnectSchedule::From(stored));
+    StartJournal(stored);
 }
 
 void TfrmKrvClientA::SaveSettings() {

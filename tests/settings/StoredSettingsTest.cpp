@@ -117,6 +117,38 @@ TEST_F(StoredSettingsTest, NewFileHoldsTheElevenKeysInOrderAndReadsBackTheSame) 
     EXPECT_EQ(back, s);
 }
 
+// The journal's keys are read only: a file without them is written as before, one with them
+// keeps them as the administrator wrote them.
+TEST_F(StoredSettingsTest, TheJournalsKeysAreReadAndLeftAsTheyWere) {
+    const struct {
+        const char* file;
+        bool on;
+        int32_t days;
+        int32_t megabytes;
+    } cases[] = {
+        {"", true, 180, 200},
+        {"[Journal]\nOn=0\nMaxAgeDays=30\nMaxMegabytes=50\n", false, 30, 50},
+        {"[Journal]\nMaxAgeDays=0\nMaxMegabytes=-5\n", true, 180, 200},
+        {"[Journal]\nMaxAgeDays=lots\n", true, 180, 200},
+    };
+    for (const auto& c : cases) {
+        const StoredSettings s = ReadFrom(c.file);
+        EXPECT_EQ(s.journalOn, c.on) << c.file;
+        EXPECT_EQ(s.journalMaxAgeDays, c.days) << c.file;
+        EXPECT_EQ(s.journalMaxMegabytes, c.megabytes) << c.file;
+    }
+    const StoredSettings defaults = ReadFrom("");
+    IniStore ini(path_);
+    ASSERT_TRUE(ini.Load());
+    ASSERT_TRUE(WriteStoredSettings(ini, defaults));
+    EXPECT_EQ(ini.Text().find("Journal"), std::string::npos);
+    std::ofstream(path_, std::ios::binary) << "[Journal]\nMaxAgeDays=30\n";
+    IniStore kept(path_);
+    ASSERT_TRUE(kept.Load());
+    ASSERT_TRUE(WriteStoredSettings(kept, ReadStoredSettings(kept)));
+    EXPECT_NE(kept.Text().find("[Journal]\nMaxAgeDays=30\n"), std::string::npos) << kept.Text();
+}
+
 TEST_F(StoredSettingsTest, SaveStopsAtAKeyThatCannotBeStored) {
     StoredSettings s;
     s.login = "ad\nmin";

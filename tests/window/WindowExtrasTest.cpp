@@ -502,6 +502,8 @@ void WindowExtrasTest::keysReachTheCommands_data() {
     QTest::addColumn<QString>("title");  // part of a modal's name and title, if one opens
     QTest::newRow("Ctrl+L") << "ListView1" << int(Qt::Key_L) << int(Qt::ControlModifier) << "frmConnectionLog"
                             << "";
+    QTest::newRow("Ctrl+J") << "ListView1" << int(Qt::Key_J) << int(Qt::ControlModifier) << "frmJournal"
+                            << "";
     QTest::newRow("Ctrl+F") << "ListView1" << int(Qt::Key_F) << int(Qt::ControlModifier) << "edFind"
                             << "";
     QTest::newRow("slash") << "ListView1" << int(Qt::Key_Slash) << 0 << "edFind"
@@ -565,8 +567,8 @@ void WindowExtrasTest::menusCarryMnemonicsAndExitStaysLast() {
                                            : entry->text() + " " + entry->shortcut().toString());
         }
     }
-    QCOMPARE(shown, QStringList({"&File", "Connection &log... Ctrl+L", "-", "E&xit Ctrl+Q", "&Servers",
-                                 "&Help", "&About F1"}));
+    QCOMPARE(shown, QStringList({"&File", "Connection &log... Ctrl+L", "&Journal... Ctrl+J", "-",
+                                 "E&xit Ctrl+Q", "&Servers", "&Help", "&About F1"}));
     QCOMPARE(harness.Window().findChild<QLabel*>("StatusPanel0")->toolTip(),
              QStringLiteral("members online"));
     QCOMPARE(harness.Window().findChild<QLabel*>("StatusPanel1")->toolTip(),
