@@ -31,6 +31,9 @@ AdminSession::AdminSession(ConnectionTarget target, std::chrono::seconds timeout
     // A request not answered within the timeout is not answered.
     session_->SetRequestWait(timeout_);
     journal_ = std::make_unique<SessionJournal>(*session_, SessionJournal::OptionsFrom(target_.schedule));
+    if (!target_.serverName.empty()) {
+        journal_->NameServer(target_.host, target_.port, target_.serverName);
+    }
     ticker_.setInterval(kTickMs);
     QObject::connect(&ticker_, &QTimer::timeout, [this] { Tick(); });
 }

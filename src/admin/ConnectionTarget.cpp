@@ -90,6 +90,7 @@ bool ResolveConnectionTarget(const ConnectionOptions& options, const char* envir
             return false;
         }
         ApplyServerToSettings(*server, target.schedule);
+        target.serverName = server->name;
         target.host = server->host;
         target.port = server->port;
         target.login = server->login;

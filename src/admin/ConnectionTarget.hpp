@@ -18,6 +18,7 @@ struct ConnectionTarget {
     std::string login;
     std::optional<std::string> password;  // unset: ask on the terminal
     StoredSettings schedule;              // the reconnect schedule to run under
+    std::string serverName;               // the saved server's (--server), as it is saved
     PasswordSource passwordSource = PasswordSource::None;
 
     // Whether the keyring is asked: only where neither the options nor the variable gave it.

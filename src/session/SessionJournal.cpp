@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "session/ServerSession.hpp"
+#include "util/untCalc1.hpp"
 
 namespace {
 
@@ -84,8 +85,16 @@ void SessionJournal::Flush() {
     }
 }
 
+void SessionJournal::NameServer(std::string host, int32_t port, std::string name) {
+    named_ = {std::move(host), port, std::move(name)};
+}
+
+// A redirect ("SRE") leaves the named server: entries from there on name none.
 JournalServer SessionJournal::Server() const {
-    return {session_.Link().Host(), session_.Link().Port(), {}};
+    const std::string& host = session_.Link().Host();
+    const int32_t port = session_.Link().Port();
+    const bool named = port == named_.port && SameTextAscii(host, named_.host);
+    return {host, port, named ? named_.name : std::string()};
 }
 
 void SessionJournal::RequestSent(const SentRequest& request) {

@@ -39,6 +39,9 @@ public:
     static std::optional<JournalOptions> OptionsFrom(const StoredSettings& settings,
                                                      const std::string& path = {});
 
+    // Entries of the server at host:port carry this saved server's name, until another is named.
+    void NameServer(std::string host, int32_t port, std::string name);
+
     void RequestSent(const SentRequest& request);
     void RequestSettled(const SettledRequest& request);
     // Before the session acts on the event.
@@ -65,6 +68,7 @@ private:
     void Notice(const JournalNotice& notice);
 
     const ServerSession& session_;
+    JournalServer named_;      // the saved server named last
     std::mutex noticesMutex_;  // the journal's writer thread adds
     std::vector<std::string> notices_;
     std::unique_ptr<Journal> journal_;  // after what its notices reach

@@ -46,6 +46,15 @@ bool ServersMenu::Store(IniStore& ini) {
     return true;
 }
 
+std::string ServersMenu::NameOf(const StoredSettings& connection) const {
+    for (const SavedServer& server : ReadSavedServers(SettingsFile())) {
+        if (IsServerInUse(server, connection)) {
+            return server.name;
+        }
+    }
+    return {};
+}
+
 void ServersMenu::Rebuild() {
     menu_.clear();
     renameMenu_->clear();

@@ -25,6 +25,8 @@ public:
     bool SaveCurrentAs();
     bool Rename(const std::string& name);
     bool Delete(const std::string& name);
+    // The name of the saved server with this host, port and login; empty when none is saved.
+    std::string NameOf(const StoredSettings& connection) const;
 
 private:
     IniStore SettingsFile() const;

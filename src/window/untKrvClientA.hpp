@@ -108,6 +108,8 @@ private:
     void mnuConnectionLogClick();
     void mnuJournalClick();
     void StartJournal(const StoredSettings& stored);
+    // The journal names the server by its saved name, where it is a saved server.
+    void NameServerInJournal(const std::string& login, const std::string& host, int32_t port);
     void JournalTimer();
 
     // What the session tells the window.

@@ -122,6 +122,7 @@ bool TfrmKrvClientA::RunConnectDialog() {
         session_->ApplySchedule(entries.Schedule());
         cbAutoReconnect_->setChecked(entries.autoReconnect);
         session_->SetCredentials(entries.login, entries.password);
+        NameServerInJournal(entries.login, entries.host, entries.port);
         session_->Connect(entries.host, entries.port);
         recentToKeep_.push_back({entries.login, entries.host, entries.port});
         if (KeyringWanted()) {

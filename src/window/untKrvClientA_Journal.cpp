@@ -10,6 +10,7 @@
 #include "session/SessionJournal.hpp"
 #include "window/DisplayText.hpp"
 #include "window/JournalWindow.hpp"
+#include "window/ServersMenu.hpp"
 
 namespace {
 
@@ -29,6 +30,17 @@ void TfrmKrvClientA::StartJournal(const StoredSettings& stored) {
     journalTimer_->setObjectName(QStringLiteral("JournalTimer"));
     connect(journalTimer_, &QTimer::timeout, this, [this] { JournalTimer(); });
     journalTimer_->start(kJournalTickMs);
+}
+
+void TfrmKrvClientA::NameServerInJournal(const std::string& login, const std::string& host, int32_t port) {
+    if (!journal_ || servers_ == nullptr) {
+        return;
+    }
+    StoredSettings connection;
+    connection.login = login;
+    connection.host = host;
+    connection.port = port;
+    journal_->NameServer(host, port, servers_->NameOf(connection));
 }
 
 void TfrmKrvClientA::JournalTimer() {

@@ -63,12 +63,13 @@ TEST_F(ServerOptionTest, TheServerAndWhereItsPasswordComesFrom) {
         std::optional<std::string> password;
         ConnectionTarget::PasswordSource source;
         bool keyringAsked;
+        const char* savedName;  // as the journal names the server
     } cases[] = {
-        {"prod", nullptr, "prod-pw", ConnectionTarget::PasswordSource::SettingsFile, true},
-        {"PROD", "from-env", "from-env", ConnectionTarget::PasswordSource::Environment, false},
+        {"prod", nullptr, "prod-pw", ConnectionTarget::PasswordSource::SettingsFile, true, "Prod"},
+        {"PROD", "from-env", "from-env", ConnectionTarget::PasswordSource::Environment, false, "Prod"},
         // Not remembered: asked on the terminal, as the window asks it at every connect.
-        {"Asked", nullptr, std::nullopt, ConnectionTarget::PasswordSource::None, true},
-        {"Keyring", nullptr, std::nullopt, ConnectionTarget::PasswordSource::None, true},
+        {"Asked", nullptr, std::nullopt, ConnectionTarget::PasswordSource::None, true, "Asked"},
+        {"Keyring", nullptr, std::nullopt, ConnectionTarget::PasswordSource::None, true, "Keyring"},
     };
     for (const Case& c : cases) {
         ConnectionOptions options;
@@ -84,6 +85,7 @@ TEST_F(ServerOptionTest, TheServerAndWhereItsPasswordComesFrom) {
         EXPECT_EQ(target.password, c.password) << c.server;
         EXPECT_EQ(target.passwordSource, c.source) << c.server;
         EXPECT_EQ(target.MayAskKeyring(), c.keyringAsked) << c.server;
+        EXPECT_EQ(target.serverName, c.savedName) << c.server;
     }
 }
 

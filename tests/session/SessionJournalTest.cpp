@@ -183,6 +183,34 @@ TEST_F(SessionJournalTest, EveryRequestSentIsKeptWithItsOutcome) {
     }
 }
 
+// A saved server's name goes with its entries, and only with entries of that host and port: the
+// host in any letter case, not a server the connection was sent on to.
+TEST_F(SessionJournalTest, EntriesOfASavedServerCarryItsName) {
+    struct Case {
+        std::string namedHost;
+        int32_t namedPort;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"server.test", 4000, "Production"},
+        {"SERVER.test", 4000, "Production"},
+        {"server.test", 4001, ""},
+        {"other.test", 4000, ""},
+    };
+    for (const Case& c : cases) {
+        journal_->NameServer(c.namedHost, c.namedPort, "Production");
+        LogIn();
+        List();
+        ASSERT_TRUE(session_->Expel("bob").Sent());
+        socket_->PeerCloses();
+        session_->Tick();
+        const std::vector<RequestRecord> records = Requests();
+        ASSERT_FALSE(records.empty());
+        EXPECT_EQ(records.back().entry.server, (JournalServer{"server.test", 4000, c.expected}))
+            << c.namedHost << ":" << c.namedPort;
+    }
+}
+
 TEST_F(SessionJournalTest, TheConnectionsStoryIsKept) {
     LogIn();
     List();
