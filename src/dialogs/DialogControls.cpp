@@ -50,10 +50,13 @@ QLabel* AddCaption(QWidget& dialog, const char* name, const QString& text, const
     return label;
 }
 
-QLineEdit* AddField(QWidget& dialog, const char* name, const QRect& place) {
+QLineEdit* AddField(QWidget& dialog, const char* name, const QRect& place, QLabel* caption) {
     auto* field = new QLineEdit(&dialog);
     field->setObjectName(QLatin1String(name));
     field->setGeometry(place);
+    if (caption != nullptr) {
+        caption->setBuddy(field);
+    }
     return field;
 }
 

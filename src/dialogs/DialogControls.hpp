@@ -24,6 +24,7 @@ QFont ArialPixels(int pixels, bool bold = false);
 QLabel* AddCaption(QWidget& dialog, const char* name, const QString& text, const QPoint& at);
 QLabel* AddCaption(QWidget& dialog, const char* name, const QString& text, const QRect& place);
 
-QLineEdit* AddField(QWidget& dialog, const char* name, const QRect& place);
+// A field named by its caption: a screen reader reads the caption as the field's name.
+QLineEdit* AddField(QWidget& dialog, const char* name, const QRect& place, QLabel* caption = nullptr);
 
 QPushButton* AddButton(QWidget& dialog, const char* name, const QString& caption, const QRect& place);
