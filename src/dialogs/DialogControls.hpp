@@ -20,7 +20,8 @@ Qt::WindowFlags FixedDialogFlags();
 QFont ArialPoints(int points, bool bold = false);
 QFont ArialPixels(int pixels, bool bold = false);
 
-// Captions are never markup. The first is sized to its text, the second to the place given.
+// Captions are never markup. The first is sized to its text, the second to the place given, or
+// wider where its text needs more.
 QLabel* AddCaption(QWidget& dialog, const char* name, const QString& text, const QPoint& at);
 QLabel* AddCaption(QWidget& dialog, const char* name, const QString& text, const QRect& place);
 

@@ -92,6 +92,7 @@ private:
     void RecordLinkEvent(const LinkEvent& event, const ConnectionEffect& control);
     void ShowConnectionState(const std::string& state);
     void ShowCounters();
+    void ShowOnlineCount();
 
     QString iniFileName_;
     std::unique_ptr<ServerSession> session_;
