@@ -142,8 +142,12 @@ def main():
         # Pressed from the keyboard, as its focus and the space bar; there is no window manager to
         # give the window the keyboard.
         frame = app[0]
-        subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(client.pid), "--name", frame.name,
-                        "windowfocus", "--sync"], check=True)
+
+        def focus_window():
+            subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(client.pid), "--name", frame.name,
+                            "windowfocus", "--sync"], check=True)
+
+        focus_window()
         connect.queryComponent().grabFocus()
         wait_for("the connect button's focus", lambda: fresh(connect).getState().contains(pyatspi.STATE_FOCUSED))
         subprocess.run(["xdotool", "key", "space"], check=True)
@@ -168,6 +172,21 @@ def main():
         first = table.getAccessibleAt(0, 0)
         if last.getState().contains(pyatspi.STATE_SHOWING) or not first.getState().contains(pyatspi.STATE_SHOWING):
             fail("the first row should be in sight and the last far out of it")
+
+        # The arrow keys move the focus, which a reader follows, from row to row.
+        def focused_row():
+            return next((row for row in range(5)
+                         if fresh(table.getAccessibleAt(row, 0)).getState().contains(pyatspi.STATE_FOCUSED)), None)
+
+        focus_window()
+        table_object.queryComponent().grabFocus()
+        wait_for("the list's focus", lambda: fresh(table_object).getState().contains(pyatspi.STATE_FOCUSED))
+        subprocess.run(["xdotool", "key", "Down"], check=True)
+        start = wait_for("a focused row", lambda: (focused_row(),) if focused_row() is not None else None)[0]
+        subprocess.run(["xdotool", "key", "Down"], check=True)
+        wait_for("the focus a row further down", lambda: focused_row() == start + 1)
+        if list(table.getSelectedRows()) != [start + 1]:
+            fail(f"selected rows {list(table.getSelectedRows())} with the focus on row {start + 1}")
 
         def login_of(row):
             return logins[row].rsplit(", ", 1)[0]
