@@ -3,8 +3,10 @@ reads it: the whole list, a member rewritten in place and a member deleted, rows
 window's edge included. Run inside tests/support/on-private-a11y-bus and on-private-x-server;
 arguments: the client program and the demo server."""
 
+import ctypes
 import os
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -17,6 +19,11 @@ CLIENT, SERVER = sys.argv[1], sys.argv[2]
 MEMBERS = 400
 # Polls wait for the program in steps; this many steps is far more than it ever needs.
 STEPS = 1200
+
+
+def end_with_test():
+    # The programs go with the test, however it ends.
+    ctypes.CDLL("libc.so.6", use_errno=True).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
 
 
 def fail(message):
@@ -119,7 +126,8 @@ def login_column(table):
 def main():
     work = tempfile.mkdtemp(prefix="krv-atspi-")
     server = subprocess.Popen([SERVER, "--port", "0", "--members", str(MEMBERS), "--seed", "29"],
-                              stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True)
+                              stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True,
+                              preexec_fn=end_with_test)
     client = None
     try:
         port = int(server.stdout.readline().strip().rsplit(":", 1)[1])
@@ -132,7 +140,8 @@ def main():
         open(program + ".portable", "w").close()
         with open(program + ".ini", "w") as ini:
             ini.write(f"[Client]\nHost=127.0.0.1\nPort={port}\nLogin=admin\nPassword=?admin\nReconnectOn=0\n")
-        client = subprocess.Popen([program], stdin=subprocess.DEVNULL, env=dict(os.environ, HOME=work))
+        client = subprocess.Popen([program], stdin=subprocess.DEVNULL, env=dict(os.environ, HOME=work),
+                                  preexec_fn=end_with_test)
 
         desktop = pyatspi.Registry.getDesktop(0)
         app = wait_for("the program on the bus", lambda: next(
