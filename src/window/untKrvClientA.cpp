@@ -38,6 +38,7 @@
 #include "window/DisplayText.hpp"
 #include "window/MemberCommands.hpp"
 #include "window/MemberListPane.hpp"
+#include "window/StateButton.hpp"
 
 namespace {
 constexpr int kClientWidth = 328;
@@ -83,7 +84,7 @@ void FitCaption(QWidget* control) {
 }
 
 QToolButton* CreateGroupedButton(QWidget* parent, const char* name, const char* caption, const QRect& place) {
-    auto* button = new QToolButton(parent);
+    auto* button = new StateButton(parent);
     button->setObjectName(QLatin1String(name));
     button->setText(QLatin1String(caption));
     button->setCheckable(true);

@@ -146,20 +146,21 @@ def main():
         desktop = pyatspi.Registry.getDesktop(0)
         app = wait_for("the program on the bus", lambda: next(
             (a for a in desktop if a is not None and a.get_process_id() == client.pid), None))
-        # A button that stays down while connected, which Qt gives the role of a check box.
-        connect = wait_for("the connect button", lambda: named(app, pyatspi.ROLE_CHECK_BOX, "connect")[0])
-        # Pressed from the keyboard, as its focus and the space bar; there is no window manager to
-        # give the window the keyboard.
         frame = app[0]
 
         def focus_window():
             subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(client.pid), "--name", frame.name,
                             "windowfocus", "--sync"], check=True)
 
+        # Pressed as a reader presses it: the button that stays down while connected reads as one
+        # that can be pressed, and its action clicks it.
+        connect = wait_for("the connect button", lambda: (named(app, pyatspi.ROLE_TOGGLE_BUTTON, "connect") +
+                                                           named(app, pyatspi.ROLE_PUSH_BUTTON, "connect"))[0])
         focus_window()
-        connect.queryComponent().grabFocus()
-        wait_for("the connect button's focus", lambda: fresh(connect).getState().contains(pyatspi.STATE_FOCUSED))
-        subprocess.run(["xdotool", "key", "space"], check=True)
+        action = connect.queryAction()
+        if action.getName(0) != "Press":
+            fail(f"the connect button's first action is {action.getName(0)!r}")
+        action.doAction(0)
         accept = wait_for("the connection dialog", lambda: named(app, pyatspi.ROLE_PUSH_BUTTON, "accept")[0])
         accept.queryAction().doAction(0)
 

@@ -109,6 +109,7 @@ private slots:
     void fieldsAreNamedByTheirCaptions();
     void aboutPicturesOpenFromTheKeyboard();
     void popupCommandsReadWithTheirLabels();
+    void aReaderPressesConnectAsAClickDoes();
 };
 
 using Opener = std::function<void(WindowHarness&)>;
@@ -227,6 +228,29 @@ void KeyboardReachTest::popupCommandsReadWithTheirLabels() {
     QTest::keyClick(harness.List(), Qt::Key_Menu);
     QTRY_VERIFY(popup->isVisible());
     popup->close();
+}
+
+// A reader's action on "connect" opens the connection dialog, as a click does, and the pair
+// reads which of them is down.
+void KeyboardReachTest::aReaderPressesConnectAsAClickDoes() {
+    WindowHarness harness;
+    QAccessibleInterface* connect =
+        QAccessible::queryAccessibleInterface(harness.Window().findChild<QWidget*>("btConnect"));
+    QAccessibleInterface* disconnect =
+        QAccessible::queryAccessibleInterface(harness.Window().findChild<QWidget*>("btDisconnect"));
+    QCOMPARE(connect->role(), QAccessible::Button);
+    QCOMPARE(connect->text(QAccessible::Name), QStringLiteral("connect"));
+    QVERIFY(connect->state().checkable);
+    QVERIFY(!connect->state().checked);
+    QVERIFY(disconnect->state().checked);
+    const QStringList actions = connect->actionInterface()->actionNames();
+    QVERIFY(!actions.isEmpty());
+    QCOMPARE(actions.front(), QAccessibleActionInterface::pressAction());
+    ModalResponder dialog(
+        [](QWidget* modal) { return modal->objectName() == QStringLiteral("frmKrvClient_Server"); },
+        [](QWidget*) {});
+    connect->actionInterface()->doAction(actions.front());
+    QTRY_VERIFY(dialog.Answered());
 }
 
 QTEST_MAIN(KeyboardReachTest)
