@@ -2,9 +2,13 @@
 
 #include <QLabel>
 
+class QKeyEvent;
 class QMouseEvent;
+class QPaintEvent;
 
-// A small picture that reacts to a click like a link: hand cursor, tooltip, clicked signal.
+// A small picture that reacts to a click like a link: hand cursor, tooltip, clicked signal. It is
+// reached with Tab and opened with Space or Enter as well, and shows a focus frame once the
+// keyboard has moved the focus.
 class ClickablePicture : public QLabel {
     Q_OBJECT
 
@@ -16,4 +20,6 @@ signals:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };

@@ -44,16 +44,24 @@ QLabel* AddCaption(QWidget& dialog, const char* name, const QString& text, const
     return label;
 }
 
+// A caption drawn for one face may need a pixel or two more in another; it grows to the right,
+// towards its field, rather than lose the end of its text.
 QLabel* AddCaption(QWidget& dialog, const char* name, const QString& text, const QRect& place) {
     QLabel* label = NewCaption(dialog, name, text);
     label->setGeometry(place);
+    if (!text.isEmpty() && label->sizeHint().width() > place.width()) {
+        label->resize(label->sizeHint().width(), place.height());
+    }
     return label;
 }
 
-QLineEdit* AddField(QWidget& dialog, const char* name, const QRect& place) {
+QLineEdit* AddField(QWidget& dialog, const char* name, const QRect& place, QLabel* caption) {
     auto* field = new QLineEdit(&dialog);
     field->setObjectName(QLatin1String(name));
     field->setGeometry(place);
+    if (caption != nullptr) {
+        caption->setBuddy(field);
+    }
     return field;
 }
 

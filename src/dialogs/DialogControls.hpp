@@ -20,10 +20,12 @@ Qt::WindowFlags FixedDialogFlags();
 QFont ArialPoints(int points, bool bold = false);
 QFont ArialPixels(int pixels, bool bold = false);
 
-// Captions are never markup. The first is sized to its text, the second to the place given.
+// Captions are never markup. The first is sized to its text, the second to the place given, or
+// wider where its text needs more.
 QLabel* AddCaption(QWidget& dialog, const char* name, const QString& text, const QPoint& at);
 QLabel* AddCaption(QWidget& dialog, const char* name, const QString& text, const QRect& place);
 
-QLineEdit* AddField(QWidget& dialog, const char* name, const QRect& place);
+// A field named by its caption: a screen reader reads the caption as the field's name.
+QLineEdit* AddField(QWidget& dialog, const char* name, const QRect& place, QLabel* caption = nullptr);
 
 QPushButton* AddButton(QWidget& dialog, const char* name, const QString& caption, const QRect& place);

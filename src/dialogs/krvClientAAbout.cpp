@@ -52,6 +52,11 @@ void TfrmkrvClientAAbout::Fill() {
     Label1->setText(QString(kAboutTitle) + "\n\n" + kAboutNotice + "\n");
     imHouse->setToolTip(kAuthorWebPage);
     imEmail->setToolTip(kAuthorMail);
+    // What the pictures open, for those who cannot see them.
+    imHouse->setAccessibleName(QStringLiteral("Web page"));
+    imHouse->setAccessibleDescription(kAuthorWebPage);
+    imEmail->setAccessibleName(QStringLiteral("Write a mail"));
+    imEmail->setAccessibleDescription(kAuthorMail);
 }
 
 QString TfrmkrvClientAAbout::MailAddressText() const {

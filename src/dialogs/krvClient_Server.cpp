@@ -21,23 +21,23 @@ TfrmKrvClient_Server::TfrmKrvClient_Server(QWidget* parent) : QDialog(parent, Fi
     lbText->setWordWrap(true);
     lbText->setFixedSize(241, 25);
 
-    AddCaption(*this, "Label1", "Host:", QPoint(8, 67));
-    edHost = AddField(*this, "edHost", QRect(112, 64, 121, 21));
-    AddCaption(*this, "Label2", "Port:", QPoint(8, 91));
-    edPort = AddField(*this, "edPort", QRect(112, 88, 121, 21));
-    AddCaption(*this, "Label3", "Login:", QPoint(8, 115));
-    edLogin = AddField(*this, "edLogin", QRect(112, 112, 121, 21));
-    AddCaption(*this, "Label4", "Password:", QPoint(8, 139));
-    edPassword = AddField(*this, "edPassword", QRect(112, 136, 121, 21));
+    edHost = AddField(*this, "edHost", QRect(112, 64, 121, 21),
+                      AddCaption(*this, "Label1", "Host:", QPoint(8, 67)));
+    edPort = AddField(*this, "edPort", QRect(112, 88, 121, 21),
+                      AddCaption(*this, "Label2", "Port:", QPoint(8, 91)));
+    edLogin = AddField(*this, "edLogin", QRect(112, 112, 121, 21),
+                       AddCaption(*this, "Label3", "Login:", QPoint(8, 115)));
+    edPassword = AddField(*this, "edPassword", QRect(112, 136, 121, 21),
+                          AddCaption(*this, "Label4", "Password:", QPoint(8, 139)));
     MaskWithStars(*edPassword);
-    AddCaption(*this, "Label8", "Auto-reconnect delay (seconds):", QPoint(8, 187));
-    edDelay = AddField(*this, "edDelay", QRect(184, 184, 49, 17));
-    AddCaption(*this, "Label10", "Reconnect attempts before pause:", QPoint(8, 203));
-    edAttempts = AddField(*this, "edAttempts", QRect(184, 200, 49, 17));
-    AddCaption(*this, "Label11", "Pause reconnect for (seconds):", QPoint(8, 219));
-    edPause = AddField(*this, "edPause", QRect(184, 216, 49, 17));
-    AddCaption(*this, "Label12", "Reconnect cycles (-1 non-stop)", QPoint(8, 235));
-    edCycles = AddField(*this, "edCycles", QRect(184, 232, 49, 17));
+    edDelay = AddField(*this, "edDelay", QRect(184, 184, 49, 17),
+                       AddCaption(*this, "Label8", "Auto-reconnect delay (seconds):", QPoint(8, 187)));
+    edAttempts = AddField(*this, "edAttempts", QRect(184, 200, 49, 17),
+                          AddCaption(*this, "Label10", "Reconnect attempts before pause:", QPoint(8, 203)));
+    edPause = AddField(*this, "edPause", QRect(184, 216, 49, 17),
+                       AddCaption(*this, "Label11", "Pause reconnect for (seconds):", QPoint(8, 219)));
+    edCycles = AddField(*this, "edCycles", QRect(184, 232, 49, 17),
+                        AddCaption(*this, "Label12", "Reconnect cycles (-1 non-stop)", QPoint(8, 235)));
 
     cbAutoReconnectOn = new QCheckBox("Enable auto-reconnect", this);
     cbAutoReconnectOn->setObjectName("cbAutoReconnectOn");

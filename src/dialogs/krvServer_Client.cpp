@@ -21,15 +21,15 @@ TfrmServer_Client::TfrmServer_Client(QWidget* parent) : QDialog(parent, FixedDia
     setFixedSize(293, 194);
     setFont(ArialPixels(11));
 
-    AddCaption(*this, "Label3", "Login:", QRect(16, 59, 29, 14));
-    edLogin = AddField(*this, "edLogin", FieldPlace(56));
-    AddCaption(*this, "Label4", "Password:", QRect(16, 83, 53, 14));
-    edPassword = AddField(*this, "edPassword", FieldPlace(80));
+    edLogin = AddField(*this, "edLogin", FieldPlace(56),
+                       AddCaption(*this, "Label3", "Login:", QRect(16, 59, 29, 14)));
+    edPassword = AddField(*this, "edPassword", FieldPlace(80),
+                          AddCaption(*this, "Label4", "Password:", QRect(16, 83, 53, 14)));
     MaskWithStars(*edPassword);
-    AddCaption(*this, "Label5", "Protocols:", QRect(16, 107, 48, 14));
-    edProtocols = AddField(*this, "edProtocols", FieldPlace(104));
-    AddCaption(*this, "Label9", "User Bots:", QRect(16, 131, 51, 14));
-    edUserBots = AddField(*this, "edUserBots", FieldPlace(128));
+    edProtocols = AddField(*this, "edProtocols", FieldPlace(104),
+                           AddCaption(*this, "Label5", "Protocols:", QRect(16, 107, 48, 14)));
+    edUserBots = AddField(*this, "edUserBots", FieldPlace(128),
+                          AddCaption(*this, "Label9", "User Bots:", QRect(16, 131, 51, 14)));
 
     Button1 = AddButton(*this, "Button1", "accept", QRect(64, 160, 75, 25));
     Button1->setDefault(true);

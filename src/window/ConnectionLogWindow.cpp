@@ -21,6 +21,7 @@ ConnectionLogWindow::ConnectionLogWindow(ConnectionLog& log, QWidget* parent)
 
     text_ = new QPlainTextEdit(this);
     text_->setObjectName(QStringLiteral("txtConnectionLog"));
+    text_->setAccessibleName(QStringLiteral("Connection log"));
     text_->setReadOnly(true);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     text_->setLineWrapMode(QPlainTextEdit::NoWrap);

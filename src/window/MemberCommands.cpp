@@ -102,6 +102,7 @@ MemberCommands::MemberCommands(QWidget& window, ServerSession& session, MemberLi
 void MemberCommands::CreatePopup() {
     puMembers_ = new QMenu(&window_);
     puMembers_->setObjectName(QStringLiteral("puMembers"));
+    puMembers_->setAccessibleName(QStringLiteral("Member commands"));
     struct Command {
         const char* name;
         const char* caption;

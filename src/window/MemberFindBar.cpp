@@ -13,6 +13,8 @@ MemberFindBar::MemberFindBar(QAbstractItemView& list, const MemberListModel& row
     : QLineEdit(parent), list_(list), rows_(rows) {
     setObjectName(QStringLiteral("edFind"));
     setPlaceholderText(QStringLiteral("find a member"));
+    // The placeholder is gone once something is typed; a reader keeps hearing what the field is.
+    setAccessibleName(QStringLiteral("Find a member"));
     setClearButtonEnabled(false);
     hide();
     connect(this, &QLineEdit::textEdited, this, [this] { FindFirst(); });

@@ -44,6 +44,13 @@ QVariant MemberListModel::data(const QModelIndex& index, int role) const {
                 return member.Online() ? onlineImage_ : blankImage_;
             }
             return {};
+        case Qt::AccessibleTextRole:
+            // A reader cannot see the online mark: it hears it as a word after the login.
+            if (index.column() == LoginColumn) {
+                return DisplayText(member, LoginColumn).toString() +
+                       (member.Online() ? QStringLiteral(", online") : QStringLiteral(", offline"));
+            }
+            return {};
         case OnlineRole:
             return member.Online();
         case LoginBytesRole:

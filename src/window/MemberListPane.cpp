@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include <QAccessible>
 #include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -31,6 +32,7 @@ MemberListPane::MemberListPane(QWidget& client, QWidget& window, ServerSession& 
     model_ = new MemberListModel(this);
     view_ = new MemberListView(&client);
     view_->setObjectName(QStringLiteral("ListView1"));
+    view_->setAccessibleName(QStringLiteral("Members"));
     view_->setGeometry(kListLeft, kListTop, 329, 225);
     view_->setModel(model_);
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -221,7 +223,8 @@ void MemberListPane::RefreshMember(const std::string& login) {
         return;
     }
     onlineCount_ -= model_->Row(row).Online() ? 1 : 0;
-    model_->SetRow(row, MemberRow(*record), RowInSight(row));
+    // A reader may hold a row out of sight, and hears of its change as the eye does of one in sight.
+    model_->SetRow(row, MemberRow(*record), RowInSight(row) || QAccessible::isActive());
     onlineCount_ += record->Online() ? 1 : 0;
 }
 

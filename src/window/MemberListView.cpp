@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -12,6 +13,8 @@
 #include <QScrollBar>
 #include <QStyleOptionFocusRect>
 #include <QStyledItemDelegate>
+
+#include "window/MemberListAccessible.hpp"
 
 namespace {
 
@@ -39,6 +42,9 @@ MemberListView::MemberListView(QWidget* parent)
     : QAbstractItemView(parent),
       header_(new QHeaderView(Qt::Horizontal, this)),
       rowHeight_(style()->pixelMetric(QStyle::PM_HeaderDefaultSectionSizeVertical, nullptr, this)) {
+    // Qt gives a table to readers only for its own views; this one's is made when one asks.
+    static const bool tableForReaders = (QAccessible::installFactory(&MemberListAccessible::Create), true);
+    Q_UNUSED(tableForReaders);
     setItemDelegate(new CellsWithoutFocus(this));
     setTabKeyNavigation(false);
     setVerticalScrollMode(ScrollPerItem);
@@ -398,4 +404,47 @@ void MemberListView::SetScrollRanges() {
     horizontalScrollBar()->setRange(0, std::max(0, header_->length() - size.width()));
     horizontalScrollBar()->setPageStep(size.width());
     horizontalScrollBar()->setSingleStep(std::max(2, size.width() / (header_->count() + 1)));
+}
+
+// Qt's own views tell a reader of the current and selected cells; a view of its own must do it
+// itself. The focus belongs to the row, and a reader hears it on the row's login cell.
+void MemberListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QAbstractItemView::currentChanged(current, previous);
+    if (current.row() != previous.row()) {
+        TellReaderOfFocus();
+    }
+}
+
+void MemberListView::focusInEvent(QFocusEvent* event) {
+    QAbstractItemView::focusInEvent(event);
+    TellReaderOfFocus();
+}
+
+void MemberListView::TellReaderOfFocus() {
+    const QModelIndex current = currentIndex();
+    if (!QAccessible::isActive() || !hasFocus() || !current.isValid()) {
+        return;
+    }
+    QAccessibleEvent event(this, QAccessible::Focus);
+    event.setChild(MemberListAccessible::ChildIndexOf(current.row(), 0, header_->count()));
+    QAccessible::updateAccessibility(&event);
+}
+
+// One row now alone selected is told as that row's selection; anything larger as a change
+// somewhere in the list, which a reader asks about, rather than one event for each row.
+void MemberListView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+    QAbstractItemView::selectionChanged(selected, deselected);
+    if (!QAccessible::isActive() || model() == nullptr) {
+        return;
+    }
+    const QItemSelection now = selectionModel()->selection();
+    const bool oneRow = now.size() == 1 && now.front().top() == now.front().bottom() && !selected.isEmpty();
+    if (oneRow) {
+        QAccessibleEvent event(this, QAccessible::Selection);
+        event.setChild(MemberListAccessible::ChildIndexOf(now.front().top(), 0, header_->count()));
+        QAccessible::updateAccessibility(&event);
+        return;
+    }
+    QAccessibleEvent event(this, QAccessible::SelectionWithin);
+    QAccessible::updateAccessibility(&event);
 }

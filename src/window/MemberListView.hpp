@@ -36,6 +36,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void updateGeometries() override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
     int RowCount() const;
@@ -49,6 +52,7 @@ private:
     void FitRowHeight();
     void DrawCell(QPainter& painter, QStyleOptionViewItem option, const QModelIndex& index) const;
     void DrawRowFocus(QPainter& painter) const;
+    void TellReaderOfFocus();
 
     QHeaderView* header_;  // owned by the view
     int rowHeight_;

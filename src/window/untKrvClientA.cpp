@@ -41,12 +41,15 @@
 #include "window/MemberCommands.hpp"
 #include "window/MemberListPane.hpp"
 #include "window/ServersMenu.hpp"
+#include "window/StateButton.hpp"
 
 namespace {
 constexpr int kClientWidth = 328;
 constexpr int kClientHeight = 278;
 constexpr int kStatusBarHeight = 19;
 constexpr int kCountPanelWidth = 30;
+// Room beside a count that has outgrown the drawn width, beyond the panel's frame.
+constexpr int kCountPanelPadding = 4;
 // The longest the timer sleeps while nothing is due, should anything ever fall due unannounced.
 constexpr int64_t kLongestIdleWaitMs = 5000;
 // 8 points at the 96 dots per inch the layout was drawn for, whatever the screen's density.
@@ -84,12 +87,23 @@ void FitCaption(QWidget* control) {
 }
 
 QToolButton* CreateGroupedButton(QWidget* parent, const char* name, const char* caption, const QRect& place) {
-    auto* button = new QToolButton(parent);
+    auto* button = new StateButton(parent);
     button->setObjectName(QLatin1String(name));
     button->setText(QLatin1String(caption));
     button->setCheckable(true);
     button->setGeometry(place);
     return button;
+}
+
+// A count panel keeps its drawn width until its number no longer fits in it (ten thousand
+// members and more); it is measured only when the number's length changes.
+void ShowCount(QLabel& panel, int32_t count) {
+    const QString text = QString::number(count);
+    if (text.size() != panel.text().size()) {
+        const int needed = panel.fontMetrics().horizontalAdvance(text) + 2 * panel.frameWidth();
+        panel.setFixedWidth(needed <= kCountPanelWidth ? kCountPanelWidth : needed + kCountPanelPadding);
+    }
+    panel.setText(text);
 }
 
 QLabel* CreateStatusPanel(QStatusBar* bar, const char* name, Qt::Alignment alignment) {
@@ -348,8 +362,12 @@ int32_t TfrmKrvClientA::OnlineCount() const {
 }
 
 void TfrmKrvClientA::ShowCounters() {
-    memberCountPanel_->setText(QString::number(MemberCount()));
-    onlinePanel_->setText(QString::number(list_->OnlineCount()));
+    ShowCount(*memberCountPanel_, MemberCount());
+    ShowOnlineCount();
+}
+
+void TfrmKrvClientA::ShowOnlineCount() {
+    ShowCount(*onlinePanel_, list_->OnlineCount());
 }
 
 void TfrmKrvClientA::mnuHelpAboutClick() {

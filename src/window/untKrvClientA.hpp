@@ -127,6 +127,7 @@ private:
     void RecordLinkEvent(const LinkEvent& event, const ConnectionEffect& control);
     void ShowConnectionState(const std::string& state);
     void ShowCounters();
+    void ShowOnlineCount();
 
     void MovePasswordToKeyring(const std::string& password);
     void ReadPasswordFromKeyring(std::function<void()> then);

@@ -27,7 +27,7 @@ void TfrmKrvClientA::MembersChanged(const RowsEffect& effect, const ServerLineVi
     // A member rewritten in place changes the online count alone; every line of a burst of
     // presence reports comes here.
     if (effect.change == RowsChange::RewriteOne) {
-        onlinePanel_->setText(QString::number(list_->OnlineCount()));
+        ShowOnlineCount();
     } else if (effect.change != RowsChange::None) {
         ShowCounters();
     }
