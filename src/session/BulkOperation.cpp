@@ -1,5 +1,6 @@
 #include "session/BulkOperation.hpp"
 
+#include <algorithm>
 #include <unordered_set>
 #include <utility>
 
@@ -118,6 +119,17 @@ void BulkOperation::Cancel() {
         StopSending("cancelled before it was sent");
     }
     cancelled_ = true;
+}
+
+void BulkOperation::GiveUp(const std::string& why) {
+    StopSending(why);
+    // In the order they were sent, as the lists are read.
+    std::vector<std::pair<RequestId, std::string>> left(awaiting_.begin(), awaiting_.end());
+    std::sort(left.begin(), left.end());
+    for (auto& [id, login] : left) {
+        Record(BulkOutcome::Unconfirmed, std::move(login), why);
+    }
+    awaiting_.clear();
 }
 
 void BulkOperation::StopSending(const std::string& why) {

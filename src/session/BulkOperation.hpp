@@ -69,11 +69,18 @@ public:
     bool Settled(const SettledRequest& request);
     // Sends nothing more; what was sent is still followed.
     void Cancel();
+    // The front end waits no longer: what awaits its answer is unconfirmed, and the rest is not
+    // sent, both for the reason given.
+    void GiveUp(const std::string& why);
 
     bool Cancelled() const { return cancelled_; }
     bool Finished() const { return next_ == targets_.size() && awaiting_.empty(); }
     size_t SentCount() const { return sent_; }
     size_t Awaiting() const { return awaiting_.size(); }
+    // Confirmed, refused or unconfirmed: the requests the server settled or the wait gave up on.
+    size_t SettledCount() const {
+        return Count(BulkOutcome::Confirmed) + Count(BulkOutcome::Refused) + Count(BulkOutcome::Unconfirmed);
+    }
     size_t Count(BulkOutcome outcome) const { return lists_[static_cast<size_t>(outcome)].size(); }
     const std::vector<BulkEntry>& List(BulkOutcome outcome) const {
         return lists_[static_cast<size_t>(outcome)];

@@ -191,6 +191,21 @@ TEST(BulkOperation, TheConnectionsEndLeavesWhatWasSentUnconfirmedAndTheRestUnsen
     EXPECT_EQ(Logins(bulk.List(BulkOutcome::NotSent)), (std::vector<std::string>{"carol", "dave"}));
 }
 
+TEST(BulkOperation, GivingUpLeavesWhatAwaitsUnconfirmedAndTheRestUnsent) {
+    BulkHarness h(kMembers);
+    BulkOperation& bulk = h.Start({BulkAction::Delete, {}}, {"bob", "carol", "dave", "erin"});
+    bulk.SetPacing({2, 10});
+    bulk.Pump();
+    h.Report("ARD_bob");
+    bulk.GiveUp("no answer within --timeout");
+    EXPECT_TRUE(bulk.Finished());
+    EXPECT_EQ(bulk.SummaryLine(), "1 confirmed, 0 refused, 1 unconfirmed, 2 not sent");
+    EXPECT_EQ(bulk.List(BulkOutcome::Unconfirmed)[0].login, "carol");
+    EXPECT_EQ(bulk.List(BulkOutcome::NotSent)[1].reason, "no answer within --timeout");
+    h.Report("ARD_carol");
+    EXPECT_EQ(bulk.Count(BulkOutcome::Confirmed), 1U) << "an answer after giving up changes nothing";
+}
+
 TEST(BulkOperation, AMemberWhoWentOfflineSinceThePlanIsSkippedAtItsTurn) {
     BulkHarness h(kMembers);
     BulkOperation& bulk = h.Start({BulkAction::LogOff, {}}, {"bob", "dave"});
