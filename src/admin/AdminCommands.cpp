@@ -450,11 +450,12 @@ int RunManyMembers(AdminSession& session, const CommandOptions& options) {
             session.RenewDeadline();
         }
     });
-    ImportProgress progress(bulk.Targets().size());
+    // Ended before the summary, so that the summary starts on a line of its own.
+    std::optional<ImportProgress> progress(std::in_place, bulk.Targets().size());
     int status = ExitStatus::Done;
     while (!bulk.Finished()) {
         bulk.Pump();
-        progress.Show(bulk.SettledCount());
+        progress->Show(bulk.SettledCount());
         if (bulk.Awaiting() == 0) {
             continue;
         }
@@ -472,7 +473,8 @@ int RunManyMembers(AdminSession& session, const CommandOptions& options) {
             break;
         }
     }
-    progress.Show(bulk.SettledCount(), true);
+    progress->Show(bulk.SettledCount(), true);
+    progress.reset();
     session.SetRequestListener({});
     WriteOut(BulkSummaryText(bulk));
     // Its end settles every request still awaited, which may finish the operation first.

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <tuple>
 
 #include "DemoServerProcess.hpp"
 #include "RawClient.hpp"
@@ -85,6 +86,7 @@ private slots:
     void init() { QVERIFY(data_.isValid()); }
     void aDeleteByFilterIsBackedUpAndImportPutsItBack();
     void moreThanOneTargetWantsYesAndADryRunSendsNothing();
+    void theCountTypedOnATerminalDecides();
     void theOwnAccountNeverTakesPart();
     void editManyChangesOneNameAndKeepsTheRest();
     void expelLogoffAndReconnectManyOnlineMembers();
@@ -159,6 +161,37 @@ void AdminManyMembersTest::moreThanOneTargetWantsYesAndADryRunSendsNothing() {
 
     const Outcome after = Run(connection + QStringList{"list", "--format", "csv"}, data_.path());
     QCOMPARE(after.out, before.out);
+}
+
+// On a terminal (a pseudo-terminal made by script(1)) the count typed back decides.
+void AdminManyMembersTest::theCountTypedOnATerminalDecides() {
+    DemoServerProcess server;
+    QVERIFY(server.Start({"--members", "3"}));
+    QString command = QStringLiteral("'%1'").arg(QStringLiteral(KRV_ADMIN));
+    for (const QString& word : Connection(server.Port()) + QStringList{"delete", "--offline"}) {
+        command += " '" + word + "'";
+    }
+    for (const auto& [typed, status, out] : {std::tuple{"2", 1, "not confirmed; nothing was sent"},
+                                             std::tuple{"3", 0, "3 confirmed, 0 refused, 0 unconfirmed"}}) {
+        QProcess terminal;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("KRVADMIN_PASSWORD"), QStringLiteral("admin"));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), data_.path());
+        terminal.setProcessEnvironment(environment);
+        terminal.start(QStringLiteral("script"), {"-qec", command, "/dev/null"});
+        QByteArray shown;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                shown += terminal.readAllStandardOutput();
+                return shown.contains("Type 3 to go on: ");
+            },
+            kRunTimeoutMs));
+        QVERIFY2(shown.contains("about to delete 3 members: "), shown);
+        terminal.write(QByteArray(typed) + "\n");
+        const Outcome outcome = Finish(terminal);
+        QCOMPARE(outcome.status, status);
+        QVERIFY2(outcome.out.contains(out), outcome.out);
+    }
 }
 
 void AdminManyMembersTest::theOwnAccountNeverTakesPart() {
