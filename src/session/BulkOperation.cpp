@@ -17,16 +17,18 @@ BulkOperation::BulkOperation(ServerSession& session, BulkCommand command,
             continue;
         }
         const TkvCLData* account = session_.Members().RecordOf(login);
-        if (std::string problem = PlanProblem(account); !problem.empty()) {
-            Record(BulkOutcome::Skipped, account != nullptr ? account->Login() : login, std::move(problem));
-            continue;
-        }
+        const std::string& listed = account != nullptr ? account->Login() : login;
+        // Whatever else would keep it out, this is the reason that matters to the administrator.
         if (SameTextAscii(login, session_.Link().Login())) {
-            Record(BulkOutcome::Skipped, account->Login(),
+            Record(BulkOutcome::Skipped, listed,
                    "the account of this connection never takes part in a command on many members");
             continue;
         }
-        targets_.push_back(account->Login());
+        if (std::string problem = PlanProblem(account); !problem.empty()) {
+            Record(BulkOutcome::Skipped, listed, std::move(problem));
+            continue;
+        }
+        targets_.push_back(listed);
     }
     total_ = targets_.size() + Count(BulkOutcome::Skipped);
 }

@@ -95,6 +95,8 @@ TEST(BulkOperation, ThePlanSkipsTheOwnAccountAndWhatCannotBeSentSayingWhy) {
     const std::string own = "the account of this connection never takes part in a command on many members";
     BulkEdit addMail;
     addMail.addProtocol = "MAIL";
+    BulkEdit addAdministrator;  // which the own account has already
+    addAdministrator.addProtocol = "administrator";
     const std::vector<Case> cases = {
         {{BulkAction::Delete, {}},
          {"bob", "carol", "dave", "erin"},
@@ -105,6 +107,9 @@ TEST(BulkOperation, ThePlanSkipsTheOwnAccountAndWhatCannotBeSentSayingWhy) {
         {{BulkAction::Edit, addMail},
          {"bob", "dave", "erin"},
          {{"admin", own}, {"carol", "nothing to change"}, {"ghost", "not listed"}}},
+        {{BulkAction::Edit, addAdministrator},
+         {"bob", "carol", "dave", "erin"},
+         {{"admin", own}, {"ghost", "not listed"}}},
     };
     for (const Case& c : cases) {
         BulkHarness h(kMembers);
