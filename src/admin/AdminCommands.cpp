@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <unordered_map>
@@ -23,6 +24,7 @@
 #include "protocol/ProtocolCodes.hpp"
 #include "session/BulkBackup.hpp"
 #include "session/BulkOperation.hpp"
+#include "session/BulkRate.hpp"
 #include "util/untCalc1.hpp"
 
 namespace {
@@ -198,15 +200,16 @@ public:
     ImportProgress(const ImportProgress&) = delete;
     ImportProgress& operator=(const ImportProgress&) = delete;
 
-    void Show(size_t done, bool force = false) {
+    // detail: what follows the count (the rate and time left of a command on many members).
+    void Show(size_t done, bool force = false, const std::function<std::string()>& detail = {}) {
         if (!shown_ || (!force && clock_.elapsed() < nextMs_)) {
             return;
         }
         nextMs_ = clock_.elapsed() + kProgressEveryMs;
         constexpr size_t kWidth = 40;
         const size_t filled = rows_ == 0 ? kWidth : done * kWidth / rows_;
-        std::fprintf(stderr, "\r[%s%s] %zu/%zu", std::string(filled, '#').c_str(),
-                     std::string(kWidth - filled, ' ').c_str(), done, rows_);
+        std::fprintf(stderr, "\r[%s%s] %zu/%zu%s", std::string(filled, '#').c_str(),
+                     std::string(kWidth - filled, ' ').c_str(), done, rows_, detail ? detail().c_str() : "");
         std::fflush(stderr);
         drawn_ = true;
     }
@@ -452,10 +455,22 @@ int RunManyMembers(AdminSession& session, const CommandOptions& options) {
     });
     // Ended before the summary, so that the summary starts on a line of its own.
     std::optional<ImportProgress> progress(std::in_place, bulk.Targets().size());
+    BulkRate rate;
+    const auto rateText = [&] {
+        rate.Note(bulk.SettledCount(), SteadyClock::Instance().Now());
+        const std::optional<double> perSecond = rate.PerSecond();
+        if (!perSecond) {
+            return std::string("          ");
+        }
+        char text[64];
+        std::snprintf(text, sizeof text, ", %.0f/s, %s left  ", *perSecond,
+                      ClockText(*rate.TimeLeft(bulk.Targets().size())).c_str());
+        return std::string(text);
+    };
     int status = ExitStatus::Done;
     while (!bulk.Finished()) {
         bulk.Pump();
-        progress->Show(bulk.SettledCount());
+        progress->Show(bulk.SettledCount(), false, rateText);
         if (bulk.Awaiting() == 0) {
             continue;
         }
@@ -473,7 +488,7 @@ int RunManyMembers(AdminSession& session, const CommandOptions& options) {
             break;
         }
     }
-    progress->Show(bulk.SettledCount(), true);
+    progress->Show(bulk.SettledCount(), true, rateText);
     progress.reset();
     session.SetRequestListener({});
     WriteOut(BulkSummaryText(bulk));
