@@ -33,21 +33,28 @@ const CommandInfo kCommands[] = {
      "  --protocols LIST      granted protocols, comma-separated\n"
      "  --bots LIST           user bots, comma-separated\n"},
     {AdminCommand::Edit, "edit",
-     "edit LOGIN [--password TEXT | --password-file FILE] [--protocols LIST] [--bots LIST]",
-     "Change an account; what is not given stays as it is.",
+     "edit LOGIN [--password TEXT | --password-file FILE] [--protocols LIST] [--bots LIST]\n"
+     "  edit TARGETS... (--add-protocol NAME | --remove-protocol NAME | --add-bot NAME | --remove-bot "
+     "NAME)...",
+     "Change an account; what is not given stays as it is. With the --add and --remove options,\n"
+     "change many accounts by one protocol or user bot each, every other field kept.",
      "  --password TEXT       the new password (visible to other users of this machine)\n"
      "  --password-file FILE  the new password: the file's first line\n"
      "  --protocols LIST      the new protocols, comma-separated\n"
-     "  --bots LIST           the new user bots, comma-separated\n"},
-    {AdminCommand::Delete, "delete", "delete LOGIN",
-     "Delete an account; an online member is expelled as well.", ""},
-    {AdminCommand::Expel, "expel", "expel LOGIN", "Close the connections of an online member.", ""},
-    {AdminCommand::Logoff, "logoff", "logoff LOGIN | --all [--but-me]",
-     "Ask an online member, or everyone, to log off.",
+     "  --bots LIST           the new user bots, comma-separated\n"
+     "  --add-protocol NAME   grant the protocol to every target\n"
+     "  --remove-protocol NAME  take the protocol from every target\n"
+     "  --add-bot NAME        give every target the user bot\n"
+     "  --remove-bot NAME     take the user bot from every target\n"},
+    {AdminCommand::Delete, "delete", "delete TARGETS...",
+     "Delete accounts; an online member is expelled as well.", ""},
+    {AdminCommand::Expel, "expel", "expel TARGETS...", "Close the connections of online members.", ""},
+    {AdminCommand::Logoff, "logoff", "logoff TARGETS... | --all [--but-me]",
+     "Ask online members, or everyone, to log off.",
      "  --all             everyone, this connection included\n"
      "  --but-me          with --all: everyone except this connection\n"},
-    {AdminCommand::Reconnect, "reconnect", "reconnect LOGIN | --all [--but-me]",
-     "Ask an online member, or everyone, to reconnect to this server in 5 seconds.",
+    {AdminCommand::Reconnect, "reconnect", "reconnect TARGETS... | --all [--but-me]",
+     "Ask online members, or everyone, to reconnect to this server in 5 seconds.",
      "  --all             everyone, this connection included\n"
      "  --but-me          with --all: everyone except this connection\n"},
     {AdminCommand::Import, "import", "import FILE.csv [--dry-run] [--update]",
@@ -88,15 +95,34 @@ constexpr std::string_view kConnectionHelp =
     "from the desktop's keyring, then from the settings file, and otherwise it is asked for on\n"
     "the terminal.\n";
 
+constexpr std::string_view kTargetsHelp =
+    "Targets (delete, expel, logoff, reconnect, edit):\n"
+    "  LOGIN...              one or more logins; one login alone is the command on one member\n"
+    "  --from FILE           the logins of FILE: the CSV of \"list --format csv\" when its first\n"
+    "                        line is that header, otherwise a login a line\n"
+    "  --match TEXT          only members whose login, protocols or user bots hold TEXT\n"
+    "  --online, --offline   only members online, or offline\n"
+    "  --protocol NAME       only members with the protocol NAME\n"
+    "  Without LOGIN or --from, the filters choose among every listed member.\n"
+    "  --dry-run             print what would be sent; send nothing\n"
+    "  --yes                 go on without asking; more than one target needs it, or the count\n"
+    "                        typed on the terminal\n"
+    "The account of this connection never takes part. Before a delete or edit of many, the\n"
+    "accounts are written to an owner-only file in ~/.local/share/krvClientA/backups/ (or\n"
+    "$XDG_DATA_HOME/krvClientA/backups/); the summary names it and the command that restores\n"
+    "them. Requests go out paced; each counts as confirmed only when the server reports it\n"
+    "done. The summary reads \"N confirmed, M refused, K unconfirmed\".\n";
+
 constexpr std::string_view kExitHelp =
     "Exit status:\n"
-    "  0   done: the server confirmed the request (or the list was printed)\n"
+    "  0   done: the server confirmed the request (or the list was printed); with many\n"
+    "      targets, every one of them\n"
     "  1   refused: by the server (its reason is printed), or before sending (a field the\n"
     "      request cannot carry, an unknown or offline member); for import, any row refused\n"
-    "      or skipped\n"
+    "      or skipped; with many targets, any target refused or skipped\n"
     "  2   no connection: it could not be made, or it ended before the command did\n"
     "  3   the login has no administrator rights, or the server refused the login\n"
-    "  4   no answer from the server within --timeout\n"
+    "  4   no answer from the server within --timeout; with many targets, any left unconfirmed\n"
     "  64  bad arguments, or an import file or the journal that cannot be read\n";
 
 const CommandInfo* FindCommand(std::string_view name) {
@@ -217,6 +243,12 @@ bool IsAccountCommand(AdminCommand command) {
     return command == AdminCommand::Add || command == AdminCommand::Edit;
 }
 
+bool IsManyMembersCommand(AdminCommand command) {
+    return command == AdminCommand::Delete || command == AdminCommand::Expel ||
+           command == AdminCommand::Logoff || command == AdminCommand::Reconnect ||
+           command == AdminCommand::Edit;
+}
+
 bool IsFormattedCommand(AdminCommand command) {
     return command == AdminCommand::List || command == AdminCommand::Show;
 }
@@ -250,6 +282,43 @@ bool CommandOptionSetter(CommandOptions& options, const std::string& name, bool&
     }
     if (command == AdminCommand::Import && name == "--update") {
         return set(options.update);
+    }
+    if (IsManyMembersCommand(command)) {
+        if (name == "--from") {
+            return store(options.fromFile);
+        }
+        if (name == "--match") {
+            return store(options.match);
+        }
+        if (name == "--protocol") {
+            return store(options.protocol);
+        }
+        if (name == "--online") {
+            return set(options.onlineOnly);
+        }
+        if (name == "--offline") {
+            return set(options.offlineOnly);
+        }
+        if (name == "--dry-run") {
+            return set(options.dryRun);
+        }
+        if (name == "--yes") {
+            return set(options.yes);
+        }
+    }
+    if (command == AdminCommand::Edit) {
+        if (name == "--add-protocol") {
+            return store(options.bulkEdit.addProtocol);
+        }
+        if (name == "--remove-protocol") {
+            return store(options.bulkEdit.removeProtocol);
+        }
+        if (name == "--add-bot") {
+            return store(options.bulkEdit.addUserBot);
+        }
+        if (name == "--remove-bot") {
+            return store(options.bulkEdit.removeUserBot);
+        }
     }
     if (IsAccountCommand(command)) {
         if (name == "--password") {
@@ -313,26 +382,53 @@ bool CommandOptionSetter(CommandOptions& options, const std::string& name, bool&
     return false;
 }
 
-// The positional words each command takes, and the combinations it forbids.
-std::string CheckCommand(const CommandOptions& options, const std::vector<std::string>& words) {
+// What a command on one or many members is given to choose its targets, and the combinations
+// it forbids.
+std::string CheckTargets(const CommandOptions& options, const std::vector<std::string>& words) {
     const AdminCommand command = options.command;
     const std::string name(InfoOf(command).name);
-    const bool wantsLogin = command == AdminCommand::Show || command == AdminCommand::Add ||
-                            command == AdminCommand::Edit || command == AdminCommand::Delete ||
-                            command == AdminCommand::Expel;
+    if (options.onlineOnly && options.offlineOnly) {
+        return "give --online or --offline, not both";
+    }
+    const bool chosen = !words.empty() || options.fromFile || !options.Filter().Empty();
     if (command == AdminCommand::Logoff || command == AdminCommand::Reconnect) {
         if (options.butMe && !options.all) {
             return "--but-me goes with --all";
         }
-        if (options.all == !words.empty() || words.size() > 1) {
+        if (options.all == chosen) {
             return name + " wants one LOGIN or --all";
         }
         return {};
     }
+    if (!chosen) {
+        return name + " wants LOGIN..., --from FILE or a filter";
+    }
+    if (command == AdminCommand::Edit) {
+        const bool oneMemberFields =
+            options.password || options.passwordFile || options.protocols || options.userBots;
+        if (!options.bulkEdit.Empty() && oneMemberFields) {
+            return "give --password, --protocols or --bots for one member, or the --add and --remove "
+                   "options; "
+                   "not both";
+        }
+        if (options.bulkEdit.Empty() && (words.size() > 1 || options.ManyMembers())) {
+            return "edit of many members wants --add-protocol, --remove-protocol, --add-bot or --remove-bot";
+        }
+    }
+    return {};
+}
+
+// The positional words each command takes, and the combinations it forbids.
+std::string CheckCommand(const CommandOptions& options, const std::vector<std::string>& words) {
+    const AdminCommand command = options.command;
+    const std::string name(InfoOf(command).name);
+    if (IsManyMembersCommand(command)) {
+        return CheckTargets(options, words);
+    }
     if (command == AdminCommand::Import) {
         return words.size() == 1 ? std::string() : "import wants one FILE";
     }
-    if (wantsLogin) {
+    if (command == AdminCommand::Show || command == AdminCommand::Add) {
         return words.size() == 1 ? std::string() : name + " wants one LOGIN";
     }
     return words.empty() ? std::string() : "unexpected argument: " + words.front();
@@ -420,8 +516,31 @@ ParsedArguments ParseAdminArguments(const std::vector<std::string>& arguments) {
     }
     if (parsed.error.empty() && !words.empty()) {
         (options.command == AdminCommand::Import ? options.file : options.login) = words.front();
+        if (IsManyMembersCommand(options.command)) {
+            options.logins = std::move(words);
+        }
     }
     return parsed;
+}
+
+bool CommandOptions::ManyMembers() const {
+    if (!IsManyMembersCommand(command)) {
+        return false;
+    }
+    return logins.size() > 1 || fromFile || !Filter().Empty() || !bulkEdit.Empty() || dryRun;
+}
+
+MemberFilter CommandOptions::Filter() const {
+    MemberFilter filter;
+    filter.text = match.value_or(std::string());
+    filter.protocol = protocol.value_or(std::string());
+    // list's --online is its own option; for the other commands it is this filter.
+    if (command != AdminCommand::List) {
+        filter.presence = onlineOnly    ? MemberFilter::Presence::Online
+                          : offlineOnly ? MemberFilter::Presence::Offline
+                                        : MemberFilter::Presence::Any;
+    }
+    return filter;
 }
 
 std::string ProgramHelp() {
@@ -432,6 +551,8 @@ std::string ProgramHelp() {
     for (const CommandInfo& info : kCommands) {
         text += "  " + std::string(info.usage) + "\n";
     }
+    text += "\n";
+    text += kTargetsHelp;
     text += "\n";
     text += kConnectionHelp;
     text += "\n";
@@ -449,6 +570,10 @@ std::string CommandHelp(AdminCommand command) {
                        std::string(info.summary) + "\n";
     if (!info.options.empty()) {
         text += "\nOptions:\n" + std::string(info.options);
+    }
+    if (IsManyMembersCommand(command)) {
+        text += "\n";
+        text += kTargetsHelp;
     }
     text += "\n";
     text += kConnectionHelp;

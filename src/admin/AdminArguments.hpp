@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "admin/MemberOutput.hpp"
+#include "session/BulkCommand.hpp"
+#include "session/MemberFilter.hpp"
 
 enum class AdminCommand {
     None,
@@ -62,6 +64,20 @@ struct CommandOptions {
     std::optional<std::string> passwordFile;
     std::optional<std::string> protocols;
     std::optional<std::string> userBots;
+
+    // Delete, expel, logoff, reconnect and edit on many members.
+    std::vector<std::string> logins;  // every LOGIN named
+    std::optional<std::string> fromFile;
+    std::optional<std::string> match;
+    bool offlineOnly = false;  // onlineOnly is the other half
+    std::optional<std::string> protocol;
+    BulkEdit bulkEdit;
+    bool yes = false;
+
+    // The command takes the road of many members: more than one login, a file, a filter, a
+    // change by one name or a dry run. One login and nothing else is the road of one member.
+    bool ManyMembers() const;
+    MemberFilter Filter() const;
 };
 
 struct ParsedArguments {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <unordered_map>
@@ -14,12 +15,16 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include "admin/BulkTargets.hpp"
 #include "admin/ExitStatus.hpp"
 #include "admin/ImportPlan.hpp"
 #include "admin/MemberOutput.hpp"
 #include "admin/TextOut.hpp"
 #include "members/MemberText.hpp"
 #include "protocol/ProtocolCodes.hpp"
+#include "session/BulkBackup.hpp"
+#include "session/BulkOperation.hpp"
+#include "session/BulkRate.hpp"
 #include "util/untCalc1.hpp"
 
 namespace {
@@ -195,15 +200,16 @@ public:
     ImportProgress(const ImportProgress&) = delete;
     ImportProgress& operator=(const ImportProgress&) = delete;
 
-    void Show(size_t done, bool force = false) {
+    // detail: what follows the count (the rate and time left of a command on many members).
+    void Show(size_t done, bool force = false, const std::function<std::string()>& detail = {}) {
         if (!shown_ || (!force && clock_.elapsed() < nextMs_)) {
             return;
         }
         nextMs_ = clock_.elapsed() + kProgressEveryMs;
         constexpr size_t kWidth = 40;
         const size_t filled = rows_ == 0 ? kWidth : done * kWidth / rows_;
-        std::fprintf(stderr, "\r[%s%s] %zu/%zu", std::string(filled, '#').c_str(),
-                     std::string(kWidth - filled, ' ').c_str(), done, rows_);
+        std::fprintf(stderr, "\r[%s%s] %zu/%zu%s", std::string(filled, '#').c_str(),
+                     std::string(kWidth - filled, ' ').c_str(), done, rows_, detail ? detail().c_str() : "");
         std::fflush(stderr);
         drawn_ = true;
     }
@@ -303,6 +309,198 @@ int RunImport(AdminSession& session, const CommandOptions& options) {
         return status;
     }
     return tally.RefusedCount() + tally.SkippedCount() == 0 ? ExitStatus::Done : ExitStatus::Refused;
+}
+
+// How many requests of a command on many members await their answer at once, as for import.
+constexpr BulkPacing kBulkPacing{kImportWindow, kImportWindow};
+constexpr size_t kLoginsShown = 5;
+
+BulkCommand BulkCommandOf(const CommandOptions& options) {
+    BulkCommand command;
+    switch (options.command) {
+        case AdminCommand::Delete:
+            command.action = BulkAction::Delete;
+            break;
+        case AdminCommand::Expel:
+            command.action = BulkAction::Expel;
+            break;
+        case AdminCommand::Logoff:
+            command.action = BulkAction::LogOff;
+            break;
+        case AdminCommand::Reconnect:
+            command.action = BulkAction::Reconnect;
+            break;
+        default:
+            command.action = BulkAction::Edit;
+            command.edit = options.bulkEdit;
+            break;
+    }
+    return command;
+}
+
+// "a, b, c, d, e and 7 more"
+std::string FirstLogins(const std::vector<std::string>& logins) {
+    std::string text;
+    for (size_t i = 0; i < logins.size() && i < kLoginsShown; ++i) {
+        text += (i == 0 ? "" : ", ") + VisibleText(logins[i]);
+    }
+    if (logins.size() > kLoginsShown) {
+        text += " and " + std::to_string(logins.size() - kLoginsShown) + " more";
+    }
+    return text;
+}
+
+// More than one target goes on with --yes, or with the count typed on a terminal; otherwise
+// nothing is sent. The status to end with, or nothing to go on.
+std::optional<int> ConfirmTargets(const BulkOperation& bulk, const CommandOptions& options) {
+    const size_t count = bulk.Targets().size();
+    if (count <= 1 || options.yes || options.dryRun) {
+        return std::nullopt;
+    }
+    const std::string verb(BulkActionWord(bulk.Command().action));
+    if (isatty(STDIN_FILENO) != 1) {
+        PrintError(std::to_string(count) + " members to " + verb +
+                   ": give --yes, or run on a terminal and type the count; nothing was sent");
+        return ExitStatus::Usage;
+    }
+    std::fprintf(stderr, "krvadmin: about to %s %zu members: %s\nType %zu to go on: ", verb.c_str(), count,
+                 FirstLogins(bulk.Targets()).c_str(), count);
+    std::fflush(stderr);
+    char line[64] = {};
+    if (std::fgets(line, sizeof line, stdin) == nullptr || Trim(line) != std::to_string(count)) {
+        PrintError("not confirmed; nothing was sent");
+        return ExitStatus::Refused;
+    }
+    return std::nullopt;
+}
+
+std::string DryRunText(const AdminSession& session, const BulkOperation& bulk) {
+    std::string text;
+    const std::string verb(BulkActionWord(bulk.Command().action));
+    for (const std::string& login : bulk.Targets()) {
+        text += "would " + verb + " " + VisibleText(login);
+        if (bulk.Command().action == BulkAction::Edit) {
+            const std::optional<AccountFields> fields =
+                EditedAccount(*session.Members().RecordOf(login), bulk.Command().edit);
+            text += ": protocols \"" + VisibleText(fields->protocols) + "\", user bots \"" +
+                    VisibleText(fields->userBots) + "\"";
+        }
+        text += "\n";
+    }
+    for (const BulkEntry& entry : bulk.List(BulkOutcome::Skipped)) {
+        text += "would skip " + VisibleText(entry.login) + ": " + VisibleText(entry.reason) + "\n";
+    }
+    text += std::to_string(bulk.Targets().size()) + " would be sent, " +
+            std::to_string(bulk.Count(BulkOutcome::Skipped)) + " skipped; nothing was sent\n";
+    return text;
+}
+
+std::string BulkSummaryText(const BulkOperation& bulk) {
+    std::string text = bulk.SummaryLine() + "\n";
+    const std::pair<BulkOutcome, const char*> kinds[] = {{BulkOutcome::Refused, "refused"},
+                                                         {BulkOutcome::Unconfirmed, "unconfirmed"},
+                                                         {BulkOutcome::Skipped, "skipped"},
+                                                         {BulkOutcome::NotSent, "not sent"}};
+    for (const auto& [outcome, word] : kinds) {
+        for (const BulkEntry& entry : bulk.List(outcome)) {
+            text +=
+                std::string(word) + " " + VisibleText(entry.login) + ": " + VisibleText(entry.reason) + "\n";
+        }
+    }
+    if (!bulk.Context().backupPath.empty()) {
+        text += "backup: " + bulk.Context().backupPath +
+                "\nrestore with: " + RestoreCommand(bulk.Context().backupPath) + "\n";
+    }
+    return text;
+}
+
+int RunManyMembers(AdminSession& session, const CommandOptions& options) {
+    std::optional<std::vector<std::string>> named;
+    if (!options.logins.empty() || options.fromFile) {
+        named = options.logins;
+    }
+    if (options.fromFile) {
+        std::string text;
+        std::string error;
+        std::vector<std::string> fromFile;
+        if (!ReadWholeFile(*options.fromFile, text, error) || !ReadTargetFile(text, fromFile, error)) {
+            PrintError(*options.fromFile + ": " + error);
+            return ExitStatus::Usage;
+        }
+        named->insert(named->end(), fromFile.begin(), fromFile.end());
+    }
+    BulkOperation bulk(session.Session(), BulkCommandOf(options),
+                       SelectTargets(session.Members(), named, options.Filter()));
+    bulk.SetPacing(kBulkPacing);
+    if (options.dryRun) {
+        WriteOut(DryRunText(session, bulk));
+        return bulk.Count(BulkOutcome::Skipped) == 0 ? ExitStatus::Done : ExitStatus::Refused;
+    }
+    if (const std::optional<int> declined = ConfirmTargets(bulk, options)) {
+        return *declined;
+    }
+    if (bulk.Command().NeedsBackup() && !bulk.Targets().empty()) {
+        const BackupWritten backup =
+            WriteBackupFile(DefaultBackupFolder(), BulkActionWord(bulk.Command().action), std::time(nullptr),
+                            AccountsBackupCsv(session.Members(), bulk.Targets()));
+        if (!backup.error.empty()) {
+            return Refuse("no backup, so nothing was sent: " + backup.error);
+        }
+        bulk.SetContext({1, backup.path});
+    }
+    session.SetRequestListener([&](const SettledRequest& request) {
+        if (bulk.Settled(request)) {
+            session.RenewDeadline();
+        }
+    });
+    // Ended before the summary, so that the summary starts on a line of its own.
+    std::optional<ImportProgress> progress(std::in_place, bulk.Targets().size());
+    BulkRate rate;
+    const auto rateText = [&] {
+        rate.Note(bulk.SettledCount(), SteadyClock::Instance().Now());
+        const std::optional<double> perSecond = rate.PerSecond();
+        if (!perSecond) {
+            return std::string("          ");
+        }
+        char text[64];
+        std::snprintf(text, sizeof text, ", %.0f/s, %s left  ", *perSecond,
+                      ClockText(*rate.TimeLeft(bulk.Targets().size())).c_str());
+        return std::string(text);
+    };
+    int status = ExitStatus::Done;
+    while (!bulk.Finished()) {
+        bulk.Pump();
+        progress->Show(bulk.SettledCount(), false, rateText);
+        if (bulk.Awaiting() == 0) {
+            continue;
+        }
+        session.RenewDeadline();
+        const size_t waiting = bulk.Awaiting();
+        status = session.Await([&]() -> std::optional<int> {
+            if (bulk.Awaiting() < waiting) {
+                return ExitStatus::Done;
+            }
+            return std::nullopt;
+        });
+        if (status != ExitStatus::Done) {
+            bulk.GiveUp(status == ExitStatus::TimedOut ? "no answer within --timeout"
+                                                       : "the connection ended first");
+            break;
+        }
+    }
+    progress->Show(bulk.SettledCount(), true, rateText);
+    progress.reset();
+    session.SetRequestListener({});
+    WriteOut(BulkSummaryText(bulk));
+    // Its end settles every request still awaited, which may finish the operation first.
+    if (status == ExitStatus::NoConnection || session.Ended()) {
+        return ExitStatus::NoConnection;
+    }
+    if (bulk.Count(BulkOutcome::Unconfirmed) > 0 || bulk.Count(BulkOutcome::NotSent) > 0) {
+        return ExitStatus::TimedOut;
+    }
+    return bulk.Count(BulkOutcome::Refused) + bulk.Count(BulkOutcome::Skipped) == 0 ? ExitStatus::Done
+                                                                                    : ExitStatus::Refused;
 }
 
 // What watch remembers of a member, to tell what a reloaded list changed.
@@ -469,6 +667,9 @@ void RequestAdminStop() {
 }
 
 int RunAdminCommand(AdminSession& session, const CommandOptions& options) {
+    if (options.ManyMembers() && !options.all) {
+        return RunManyMembers(session, options);
+    }
     switch (options.command) {
         case AdminCommand::List:
             return RunList(session, options);

@@ -7,10 +7,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "admin/Csv.hpp"
 #include "members/TkvCLDataCollection.hpp"
 #include "session/AccountRules.hpp"
 #include "session/RequestFollower.hpp"
+#include "util/Csv.hpp"
 
 // Every record of an import file, the header first. False with the reason when a quote is
 // never closed: it takes every line after it into one field, so those rows would be neither sent

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "admin/Csv.hpp"
 #include "admin/TextOut.hpp"
+#include "util/Csv.hpp"
 
 namespace {
 

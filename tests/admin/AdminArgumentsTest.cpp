@@ -65,6 +65,40 @@ TEST(AdminArgumentsTest, ReadsEachCommandsOwnOptions) {
     EXPECT_EQ(Parse({"show", "--", "--odd-login"}).command.login, "--odd-login");
 }
 
+TEST(AdminArgumentsTest, OneLoginAloneIsTheRoadOfOneMemberAndAnythingMoreTheRoadOfMany) {
+    struct Case {
+        std::vector<std::string> words;
+        bool many;
+    };
+    for (const Case& c : std::vector<Case>{{{"delete", "bob"}, false},
+                                           {{"delete", "bob", "--yes"}, false},
+                                           {{"edit", "bob", "--bots", "x"}, false},
+                                           {{"logoff", "--all"}, false},
+                                           {{"import", "f.csv", "--dry-run"}, false},
+                                           {{"delete", "bob", "carol"}, true},
+                                           {{"delete", "--from", "f.txt"}, true},
+                                           {{"expel", "--online"}, true},
+                                           {{"logoff", "bob", "--dry-run"}, true},
+                                           {{"edit", "bob", "--add-bot", "x"}, true},
+                                           {{"reconnect", "--protocol", "chat"}, true}}) {
+        const ParsedArguments parsed = Parse(c.words);
+        ASSERT_EQ(parsed.error, "") << c.words.front() << " " << c.words.back();
+        EXPECT_EQ(parsed.command.ManyMembers(), c.many) << c.words.front() << " " << c.words.back();
+    }
+    const ParsedArguments edit = Parse({"edit", "a", "b", "--add-protocol", "mail", "--remove-bot", "echo",
+                                        "--match", "x", "--offline", "--protocol", "chat", "--yes"});
+    EXPECT_EQ(edit.command.logins, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(edit.command.bulkEdit.addProtocol, "mail");
+    EXPECT_EQ(edit.command.bulkEdit.removeUserBot, "echo");
+    EXPECT_TRUE(edit.command.yes);
+    const MemberFilter filter = edit.command.Filter();
+    EXPECT_EQ(filter.text, "x");
+    EXPECT_EQ(filter.protocol, "chat");
+    EXPECT_EQ(filter.presence, MemberFilter::Presence::Offline);
+    // list's --online is not a filter of targets.
+    EXPECT_TRUE(Parse({"list", "--online"}).command.Filter().Empty());
+}
+
 struct BadCase {
     std::vector<std::string> words;
     std::string error;
@@ -90,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{{"list", "--host"}, "--host needs a value"},
                     BadCase{{"list", "--sort=yes"}, "--sort takes no value"},
                     BadCase{{"show"}, "show wants one LOGIN"},
-                    BadCase{{"delete", "a", "b"}, "delete wants one LOGIN"},
+                    BadCase{{"delete"}, "delete wants LOGIN..., --from FILE or a filter"},
                     BadCase{{"logoff"}, "logoff wants one LOGIN or --all"},
                     BadCase{{"reconnect", "bob", "--all"}, "reconnect wants one LOGIN or --all"},
                     BadCase{{"logoff", "bob", "--but-me"}, "--but-me goes with --all"},
@@ -136,7 +170,7 @@ TEST(AdminArgumentsTest, HelpNamesTheCommandAndTheExitStatuses) {
     EXPECT_NE(command.helpText.find("Usage: krvadmin [connection options] edit LOGIN"), std::string::npos);
     EXPECT_NE(command.helpText.find("--bots LIST"), std::string::npos);
     EXPECT_NE(command.helpText.find("Exit status:"), std::string::npos);
-    EXPECT_EQ(command.helpText.find("--dry-run"), std::string::npos);
+    EXPECT_EQ(command.helpText.find("--update"), std::string::npos);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "admin/Csv.hpp"
+#include "util/Csv.hpp"
 
 namespace {
 

@@ -18,6 +18,7 @@ DemoServer::DemoServer(const ServerOptions& options, QObject* parent)
       sessionConfig_{options.verbose, options.splitWrites, options.dropAfterLines, options.seed},
       requests_(store_, *this),
       churnDraw_(options.seed) {
+    requests_.RefuseLoginsWith(options.refuseLoginsWith.toStdString());
     store_.Add(Account{options.adminLogin.toStdString(),
                        options.adminPassword.toStdString(),
                        options.adminProtocols.toStdString(),
@@ -145,6 +146,19 @@ void DemoServer::SessionRequest(Session& session, const std::string& line) {
     if (options_.burstRequests && SendBurst(session, line)) {
         return;
     }
+    if (options_.delayRequestsMs > 0) {
+        // Timers of one interval fire in the order they were started, so the requests keep theirs.
+        QTimer::singleShot(options_.delayRequestsMs, this, [this, id = session.Id(), line] {
+            if (Session* later = Find(id)) {
+                HandleRequest(*later, line);
+            }
+        });
+        return;
+    }
+    HandleRequest(session, line);
+}
+
+void DemoServer::HandleRequest(Session& session, const std::string& line) {
     if (!requests_.Handle(session.Id(), line)) {
         session.Log(QStringLiteral("ignored: not a request"));
     }

@@ -37,6 +37,7 @@ private:
     // True when the line asked for a burst of reports (and they were sent).
     bool SendBurst(Session& session, const std::string& line);
     Session* Find(SessionId id) const;
+    void HandleRequest(Session& session, const std::string& line);
 
     void SessionLoggedIn(Session& session) override;
     void SessionRequest(Session& session, const std::string& line) override;

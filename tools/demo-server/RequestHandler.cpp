@@ -8,6 +8,11 @@
 
 bool RequestHandler::Handle(SessionId requester, std::string_view line) {
     const RequestLine request = CutRequestLine(line);
+    if (!refuseLoginsWith_.empty() && !request.subject.empty() &&
+        request.subject.find(refuseLoginsWith_) != std::string::npos && IsRequestCode(request.code)) {
+        Refuse(requester, request.subject, "refused by the server's --refuse");
+        return true;
+    }
     if (request.code == RequestCode::AddAccount) {
         AddAccount(requester, request);
     } else if (request.code == RequestCode::EditAccount) {
@@ -28,6 +33,17 @@ bool RequestHandler::Handle(SessionId requester, std::string_view line) {
         return false;
     }
     return true;
+}
+
+bool RequestHandler::IsRequestCode(std::string_view code) {
+    for (const std::string_view known :
+         {RequestCode::AddAccount, RequestCode::EditAccount, RequestCode::DeleteAccount, RequestCode::Expel,
+          RequestCode::Logoff, RequestCode::Reconnect}) {
+        if (code == known) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void RequestHandler::AddAccount(SessionId requester, const RequestLine& request) {

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "MemberStore.hpp"
@@ -14,10 +15,14 @@ class RequestHandler {
 public:
     RequestHandler(MemberStore& store, SessionDirectory& sessions) : store_(store), sessions_(sessions) {}
 
+    // Requests about a login holding text are refused with "ARE" and not carried out.
+    void RefuseLoginsWith(std::string text) { refuseLoginsWith_ = std::move(text); }
+
     // False for a line that is no request; it is ignored.
     bool Handle(SessionId requester, std::string_view line);
 
 private:
+    static bool IsRequestCode(std::string_view code);
     void AddAccount(SessionId requester, const RequestLine& request);
     void EditAccount(SessionId requester, const RequestLine& request);
     void DeleteAccount(SessionId requester, const RequestLine& request);
@@ -32,4 +37,5 @@ private:
 
     MemberStore& store_;
     SessionDirectory& sessions_;
+    std::string refuseLoginsWith_;
 };

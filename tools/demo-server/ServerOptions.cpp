@@ -27,6 +27,14 @@ const QCommandLineOption kBurstRequests(
     QStringLiteral("burst-requests"),
     "Answer an administrator's \"BURST_<code>:<count>\" with count reports of that code (ARI, ARO, ARM, ARA, "
     "ARD), sent to that administrator alone; for benchmarks.");
+const QCommandLineOption kRefuse(
+    QStringLiteral("refuse"),
+    "Refuse (\"ARE\") every request about a login holding TEXT; for tests of refusals.", "TEXT");
+const QCommandLineOption kDelayRequests(
+    QStringLiteral("delay-requests"),
+    "Carry out each request, and so send its report, MS milliseconds after it "
+    "came; for tests of requests awaiting their report.",
+    "MS");
 
 // Reads a whole number in [low, high] or reports the option as bad.
 bool ReadNumber(const QCommandLineParser& parser, const QCommandLineOption& option, long long low,
@@ -53,11 +61,13 @@ bool ReadNumbers(const QCommandLineParser& parser, ServerOptions& options, QStri
     long long seed = options.seed;
     long long churn = options.churnPerSecond;
     long long dropAfter = options.dropAfterLines;
+    long long delay = options.delayRequestsMs;
     if (!ReadNumber(parser, kPort, 0, 65535, port, error) ||
         !ReadNumber(parser, kMembers, 0, 1000000, members, error) ||
         !ReadNumber(parser, kSeed, 0, 0xFFFFFFFFll, seed, error) ||
         !ReadNumber(parser, kChurn, 0, 1000, churn, error) ||
-        !ReadNumber(parser, kDropAfter, 0, 1000000000, dropAfter, error)) {
+        !ReadNumber(parser, kDropAfter, 0, 1000000000, dropAfter, error) ||
+        !ReadNumber(parser, kDelayRequests, 0, 3600000, delay, error)) {
         return false;
     }
     options.port = static_cast<uint16_t>(port);
@@ -65,6 +75,7 @@ bool ReadNumbers(const QCommandLineParser& parser, ServerOptions& options, QStri
     options.seed = static_cast<uint32_t>(seed);
     options.churnPerSecond = static_cast<int>(churn);
     options.dropAfterLines = static_cast<int>(dropAfter);
+    options.delayRequestsMs = static_cast<int>(delay);
     return true;
 }
 
@@ -107,7 +118,7 @@ OptionsResult ParseServerOptions(const QStringList& arguments) {
         "and every administration request, on one thread.");
     const QCommandLineOption help = parser.addHelpOption();
     parser.addOptions({kListen, kPort, kMembers, kSeed, kAdmin, kGrant, kChurn, kVerbose, kSplitWrites,
-                       kDropAfter, kBurstRequests});
+                       kDropAfter, kBurstRequests, kRefuse, kDelayRequests});
 
     OptionsResult result;
     result.helpText = parser.helpText();
@@ -138,6 +149,7 @@ OptionsResult ParseServerOptions(const QStringList& arguments) {
     options.verbose = parser.isSet(kVerbose);
     options.splitWrites = parser.isSet(kSplitWrites);
     options.burstRequests = parser.isSet(kBurstRequests);
+    options.refuseLoginsWith = parser.value(kRefuse);
     result.options = options;
     return result;
 }

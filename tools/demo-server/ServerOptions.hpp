@@ -18,6 +18,9 @@ struct ServerOptions {
     bool splitWrites = false;
     int dropAfterLines = 0;  // 0: never
     bool burstRequests = false;
+    // Requests about a login holding this text are answered "ARE" and not carried out; empty: none.
+    QString refuseLoginsWith;
+    int delayRequestsMs = 0;  // each request is carried out this long after it came
 };
 
 // Reads the command line. On --help, or on a bad option (with the reason in error), returns

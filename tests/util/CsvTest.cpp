@@ -1,4 +1,4 @@
-#include "admin/Csv.hpp"
+#include "util/Csv.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,4 @@
-#include "admin/Csv.hpp"
-
-#include "admin/TextOut.hpp"
+#include "util/Csv.hpp"
 
 namespace {
 
@@ -33,7 +31,15 @@ void AppendCsvField(std::string& out, std::string_view field) {
 }
 
 void AppendCsvRow(std::string& out, std::initializer_list<std::string_view> fields) {
-    AppendDelimitedRow(out, fields, ',', "\r\n", AppendCsvField);
+    bool first = true;
+    for (const std::string_view field : fields) {
+        if (!first) {
+            out.push_back(',');
+        }
+        first = false;
+        AppendCsvField(out, field);
+    }
+    out.append("\r\n");
 }
 
 bool CsvReader::AtLineEnd() const {
