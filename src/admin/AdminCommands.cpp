@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -432,6 +433,11 @@ int RunManyMembers(AdminSession& session, const CommandOptions& options) {
     BulkOperation bulk(session.Session(), BulkCommandOf(options),
                        SelectTargets(session.Members(), named, options.Filter()));
     bulk.SetPacing(kBulkPacing);
+    // The journal tells one operation's requests from another's by the time it began.
+    bulk.SetContext({static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::system_clock::now().time_since_epoch())
+                                               .count()),
+                     {}});
     if (options.dryRun) {
         WriteOut(DryRunText(session, bulk));
         return bulk.Count(BulkOutcome::Skipped) == 0 ? ExitStatus::Done : ExitStatus::Refused;
@@ -446,8 +452,9 @@ int RunManyMembers(AdminSession& session, const CommandOptions& options) {
         if (!backup.error.empty()) {
             return Refuse("no backup, so nothing was sent: " + backup.error);
         }
-        bulk.SetContext({1, backup.path});
+        bulk.SetContext({bulk.Context().id, backup.path});
     }
+    session.JournalAsPartOf(bulk.Context());
     session.SetRequestListener([&](const SettledRequest& request) {
         if (bulk.Settled(request)) {
             session.RenewDeadline();

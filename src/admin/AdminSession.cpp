@@ -38,6 +38,10 @@ AdminSession::AdminSession(ConnectionTarget target, std::chrono::seconds timeout
     QObject::connect(&ticker_, &QTimer::timeout, [this] { Tick(); });
 }
 
+void AdminSession::JournalAsPartOf(const BulkContext& context) {
+    journal_->BelongTo(std::to_string(context.id), context.backupPath);
+}
+
 // Whatever was journaled is on disk before the program ends.
 AdminSession::~AdminSession() {
     ticker_.stop();

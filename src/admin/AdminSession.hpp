@@ -13,6 +13,7 @@
 
 #include "admin/ConnectionTarget.hpp"
 #include "net/QtClientSocket.hpp"
+#include "session/BulkOperation.hpp"
 #include "session/MemberReport.hpp"
 #include "session/ServerSession.hpp"
 #include "session/SessionJournal.hpp"
@@ -66,6 +67,8 @@ public:
     // ordered; not after "SRC", nor once the schedule has given up.
     bool WillReconnect() const;
 
+    // The requests sent from now on belong to this bulk operation and its backup, in the journal.
+    void JournalAsPartOf(const BulkContext& context);
     void SetReportListener(ReportListener listener) { onReport_ = std::move(listener); }
     void SetConnectionListener(ConnectionListener listener) { onConnection_ = std::move(listener); }
     void SetRequestListener(RequestListener listener) { onRequest_ = std::move(listener); }

@@ -85,6 +85,11 @@ void SessionJournal::Flush() {
     }
 }
 
+void SessionJournal::BelongTo(std::string bulkId, std::string backupFile) {
+    bulkId_ = std::move(bulkId);
+    backupFile_ = std::move(backupFile);
+}
+
 void SessionJournal::NameServer(std::string host, int32_t port, std::string name) {
     named_ = {std::move(host), port, std::move(name)};
 }
@@ -110,6 +115,8 @@ void SessionJournal::RequestSent(const SentRequest& request) {
         entry.fields.push_back({name, value});
     }
     entry.passwordChanged = request.passwordChanged;
+    entry.bulkId = bulkId_;
+    entry.backupFile = backupFile_;
     const JournalTicket ticket = journal_->Record(std::move(entry));
     if (request.followed) {
         pending_[*request.followed] = {ticket, request.confirmingCode};

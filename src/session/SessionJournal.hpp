@@ -42,6 +42,10 @@ public:
     // Entries of the server at host:port carry this saved server's name, until another is named.
     void NameServer(std::string host, int32_t port, std::string name);
 
+    // The requests sent from now on belong to this bulk operation and its backup file; empty
+    // strings when they belong to none.
+    void BelongTo(std::string bulkId, std::string backupFile);
+
     void RequestSent(const SentRequest& request);
     void RequestSettled(const SettledRequest& request);
     // Before the session acts on the event.
@@ -68,7 +72,9 @@ private:
     void Notice(const JournalNotice& notice);
 
     const ServerSession& session_;
-    JournalServer named_;      // the saved server named last
+    JournalServer named_;  // the saved server named last
+    std::string bulkId_;
+    std::string backupFile_;
     std::mutex noticesMutex_;  // the journal's writer thread adds
     std::vector<std::string> notices_;
     std::unique_ptr<Journal> journal_;  // after what its notices reach

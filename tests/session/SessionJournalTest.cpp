@@ -211,6 +211,21 @@ TEST_F(SessionJournalTest, EntriesOfASavedServerCarryItsName) {
     }
 }
 
+TEST_F(SessionJournalTest, RequestsOfABulkOperationCarryItAndItsBackup) {
+    LogIn();
+    List();
+    journal_->BelongTo("1765400000000", "/backups/delete-20261211.csv");
+    ASSERT_TRUE(session_->DeleteAccount("carol").Sent());
+    journal_->BelongTo({}, {});
+    ASSERT_TRUE(session_->Expel("bob").Sent());
+    const std::vector<RequestRecord> records = Requests();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].entry.bulkId, "1765400000000");
+    EXPECT_EQ(records[0].entry.backupFile, "/backups/delete-20261211.csv");
+    EXPECT_EQ(records[1].entry.bulkId, "");
+    EXPECT_EQ(records[1].entry.backupFile, "");
+}
+
 TEST_F(SessionJournalTest, TheConnectionsStoryIsKept) {
     LogIn();
     List();
