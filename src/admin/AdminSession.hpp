@@ -78,6 +78,7 @@ private:
     void RequestSettled(const SettledRequest& request) override;
 
     std::string EndReason() const;
+    void DescribeRefusedCertificate() const;
     void ProcessEvents();
 
     ConnectionTarget target_;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "admin/AdminArguments.hpp"
+#include "link/LinkProtection.hpp"
 #include "settings/StoredSettings.hpp"
 
 // Everything needed to connect and log in, gathered from the options, the settings file and
@@ -19,6 +20,7 @@ struct ConnectionTarget {
     std::optional<std::string> password;  // unset: ask on the terminal
     StoredSettings schedule;              // the reconnect schedule to run under
     PasswordSource passwordSource = PasswordSource::None;
+    TlsPolicy tls;
 
     // Whether the keyring is asked: only where neither the options nor the variable gave it.
     bool MayAskKeyring() const {

@@ -11,6 +11,7 @@
 #include <QHostInfo>
 #include <QObject>
 #include <QPointer>
+#include <QSslError>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -25,6 +26,10 @@
 // connect. Unsent bytes are bounded by kMaxUnsentBytes: a peer that stops reading has the
 // connection closed with a send error rather than the program's memory fill up. A connected
 // socket notices a vanished peer within about two minutes of the first unanswered byte.
+//
+// With TLS on, the attempt's socket is a QSslSocket: the connect notification waits for the
+// handshake, and a certificate that neither verifies nor matches its pin ends the attempt with
+// one of LinkRefusal's numbers.
 //
 // Every attempt gets a QTcpSocket of its own. Ending an attempt detaches its socket from this
 // object at once, so nothing Qt still does with it (a graceful close that drains the bytes
@@ -57,6 +62,9 @@ public:
     void SendText(const std::string& bytes) override;
     void RequestWriteNotification() override;
     std::string ErrorMessage(int32_t code) const override;
+    void SetTls(const TlsPolicy& policy) override { tls_ = policy; }
+    std::string Protection() const override { return protection_; }
+    std::optional<PeerCertificate> RefusedCertificate() const override { return refused_; }
 
     // Every attempt's socket has closed, those still draining their last bytes included.
     bool AllClosed() const;
@@ -75,6 +83,9 @@ private:
     void TcpReadyRead();
     void TcpDisconnected();
     void TcpErrorOccurred(QAbstractSocket::SocketError error);
+    void TlsEncrypted();
+    void TlsErrors(const QList<QSslError>& errors);
+    void NoteRefusal(int32_t code, PeerCertificate certificate);
 
     void EndAttempt(bool flushFirst);
     void AbandonLookup();
@@ -101,4 +112,12 @@ private:
     // What the peer sent before it closed and the handler had not read yet; readable until the
     // disconnect notification has been handled.
     QByteArray unreadAtClose_;
+
+    TlsPolicy tls_;
+    // The name the certificate must carry: the host as entered, or the dotted address.
+    std::string peerName_;
+    std::string protection_;
+    std::optional<PeerCertificate> refused_;
+    int32_t refusal_ = 0;
+    std::string refusalText_;
 };

@@ -18,6 +18,9 @@ struct ServerOptions {
     bool splitWrites = false;
     int dropAfterLines = 0;  // 0: never
     bool burstRequests = false;
+    // Both set: every connection speaks TLS with this certificate and key (PEM files).
+    QString tlsCertificate;
+    QString tlsKey;
 };
 
 // Reads the command line. On --help, or on a bad option (with the reason in error), returns

@@ -1,0 +1,9 @@
+#include "session/ReachPolicy.hpp"
+
+TlsPolicy TlsPolicyOf(const ServerReach& reach) {
+    TlsPolicy policy;
+    policy.on = KindOf(reach) == ReachKind::Tls;
+    policy.caFile = reach.tlsCaFile;
+    policy.pins = ParsePins(reach.tlsPins);
+    return policy;
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+#include "link/LinkProtection.hpp"
+#include "settings/ServerReach.hpp"
+
+// The socket's TLS policy for a server reached as the settings keep it: off unless the way is
+// TLS, with the file's authorities and pins.
+TlsPolicy TlsPolicyOf(const ServerReach& reach);
