@@ -7,7 +7,7 @@
 #include "settings/IniStore.hpp"
 
 // How a server is reached, as a settings file keeps it: for a saved server in its own section,
-// for the connection in use in "Parameters". Every key is left out while it says nothing, so
+// for the connection in use in "Client". Every key is left out while it says nothing, so
 // a file of plain connections reads as before.
 //
 //   Reach       "" or "tcp": plain TCP; "tls"; "ssh USER@HOST[:PORT]"

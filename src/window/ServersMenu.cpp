@@ -86,6 +86,14 @@ void ServersMenu::Rebuild() {
     remember->setCheckable(true);
     remember->setChecked(window_.Policy().remember);
     connect(remember, &QAction::triggered, this, [this](bool on) { window_.SetRememberPassword(on); });
+    QAction* tls = NamedAction(menu_, QStringLiteral("mnuReachTls"), QStringLiteral("Encrypt with &TLS"));
+    tls->setCheckable(true);
+    tls->setChecked(KindOf(window_.Reach()) == ReachKind::Tls);
+    connect(tls, &QAction::triggered, this, [this](bool on) { window_.SetTlsOn(on); });
+    QAction* forget = NamedAction(menu_, QStringLiteral("mnuForgetCertificates"),
+                                  QStringLiteral("&Forget the accepted certificates"));
+    forget->setEnabled(!window_.Reach().tlsPins.empty());
+    connect(forget, &QAction::triggered, this, [this] { window_.ForgetAcceptedCertificates(); });
 }
 
 QString ServersMenu::AskName(const QString& title, const QString& initial) {
@@ -117,6 +125,7 @@ bool ServersMenu::SaveCurrentAs() {
     }
     SavedServer server = ServerFromSettings(DisplayToBytes(name), window_.ConnectionInUse());
     server.rememberPassword = window_.Policy().remember;
+    SetReach(server, window_.Reach());
     // The file keeps a server's password only where it keeps the connection in use's.
     if (ChoosePasswordPlace(window_.Policy(), window_.KeyringStatus()) == PasswordPlace::File) {
         server.password = window_.Session().AccountToKeep().password;
@@ -159,5 +168,6 @@ void ServersMenu::ChooseRecent(const RecentConnection& recent) {
     server.host = recent.host;
     server.port = recent.port;
     server.rememberPassword = window_.Policy().remember;
+    SetReach(server, window_.Reach());
     window_.MakeConnectionInUse(server);
 }

@@ -41,6 +41,7 @@ void TfrmKrvClientA::LoadSettings() {
     session_->SetCredentials(stored.login, policy_.remember ? stored.password : std::string());
     session_->SetServer(stored.host, stored.port);
     session_->ApplySchedule(ReconnectSchedule::From(stored));
+    SetReach(ReadServerReach(ini, kClientSection));
 }
 
 void TfrmKrvClientA::SaveSettings() {
@@ -75,7 +76,8 @@ void TfrmKrvClientA::SaveSettings() {
     // A file that exists but cannot be read is not overwritten: its other contents would be lost.
     // The window goes on working after a failed save; the user learns that nothing was kept.
     IniStore ini(FilePath(iniFileName_));
-    bool written = ini.Load() && WriteStoredSettings(ini, current) && WritePasswordPolicy(ini, policy_);
+    bool written = ini.Load() && WriteStoredSettings(ini, current) && WritePasswordPolicy(ini, policy_) &&
+                   WriteServerReach(ini, kClientSection, reach_);
     for (const RecentConnection& recent : recentToKeep_) {
         written = written && RememberRecentConnection(ini, recent);
     }
