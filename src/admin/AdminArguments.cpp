@@ -189,6 +189,10 @@ bool ConnectionOptionSetter(ConnectionOptions& options, const std::string& name,
         setter = TextSetter(options.settingsFile);
     } else if (name == "--server") {
         setter = TextSetter(options.server);
+    } else if (name == "--ssh") {
+        setter = TextSetter(options.ssh);
+    } else if (name == "--ssh-command") {
+        setter = TextSetter(options.sshCommand);
     } else if (name == "--tls-ca") {
         setter = TextSetter(options.tlsCaFile);
     } else if (name == "--tls-fingerprint") {

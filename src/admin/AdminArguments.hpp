@@ -26,6 +26,8 @@ struct ConnectionOptions {
     bool tls = false;
     std::optional<std::string> tlsCaFile;
     std::optional<std::string> tlsFingerprint;  // NormalFingerprint's form once read
+    std::optional<std::string> ssh;             // [USER@]HOST[:PORT]
+    std::optional<std::string> sshCommand;
 };
 
 struct CommandOptions {

@@ -1,5 +1,7 @@
 #include "admin/AdminSession.hpp"
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include <QCoreApplication>
@@ -25,6 +27,10 @@ AdminSession::AdminSession(ConnectionTarget target, std::chrono::seconds timeout
         [this](const std::string& message) { lookupFailure_ = message; }, timeout_);
     socket_ = socket.get();
     socket_->SetTls(target_.tls);
+    SshPolicy ssh = target_.ssh;
+    // ssh asks on the terminal where there is one; elsewhere it must not wait for an answer.
+    ssh.batchMode = ::isatty(STDIN_FILENO) == 0;
+    socket_->SetSsh(ssh);
     session_ = std::make_unique<ServerSession>(static_cast<SessionListener&>(*this), std::move(socket));
     ReconnectSchedule schedule = ReconnectSchedule::From(target_.schedule);
     schedule.on = false;

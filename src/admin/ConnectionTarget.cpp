@@ -95,6 +95,7 @@ bool ResolveConnectionTarget(const ConnectionOptions& options, const char* envir
         target.port = server->port;
         target.login = server->login;
         target.tls = TlsPolicyOf(ReachOf(*server));
+        target.ssh = SshPolicyOf(ReachOf(*server));
         if (server->rememberPassword && !server->password.empty()) {
             storedPassword = server->password;
         }
@@ -118,6 +119,8 @@ bool ResolveConnectionTarget(const ConnectionOptions& options, const char* envir
     target.login = options.login.value_or(target.login);
     target.tls.on = target.tls.on || options.tls || options.tlsCaFile || options.tlsFingerprint;
     target.tls.caFile = options.tlsCaFile.value_or(target.tls.caFile);
+    target.ssh.target = options.ssh.value_or(target.ssh.target);
+    target.ssh.command = options.sshCommand.value_or(target.ssh.command);
     if (options.tlsFingerprint) {
         target.tls.pins[EndpointKey(target.host, target.port)] = *options.tlsFingerprint;
     }

@@ -21,6 +21,7 @@ struct ConnectionTarget {
     StoredSettings schedule;              // the reconnect schedule to run under
     PasswordSource passwordSource = PasswordSource::None;
     TlsPolicy tls;
+    SshPolicy ssh;
 
     // Whether the keyring is asked: only where neither the options nor the variable gave it.
     bool MayAskKeyring() const {

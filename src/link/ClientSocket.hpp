@@ -75,6 +75,7 @@ public:
 
     // For the attempts opened from now on; a socket that knows no TLS ignores it.
     virtual void SetTls(const TlsPolicy& policy) { static_cast<void>(policy); }
+    virtual void SetSsh(const SshPolicy& policy) { static_cast<void>(policy); }
     // How the connection in use is protected, in words for the log; empty for plain TCP.
     virtual std::string Protection() const { return {}; }
     // The certificate the last attempt refused (LinkRefusal's certificate errors), if any.

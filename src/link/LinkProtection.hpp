@@ -19,6 +19,21 @@ struct TlsPolicy {
     bool operator==(const TlsPolicy&) const = default;
 };
 
+// An SSH tunnel the socket connects through: the system's ssh forwards a free loopback port to
+// the server's host and port, from the SSH host.
+struct SshPolicy {
+    // "[USER@]HOST[:PORT]"; empty: no tunnel.
+    std::string target;
+    // The ssh program and its extra options, split at blanks ("ssh -F FILE"); empty: "ssh".
+    std::string command;
+    // Nothing may be asked (no terminal, no desktop): ssh fails rather than wait for an answer.
+    bool batchMode = false;
+    // The program ssh runs to ask (a host key to confirm, a passphrase); empty: ssh's own way.
+    std::string askpassProgram;
+
+    bool operator==(const SshPolicy&) const = default;
+};
+
 // What the administrator needs to judge a certificate the system does not vouch for.
 struct PeerCertificate {
     std::string host;  // as entered, and as the name is checked

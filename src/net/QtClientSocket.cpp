@@ -26,6 +26,8 @@ namespace {
 
 // How long a closed connection may take to hand its last queued bytes to the peer.
 constexpr std::chrono::seconds kDrainLimit{30};
+// How long a tunnel outlives a connection closed by this side, for its last bytes.
+constexpr std::chrono::seconds kTunnelDrain{1};
 // Received bytes Qt holds for the link at most; the network keeps the rest.
 constexpr qint64 kReadBufferBytes = qint64{4} << 20;
 
@@ -205,7 +207,9 @@ void QtClientSocket::Open(const std::string& address, const std::string& host, i
     protection_.clear();
     refused_.reset();
     refusal_ = 0;
-    if (address.empty()) {
+    if (!ssh_.target.empty()) {
+        BeginTunnel(peerName_);
+    } else if (address.empty()) {
         BeginLookup(host);
     } else {
         BeginConnect(dotted);
@@ -277,6 +281,56 @@ std::string QtClientSocket::ErrorMessage(int32_t code) const {
     return WinsockErrorText(code);
 }
 
+// The host is looked up by the SSH host, not here: it may have a name only that side knows.
+void QtClientSocket::BeginTunnel(const std::string& host) {
+    const uint64_t attempt = attempt_;
+    tunnel_ = new SshTunnel(ssh_, host, port_, this);
+    connect(tunnel_, &SshTunnel::Up, this, [this, attempt] {
+        if (attempt == attempt_ && phase_ == Phase::LookingUp) {
+            BeginConnect(QHostAddress(QHostAddress::LocalHost), tunnel_->LocalPort());
+        }
+    });
+    connect(tunnel_, &SshTunnel::Failed, this,
+            [this, attempt](const QString& words) { TunnelFailed(attempt, words); });
+    std::string error;
+    if (!tunnel_->Start(error)) {
+        TunnelFailed(attempt, QString::fromStdString(error));
+    }
+}
+
+void QtClientSocket::TunnelFailed(uint64_t attempt, const QString& words) {
+    if (attempt != attempt_ || phase_ != Phase::LookingUp) {
+        return;
+    }
+    refusalText_ = "No SSH tunnel through " + ssh_.target + ": " + words.toStdString();
+    EndAttempt(false);
+    RaiseError(TSocketErrorKind::Connect, LinkRefusal::TunnelFailed, "connect");
+}
+
+// A connection that still drains its last bytes keeps its tunnel until it is gone.
+void QtClientSocket::RetireTunnel(QTcpSocket* drainingThrough) {
+    SshTunnel* tunnel = tunnel_;
+    tunnel_ = nullptr;
+    if (tunnel == nullptr) {
+        return;
+    }
+    tunnel->disconnect(this);
+    if (drainingThrough != nullptr) {
+        // The bytes already handed over still pass through ssh; a peer that never closes its
+        // side must not keep the tunnel for the whole drain limit.
+        const auto end = [tunnel] {
+            tunnel->Stop();
+            tunnel->deleteLater();
+        };
+        connect(drainingThrough, &QObject::destroyed, tunnel, end);
+        QTimer::singleShot(kTunnelDrain, tunnel, end);
+        return;
+    }
+    // Possibly inside one of the tunnel's own signals: ssh is told to end now, the object goes later.
+    tunnel->Stop();
+    tunnel->deleteLater();
+}
+
 void QtClientSocket::BeginLookup(const std::string& host) {
     const uint64_t attempt = attempt_;
     connectTimer_.start(connectTimeout_);
@@ -309,7 +363,7 @@ void QtClientSocket::FailLookup(int32_t code) {
     }
 }
 
-void QtClientSocket::BeginConnect(const QHostAddress& address) {
+void QtClientSocket::BeginConnect(const QHostAddress& address, quint16 port) {
     const uint64_t attempt = attempt_;
     phase_ = Phase::Connecting;
     if (!Notify([](ClientSocketHandler& h) { h.SocketConnecting(); }) || attempt != attempt_) {
@@ -318,7 +372,7 @@ void QtClientSocket::BeginConnect(const QHostAddress& address) {
     connectTimer_.start(connectTimeout_);
     tcp_ = NewTcpSocket();
     if (!tls_.on) {
-        tcp_->connectToHost(address, port_);
+        tcp_->connectToHost(address, port);
         return;
     }
     QList<QSslCertificate> authorities;
@@ -335,7 +389,7 @@ void QtClientSocket::BeginConnect(const QHostAddress& address) {
     configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
     ssl->setSslConfiguration(configuration);
     // Connected by the address already looked up; the certificate is checked against the name.
-    ssl->connectToHostEncrypted(address.toString(), port_, QString::fromStdString(peerName_));
+    ssl->connectToHostEncrypted(address.toString(), port, QString::fromStdString(peerName_));
 }
 
 // A resolver that never answers would otherwise hold the attempt, and with it the schedule,
@@ -367,6 +421,13 @@ void QtClientSocket::TcpConnected() {
     }
     connectTimer_.stop();
     phase_ = Phase::Connected;
+    if (tunnel_ != nullptr) {
+        std::string through = tunnel_->Description();
+        if (!protection_.empty()) {
+            through.append("; ").append(protection_);
+        }
+        protection_ = std::move(through);
+    }
     DetectDeadPeer(*tcp_, kDeadPeerLimit);
     Notify([](ClientSocketHandler& h) { h.SocketConnect(); });
 }
@@ -489,7 +550,9 @@ void QtClientSocket::EndAttempt(bool flushFirst) {
     phase_ = Phase::Idle;
     connectTimer_.stop();
     AbandonLookup();
+    QTcpSocket* retired = tcp_;
     RetireTcpSocket(flushFirst);
+    RetireTunnel(flushFirst ? retired : nullptr);
 }
 
 void QtClientSocket::AbandonLookup() {
@@ -563,6 +626,11 @@ void QtClientSocket::ReportLater(int32_t code, const char* api) {
 }
 
 bool QtClientSocket::AllClosed() const {
+    for (const SshTunnel* tunnel : findChildren<SshTunnel*>(Qt::FindDirectChildrenOnly)) {
+        if (tunnel->Running()) {
+            return false;
+        }
+    }
     for (const QTcpSocket* tcp : findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly)) {
         if (tcp->state() != QAbstractSocket::UnconnectedState) {
             return false;

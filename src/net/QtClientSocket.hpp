@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include "link/ClientSocket.hpp"
+#include "net/SshTunnel.hpp"
 
 // The link's socket over QTcpSocket. Qt's socket errors become the Windows Sockets numbers the
 // link expects; a failed host-name lookup closes the socket and is reported through
@@ -30,6 +31,10 @@
 // With TLS on, the attempt's socket is a QSslSocket: the connect notification waits for the
 // handshake, and a certificate that neither verifies nor matches its pin ends the attempt with
 // one of LinkRefusal's numbers.
+//
+// With SSH on, every attempt first starts a tunnel of its own (SshTunnel) to the host and port as
+// entered and connects to its loopback end; the tunnel ends with the attempt. A tunnel that
+// fails ends the attempt with LinkRefusal::TunnelFailed and ssh's words.
 //
 // Every attempt gets a QTcpSocket of its own. Ending an attempt detaches its socket from this
 // object at once, so nothing Qt still does with it (a graceful close that drains the bytes
@@ -63,6 +68,7 @@ public:
     void RequestWriteNotification() override;
     std::string ErrorMessage(int32_t code) const override;
     void SetTls(const TlsPolicy& policy) override { tls_ = policy; }
+    void SetSsh(const SshPolicy& policy) override { ssh_ = policy; }
     std::string Protection() const override { return protection_; }
     std::optional<PeerCertificate> RefusedCertificate() const override { return refused_; }
 
@@ -72,10 +78,14 @@ public:
 private:
     enum class Phase { Idle, LookingUp, Connecting, Connected };
 
+    void BeginTunnel(const std::string& host);
+    void TunnelFailed(uint64_t attempt, const QString& words);
+    void RetireTunnel(QTcpSocket* drainingThrough);
     void BeginLookup(const std::string& host);
     void HostLookedUp(uint64_t attempt, const QHostInfo& info);
     void FailLookup(int32_t code);
-    void BeginConnect(const QHostAddress& address);
+    void BeginConnect(const QHostAddress& address) { BeginConnect(address, port_); }
+    void BeginConnect(const QHostAddress& address, quint16 port);
     void ConnectTimedOut();
     void FailSend(int32_t code);
 
@@ -114,6 +124,8 @@ private:
     QByteArray unreadAtClose_;
 
     TlsPolicy tls_;
+    SshPolicy ssh_;
+    QPointer<SshTunnel> tunnel_;
     // The name the certificate must carry: the host as entered, or the dotted address.
     std::string peerName_;
     std::string protection_;

@@ -7,3 +7,10 @@ TlsPolicy TlsPolicyOf(const ServerReach& reach) {
     policy.pins = ParsePins(reach.tlsPins);
     return policy;
 }
+
+SshPolicy SshPolicyOf(const ServerReach& reach) {
+    SshPolicy policy;
+    policy.target = SshTargetOf(reach);
+    policy.command = reach.sshCommand;
+    return policy;
+}

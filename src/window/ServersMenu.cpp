@@ -90,6 +90,10 @@ void ServersMenu::Rebuild() {
     tls->setCheckable(true);
     tls->setChecked(KindOf(window_.Reach()) == ReachKind::Tls);
     connect(tls, &QAction::triggered, this, [this](bool on) { window_.SetTlsOn(on); });
+    QAction* ssh = NamedAction(menu_, QStringLiteral("mnuReachSsh"), QStringLiteral("Through &SSH..."));
+    ssh->setCheckable(true);
+    ssh->setChecked(KindOf(window_.Reach()) == ReachKind::Ssh);
+    connect(ssh, &QAction::triggered, this, [this] { AskSshTarget(); });
     QAction* forget = NamedAction(menu_, QStringLiteral("mnuForgetCertificates"),
                                   QStringLiteral("&Forget the accepted certificates"));
     forget->setEnabled(!window_.Reach().tlsPins.empty());
@@ -159,6 +163,17 @@ bool ServersMenu::Delete(const std::string& name) {
 void ServersMenu::Choose(const std::string& name) {
     if (const std::optional<SavedServer> server = FindSavedServer(SettingsFile(), name)) {
         window_.MakeConnectionInUse(*server);
+    }
+}
+
+void ServersMenu::AskSshTarget() {
+    QInputDialog dialog(&window_);
+    dialog.setObjectName(QStringLiteral("dlgSshTarget"));
+    dialog.setWindowTitle(QStringLiteral("Through SSH"));
+    dialog.setLabelText(QStringLiteral("SSH host, as [user@]host[:port] (empty: connect directly):"));
+    dialog.setTextValue(BytesToDisplay(SshTargetOf(window_.Reach())));
+    if (dialog.exec() == QDialog::Accepted) {
+        window_.SetSshTarget(DisplayToBytes(dialog.textValue().trimmed()));
     }
 }
 

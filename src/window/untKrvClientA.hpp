@@ -84,6 +84,8 @@ public:
     const ServerReach& Reach() const { return reach_; }
     void SetReach(const ServerReach& reach);
     void SetTlsOn(bool on);
+    // "[USER@]HOST[:PORT]" of the SSH host to tunnel through; empty: plain TCP.
+    void SetSshTarget(const std::string& target);
     void ForgetAcceptedCertificates();
 
     // The socket's failures that no link event carries (a failed name lookup), in a box over

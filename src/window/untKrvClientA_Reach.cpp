@@ -32,6 +32,17 @@ std::string CertificateFacts(const PeerCertificate& certificate) {
 void TfrmKrvClientA::SetReach(const ServerReach& reach) {
     reach_ = reach;
     socket_->SetTls(TlsPolicyOf(reach_));
+    SshPolicy ssh = SshPolicyOf(reach_);
+    // ssh asks through this program's own dialog (its askpass mode).
+    ssh.askpassProgram = QCoreApplication::applicationFilePath().toStdString();
+    socket_->SetSsh(ssh);
+}
+
+void TfrmKrvClientA::SetSshTarget(const std::string& target) {
+    ServerReach reach = reach_;
+    reach.way = target.empty() ? "tcp" : SshWay(target);
+    SetReach(reach);
+    SaveSettings();
 }
 
 void TfrmKrvClientA::SetTlsOn(bool on) {
