@@ -35,6 +35,7 @@
 #include <QTimer>
 
 #include "DemoServerProcess.hpp"
+#include "LoginWaysBench.hpp"
 #include "FirstTouch.hpp"
 #include "PageFaults.hpp"
 #include "net/QtClientSocket.hpp"
@@ -482,6 +483,8 @@ int main(int argc, char** argv) {
             burst = arguments[i + 1].toInt();
         } else if (arguments[i] == "--series") {
             series = arguments[i + 1].toInt();
+        } else if (arguments[i] == "--ways") {
+            return RunLoginWays(members);
         }
     }
     try {
