@@ -23,7 +23,8 @@ using Clock = std::chrono::steady_clock;
 
 // From the connect to the whole list in sorted rows, in a fresh window reaching the server that
 // way; negative when it did not get there.
-double LoginMs(const QString& settingsPath, const ServerReach& reach, const char* host, uint16_t port, int rows) {
+double LoginMs(const QString& settingsPath, const ServerReach& reach, const char* host, uint16_t port,
+               int rows) {
     TfrmKrvClientA window(std::make_unique<QtClientSocket>(), settingsPath);
     window.show();
     window.SetReach(reach);
@@ -56,7 +57,8 @@ int RunLoginWays(int members) {
     DemoServerProcess tls;
     if (!certificates.MakeAuthorityAndSigned("server") || !ssh.Start() ||
         !plain.Start({"--members", QString::number(members)}) ||
-        !tls.Start(QStringList{"--members", QString::number(members)} + certificates.ServerArguments("server"))) {
+        !tls.Start(QStringList{"--members", QString::number(members)} +
+                   certificates.ServerArguments("server"))) {
         std::fprintf(stderr, "bench_scale: the servers for the login ways did not start\n");
         return 1;
     }
@@ -64,10 +66,11 @@ int RunLoginWays(int members) {
     QTemporaryDir dir;
     const QString settings = dir.filePath("ways.ini");
     const double plainMs = LoginMs(settings, {}, "127.0.0.1", plain.Port(), rows);
-    const double tlsMs =
-        LoginMs(settings, {"tls", certificates.Path("ca.pem").toStdString(), "", ""}, "localhost", tls.Port(), rows);
-    const double sshMs = LoginMs(settings, {SshWay(ssh.Target().toStdString()), "", "", ssh.Command().toStdString()},
-                                 "127.0.0.1", plain.Port(), rows);
+    const double tlsMs = LoginMs(settings, {"tls", certificates.Path("ca.pem").toStdString(), "", ""},
+                                 "localhost", tls.Port(), rows);
+    const double sshMs =
+        LoginMs(settings, {SshWay(ssh.Target().toStdString()), "", "", ssh.Command().toStdString()},
+                "127.0.0.1", plain.Port(), rows);
     std::printf("login -> rows listed and sorted, %d members, each way once, in this order:\n", members);
     std::printf("  plain TCP  %10.0f ms\n", plainMs);
     std::printf("  TLS        %10.0f ms  %.2fx plain\n", tlsMs, tlsMs / plainMs);

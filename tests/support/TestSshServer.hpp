@@ -72,13 +72,15 @@ public:
     }
 
     // The ssh command with the test's own key and known_hosts.
+    // strict: "yes" refuses an unknown host key, "ask" asks to confirm it.
     QString Command(const QString& key = QStringLiteral("user_key"),
-                    const QString& knownHosts = QStringLiteral("known_hosts")) const {
+                    const QString& knownHosts = QStringLiteral("known_hosts"),
+                    const QString& strict = QStringLiteral("yes")) const {
         return QStringLiteral(
-                   "ssh -F /dev/null -o UserKnownHostsFile=%1 -o GlobalKnownHostsFile=/dev/null -o "
-                   "IdentityFile=%2 "
-                   "-o IdentitiesOnly=yes -o StrictHostKeyChecking=yes -o ConnectTimeout=20")
-            .arg(Path(knownHosts), Path(key));
+                   "ssh -F /dev/null -o UserKnownHostsFile=%1 -o GlobalKnownHostsFile=/dev/null "
+                   "-o IdentityFile=%2 -o IdentitiesOnly=yes -o StrictHostKeyChecking=%3 "
+                   "-o ConnectTimeout=20")
+            .arg(Path(knownHosts), Path(key), strict);
     }
 
 private:
