@@ -61,6 +61,7 @@ private slots:
     void aSavedServersWayAndPinAreUsed();
     void aPlainServerReachedAsTlsIsRefused();
     void aMillionMembersThroughTls();
+    void aServersRedirectStaysOnTls();
 };
 
 void AdminTlsTest::aCertificateOfTheGivenAuthorityIsTakenWithoutAPin() {
@@ -161,6 +162,38 @@ void AdminTlsTest::aMillionMembersThroughTls() {
                                                                        certificates.Path("ca.pem")});
     QCOMPARE(listed.status, 0);
     QCOMPARE(listed.out.count('\n'), 1000002);
+}
+
+// "reconnect admin" orders every connection of admin elsewhere ("SRE"); the watching one follows
+// it over TLS again, its certificate checked against the pin once more.
+void AdminTlsTest::aServersRedirectStaysOnTls() {
+    TestCertificates certificates;
+    QVERIFY(certificates.MakeSelfSigned("server"));
+    DemoServerProcess server;
+    QVERIFY(server.Start(QStringList{"--members", "3"} + certificates.ServerArguments("server")));
+    QProcess watch;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KRVADMIN_PASSWORD"), QStringLiteral("admin"));
+    watch.setProcessEnvironment(environment);
+    watch.start(QStringLiteral(KRV_ADMIN),
+                Connection(server.Port()) +
+                    QStringList{"--tls-fingerprint", certificates.Fingerprint("server"), "watch"});
+    QByteArray err;
+    const auto stderrHas = [&](const QByteArray& text) {
+        return QTest::qWaitFor(
+            [&] {
+                err += watch.readAllStandardError();
+                return err.contains(text);
+            },
+            60000);
+    };
+    QVERIFY2(stderrHas("watching"), err.constData());
+    // The asking connection is ordered away too: its outcome says nothing here.
+    Run(Connection(server.Port()) +
+        QStringList{"--tls-fingerprint", certificates.Fingerprint("server"), "reconnect", "admin"});
+    QVERIFY2(stderrHas("connected again"), err.constData());
+    watch.terminate();
+    QVERIFY(watch.waitForFinished(30000));
 }
 
 QTEST_GUILESS_MAIN(AdminTlsTest)
