@@ -35,8 +35,8 @@
 #include <QTimer>
 
 #include "DemoServerProcess.hpp"
-#include "LoginWaysBench.hpp"
 #include "FirstTouch.hpp"
+#include "LoginWaysBench.hpp"
 #include "PageFaults.hpp"
 #include "net/QtClientSocket.hpp"
 #include "window/untKrvClientA.hpp"

@@ -4,6 +4,7 @@
 #include <sys/prctl.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QHostAddress>
 #include <QProcessEnvironment>
 #include <QTcpServer>
@@ -13,6 +14,7 @@ namespace {
 // ssh says this (with -v) once the local end of the forward accepts connections.
 constexpr char kListening[] = "Local forwarding listening on";
 constexpr int kStopWaitMs = 2000;
+constexpr int kListenPollMs = 5;
 
 quint16 FreeLoopbackPort() {
     QTcpServer probe;
@@ -34,6 +36,24 @@ QString Words(const QByteArray& diagnostics) {
         }
     }
     return kept.isEmpty() ? QStringLiteral("ssh ended before the tunnel was up") : kept.join('\n');
+}
+
+// ssh says the forward listens a moment before it does; the kernel's table of listening sockets
+// says when it really does, without a connection that the server would see come and go.
+bool LoopbackPortListens(quint16 port) {
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (!table.open(QIODevice::ReadOnly)) {
+        return true;  // nothing to ask: a connect refused is then reported as such
+    }
+    const QByteArray local = "0100007F:" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        // sl, local_address, rem_address, st: 0A is LISTEN.
+        if (fields.size() > 3 && fields[1] == local && fields[3] == "0A") {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -59,6 +79,8 @@ SshTunnel::SshTunnel(const SshPolicy& policy, const std::string& host, int32_t p
     // Killed with the program, however it ends: a tunnel must not outlive its client.
     process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     connect(&process_, &QProcess::readyReadStandardError, this, &SshTunnel::ReadDiagnostics);
+    listenPoll_.setInterval(kListenPollMs);
+    connect(&listenPoll_, &QTimer::timeout, this, &SshTunnel::CheckListening);
     connect(&process_, &QProcess::finished, this, &SshTunnel::Finished);
     connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart && !up_) {
@@ -117,6 +139,7 @@ bool SshTunnel::Start(std::string& error) {
 }
 
 void SshTunnel::Stop() {
+    listenPoll_.stop();
     up_ = true;  // an end asked for is no failure to report
     if (process_.state() != QProcess::NotRunning) {
         process_.terminate();
@@ -130,9 +153,9 @@ std::string SshTunnel::Description() const {
 
 void SshTunnel::ReadDiagnostics() {
     diagnostics_ += process_.readAllStandardError();
-    if (!up_ && diagnostics_.contains(kListening)) {
-        up_ = true;
-        emit Up();
+    if (!up_ && !listenPoll_.isActive() && diagnostics_.contains(kListening)) {
+        listenPoll_.start();
+        CheckListening();
     }
     // Only what a failure needs to quote is kept.
     constexpr qsizetype kKeep = 64 * 1024;
@@ -141,7 +164,17 @@ void SshTunnel::ReadDiagnostics() {
     }
 }
 
+void SshTunnel::CheckListening() {
+    if (up_ || !LoopbackPortListens(localPort_)) {
+        return;
+    }
+    listenPoll_.stop();
+    up_ = true;
+    emit Up();
+}
+
 void SshTunnel::Finished() {
+    listenPoll_.stop();
     diagnostics_ += process_.readAllStandardError();
     if (!up_) {
         emit Failed(Words(diagnostics_));

@@ -8,13 +8,14 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include "link/LinkProtection.hpp"
 
 // One "ssh -N -L" forward from a free port of 127.0.0.1 to host:port as the SSH host sees it.
-// Up is signalled once ssh says the forward listens; Failed with ssh's own words when it ends
-// before that. The ssh process ends with this object, and with the program even when the
-// program is killed.
+// Up is signalled once ssh says the forward listens and the port does; Failed with ssh's own words when it
+// ends before that. The ssh process ends with this object, and with the program even when the program is
+// killed.
 class SshTunnel final : public QObject {
     Q_OBJECT
 
@@ -39,6 +40,7 @@ signals:
 private:
     void ReadDiagnostics();
     void Finished();
+    void CheckListening();
 
     SshPolicy policy_;
     std::string host_;
@@ -48,6 +50,7 @@ private:
     QStringList arguments_;
     QByteArray diagnostics_;
     bool up_ = false;
+    QTimer listenPoll_;
 };
 
 // "[USER@]HOST[:PORT]" as ssh's destination and "-p PORT"; the port only where it is a number.
