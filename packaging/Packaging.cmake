@@ -30,6 +30,8 @@ krv_install_gzipped(${CMAKE_CURRENT_BINARY_DIR}/changelog ${KRV_DOC_DIR})
 # QtKeychain reaches the Secret Service through libsecret, which it loads only at run time.
 set(CPACK_PACKAGE_NAME ${KRV_PACKAGE_NAME})
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libsecret-1-0")
+# SSH tunnels run the system's ssh; without it only plain TCP and TLS are there.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "openssh-client")
 set(CPACK_PACKAGE_VENDOR "The krvClientA developers")
 set(CPACK_PACKAGE_CONTACT "The krvClientA developers <author@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Administration client for a Korvane bot server")

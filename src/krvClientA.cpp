@@ -1,3 +1,5 @@
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -5,6 +7,7 @@
 #include <QDir>
 #include <QIcon>
 
+#include "dialogs/AskpassDialog.hpp"
 #include "keyring/QtKeychainKeyring.hpp"
 #include "net/QtClientSocket.hpp"
 #include "util/MemoryRetention.hpp"
@@ -22,6 +25,17 @@ QIcon ApplicationIcon() {
     return icon;
 }
 
+// ssh started the program to ask its question: the answer goes to ssh on standard output.
+int AnswerSsh(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    const QString answer = AskForSsh(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString());
+    if (answer.isNull()) {
+        return 1;
+    }
+    std::fputs((answer.toLocal8Bit() + '\n').constData(), stdout);
+    return 0;
+}
+
 }  // namespace
 
 // The program assembles what the window is given: the TCP socket, whose failed name lookups are
@@ -30,6 +44,9 @@ QIcon ApplicationIcon() {
 // it ends the program.
 int main(int argc, char* argv[]) {
     KeepFreedMemoryForReuse();
+    if (std::getenv(kAskpassVariable) != nullptr) {
+        return AnswerSsh(argc, argv);
+    }
     QApplication application(argc, argv);
     // Lets the desktop match the window to its entry, and so to the entry's icon and name.
     QGuiApplication::setDesktopFileName(QStringLiteral(KRV_APP_ID));

@@ -36,6 +36,7 @@
 
 #include "DemoServerProcess.hpp"
 #include "FirstTouch.hpp"
+#include "LoginWaysBench.hpp"
 #include "PageFaults.hpp"
 #include "net/QtClientSocket.hpp"
 #include "util/MemoryRetention.hpp"
@@ -487,6 +488,8 @@ int main(int argc, char** argv) {
             burst = arguments[i + 1].toInt();
         } else if (arguments[i] == "--series") {
             series = arguments[i + 1].toInt();
+        } else if (arguments[i] == "--ways") {
+            return RunLoginWays(members);
         }
     }
     try {

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "admin/AdminVersion.hpp"
+#include "link/LinkProtection.hpp"
 
 namespace {
 
@@ -89,11 +90,20 @@ constexpr std::string_view kConnectionHelp =
     "  --server NAME         host, port, login and reconnect schedule of a server saved in the\n"
     "                        window, from --settings or the window's own settings file\n"
     "  --timeout SECONDS     the longest wait for the server, each time (default 15)\n"
+    "  --tls                 speak TLS; the certificate must verify against the system's\n"
+    "                        authorities and carry the host's name, or match the pin\n"
+    "  --tls-ca FILE         trust the authorities in FILE (PEM) too; implies --tls\n"
+    "  --tls-fingerprint FP  accept exactly the certificate of this SHA-256 fingerprint, as\n"
+    "                        openssl x509 -noout -fingerprint -sha256 prints it (colons\n"
+    "                        optional, any case); implies --tls\n"
     "  -h, --help            this text; COMMAND --help for a command's own\n"
     "  --version             the program's version\n"
     "Without --password-file the password comes from the variable KRVADMIN_PASSWORD, then\n"
     "from the desktop's keyring, then from the settings file, and otherwise it is asked for on\n"
-    "the terminal.\n";
+    "the terminal.\n"
+    "With --server, the saved server's way (TLS, its authorities and accepted certificate) is\n"
+    "used unless these options say otherwise. A certificate that does not verify is refused,\n"
+    "and its SHA-256 fingerprint printed for --tls-fingerprint.\n";
 
 constexpr std::string_view kTargetsHelp =
     "Targets (delete, expel, logoff, reconnect, edit):\n"
@@ -215,6 +225,23 @@ bool ConnectionOptionSetter(ConnectionOptions& options, const std::string& name,
         setter = TextSetter(options.settingsFile);
     } else if (name == "--server") {
         setter = TextSetter(options.server);
+    } else if (name == "--ssh") {
+        setter = TextSetter(options.ssh);
+    } else if (name == "--ssh-command") {
+        setter = TextSetter(options.sshCommand);
+    } else if (name == "--tls-ca") {
+        setter = TextSetter(options.tlsCaFile);
+    } else if (name == "--tls-fingerprint") {
+        setter = [&options](const std::string& value, std::string& error) {
+            const std::string fingerprint = NormalFingerprint(value);
+            if (fingerprint.empty()) {
+                error =
+                    "--tls-fingerprint wants a SHA-256 fingerprint: 64 hexadecimal digits, colons optional";
+                return false;
+            }
+            options.tlsFingerprint = fingerprint;
+            return true;
+        };
     } else if (name == "--port") {
         setter = [&options](const std::string& value, std::string& error) {
             int32_t port = 0;
@@ -466,6 +493,14 @@ ParsedArguments ParseAdminArguments(const std::vector<std::string>& arguments) {
         }
         if (name == "-h" || name == "--help") {
             parsed.help = true;
+            continue;
+        }
+        if (name == "--tls") {
+            if (inlineValue) {
+                parsed.error = name + " takes no value";
+                return parsed;
+            }
+            parsed.connection.tls = true;
             continue;
         }
         if (name == "--version") {

@@ -39,6 +39,12 @@ struct ConnectionOptions {
     // A server the window saved, read from --settings or from the window's own settings file.
     std::optional<std::string> server;
     int32_t timeoutSeconds = 15;
+    // How the server is reached; any of the three asks for TLS.
+    bool tls = false;
+    std::optional<std::string> tlsCaFile;
+    std::optional<std::string> tlsFingerprint;  // NormalFingerprint's form once read
+    std::optional<std::string> ssh;             // [USER@]HOST[:PORT]
+    std::optional<std::string> sshCommand;
 };
 
 struct CommandOptions {

@@ -1,5 +1,7 @@
 #include "admin/AdminSession.hpp"
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include <QCoreApplication>
@@ -24,6 +26,11 @@ AdminSession::AdminSession(ConnectionTarget target, std::chrono::seconds timeout
     auto socket = std::make_unique<QtClientSocket>(
         [this](const std::string& message) { lookupFailure_ = message; }, timeout_);
     socket_ = socket.get();
+    socket_->SetTls(target_.tls);
+    SshPolicy ssh = target_.ssh;
+    // ssh asks on the terminal where there is one; elsewhere it must not wait for an answer.
+    ssh.batchMode = ::isatty(STDIN_FILENO) == 0;
+    socket_->SetSsh(ssh);
     session_ = std::make_unique<ServerSession>(static_cast<SessionListener&>(*this), std::move(socket));
     ReconnectSchedule schedule = ReconnectSchedule::From(target_.schedule);
     schedule.on = false;
@@ -117,6 +124,7 @@ int AdminSession::Await(const std::function<std::optional<int>()>& done) {
             }
             Fail("no connection to " + target_.host + ":" + std::to_string(target_.port) + ": " +
                  EndReason());
+            DescribeRefusedCertificate();
             return ExitStatus::NoConnection;
         }
         if (deadline_.hasExpired()) {
@@ -228,6 +236,20 @@ void AdminSession::RequestSettled(const SettledRequest& request) {
     if (onRequest_) {
         onRequest_(request);
     }
+}
+
+// What the administrator needs to decide on a certificate, and the pin to give if it is right.
+void AdminSession::DescribeRefusedCertificate() const {
+    const std::optional<PeerCertificate> refused = socket_->RefusedCertificate();
+    if (!refused) {
+        return;
+    }
+    std::fprintf(stderr,
+                 "krvadmin: the certificate of %s:%d\n  subject: %s\n  issuer: %s\n  valid from %s until %s\n"
+                 "SHA256 Fingerprint=%s\n",
+                 refused->host.c_str(), static_cast<int>(refused->port), refused->subject.c_str(),
+                 refused->issuer.c_str(), refused->validFrom.c_str(), refused->validUntil.c_str(),
+                 ColonFingerprint(refused->sha256).c_str());
 }
 
 std::string AdminSession::EndReason() const {

@@ -85,6 +85,7 @@ private:
     void ShowJournalNotices();
 
     std::string EndReason() const;
+    void DescribeRefusedCertificate() const;
     void ProcessEvents();
 
     ConnectionTarget target_;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "session/ReachPolicy.hpp"
 #include "settings/IniStore.hpp"
 #include "settings/PasswordPlace.hpp"
 #include "settings/SavedServers.hpp"
@@ -94,6 +95,8 @@ bool ResolveConnectionTarget(const ConnectionOptions& options, const char* envir
         target.host = server->host;
         target.port = server->port;
         target.login = server->login;
+        target.tls = TlsPolicyOf(ReachOf(*server));
+        target.ssh = SshPolicyOf(ReachOf(*server));
         if (server->rememberPassword && !server->password.empty()) {
             storedPassword = server->password;
         }
@@ -115,6 +118,13 @@ bool ResolveConnectionTarget(const ConnectionOptions& options, const char* envir
     target.host = options.host.value_or(target.host);
     target.port = options.port.value_or(target.port);
     target.login = options.login.value_or(target.login);
+    target.tls.on = target.tls.on || options.tls || options.tlsCaFile || options.tlsFingerprint;
+    target.tls.caFile = options.tlsCaFile.value_or(target.tls.caFile);
+    target.ssh.target = options.ssh.value_or(target.ssh.target);
+    target.ssh.command = options.sshCommand.value_or(target.ssh.command);
+    if (options.tlsFingerprint) {
+        target.tls.pins[EndpointKey(target.host, target.port)] = *options.tlsFingerprint;
+    }
     if (options.passwordFile) {
         std::string password;
         if (!ReadPasswordFile(*options.passwordFile, password, error)) {

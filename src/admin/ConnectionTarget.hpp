@@ -5,6 +5,7 @@
 #include <string>
 
 #include "admin/AdminArguments.hpp"
+#include "link/LinkProtection.hpp"
 #include "settings/StoredSettings.hpp"
 
 // Everything needed to connect and log in, gathered from the options, the settings file and
@@ -20,6 +21,8 @@ struct ConnectionTarget {
     StoredSettings schedule;              // the reconnect schedule to run under
     std::string serverName;               // the saved server's (--server), as it is saved
     PasswordSource passwordSource = PasswordSource::None;
+    TlsPolicy tls;
+    SshPolicy ssh;
 
     // Whether the keyring is asked: only where neither the options nor the variable gave it.
     bool MayAskKeyring() const {

@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "link/LinkProtection.hpp"
 
 // The asynchronous TCP client socket the link is written against. Notifications arrive on the
 // program's one thread, from the socket's own event handling or synchronously from the calls
@@ -69,4 +72,12 @@ public:
 
     // The platform's own description of a Windows Sockets error number.
     virtual std::string ErrorMessage(int32_t code) const = 0;
+
+    // For the attempts opened from now on; a socket that knows no TLS ignores it.
+    virtual void SetTls(const TlsPolicy& policy) { static_cast<void>(policy); }
+    virtual void SetSsh(const SshPolicy& policy) { static_cast<void>(policy); }
+    // How the connection in use is protected, in words for the log; empty for plain TCP.
+    virtual std::string Protection() const { return {}; }
+    // The certificate the last attempt refused (LinkRefusal's certificate errors), if any.
+    virtual std::optional<PeerCertificate> RefusedCertificate() const { return std::nullopt; }
 };

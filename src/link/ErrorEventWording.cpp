@@ -1,5 +1,7 @@
 #include "link/ErrorEventWording.hpp"
 
+#include "link/LinkProtection.hpp"
+
 namespace {
 
 bool IsTrailingFiller(char c) {
@@ -12,6 +14,10 @@ std::string FormatSocketError(std::string_view platformMessage, int32_t code) {
     auto end = platformMessage.size();
     while (end > 0 && IsTrailingFiller(platformMessage[end - 1])) {
         --end;
+    }
+    if (IsLinkRefusal(code)) {
+        // No socket said it: the link's protection did.
+        return std::string(platformMessage.substr(0, end)) + " (" + std::to_string(code) + ")";
     }
     return "Windows socket error: " + std::string(platformMessage.substr(0, end)) + " (" +
            std::to_string(code) + ")";

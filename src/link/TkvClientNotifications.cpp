@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "link/ErrorEventWording.hpp"
+#include "link/LinkProtection.hpp"
 #include "link/SocketErrorNumbers.hpp"
 
 // The socket's notifications: they update the link's state and queue events, and never call
@@ -135,6 +136,15 @@ void TkvClient::SocketError(TSocketErrorKind kind, int32_t& code) {
 }
 
 void TkvClient::HandleConnectError(int32_t code) {
+    if (IsLinkRefusal(code)) {
+        // The same certificate, or the same missing TLS, would meet every attempt: the
+        // administrator decides, not the schedule, and a server's order is no exception. The
+        // endpoint's close arms the schedule as for a refused connection; it is disarmed after.
+        socket_->CloseEndpoint();
+        reconnect_->SetArmed(false);
+        reconnect_->SetForcedAttempts(0);
+        return;
+    }
     if (code == Winsock::AddressNotAvailable || code == Winsock::NoBufferSpace) {
         reconnect_->SetArmed(false);
     } else if (code == Winsock::ConnectionRefused) {

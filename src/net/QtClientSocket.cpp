@@ -5,7 +5,12 @@
 #include <stdexcept>
 #include <utility>
 
+#include <QCryptographicHash>
 #include <QNetworkProxy>
+#include <QSslCertificate>
+#include <QSslCipher>
+#include <QSslConfiguration>
+#include <QSslSocket>
 
 #ifdef __linux__
 #include <netinet/in.h>
@@ -21,6 +26,8 @@ namespace {
 
 // How long a closed connection may take to hand its last queued bytes to the peer.
 constexpr std::chrono::seconds kDrainLimit{30};
+// How long a tunnel outlives a connection closed by this side, for its last bytes.
+constexpr std::chrono::seconds kTunnelDrain{1};
 // Received bytes Qt holds for the link at most; the network keeps the rest.
 constexpr qint64 kReadBufferBytes = qint64{4} << 20;
 
@@ -75,6 +82,54 @@ void DetectDeadPeer(QTcpSocket& tcp, std::chrono::seconds limit) {
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kProbes, sizeof kProbes);
     ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &unacknowledged, sizeof unacknowledged);
 #endif
+}
+
+std::string Sha256Of(const QSslCertificate& certificate) {
+    return certificate.digest(QCryptographicHash::Sha256).toHex().toUpper().toStdString();
+}
+
+std::string NameText(const QSslCertificate& certificate, bool issuer) {
+    const QString text = issuer ? certificate.issuerDisplayName() : certificate.subjectDisplayName();
+    return text.toStdString();
+}
+
+PeerCertificate FactsOf(const QSslCertificate& certificate, const std::string& host, int32_t port) {
+    PeerCertificate facts;
+    facts.host = host;
+    facts.port = port;
+    facts.subject = NameText(certificate, false);
+    facts.issuer = NameText(certificate, true);
+    facts.validFrom = certificate.effectiveDate().toUTC().toString(Qt::ISODate).toStdString();
+    facts.validUntil = certificate.expiryDate().toUTC().toString(Qt::ISODate).toStdString();
+    facts.sha256 = Sha256Of(certificate);
+    return facts;
+}
+
+std::string ProtocolName(QSsl::SslProtocol protocol) {
+    switch (protocol) {
+        case QSsl::TlsV1_2:
+            return "TLS 1.2";
+        case QSsl::TlsV1_3:
+            return "TLS 1.3";
+        default:
+            return "TLS";
+    }
+}
+
+// The system's authorities and the policy's file; a file that holds none is an error of its
+// own, since it would silently trust less than the administrator meant.
+bool TrustedAuthorities(const std::string& caFile, QList<QSslCertificate>& authorities, std::string& error) {
+    authorities = QSslConfiguration::systemCaCertificates();
+    if (caFile.empty()) {
+        return true;
+    }
+    const QList<QSslCertificate> added = QSslCertificate::fromPath(QString::fromStdString(caFile));
+    if (added.isEmpty()) {
+        error = "The authority file " + caFile + " holds no PEM certificate, or cannot be read";
+        return false;
+    }
+    authorities += added;
+    return true;
 }
 
 }  // namespace
@@ -148,7 +203,13 @@ void QtClientSocket::Open(const std::string& address, const std::string& host, i
         return;
     }
     port_ = static_cast<quint16>(port);
-    if (address.empty()) {
+    peerName_ = address.empty() ? host : address;
+    protection_.clear();
+    refused_.reset();
+    refusal_ = 0;
+    if (!ssh_.target.empty()) {
+        BeginTunnel(peerName_);
+    } else if (address.empty()) {
         BeginLookup(host);
     } else {
         BeginConnect(dotted);
@@ -214,7 +275,60 @@ void QtClientSocket::RequestWriteNotification() {
 }
 
 std::string QtClientSocket::ErrorMessage(int32_t code) const {
+    if (IsLinkRefusal(code)) {
+        return refusalText_;
+    }
     return WinsockErrorText(code);
+}
+
+// The host is looked up by the SSH host, not here: it may have a name only that side knows.
+void QtClientSocket::BeginTunnel(const std::string& host) {
+    const uint64_t attempt = attempt_;
+    tunnel_ = new SshTunnel(ssh_, host, port_, this);
+    connect(tunnel_, &SshTunnel::Up, this, [this, attempt] {
+        if (attempt == attempt_ && phase_ == Phase::LookingUp) {
+            BeginConnect(QHostAddress(QHostAddress::LocalHost), tunnel_->LocalPort());
+        }
+    });
+    connect(tunnel_, &SshTunnel::Failed, this,
+            [this, attempt](const QString& words) { TunnelFailed(attempt, words); });
+    std::string error;
+    if (!tunnel_->Start(error)) {
+        TunnelFailed(attempt, QString::fromStdString(error));
+    }
+}
+
+void QtClientSocket::TunnelFailed(uint64_t attempt, const QString& words) {
+    if (attempt != attempt_ || phase_ != Phase::LookingUp) {
+        return;
+    }
+    refusalText_ = "No SSH tunnel through " + ssh_.target + ": " + words.toStdString();
+    EndAttempt(false);
+    RaiseError(TSocketErrorKind::Connect, LinkRefusal::TunnelFailed, "connect");
+}
+
+// A connection that still drains its last bytes keeps its tunnel until it is gone.
+void QtClientSocket::RetireTunnel(QTcpSocket* drainingThrough) {
+    SshTunnel* tunnel = tunnel_;
+    tunnel_ = nullptr;
+    if (tunnel == nullptr) {
+        return;
+    }
+    tunnel->disconnect(this);
+    if (drainingThrough != nullptr) {
+        // The bytes already handed over still pass through ssh; a peer that never closes its
+        // side must not keep the tunnel for the whole drain limit.
+        const auto end = [tunnel] {
+            tunnel->Stop();
+            tunnel->deleteLater();
+        };
+        connect(drainingThrough, &QObject::destroyed, tunnel, end);
+        QTimer::singleShot(kTunnelDrain, tunnel, end);
+        return;
+    }
+    // Possibly inside one of the tunnel's own signals: ssh is told to end now, the object goes later.
+    tunnel->Stop();
+    tunnel->deleteLater();
 }
 
 void QtClientSocket::BeginLookup(const std::string& host) {
@@ -249,7 +363,7 @@ void QtClientSocket::FailLookup(int32_t code) {
     }
 }
 
-void QtClientSocket::BeginConnect(const QHostAddress& address) {
+void QtClientSocket::BeginConnect(const QHostAddress& address, quint16 port) {
     const uint64_t attempt = attempt_;
     phase_ = Phase::Connecting;
     if (!Notify([](ClientSocketHandler& h) { h.SocketConnecting(); }) || attempt != attempt_) {
@@ -257,7 +371,25 @@ void QtClientSocket::BeginConnect(const QHostAddress& address) {
     }
     connectTimer_.start(connectTimeout_);
     tcp_ = NewTcpSocket();
-    tcp_->connectToHost(address, port_);
+    if (!tls_.on) {
+        tcp_->connectToHost(address, port);
+        return;
+    }
+    QList<QSslCertificate> authorities;
+    std::string error;
+    if (!TrustedAuthorities(tls_.caFile, authorities, error)) {
+        refusalText_ = error;
+        EndAttempt(false);
+        RaiseError(TSocketErrorKind::Connect, LinkRefusal::TlsFailed, "connect");
+        return;
+    }
+    auto* ssl = static_cast<QSslSocket*>(tcp_.data());
+    QSslConfiguration configuration = ssl->sslConfiguration();
+    configuration.setCaCertificates(authorities);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    ssl->setSslConfiguration(configuration);
+    // Connected by the address already looked up; the certificate is checked against the name.
+    ssl->connectToHostEncrypted(address.toString(), port, QString::fromStdString(peerName_));
 }
 
 // A resolver that never answers would otherwise hold the attempt, and with it the schedule,
@@ -289,6 +421,13 @@ void QtClientSocket::TcpConnected() {
     }
     connectTimer_.stop();
     phase_ = Phase::Connected;
+    if (tunnel_ != nullptr) {
+        std::string through = tunnel_->Description();
+        if (!protection_.empty()) {
+            through.append("; ").append(protection_);
+        }
+        protection_ = std::move(through);
+    }
     DetectDeadPeer(*tcp_, kDeadPeerLimit);
     Notify([](ClientSocketHandler& h) { h.SocketConnect(); });
 }
@@ -323,7 +462,19 @@ void QtClientSocket::TcpErrorOccurred(QAbstractSocket::SocketError error) {
     if (tcp_ == nullptr) {
         return;
     }
-    const int32_t code = WinsockCodeOf(error, tcp_->errorString());
+    int32_t code = WinsockCodeOf(error, tcp_->errorString());
+    if (tls_.on && phase_ == Phase::Connecting) {
+        if (refusal_ != 0) {
+            code = refusal_;
+        } else if (error == QAbstractSocket::SslHandshakeFailedError ||
+                   error == QAbstractSocket::SslInternalError ||
+                   error == QAbstractSocket::SslInvalidUserDataError ||
+                   error == QAbstractSocket::RemoteHostClosedError) {
+            // Connected, then cut or answered in something other than TLS: never read as plain.
+            refusalText_ = "No TLS connection could be made: " + tcp_->errorString().toStdString();
+            code = LinkRefusal::TlsFailed;
+        }
+    }
     if (phase_ == Phase::Connecting) {
         // A failed connect leaves the socket inactive without a disconnect notification.
         EndAttempt(false);
@@ -336,12 +487,72 @@ void QtClientSocket::TcpErrorOccurred(QAbstractSocket::SocketError error) {
     }
 }
 
+void QtClientSocket::TlsEncrypted() {
+    if (phase_ != Phase::Connecting || tcp_ == nullptr) {
+        return;
+    }
+    auto* ssl = static_cast<QSslSocket*>(tcp_.data());
+    const QSslCertificate certificate = ssl->peerCertificate();
+    const auto pin = tls_.pins.find(EndpointKey(peerName_, port_));
+    const bool pinned = pin != tls_.pins.end();
+    if (pinned && pin->second != Sha256Of(certificate)) {
+        // Verified or not: a pin means that certificate and no other.
+        PeerCertificate facts = FactsOf(certificate, peerName_, port_);
+        facts.reasons = "It is not the certificate accepted for this server.";
+        NoteRefusal(LinkRefusal::CertificateChanged, std::move(facts));
+        EndAttempt(false);
+        RaiseError(TSocketErrorKind::Connect, LinkRefusal::CertificateChanged, "connect");
+        return;
+    }
+    const QSslCipher cipher = ssl->sessionCipher();
+    protection_ = ProtocolName(ssl->sessionProtocol()) + ", " + cipher.name().toStdString() +
+                  (pinned ? ", certificate pinned (SHA-256 " + ColonFingerprint(pin->second) + ")"
+                          : ", certificate verified for " + peerName_);
+    TcpConnected();
+}
+
+// Qt reports every reason the certificate failed; the pin alone may set them aside.
+void QtClientSocket::TlsErrors(const QList<QSslError>& errors) {
+    if (phase_ != Phase::Connecting || tcp_ == nullptr) {
+        return;
+    }
+    auto* ssl = static_cast<QSslSocket*>(tcp_.data());
+    const QSslCertificate certificate = ssl->peerCertificate();
+    const auto pin = tls_.pins.find(EndpointKey(peerName_, port_));
+    if (!certificate.isNull() && pin != tls_.pins.end() && pin->second == Sha256Of(certificate)) {
+        ssl->ignoreSslErrors(errors);
+        return;
+    }
+    PeerCertificate facts = FactsOf(certificate, peerName_, port_);
+    for (const QSslError& error : errors) {
+        if (!facts.reasons.empty()) {
+            facts.reasons.push_back('\n');
+        }
+        facts.reasons.append(error.errorString().toStdString());
+    }
+    // The errors are not ignored, so the handshake fails next, and its error carries this refusal.
+    NoteRefusal(pin == tls_.pins.end() ? LinkRefusal::CertificateUnverified : LinkRefusal::CertificateChanged,
+                std::move(facts));
+}
+
+void QtClientSocket::NoteRefusal(int32_t code, PeerCertificate certificate) {
+    refusalText_ = code == LinkRefusal::CertificateChanged
+                       ? "The server's certificate is not the one accepted for " +
+                             EndpointKey(certificate.host, certificate.port) + " (now SHA-256 " +
+                             ColonFingerprint(certificate.sha256) + "); refused"
+                       : "The server's certificate is not trusted: " + certificate.reasons;
+    refused_ = std::move(certificate);
+    refusal_ = code;
+}
+
 void QtClientSocket::EndAttempt(bool flushFirst) {
     ++attempt_;
     phase_ = Phase::Idle;
     connectTimer_.stop();
     AbandonLookup();
+    QTcpSocket* retired = tcp_;
     RetireTcpSocket(flushFirst);
+    RetireTunnel(flushFirst ? retired : nullptr);
 }
 
 void QtClientSocket::AbandonLookup() {
@@ -375,13 +586,21 @@ void QtClientSocket::RetireTcpSocket(bool flushFirst) {
 }
 
 QTcpSocket* QtClientSocket::NewTcpSocket() {
-    auto* tcp = new QTcpSocket(this);
+    QTcpSocket* tcp = nullptr;
+    if (tls_.on) {
+        auto* ssl = new QSslSocket(this);
+        connect(ssl, &QSslSocket::encrypted, this, &QtClientSocket::TlsEncrypted);
+        connect(ssl, &QSslSocket::sslErrors, this, &QtClientSocket::TlsErrors);
+        tcp = ssl;
+    } else {
+        tcp = new QTcpSocket(this);
+        connect(tcp, &QAbstractSocket::connected, this, &QtClientSocket::TcpConnected);
+    }
     // The program reads no proxy settings from its environment.
     tcp->setProxy(QNetworkProxy::NoProxy);
     // Bounded, so that bytes the link is not ready for stay in the network and slow the server
     // down, instead of piling up here.
     tcp->setReadBufferSize(kReadBufferBytes);
-    connect(tcp, &QAbstractSocket::connected, this, &QtClientSocket::TcpConnected);
     connect(tcp, &QIODevice::readyRead, this, &QtClientSocket::TcpReadyRead);
     connect(tcp, &QAbstractSocket::disconnected, this, &QtClientSocket::TcpDisconnected);
     connect(tcp, &QAbstractSocket::errorOccurred, this, &QtClientSocket::TcpErrorOccurred);
@@ -407,6 +626,11 @@ void QtClientSocket::ReportLater(int32_t code, const char* api) {
 }
 
 bool QtClientSocket::AllClosed() const {
+    for (const SshTunnel* tunnel : findChildren<SshTunnel*>(Qt::FindDirectChildrenOnly)) {
+        if (tunnel->Running()) {
+            return false;
+        }
+    }
     for (const QTcpSocket* tcp : findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly)) {
         if (tcp->state() != QAbstractSocket::UnconnectedState) {
             return false;

@@ -11,10 +11,12 @@
 #include <QHostInfo>
 #include <QObject>
 #include <QPointer>
+#include <QSslError>
 #include <QTcpSocket>
 #include <QTimer>
 
 #include "link/ClientSocket.hpp"
+#include "net/SshTunnel.hpp"
 
 // The link's socket over QTcpSocket. Qt's socket errors become the Windows Sockets numbers the
 // link expects; a failed host-name lookup closes the socket and is reported through
@@ -25,6 +27,14 @@
 // connect. Unsent bytes are bounded by kMaxUnsentBytes: a peer that stops reading has the
 // connection closed with a send error rather than the program's memory fill up. A connected
 // socket notices a vanished peer within about two minutes of the first unanswered byte.
+//
+// With TLS on, the attempt's socket is a QSslSocket: the connect notification waits for the
+// handshake, and a certificate that neither verifies nor matches its pin ends the attempt with
+// one of LinkRefusal's numbers.
+//
+// With SSH on, every attempt first starts a tunnel of its own (SshTunnel) to the host and port as
+// entered and connects to its loopback end; the tunnel ends with the attempt. A tunnel that
+// fails ends the attempt with LinkRefusal::TunnelFailed and ssh's words.
 //
 // Every attempt gets a QTcpSocket of its own. Ending an attempt detaches its socket from this
 // object at once, so nothing Qt still does with it (a graceful close that drains the bytes
@@ -57,6 +67,10 @@ public:
     void SendText(const std::string& bytes) override;
     void RequestWriteNotification() override;
     std::string ErrorMessage(int32_t code) const override;
+    void SetTls(const TlsPolicy& policy) override { tls_ = policy; }
+    void SetSsh(const SshPolicy& policy) override { ssh_ = policy; }
+    std::string Protection() const override { return protection_; }
+    std::optional<PeerCertificate> RefusedCertificate() const override { return refused_; }
 
     // Every attempt's socket has closed, those still draining their last bytes included.
     bool AllClosed() const;
@@ -64,10 +78,14 @@ public:
 private:
     enum class Phase { Idle, LookingUp, Connecting, Connected };
 
+    void BeginTunnel(const std::string& host);
+    void TunnelFailed(uint64_t attempt, const QString& words);
+    void RetireTunnel(QTcpSocket* drainingThrough);
     void BeginLookup(const std::string& host);
     void HostLookedUp(uint64_t attempt, const QHostInfo& info);
     void FailLookup(int32_t code);
-    void BeginConnect(const QHostAddress& address);
+    void BeginConnect(const QHostAddress& address) { BeginConnect(address, port_); }
+    void BeginConnect(const QHostAddress& address, quint16 port);
     void ConnectTimedOut();
     void FailSend(int32_t code);
 
@@ -75,6 +93,9 @@ private:
     void TcpReadyRead();
     void TcpDisconnected();
     void TcpErrorOccurred(QAbstractSocket::SocketError error);
+    void TlsEncrypted();
+    void TlsErrors(const QList<QSslError>& errors);
+    void NoteRefusal(int32_t code, PeerCertificate certificate);
 
     void EndAttempt(bool flushFirst);
     void AbandonLookup();
@@ -101,4 +122,14 @@ private:
     // What the peer sent before it closed and the handler had not read yet; readable until the
     // disconnect notification has been handled.
     QByteArray unreadAtClose_;
+
+    TlsPolicy tls_;
+    SshPolicy ssh_;
+    QPointer<SshTunnel> tunnel_;
+    // The name the certificate must carry: the host as entered, or the dotted address.
+    std::string peerName_;
+    std::string protection_;
+    std::optional<PeerCertificate> refused_;
+    int32_t refusal_ = 0;
+    std::string refusalText_;
 };

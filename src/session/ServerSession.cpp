@@ -107,6 +107,10 @@ bool ServerSession::Connect(std::string_view host, int32_t port) {
     return link_->Connect(host, port);
 }
 
+bool ServerSession::TryAgain() {
+    return link_->Connect(link_->Host(), link_->Port());
+}
+
 void ServerSession::StayDisconnected() {
     link_->Disconnect();
     link_->Reconnect().SetForcedAttempts(0);

@@ -93,6 +93,9 @@ public:
     // The administrator's own connect, with the credentials set: whatever a server's order
     // redirected is forgotten.
     bool Connect(std::string_view host, int32_t port);
+    // The link's server once more, a redirect's included, which stays a redirect: for the attempt
+    // the administrator repeats after accepting a certificate.
+    bool TryAgain();
     // Closes the link; the schedule may connect again.
     void Disconnect() { link_->Disconnect(); }
     // Closes the link and calls off a reconnection the server ordered: disconnected means so.

@@ -27,7 +27,7 @@ SavedServer ReadServer(const IniStore& ini, std::string_view name) {
     s.reconnectCycles = ReadIniInteger(ini, section, "ReconnectCycles", -1);
     s.rememberPassword = ReadIniBool(ini, section, "RememberPassword", true);
     s.password = ReadStoredPassword(ini.ReadString(section, "Password", ""));
-    s.reach = ini.ReadString(section, "Reach", "");
+    SetReach(s, ReadServerReach(ini, section));
     return s;
 }
 
@@ -90,10 +90,7 @@ bool WriteSavedServer(IniStore& ini, const SavedServer& s) {
     if (written && !s.password.empty()) {
         written = ini.WriteString(section, "Password", ScrambledPassword(s.password));
     }
-    if (written && !s.reach.empty()) {
-        written = ini.WriteString(section, "Reach", s.reach);
-    }
-    return written;
+    return written && WriteServerReach(ini, section, ReachOf(s));
 }
 
 bool DeleteSavedServer(IniStore& ini, std::string_view name) {
@@ -113,6 +110,17 @@ bool RenameSavedServer(IniStore& ini, std::string_view from, std::string_view to
     ini.EraseSection(ServerSection(from));
     server->name = std::string(to);
     return WriteSavedServer(ini, *server);
+}
+
+ServerReach ReachOf(const SavedServer& server) {
+    return {server.reach, server.tlsCaFile, server.tlsPins, server.sshCommand};
+}
+
+void SetReach(SavedServer& server, const ServerReach& reach) {
+    server.reach = reach.way;
+    server.tlsCaFile = reach.tlsCaFile;
+    server.tlsPins = reach.tlsPins;
+    server.sshCommand = reach.sshCommand;
 }
 
 SavedServer ServerFromSettings(std::string_view name, const StoredSettings& settings) {

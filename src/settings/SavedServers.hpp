@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "settings/IniStore.hpp"
+#include "settings/ServerReach.hpp"
 #include "settings/StoredSettings.hpp"
 
 // A server the administrator saved under a name. Each lives in a section of its own,
@@ -26,9 +27,12 @@ struct SavedServer {
     bool rememberPassword = true;
     // Clear text; the file holds it scrambled, and only where no keyring keeps it.
     std::string password;
-    // How the server is reached. Only the plain connection exists so far; the key is read and
-    // written as text so that a later kind survives a program that does not know it.
+    // How the server is reached (ServerReach's keys); a way the program does not know is kept
+    // as text, so that it survives a program that does not know it.
     std::string reach;
+    std::string tlsCaFile;
+    std::string tlsPins;
+    std::string sshCommand;
 
     bool operator==(const SavedServer&) const = default;
 };
@@ -59,6 +63,9 @@ bool WriteSavedServer(IniStore& ini, const SavedServer& server);
 bool DeleteSavedServer(IniStore& ini, std::string_view name);
 // False when there is no such server, the new name is invalid or taken by another server.
 bool RenameSavedServer(IniStore& ini, std::string_view from, std::string_view to);
+
+ServerReach ReachOf(const SavedServer& server);
+void SetReach(SavedServer& server, const ServerReach& reach);
 
 // The connection in use as a server of that name, and a saved server as the connection in use
 // (the window's position and the heartbeat stay as they were).

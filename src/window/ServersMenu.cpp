@@ -95,6 +95,18 @@ void ServersMenu::Rebuild() {
     remember->setCheckable(true);
     remember->setChecked(window_.Policy().remember);
     connect(remember, &QAction::triggered, this, [this](bool on) { window_.SetRememberPassword(on); });
+    QAction* tls = NamedAction(menu_, QStringLiteral("mnuReachTls"), QStringLiteral("Encrypt with &TLS"));
+    tls->setCheckable(true);
+    tls->setChecked(KindOf(window_.Reach()) == ReachKind::Tls);
+    connect(tls, &QAction::triggered, this, [this](bool on) { window_.SetTlsOn(on); });
+    QAction* ssh = NamedAction(menu_, QStringLiteral("mnuReachSsh"), QStringLiteral("Through &SSH..."));
+    ssh->setCheckable(true);
+    ssh->setChecked(KindOf(window_.Reach()) == ReachKind::Ssh);
+    connect(ssh, &QAction::triggered, this, [this] { AskSshTarget(); });
+    QAction* forget = NamedAction(menu_, QStringLiteral("mnuForgetCertificates"),
+                                  QStringLiteral("&Forget the accepted certificates"));
+    forget->setEnabled(!window_.Reach().tlsPins.empty());
+    connect(forget, &QAction::triggered, this, [this] { window_.ForgetAcceptedCertificates(); });
 }
 
 QString ServersMenu::AskName(const QString& title, const QString& initial) {
@@ -126,6 +138,7 @@ bool ServersMenu::SaveCurrentAs() {
     }
     SavedServer server = ServerFromSettings(DisplayToBytes(name), window_.ConnectionInUse());
     server.rememberPassword = window_.Policy().remember;
+    SetReach(server, window_.Reach());
     // The file keeps a server's password only where it keeps the connection in use's.
     if (ChoosePasswordPlace(window_.Policy(), window_.KeyringStatus()) == PasswordPlace::File) {
         server.password = window_.Session().AccountToKeep().password;
@@ -162,11 +175,23 @@ void ServersMenu::Choose(const std::string& name) {
     }
 }
 
+void ServersMenu::AskSshTarget() {
+    QInputDialog dialog(&window_);
+    dialog.setObjectName(QStringLiteral("dlgSshTarget"));
+    dialog.setWindowTitle(QStringLiteral("Through SSH"));
+    dialog.setLabelText(QStringLiteral("SSH host, as [user@]host[:port] (empty: connect directly):"));
+    dialog.setTextValue(BytesToDisplay(SshTargetOf(window_.Reach())));
+    if (dialog.exec() == QDialog::Accepted) {
+        window_.SetSshTarget(DisplayToBytes(dialog.textValue().trimmed()));
+    }
+}
+
 void ServersMenu::ChooseRecent(const RecentConnection& recent) {
     SavedServer server = ServerFromSettings({}, window_.ConnectionInUse());
     server.login = recent.login;
     server.host = recent.host;
     server.port = recent.port;
     server.rememberPassword = window_.Policy().remember;
+    SetReach(server, window_.Reach());
     window_.MakeConnectionInUse(server);
 }

@@ -23,6 +23,7 @@ public:
     // The current connection under a name (asked); a name that exists is replaced only if the
     // administrator agrees. False when nothing was saved.
     bool SaveCurrentAs();
+    void AskSshTarget();
     bool Rename(const std::string& name);
     bool Delete(const std::string& name);
     // The name of the saved server with this host, port and login; empty when none is saved.

@@ -146,6 +146,7 @@ TfrmKrvClientA::TfrmKrvClientA(std::unique_ptr<ClientSocket> socket, const QStri
                               Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                               Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmKrvClientA"));
+    socket_ = socket.get();
     session_ =
         std::make_unique<ServerSession>(static_cast<SessionListener&>(*this), std::move(socket), clock);
     session_->SetSingleRowChanges(true);

@@ -17,6 +17,7 @@
 #include "session/SessionListener.hpp"
 #include "settings/PasswordPlace.hpp"
 #include "settings/SavedServers.hpp"
+#include "settings/ServerReach.hpp"
 #include "settings/StoredSettings.hpp"
 
 class QCheckBox;
@@ -82,6 +83,15 @@ public:
     // dialog opens from its answer, so that nothing waits for it.
     void StartConnect();
 
+    // How the connection in use reaches its server; TLS is switched from the Servers menu, and
+    // a certificate accepted for it is kept here and with the saved server in use.
+    const ServerReach& Reach() const { return reach_; }
+    void SetReach(const ServerReach& reach);
+    void SetTlsOn(bool on);
+    // "[USER@]HOST[:PORT]" of the SSH host to tunnel through; empty: plain TCP.
+    void SetSshTarget(const std::string& target);
+    void ForgetAcceptedCertificates();
+
     // The socket's failures that no link event carries (a failed name lookup), in a box over
     // the window. The box runs no loop of its own and there is never more than one: failures
     // while it is open are counted in its text.
@@ -129,6 +139,11 @@ private:
     void ShowCounters();
     void ShowOnlineCount();
 
+    void ShowLinkProtection(const LinkEvent& event);
+    void AskToAcceptCertificate(const PeerCertificate& certificate);
+    void AcceptCertificate(const PeerCertificate& certificate);
+    void StoreWithServersInUse(const ServerReach& reach);
+
     void MovePasswordToKeyring(const std::string& password);
     void ReadPasswordFromKeyring(std::function<void()> then);
     void KeepPasswordInKeyring(const std::string& password);
@@ -149,6 +164,9 @@ private:
     std::vector<RecentConnection> recentToKeep_;
     bool connectStarting_ = false;
     std::unique_ptr<ServerSession> session_;
+    // The session's socket, which the session owns; asked how the link is protected.
+    ClientSocket* socket_ = nullptr;
+    ServerReach reach_;
     int32_t timerPeriod_ = 10;
     std::unique_ptr<ConnectionLog> log_;
     std::unique_ptr<SessionJournal> journal_;

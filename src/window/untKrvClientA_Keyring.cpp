@@ -151,6 +151,7 @@ void TfrmKrvClientA::MakeConnectionInUse(const SavedServer& server) {
     session_->ApplySchedule({server.reconnectOn, server.reconnectDelay, server.reconnectAttempts,
                              server.reconnectPause, server.reconnectCycles});
     cbAutoReconnect_->setChecked(server.reconnectOn);
+    SetReach(ReachOf(server));
     SaveSettings();
     StartConnect();
 }

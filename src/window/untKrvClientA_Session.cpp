@@ -43,6 +43,7 @@ void TfrmKrvClientA::RecordLinkEvent(const LinkEvent& event, const ConnectionEff
         const ConnectionLogEntry& entry = log_->Entries().back();
         connectionPanel_->setToolTip(BytesToDisplay(entry.time + "  " + entry.text));
     }
+    ShowLinkProtection(event);
 }
 
 void TfrmKrvClientA::ShowLinkState(LinkEventKind kind) {

@@ -42,6 +42,7 @@ void TfrmKrvClientA::LoadSettings() {
     session_->SetServer(stored.host, stored.port);
     session_->ApplySchedule(ReconnectSchedule::From(stored));
     StartJournal(stored);
+    SetReach(ReadServerReach(ini, kClientSection));
 }
 
 void TfrmKrvClientA::SaveSettings() {
@@ -76,7 +77,8 @@ void TfrmKrvClientA::SaveSettings() {
     // A file that exists but cannot be read is not overwritten: its other contents would be lost.
     // The window goes on working after a failed save; the user learns that nothing was kept.
     IniStore ini(FilePath(iniFileName_));
-    bool written = ini.Load() && WriteStoredSettings(ini, current) && WritePasswordPolicy(ini, policy_);
+    bool written = ini.Load() && WriteStoredSettings(ini, current) && WritePasswordPolicy(ini, policy_) &&
+                   WriteServerReach(ini, kClientSection, reach_);
     for (const RecentConnection& recent : recentToKeep_) {
         written = written && RememberRecentConnection(ini, recent);
     }

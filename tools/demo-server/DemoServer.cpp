@@ -2,7 +2,12 @@
 
 #include <algorithm>
 
+#include <QFile>
 #include <QHostAddress>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpSocket>
 
 #include "ReportBurst.hpp"
@@ -29,7 +34,9 @@ DemoServer::DemoServer(const ServerOptions& options, QObject* parent)
     for (Account& member : GenerateSampleMembers(options.members, options.seed)) {
         store_.Add(std::move(member));
     }
-    connect(&listener_, &QTcpServer::newConnection, this, &DemoServer::AcceptConnections);
+    listener_ =
+        options.tlsCertificate.isEmpty() ? std::make_unique<QTcpServer>() : std::make_unique<QSslServer>();
+    connect(listener_.get(), &QTcpServer::pendingConnectionAvailable, this, &DemoServer::AcceptConnections);
     if (options.churnPerSecond > 0) {
         connect(&churn_, &QTimer::timeout, this, &DemoServer::SimulateChurn);
         churn_.start(std::max(1, 1000 / options.churnPerSecond));
@@ -37,22 +44,44 @@ DemoServer::DemoServer(const ServerOptions& options, QObject* parent)
 }
 
 bool DemoServer::Listen(QString& error) {
-    if (!listener_.listen(QHostAddress(options_.listenAddress), options_.port)) {
+    if (!options_.tlsCertificate.isEmpty()) {
+        const QList<QSslCertificate> chain = QSslCertificate::fromPath(options_.tlsCertificate);
+        QFile keyFile(options_.tlsKey);
+        QSslKey key;
+        if (keyFile.open(QIODevice::ReadOnly)) {
+            const QByteArray pem = keyFile.readAll();
+            key = QSslKey(pem, QSsl::Rsa);
+            if (key.isNull()) {
+                key = QSslKey(pem, QSsl::Ec);
+            }
+        }
+        if (chain.isEmpty() || key.isNull()) {
+            error = QStringLiteral("cannot read the certificate %1 or its key %2")
+                        .arg(options_.tlsCertificate, options_.tlsKey);
+            return false;
+        }
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setLocalCertificateChain(chain);
+        configuration.setPrivateKey(key);
+        configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+        static_cast<QSslServer&>(*listener_).setSslConfiguration(configuration);
+    }
+    if (!listener_->listen(QHostAddress(options_.listenAddress), options_.port)) {
         error = QStringLiteral("cannot listen on %1:%2: %3")
                     .arg(options_.listenAddress)
                     .arg(options_.port)
-                    .arg(listener_.errorString());
+                    .arg(listener_->errorString());
         return false;
     }
     return true;
 }
 
 QString DemoServer::ListeningText() const {
-    return QStringLiteral("listening on %1:%2").arg(options_.listenAddress).arg(listener_.serverPort());
+    return QStringLiteral("listening on %1:%2").arg(options_.listenAddress).arg(listener_->serverPort());
 }
 
 void DemoServer::AcceptConnections() {
-    while (QTcpSocket* socket = listener_.nextPendingConnection()) {
+    while (QTcpSocket* socket = listener_->nextPendingConnection()) {
         const SessionId id = nextId_++;
         sessions_[id] = new Session(id, socket, store_, *this, sessionConfig_, this);
     }

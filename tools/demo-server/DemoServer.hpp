@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <string_view>
@@ -53,7 +54,8 @@ private:
     SessionConfig sessionConfig_;
     MemberStore store_;
     RequestHandler requests_;
-    QTcpServer listener_;
+    // A QSslServer under TLS, which hands a connection on once its handshake is done.
+    std::unique_ptr<QTcpServer> listener_;
     // Open connections by id; the sessions themselves belong to this object as Qt children.
     std::map<SessionId, Session*> sessions_;
     SessionId nextId_ = 1;

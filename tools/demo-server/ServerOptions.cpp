@@ -35,6 +35,11 @@ const QCommandLineOption kDelayRequests(
     "Carry out each request, and so send its report, MS milliseconds after it "
     "came; for tests of requests awaiting their report.",
     "MS");
+const QCommandLineOption kTlsCert(QStringLiteral("tls-cert"),
+                                  "Serve TLS only, with this certificate (PEM; the chain may follow it).",
+                                  "FILE");
+const QCommandLineOption kTlsKey(QStringLiteral("tls-key"),
+                                 "The private key of --tls-cert (PEM, unencrypted).", "FILE");
 
 // Reads a whole number in [low, high] or reports the option as bad.
 bool ReadNumber(const QCommandLineParser& parser, const QCommandLineOption& option, long long low,
@@ -118,7 +123,7 @@ OptionsResult ParseServerOptions(const QStringList& arguments) {
         "and every administration request, on one thread.");
     const QCommandLineOption help = parser.addHelpOption();
     parser.addOptions({kListen, kPort, kMembers, kSeed, kAdmin, kGrant, kChurn, kVerbose, kSplitWrites,
-                       kDropAfter, kBurstRequests, kRefuse, kDelayRequests});
+                       kDropAfter, kBurstRequests, kRefuse, kDelayRequests, kTlsCert, kTlsKey});
 
     OptionsResult result;
     result.helpText = parser.helpText();
@@ -146,6 +151,12 @@ OptionsResult ParseServerOptions(const QStringList& arguments) {
         }
         options.adminProtocols = parser.value(kGrant);
     }
+    if (parser.isSet(kTlsCert) != parser.isSet(kTlsKey)) {
+        result.error = QStringLiteral("--tls-cert and --tls-key go together");
+        return result;
+    }
+    options.tlsCertificate = parser.value(kTlsCert);
+    options.tlsKey = parser.value(kTlsKey);
     options.verbose = parser.isSet(kVerbose);
     options.splitWrites = parser.isSet(kSplitWrites);
     options.burstRequests = parser.isSet(kBurstRequests);

@@ -21,6 +21,9 @@ struct ServerOptions {
     // Requests about a login holding this text are answered "ARE" and not carried out; empty: none.
     QString refuseLoginsWith;
     int delayRequestsMs = 0;  // each request is carried out this long after it came
+    // Both set: every connection speaks TLS with this certificate and key (PEM files).
+    QString tlsCertificate;
+    QString tlsKey;
 };
 
 // Reads the command line. On --help, or on a bad option (with the reason in error), returns

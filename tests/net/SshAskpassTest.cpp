@@ -1,0 +1,99 @@
+// ssh asks through the client's own dialog (the client's askpass mode) on a real X server of the
+// test's own (Xvfb): a host key to confirm, then the key's passphrase, typed with xdotool; the
+// tunnel then comes up. A real sshd of the test's own answers on 127.0.0.1.
+
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "net/SshTunnel.hpp"
+#include "support/TestSshServer.hpp"
+
+namespace {
+
+constexpr int kWaitMs = 60000;
+
+QByteArray Xdotool(const QStringList& arguments) {
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), arguments);
+    xdotool.waitForFinished(10000);
+    return xdotool.readAllStandardOutput().trimmed();
+}
+
+// Waits for a window of the client's dialogs to be shown, focuses it and types into it.
+bool TypeIntoDialog(const QStringList& keys) {
+    QByteArray window;
+    if (!QTest::qWaitFor(
+            [&] {
+                window = Xdotool({"search", "--onlyvisible", "--name", "^SSH$"}).split('\n').value(0);
+                return !window.isEmpty();
+            },
+            kWaitMs)) {
+        return false;
+    }
+    Xdotool({"windowfocus", "--sync", QString::fromLatin1(window)});
+    for (const QString& key : keys) {
+        Xdotool(key.startsWith("type:") ? QStringList{"type", key.mid(5)} : QStringList{"key", key});
+    }
+    return QTest::qWaitFor(
+        [&] {
+            return Xdotool({"search", "--onlyvisible", "--name", "^SSH$"}) != window;
+        },
+        kWaitMs);
+}
+
+}  // namespace
+
+class SshAskpassTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void aHostKeyConfirmedAndAPassphraseTypedBringTheTunnelUp();
+
+private:
+    QProcess xvfb_;
+};
+
+void SshAskpassTest::initTestCase() {
+    xvfb_.start(QStringLiteral("Xvfb"),
+                {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+    QVERIFY(xvfb_.waitForStarted());
+    QVERIFY(QTest::qWaitFor([this] { return xvfb_.canReadLine(); }, kWaitMs));
+    const QByteArray display = ":" + xvfb_.readLine().trimmed();
+    // For ssh and the dialogs it starts: the real X server, not the tests' offscreen platform.
+    qputenv("DISPLAY", display);
+    qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+void SshAskpassTest::cleanupTestCase() {
+    xvfb_.terminate();
+    xvfb_.waitForFinished();
+}
+
+void SshAskpassTest::aHostKeyConfirmedAndAPassphraseTypedBringTheTunnelUp() {
+    TestSshServer ssh;
+    QVERIFY2(ssh.Start("open sesame"), "sshd did not start");
+    SshPolicy policy;
+    policy.target = ssh.Target().toStdString();
+    policy.command = ssh.Command("user_key", "empty_known_hosts", "ask").toStdString();
+    policy.askpassProgram = KRV_CLIENT;
+    SshTunnel tunnel(policy, "127.0.0.1", ssh.Port(), nullptr);
+    QSignalSpy up(&tunnel, &SshTunnel::Up);
+    QSignalSpy failed(&tunnel, &SshTunnel::Failed);
+    std::string error;
+    QVERIFY(tunnel.Start(error));
+
+    QVERIFY2(TypeIntoDialog({"alt+y"}), "no host key question");
+    QVERIFY2(TypeIntoDialog({"type:open sesame", "Return"}), "no passphrase question");
+    QTRY_VERIFY_WITH_TIMEOUT(!up.isEmpty() || !failed.isEmpty(), kWaitMs);
+    QVERIFY2(failed.isEmpty(), failed.isEmpty() ? "" : qPrintable(failed.first().first().toString()));
+    QFile knownHosts(ssh.Path("empty_known_hosts"));
+    QVERIFY(knownHosts.open(QIODevice::ReadOnly));
+    QVERIFY(knownHosts.readAll().contains("[127.0.0.1]:" + QByteArray::number(ssh.Port())));
+}
+
+QTEST_GUILESS_MAIN(SshAskpassTest)
+#include "SshAskpassTest.moc"
