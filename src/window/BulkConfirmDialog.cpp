@@ -37,6 +37,7 @@ BulkConfirmDialog::BulkConfirmDialog(const BulkOperation& bulk, QWidget* parent)
     setObjectName(QStringLiteral("dlgBulkConfirm"));
     const QString verb = QString::fromLatin1(BulkActionWord(bulk.Command().action));
     setWindowTitle(QStringLiteral("Confirm: %1 %2 members").arg(verb).arg(count_));
+    setMinimumWidth(420);
     auto* layout = new QVBoxLayout(this);
     auto* targets = new QLabel(
         QStringLiteral("About to %1 %2 members: %3.").arg(verb).arg(count_).arg(Logins(bulk.Targets())),

@@ -79,6 +79,7 @@ void BulkRun::ShowProgress() {
     progress_->setWindowTitle(QStringLiteral("%1 %2 members")
                                   .arg(QString::fromLatin1(BulkActionWord(bulk_->Command().action)))
                                   .arg(bulk_->Targets().size()));
+    progress_->setMinimumWidth(360);
     auto* layout = new QVBoxLayout(progress_);
     auto* bar = new QProgressBar(progress_);
     bar->setObjectName(QStringLiteral("pbBulk"));

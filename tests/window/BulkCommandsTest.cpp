@@ -19,6 +19,18 @@
 #include "window/MemberCommands.hpp"
 #include "window/WindowHarness.hpp"
 
+namespace {
+
+// For a look at the dialogs by eye: KRV_SHOTS names a folder to save them in.
+void Shoot(QWidget& widget, const QString& name) {
+    const QString folder = qEnvironmentVariable("KRV_SHOTS");
+    if (!folder.isEmpty()) {
+        widget.grab().save(folder + "/" + name + ".png");
+    }
+}
+
+}  // namespace
+
 class BulkCommandsTest : public QObject {
     Q_OBJECT
 
@@ -134,6 +146,7 @@ void BulkCommandsTest::bulkDeleteIsConfirmedByTheCountAndSummarised() {
         count->clear();
         QTest::keyClicks(count, "3");
         QVERIFY(go->isEnabled());
+        Shoot(*dialog, "confirm");
         go->click();
     });
     // The Delete key opens the delete for many when several rows are selected.
@@ -146,6 +159,7 @@ void BulkCommandsTest::bulkDeleteIsConfirmedByTheCountAndSummarised() {
     QVERIFY(!goWithWrongCount);
     QPointer<QDialog> progress = harness.Window().findChild<QDialog*>("dlgBulkProgress");
     QVERIFY(progress != nullptr && progress->isVisible());
+    Shoot(*progress, "progress");
     const std::vector<std::string> sent = harness.Socket().SentLines();
     const auto sentCount = [&](const std::string& line) {
         return std::count(sent.begin(), sent.end(), line);
@@ -165,6 +179,7 @@ void BulkCommandsTest::bulkDeleteIsConfirmedByTheCountAndSummarised() {
     QCOMPARE(harness.Panel(1), QStringLiteral("4"));
     auto* summary = harness.Window().findChild<QDialog*>("dlgBulkSummary");
     QVERIFY(summary != nullptr && summary->isVisible());
+    Shoot(*summary, "summary");
     QCOMPARE(summary->findChild<QLabel*>("lbBulkSummary")->text(),
              QStringLiteral("2 confirmed, 1 refused, 0 unconfirmed, 1 skipped"));
     const QString details = summary->findChild<QPlainTextEdit*>("edBulkSummary")->toPlainText();
