@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +42,7 @@ private slots:
     void bulkDeleteIsConfirmedByTheCountAndSummarised();
     void aWrongCountSendsNothing();
     void expelOfFewNeedsNoTypedCount();
+    void cancelStopsSendingAndFollowsWhatWasSent();
 
 private:
     void Start(WindowHarness& harness);
@@ -189,6 +191,17 @@ void BulkCommandsTest::bulkDeleteIsConfirmedByTheCountAndSummarised() {
              qPrintable(details));
     QVERIFY(!summary->findChild<QPushButton*>("btnSaveUnconfirmed")->isEnabled());
     QVERIFY(summary->findChild<QPushButton*>("btnSaveRefused")->isEnabled());
+    const QString refusedCsv = data_->filePath("refused.csv");
+    auto save = AnswerDialog<QFileDialog>([&](QFileDialog* dialog) {
+        dialog->selectFile(refusedCsv);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    summary->findChild<QPushButton*>("btnSaveRefused")->click();
+    QVERIFY(save->Answered());
+    QFile saved(refusedCsv);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(saved.readAll()),
+             QStringLiteral("login,reason\r\nbea,account is protected\r\n"));
     // The backup holds the accounts sent for deletion, not the administrator's.
     const qsizetype start = details.indexOf("backup: ") + 8;
     QFile backup(details.mid(start, details.indexOf('\n', start) - start));
@@ -241,6 +254,55 @@ void BulkCommandsTest::expelOfFewNeedsNoTypedCount() {
              QStringLiteral("2 confirmed, 0 refused, 0 unconfirmed, 1 skipped"));
     QVERIFY(!summary->findChild<QPlainTextEdit*>("edBulkSummary")->toPlainText().contains("backup"));
     QVERIFY(QDir(data_->filePath("krvClientA/backups")).isEmpty());
+}
+
+// More members than may await their answer at once: Ctrl+A selects them all, the first share
+// goes out, and Cancel sends no more while the reports of what was sent still count.
+void BulkCommandsTest::cancelStopsSendingAndFollowsWhatWasSent() {
+    WindowHarness harness;
+    harness.LogIn();
+    std::vector<std::string> lines = {"ARLM:on,,admin=secret,administrator;;"};
+    for (int i = 0; i < 260; ++i) {
+        lines.push_back("ARLM:,,m" + std::to_string(1000 + i) + "=p,chat;;");
+    }
+    lines.push_back("ARLC");
+    harness.Serve(lines);
+    harness.Window().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&harness.Window()));
+    harness.List()->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(harness.List(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(harness.List()->selectionModel()->selectedRows().size(), 261);
+    auto answer = AnswerDialog<QDialog>([](QDialog* dialog) {
+        QTest::keyClicks(dialog->findChild<QLineEdit*>("edBulkCount"), "260");
+        dialog->findChild<QPushButton*>("btnBulkGo")->click();
+    });
+    QTest::keyClick(harness.List(), Qt::Key_Delete);
+    QVERIFY(answer->Answered());
+    const auto deletesSent = [&] {
+        const std::vector<std::string> sent = harness.Socket().SentLines();
+        return std::count_if(sent.begin(), sent.end(),
+                             [](const std::string& line) { return line.rfind("ADD_", 0) == 0; });
+    };
+    const auto sentBefore = deletesSent();
+    QVERIFY(sentBefore > 0 && sentBefore < 260);
+    harness.Window().findChild<QPushButton*>("btnBulkStop")->click();
+    std::vector<std::string> reports;
+    for (int i = 0; i < sentBefore; ++i) {
+        reports.push_back("ARD_m" + std::to_string(1000 + i));
+    }
+    harness.Serve(reports);
+    TickWindow(harness);
+    QCOMPARE(deletesSent(), sentBefore);
+    auto* summary = harness.Window().findChild<QDialog*>("dlgBulkSummary");
+    QVERIFY(summary != nullptr);
+    QCOMPARE(summary->findChild<QLabel*>("lbBulkSummary")->text(),
+             QStringLiteral("%1 confirmed, 0 refused, 0 unconfirmed, 1 skipped, %2 not sent")
+                 .arg(sentBefore)
+                 .arg(260 - sentBefore));
+    QCOMPARE(harness.Model()->rowCount(), static_cast<int>(261 - sentBefore));
+    // Every member left was selected, and still is.
+    QCOMPARE(harness.List()->selectionModel()->selectedRows().size(),
+             static_cast<qsizetype>(261 - sentBefore));
 }
 
 QTEST_MAIN(BulkCommandsTest)
