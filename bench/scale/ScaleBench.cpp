@@ -31,6 +31,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -199,6 +201,24 @@ public:
 
     TfrmKrvClientA& Window() { return window_; }
     int Rows() const { return view_->model()->rowCount(); }
+    // Ctrl+A on the focused list until its rows are drawn selected; the selection is cleared after.
+    double SelectAllMs(qsizetype& selected) {
+        view_->setFocus();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::ControlModifier);
+        QElapsedTimer timer;
+        timer.start();
+        QApplication::sendEvent(view_, &press);
+        QApplication::sendEvent(view_, &release);
+        view_->viewport()->repaint();
+        const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+        selected = 0;
+        for (const QItemSelectionRange& range : view_->selectionModel()->selection()) {
+            selected += range.height();
+        }
+        view_->selectionModel()->clear();
+        return ms;
+    }
 
     struct Timing {
         double wallMs = 0;      // from the request to the state wanted, shown
@@ -403,6 +423,10 @@ int Run(int members, int burst, int series, const FirstTouch& touch, const PageF
     const auto arm = bench.Measure(sendBurst("ARM", 1), onlineIs(online + 1));
     PrintRow("first ARM after the rebuild", arm.wallMs, rawArm, Handling(arm));
     bench.Measure(sendBurst("ARM", 1), onlineIs(online));
+    qsizetype selected = 0;
+    const double selectAllMs = bench.SelectAllMs(selected);
+    std::printf("  %-34s %10.3f ms   (%lld rows selected)\n", "Ctrl+A selects every row", selectAllMs,
+                static_cast<long long>(selected));
 
     const double rawAraSeries = RawBurstMs(raw, "ARA", series);
     const double rawArdSeries = RawBurstMs(raw, "ARD", series);

@@ -17,8 +17,11 @@
 #include "dialogs/FormPlacement.hpp"
 #include "dialogs/MessageBoxes.hpp"
 #include "dialogs/krvServer_Client.hpp"
+#include "session/BulkOperation.hpp"
 #include "session/ServerSession.hpp"
 #include "util/untCalc1.hpp"
+#include "window/BulkConfirmDialog.hpp"
+#include "window/BulkRun.hpp"
 #include "window/DisplayText.hpp"
 #include "window/MemberListPane.hpp"
 #include "window/MemberListView.hpp"
@@ -96,7 +99,73 @@ const TkvCLData* RecordOf(const TkvCLDataCollection& members, const std::optiona
 MemberCommands::MemberCommands(QWidget& window, ServerSession& session, MemberListPane& list)
     : QObject(&window), window_(window), session_(session), list_(list) {
     CreatePopup();
+    CreatePopupForMany();
     CreateListKeys();
+}
+
+// With several rows selected, the commands on one member give way to their forms for many; adding
+// a member and the commands for everyone stay as they are.
+void MemberCommands::CreatePopupForMany() {
+    puMembersMany_ = new QMenu(&window_);
+    puMembersMany_->setObjectName(QStringLiteral("puMembersMany"));
+    puMembersMany_->setAccessibleName(QStringLiteral("Commands on the selected members"));
+    const auto add = [this](const char* name, const QString& caption, auto handler) {
+        QAction* action = puMembersMany_->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, handler);
+    };
+    add("mnuManyAddClient", "add client", [this] { mnuAddClientClick(); });
+    puMembersMany_->addSeparator();
+    add("mnuBulkDelete", "delete selected clients", [this] { RunOnSelected(BulkAction::Delete); });
+    add("mnuBulkExpel", "expel selected clients", [this] { RunOnSelected(BulkAction::Expel); });
+    puMembersMany_->addSeparator();
+    add("mnuBulkLogoff", "request selected clients logoff", [this] { RunOnSelected(BulkAction::LogOff); });
+    add("mnuManyAllLogoffExcl", "request all logoff (but you)", [this] { mnuRequestAllLogoffExclClick(); });
+    add("mnuManyAllLogoffInc", "request all logoff (you too)", [this] { mnuRequestAllLogoffIncClick(); });
+    puMembersMany_->addSeparator();
+    add("mnuBulkReconnect", "request selected clients reconnect",
+        [this] { RunOnSelected(BulkAction::Reconnect); });
+    add("mnuManyAllReconnectExc", "request all reconnect (but you)",
+        [this] { mnuRequestAllReconnecteExcClick(); });
+    add("mnuManyAllReconnectIncl", "request all reconnect (you too)",
+        [this] { mnuRequestAllReconnectInclClick(); });
+}
+
+// One command on many members at a time: another waits until the summary of the first.
+void MemberCommands::RunOnSelected(BulkAction action) {
+    if (bulk_ != nullptr && bulk_->Running()) {
+        ShowPlainMessage(&window_, "A command on many members is still running.");
+        return;
+    }
+    const std::vector<std::string> logins = list_.SelectedLogins();
+    auto bulk = std::make_unique<BulkOperation>(session_, BulkCommand{action, {}}, logins);
+    {
+        BulkConfirmDialog confirm(*bulk, &window_);
+        if (confirm.exec() != QDialog::Accepted || !session_.Link().LoggedIn()) {
+            return;
+        }
+    }
+    // The plan is made again: reports that came while the dialog was open may have changed who is
+    // listed or online, and the backup must hold the accounts as they are now.
+    bulk = std::make_unique<BulkOperation>(session_, BulkCommand{action, {}}, logins);
+    auto* run = new BulkRun(window_, session_, std::move(bulk), journal_);
+    if (!run->Start()) {
+        run->deleteLater();
+        return;
+    }
+    bulk_ = run;
+}
+
+void MemberCommands::AfterTick() {
+    if (bulk_ != nullptr) {
+        bulk_->AfterTick();
+    }
+}
+
+void MemberCommands::Settled(const SettledRequest& request) {
+    if (bulk_ != nullptr) {
+        bulk_->Settled(request);
+    }
 }
 
 void MemberCommands::CreatePopup() {
@@ -149,7 +218,9 @@ void MemberCommands::CreateListKeys() {
                 [this] { PopupAtCurrentRow(); });
     }
     connect(AddShortcut(view, "scDeleteClient", QKeySequence(Qt::Key_Delete), Qt::WidgetShortcut),
-            &QShortcut::activated, this, [this] { mnuDeleteClientClick(); });
+            &QShortcut::activated, this, [this] {
+                list_.SelectedCount() > 1 ? RunOnSelected(BulkAction::Delete) : mnuDeleteClientClick();
+            });
     for (const QKeySequence& keys : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
         connect(AddShortcut(view, "scEditClient", keys, Qt::WidgetShortcut), &QShortcut::activated, this,
                 [this] { mnuEditClientClick(); });
@@ -157,7 +228,8 @@ void MemberCommands::CreateListKeys() {
 }
 
 void MemberCommands::Popup(const QPoint& position) {
-    puMembers_->popup(list_.View().viewport()->mapToGlobal(position));
+    QMenu* menu = list_.SelectedCount() > 1 ? puMembersMany_ : puMembers_;
+    menu->popup(list_.View().viewport()->mapToGlobal(position));
 }
 
 void MemberCommands::PopupAtCurrentRow() {

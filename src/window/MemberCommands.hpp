@@ -1,16 +1,23 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <string>
+
+#include "session/BulkCommand.hpp"
 
 class QMenu;
 class QPoint;
 class QWidget;
 class MemberListPane;
+class BulkRun;
 class ServerSession;
+class SessionJournal;
 struct RequestResult;
+struct SettledRequest;
 
 // The administration commands of the member list: its popup menu and keys, the boxes and the
 // account dialog they ask with, and the requests they hand to the session, whose rules decide
@@ -22,8 +29,16 @@ public:
     // window: the parent of every box and dialog; list: where the commands find the selected member.
     MemberCommands(QWidget& window, ServerSession& session, MemberListPane& list);
 
+    // Where a command on several members tells the journal what its requests belong to.
+    void JournalWith(std::function<SessionJournal*()> journal) { journal_ = std::move(journal); }
+    // A command on several members sends from the window's tick and follows what is settled.
+    void AfterTick();
+    void Settled(const SettledRequest& request);
+
 private:
     void CreatePopup();
+    void CreatePopupForMany();
+    void RunOnSelected(BulkAction action);
     void CreateListKeys();
     void Popup(const QPoint& position);
     void PopupAtCurrentRow();
@@ -48,4 +63,8 @@ private:
     ServerSession& session_;
     MemberListPane& list_;
     QMenu* puMembers_ = nullptr;
+    // Offered instead when several rows are selected.
+    QMenu* puMembersMany_ = nullptr;
+    std::function<SessionJournal*()> journal_ = [] { return static_cast<SessionJournal*>(nullptr); };
+    QPointer<BulkRun> bulk_;
 };

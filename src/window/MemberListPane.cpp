@@ -1,5 +1,6 @@
 #include "window/MemberListPane.hpp"
 
+#include <algorithm>
 #include <vector>
 
 #include <QAccessible>
@@ -36,7 +37,7 @@ MemberListPane::MemberListPane(QWidget& client, QWidget& window, ServerSession& 
     view_->setGeometry(kListLeft, kListTop, 329, 225);
     view_->setModel(model_);
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view_->setSelectionMode(QAbstractItemView::SingleSelection);
+    view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->setIconSize(QSize(16, 16));
     // Columns share the list's width instead of being measured, which would read every row.
@@ -127,6 +128,7 @@ void MemberListPane::FollowArrivingList() {
 
 void MemberListPane::RefreshMembers() {
     const std::string topCaption = TopRowCaption();
+    const KeptSelection kept = TakeSelection();
     const TkvCLDataCollection& members = session_.Members();
     MemberRows rows;
     rows.reserve(static_cast<size_t>(members.Count()));
@@ -141,6 +143,7 @@ void MemberListPane::RefreshMembers() {
     }
     model_->ReplaceRows(std::move(rows), captionsAhead_->Take(members));
     session_.RowsRebuilt();
+    RestoreSelection(kept);
     RestoreTopRow(topCaption);
     // Beside the rebuild the walk costs little, and the report that follows it may come at once.
     FindTopRowsPlaceAhead();
@@ -164,7 +167,6 @@ void MemberListPane::InsertMemberRow(const std::string& login) {
         ++row;
     }
     model_->InsertRow(row, MemberRow(*record));
-    ForgetSelectionAsARebuildDoes();
     onlineCount_ += record->Online() ? 1 : 0;
     RestoreTopRow(topCaption);
 }
@@ -181,14 +183,91 @@ void MemberListPane::RemoveMemberRow(const std::string& caption) {
     }
     const std::string topCaption = TopRowCaption();
     onlineCount_ -= model_->Row(row).Online() ? 1 : 0;
+    // A rebuild finds no row for a member that went away to be current; nor does its neighbour
+    // become current here, as the selection's own following of rows would make it.
+    if (view_->currentIndex().row() == row) {
+        view_->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    }
     model_->RemoveRow(row);
-    ForgetSelectionAsARebuildDoes();
     RestoreTopRow(topCaption);
 }
 
-// A rebuild resets the rows, which takes the selection and the current row with it, silently.
-void MemberListPane::ForgetSelectionAsARebuildDoes() {
-    view_->selectionModel()->reset();
+// A single row in or out moves the selection's ranges with the rows; a rebuild resets the
+// rows, so the selected logins are taken before it and found again after it, in one walk over the
+// rows that gathers neighbouring rows into one range.
+MemberListPane::KeptSelection MemberListPane::TakeSelection() const {
+    KeptSelection kept;
+    const QModelIndex current = view_->currentIndex();
+    if (current.isValid()) {
+        kept.current = model_->Row(current.row()).Login();
+    }
+    for (const QItemSelectionRange& range : view_->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            kept.logins.insert(model_->Row(row).Login());
+        }
+    }
+    return kept;
+}
+
+void MemberListPane::RestoreSelection(const KeptSelection& kept) {
+    QItemSelectionModel* selection = view_->selectionModel();
+    if (!kept.current.empty()) {
+        // The caption table ignores letter case; only two logins that differ in it alone need a walk.
+        int exact = model_->FindCaption(kept.current);
+        if (exact >= 0 && model_->Row(exact).Login() != kept.current) {
+            exact = -1;
+            for (int row = 0; row < model_->RowCount() && exact < 0; ++row) {
+                exact = model_->Row(row).Login() == kept.current ? row : -1;
+            }
+        }
+        if (exact >= 0) {
+            selection->setCurrentIndex(model_->index(exact, 0), QItemSelectionModel::NoUpdate);
+        }
+    }
+    if (kept.logins.empty()) {
+        return;
+    }
+    QItemSelection rows;
+    const int lastColumn = model_->columnCount() - 1;
+    int first = -1;
+    const int count = model_->RowCount();
+    for (int row = 0; row <= count; ++row) {
+        const bool selected = row < count && kept.logins.count(model_->Row(row).Login()) != 0;
+        if (selected && first < 0) {
+            first = row;
+        } else if (!selected && first >= 0) {
+            rows.append(QItemSelectionRange(model_->index(first, 0), model_->index(row - 1, lastColumn)));
+            first = -1;
+        }
+    }
+    if (!rows.isEmpty()) {
+        selection->select(rows, QItemSelectionModel::Select);
+    }
+}
+
+int MemberListPane::SelectedCount() const {
+    int count = 0;
+    for (const QItemSelectionRange& range : view_->selectionModel()->selection()) {
+        count += range.height();
+    }
+    return count;
+}
+
+std::vector<std::string> MemberListPane::SelectedLogins() const {
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : view_->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            rows.push_back(row);
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    std::vector<std::string> logins;
+    logins.reserve(rows.size());
+    for (const int row : rows) {
+        logins.push_back(model_->Row(row).Login());
+    }
+    return logins;
 }
 
 // The caption of the row at the top of the list, or empty when there is none to come back to.

@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "protocol/ServerReports.hpp"
 #include "window/MemberListView.hpp"
@@ -33,6 +35,10 @@ public:
     int32_t OnlineCount() const { return onlineCount_; }
     // The login of the selected row, if a row is selected.
     std::optional<std::string> SelectedLogin() const;
+    // How many rows are selected, counted from the selection's ranges without a walk.
+    int SelectedCount() const;
+    // The selected rows' logins, in row order.
+    std::vector<std::string> SelectedLogins() const;
 
     // The rows read the records in place; they let go before the records go.
     void LetGoOfRecords();
@@ -50,7 +56,12 @@ private:
     void CreateFindBar(QWidget& window);
     void InsertMemberRow(const std::string& login);
     void RemoveMemberRow(const std::string& caption);
-    void ForgetSelectionAsARebuildDoes();
+    struct KeptSelection {
+        std::unordered_set<std::string> logins;
+        std::string current;
+    };
+    KeptSelection TakeSelection() const;
+    void RestoreSelection(const KeptSelection& kept);
     std::string TopRowCaption() const;
     void RestoreTopRow(const std::string& caption);
     void FindTopRowsPlaceAhead();

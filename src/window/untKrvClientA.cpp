@@ -154,12 +154,15 @@ TfrmKrvClientA::TfrmKrvClientA(std::unique_ptr<ClientSocket> socket, const QStri
     CreateControls();
     CreateMenus();
     commands_ = new MemberCommands(*this, *session_, *list_);
+    commands_->JournalWith([this] { return journal_.get(); });
     FormCreate(settingsPath);
     about_ = new TfrmkrvClientAAbout(this);
 }
 
 TfrmKrvClientA::~TfrmKrvClientA() {
     list_->LetGoOfRecords();
+    // A command on many members still running hears no more: the session it follows goes now.
+    commands_ = nullptr;
     // What the link says while it closes is no longer journaled; what was is written now.
     journal_.reset();
     session_.reset();
@@ -321,6 +324,7 @@ void TfrmKrvClientA::cbAutoReconnectClick() {
 
 void TfrmKrvClientA::Timer1Timer() {
     session_->Tick();
+    commands_->AfterTick();
     ScheduleTimer();
 }
 

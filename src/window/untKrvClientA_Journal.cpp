@@ -10,6 +10,7 @@
 #include "session/SessionJournal.hpp"
 #include "window/DisplayText.hpp"
 #include "window/JournalWindow.hpp"
+#include "window/MemberCommands.hpp"
 #include "window/ServersMenu.hpp"
 
 namespace {
@@ -82,6 +83,9 @@ void TfrmKrvClientA::RequestSent(const SentRequest& request) {
 void TfrmKrvClientA::RequestSettled(const SettledRequest& request) {
     if (journal_) {
         journal_->RequestSettled(request);
+    }
+    if (commands_ != nullptr) {
+        commands_->Settled(request);
     }
 }
 

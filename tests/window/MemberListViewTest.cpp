@@ -2,6 +2,8 @@
 // replaced: a tree view without branches, configured as the window used to configure it, on the
 // same rows, side by side in the same window.
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDir>
 #include <QHeaderView>
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "window/MemberListPane.hpp"
 #include "window/WindowHarness.hpp"
 
 class MemberListViewTest : public QObject {
@@ -26,6 +29,9 @@ private slots:
     void keysMoveAsInTheListOfRowsBefore();
     void clicksSelectAsInTheListOfRowsBefore_data();
     void clicksSelectAsInTheListOfRowsBefore();
+    void severalRowsAreSelectedByKeysAndClicks_data();
+    void severalRowsAreSelectedByKeysAndClicks();
+    void selectionIsKeptByLoginAcrossReports();
 
 private:
     std::unique_ptr<WindowHarness> harness_;
@@ -214,4 +220,107 @@ void MemberListViewTest::clicksSelectAsInTheListOfRowsBefore() {
 }
 
 QTEST_MAIN(MemberListViewTest)
+namespace {
+
+QList<int> SelectedRows(QAbstractItemView& view) {
+    QList<int> rows;
+    for (const QModelIndex& index : view.selectionModel()->selectedRows()) {
+        rows << index.row();
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+}  // namespace
+
+// Steps: "cN" click row N, "^N" Ctrl+click, "+N" Shift+click, "v"/"^" Shift+Down/Up, "a" Ctrl+A,
+// "d" a plain Down key.
+void MemberListViewTest::severalRowsAreSelectedByKeysAndClicks_data() {
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<int>("current");
+    QTest::newRow("ctrl+click adds and takes away")
+        << QStringList{"c3", "^5", "^8", "^5"} << QList<int>{3, 8} << 5;
+    QTest::newRow("shift+click selects the run from the anchor")
+        << QStringList{"c4", "+7"} << QList<int>{4, 5, 6, 7} << 7;
+    QTest::newRow("shift+click upwards") << QStringList{"c9", "+6"} << QList<int>{6, 7, 8, 9} << 6;
+    QTest::newRow("shift+arrows") << QStringList{"c2", "v", "v", "v", "^"} << QList<int>{2, 3, 4} << 4;
+    QTest::newRow("a plain click after several selects one")
+        << QStringList{"c2", "+6", "c4"} << QList<int>{4} << 4;
+    QTest::newRow("a plain key after several selects one")
+        << QStringList{"c2", "v", "v", "d"} << QList<int>{5} << 5;
+    QList<int> every;
+    for (int row = 0; row < 60; ++row) {
+        every << row;
+    }
+    QTest::newRow("ctrl+a selects every row") << QStringList{"c7", "a"} << every << 7;
+}
+
+void MemberListViewTest::severalRowsAreSelectedByKeysAndClicks() {
+    QFETCH(QStringList, steps);
+    QFETCH(QList<int>, selected);
+    QFETCH(int, current);
+    QAbstractItemView* list = harness_->List();
+    list->setFocus(Qt::OtherFocusReason);
+    for (const QString& step : steps) {
+        const QChar kind = step.front();
+        if (kind == 'a') {
+            QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+        } else if (kind == 'd') {
+            QTest::keyClick(list, Qt::Key_Down);
+        } else if (step == "v" || step == "^") {
+            QTest::keyClick(list, step == "v" ? Qt::Key_Down : Qt::Key_Up, Qt::ShiftModifier);
+        } else {
+            const int row = step.mid(1).toInt();
+            const Qt::KeyboardModifiers modifiers =
+                kind == '^' ? Qt::ControlModifier : (kind == '+' ? Qt::ShiftModifier : Qt::NoModifier);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                              list->visualRect(harness_->Model()->index(row, 1)).center());
+        }
+    }
+    QCOMPARE(SelectedRows(*list), selected);
+    QCOMPARE(list->currentIndex().row(), current);
+    auto* pane = harness_->Window().findChild<MemberListPane*>();
+    QVERIFY(pane != nullptr);
+    QCOMPARE(pane->SelectedCount(), selected.size());
+    QCOMPARE(static_cast<qsizetype>(pane->SelectedLogins().size()), selected.size());
+    QCOMPARE(QString::fromStdString(pane->SelectedLogins().front()), harness_->Cell(selected.front(), 0));
+}
+
+// The selection stays with the members, not with places in the list: rows coming in before and
+// among them, one of them going, a rebuild and a scroll all leave the others selected.
+void MemberListViewTest::selectionIsKeptByLoginAcrossReports() {
+    QAbstractItemView* list = harness_->List();
+    const auto selectedLogins = [&] {
+        QStringList logins;
+        for (const int row : SelectedRows(*list)) {
+            logins << harness_->Cell(row, 0);
+        }
+        return logins;
+    };
+    list->setFocus(Qt::OtherFocusReason);
+    for (const int row : {10, 11, 12, 30}) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          list->visualRect(harness_->Model()->index(row, 0)).center());
+    }
+    const QStringList chosen = selectedLogins();
+    QCOMPARE(chosen.size(), 4);
+    harness_->Serve({"ARA:,,a000=pw,chat;;"});  // a row before them all
+    QCOMPARE(selectedLogins(), chosen);
+    const QString middle = chosen.at(1);
+    harness_->Serve({"ARA:,," + chosen.at(0).toStdString() + "a=pw,chat;;"});  // a row among them
+    QCOMPARE(selectedLogins(), chosen);
+    harness_->Serve({"ARD_" + middle.toStdString() + ":"});  // one goes away and leaves the selection
+    QStringList left = chosen;
+    left.removeOne(middle);
+    QCOMPARE(selectedLogins(), left);
+    harness_->Session().SetSingleRowChanges(false);
+    harness_->Serve({"ARA:,,zzz=pw,chat;;"});  // placed by a rebuild
+    QCOMPARE(selectedLogins(), left);
+    QCOMPARE(harness_->Model()->index(list->currentIndex().row(), 0).data().toString(), chosen.at(3));
+    list->scrollToBottom();
+    list->scrollToTop();
+    QCOMPARE(selectedLogins(), left);
+}
+
 #include "MemberListViewTest.moc"
