@@ -24,7 +24,7 @@ MemberListModel::MemberListModel(QObject* parent)
 }
 
 int MemberListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : RowCount();
+    return parent.isValid() ? 0 : ShownCount();
 }
 
 int MemberListModel::columnCount(const QModelIndex& parent) const {
@@ -32,10 +32,10 @@ int MemberListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant MemberListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= RowCount()) {
+    if (!index.isValid() || index.row() >= ShownCount()) {
         return {};
     }
-    const MemberRow& member = Row(index.row());
+    const MemberRow& member = ShownRow(index.row());
     switch (role) {
         case Qt::DisplayRole:
             return DisplayText(member, index.column());
@@ -123,6 +123,61 @@ void MemberListModel::ReplaceRows(MemberRows rows, KeyedCaptions ahead) {
     if (!captionsUnique) {
         captions_.Build(store_, order_);
     }
+    FilterRows();
+    endResetModel();
+}
+
+void MemberListModel::SetFilter(const MemberFilter& filter) {
+    beginResetModel();
+    filter_ = filter;
+    foldedText_ = FoldAscii(filter.text);
+    filtered_ = !filter.Empty();
+    FilterRows();
+    firstRowOfLastReset_ = 0;
+    endResetModel();
+}
+
+bool MemberListModel::Passes(const MemberRow& member, std::string& scratch) const {
+    using Presence = MemberFilter::Presence;
+    if ((filter_.presence == Presence::Online && !member.Online()) ||
+        (filter_.presence == Presence::Offline && member.Online())) {
+        return false;
+    }
+    if (!filter_.protocol.empty()) {
+        bool has = false;
+        ForEachCommaListItem(member.ProtocolsText(), [&](std::string_view name) {
+            has = has || SameTextAscii(name, filter_.protocol);
+        });
+        if (!has) {
+            return false;
+        }
+    }
+    if (foldedText_.empty()) {
+        return true;
+    }
+    // The texts are joined by zero bytes, which no typed text holds, so a match never spans two.
+    scratch.clear();
+    member.AppendTexts(scratch);
+    return ContainsFolded(scratch, foldedText_);
+}
+
+void MemberListModel::FilterRows() {
+    shown_.clear();
+    if (!filtered_) {
+        return;
+    }
+    std::string scratch;
+    for (const uint32_t slot : order_) {
+        if (Passes(store_[slot], scratch)) {
+            shown_.push_back(slot);
+        }
+    }
+}
+
+void MemberListModel::ShowFilteredAgain() {
+    beginResetModel();
+    FilterRows();
+    firstRowOfLastReset_ = 0;
     endResetModel();
 }
 
@@ -141,13 +196,17 @@ void MemberListModel::SetRow(int row, MemberRow member, bool notify) {
         captions_.Build(store_, order_);
         lastAtOrBefore_.known = false;
     }
-    if (notify) {
+    if (filtered_) {
+        ShowFilteredAgain();
+    } else if (notify) {
         emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
     }
 }
 
 void MemberListModel::InsertRow(int row, MemberRow member) {
-    beginInsertRows({}, row, row);
+    if (!filtered_) {
+        beginInsertRows({}, row, row);
+    }
     const uint64_t head = FoldedHead(member.Login());
     // Row 0 never answers, so the row it pushes down to 1 would have to be looked at too.
     LastAtOrBefore& last = lastAtOrBefore_;
@@ -166,11 +225,17 @@ void MemberListModel::InsertRow(int row, MemberRow member) {
         captions_.Build(store_, order_);
     }
     firstRowOfLastReset_ = row;
-    endInsertRows();
+    if (filtered_) {
+        ShowFilteredAgain();
+    } else {
+        endInsertRows();
+    }
 }
 
 void MemberListModel::RemoveRow(int row) {
-    beginRemoveRows({}, row, row);
+    if (!filtered_) {
+        beginRemoveRows({}, row, row);
+    }
     const uint32_t slot = order_[static_cast<size_t>(row)];
     LastAtOrBefore& last = lastAtOrBefore_;
     if (last.known && row > 0 && row != last.row) {
@@ -187,7 +252,11 @@ void MemberListModel::RemoveRow(int row) {
         captions_.Build(store_, order_);
     }
     firstRowOfLastReset_ = row;
-    endRemoveRows();
+    if (filtered_) {
+        ShowFilteredAgain();
+    } else {
+        endRemoveRows();
+    }
 }
 
 // Right after rows came or went, a few lookups find their row by its caption in the sorted rows

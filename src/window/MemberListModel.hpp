@@ -14,6 +14,7 @@
 #include "rows/MemberRow.hpp"
 #include "rows/MemberRowStore.hpp"
 #include "rows/RowOfCaption.hpp"
+#include "session/MemberFilter.hpp"
 
 // The rows of the main window's member list: login, protocols and user bots, with the online
 // mark. Rows keep the server's bytes and become text only when the view asks for a cell, so a
@@ -57,10 +58,18 @@ public:
     // Whether the row's caption sorts equal to caption.
     bool SortsEqual(int row, std::string_view caption) const;
 
+    // Every row, shown or not: the place a row comes in or goes out at is among all of them.
     const MemberRow& Row(int row) const { return store_[order_[static_cast<size_t>(row)]]; }
     int RowCount() const { return static_cast<int>(order_.size()); }
-    // The rows as they stand, valid until the next change to them.
-    RowsInOrder Rows() const { return {store_, order_}; }
+    // The rows the view shows: all of them, or those the filter lets through, in the same order.
+    const MemberRow& ShownRow(int row) const { return store_[Shown()[static_cast<size_t>(row)]]; }
+    int ShownCount() const { return static_cast<int>(Shown().size()); }
+    // The rows shown as they stand, valid until the next change to them.
+    RowsInOrder Rows() const { return {store_, Shown()}; }
+    // Narrows the rows shown; an empty filter shows every row. While one is on, a row that comes,
+    // goes or changes has the shown rows made again in one reset.
+    void SetFilter(const MemberFilter& filter);
+    bool Filtered() const { return filtered_; }
     // The first row whose caption equals login with ASCII letter case ignored, or -1.
     int FindCaption(std::string_view login) const;
     // The last row after the first whose caption is at or before caption with ASCII letter
@@ -80,6 +89,12 @@ private:
     };
 
     QVariant DisplayText(const MemberRow& member, int column) const;
+    const RowSlots& Shown() const { return filtered_ ? shown_ : order_; }
+    bool Passes(const MemberRow& member, std::string& scratch) const;
+    // Makes the shown rows again from every row, in one pass; the caller resets the model.
+    void FilterRows();
+    // After a change made while filtered: the view hears of it as a reset.
+    void ShowFilteredAgain();
     int WalkBackToLastAtOrBefore(std::string_view caption) const;
     int RowOfSlot(uint32_t slot) const;
     int SearchRowOfSlot(uint32_t slot) const;
@@ -91,6 +106,10 @@ private:
     // moves when one comes or goes. A rebuild sorts the slots, not the rows.
     MemberRowStore store_;
     RowSlots order_;
+    MemberFilter filter_;
+    std::string foldedText_;
+    bool filtered_ = false;
+    RowSlots shown_;
     // The first eight bytes of each slot's caption with ASCII letters upper-cased, so that a walk
     // over the captions in that folding mostly stays in one small array.
     LargeVector<uint64_t> headOfSlot_;

@@ -17,6 +17,7 @@
 #include "session/ServerSession.hpp"
 #include "window/CellToolTips.hpp"
 #include "window/ColumnShares.hpp"
+#include "window/MemberFilterBar.hpp"
 #include "window/MemberFindBar.hpp"
 #include "window/MemberListModel.hpp"
 #include "window/MemberListView.hpp"
@@ -57,6 +58,7 @@ MemberListPane::MemberListPane(QWidget& client, QWidget& window, ServerSession& 
     connect(view_->verticalScrollBar(), &QScrollBar::valueChanged, topRowAhead_, qOverload<>(&QTimer::start));
     new CellToolTips(*view_);
     CreateFindBar(window);
+    CreateFilterBar(window);
     captionsAhead_ = std::make_unique<CaptionKeysAhead>(model_->Collator());
     session_.WatchMembers(model_);
 }
@@ -89,6 +91,28 @@ void MemberListPane::CreateFindBar(QWidget& window) {
             [this] { findBar_->text().isEmpty() ? findBar_->Open() : findBar_->Previous(); });
 }
 
+// The filter bar stands above the find field's place, taking the list's bottom while open.
+void MemberListPane::CreateFilterBar(QWidget& window) {
+    filterBar_ = new MemberFilterBar(*view_, view_->parentWidget());
+    connect(
+        AddShortcut(&window, "scFilter", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), Qt::WindowShortcut),
+        &QShortcut::activated, filterBar_, &MemberFilterBar::Open);
+    connect(filterBar_, &MemberFilterBar::FilterChanged, this, [this](const MemberFilter& filter) {
+        const KeptSelection kept = TakeSelection();
+        model_->SetFilter(filter);
+        RestoreSelection(kept);
+        filterBar_->ShowCounts(model_->ShownCount(), model_->RowCount());
+    });
+    connect(this, &MemberListPane::ShownRowsChanged, filterBar_,
+            [this] { filterBar_->ShowCounts(model_->ShownCount(), model_->RowCount()); });
+    connect(model_, &QAbstractItemModel::modelReset, filterBar_,
+            [this] { filterBar_->ShowCounts(model_->ShownCount(), model_->RowCount()); });
+    connect(filterBar_, &MemberFilterBar::SelectAllShown, this, [this] {
+        view_->setFocus(Qt::OtherFocusReason);
+        view_->selectAll();
+    });
+}
+
 std::optional<std::string> MemberListPane::SelectedLogin() const {
     const QItemSelectionModel* selection = view_->selectionModel();
     const QModelIndexList rows = selection ? selection->selectedRows(0) : QModelIndexList();
@@ -104,6 +128,18 @@ void MemberListPane::LetGoOfRecords() {
 }
 
 void MemberListPane::ShowRowsChange(const RowsEffect& effect) {
+    // A filtered list is shown again in one reset on each change, which forgets the selection.
+    if (model_->Filtered() && effect.change != RowsChange::None) {
+        const KeptSelection kept = TakeSelection();
+        ApplyRowsChange(effect);
+        RestoreSelection(kept);
+        emit ShownRowsChanged();
+        return;
+    }
+    ApplyRowsChange(effect);
+}
+
+void MemberListPane::ApplyRowsChange(const RowsEffect& effect) {
     switch (effect.change) {
         case RowsChange::None:
             break;
@@ -185,7 +221,7 @@ void MemberListPane::RemoveMemberRow(const std::string& caption) {
     onlineCount_ -= model_->Row(row).Online() ? 1 : 0;
     // A rebuild finds no row for a member that went away to be current; nor does its neighbour
     // become current here, as the selection's own following of rows would make it.
-    if (view_->currentIndex().row() == row) {
+    if (!model_->Filtered() && view_->currentIndex().row() == row) {
         view_->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     }
     model_->RemoveRow(row);
@@ -199,11 +235,11 @@ MemberListPane::KeptSelection MemberListPane::TakeSelection() const {
     KeptSelection kept;
     const QModelIndex current = view_->currentIndex();
     if (current.isValid()) {
-        kept.current = model_->Row(current.row()).Login();
+        kept.current = model_->ShownRow(current.row()).Login();
     }
     for (const QItemSelectionRange& range : view_->selectionModel()->selection()) {
         for (int row = range.top(); row <= range.bottom(); ++row) {
-            kept.logins.insert(model_->Row(row).Login());
+            kept.logins.insert(model_->ShownRow(row).Login());
         }
     }
     return kept;
@@ -213,11 +249,11 @@ void MemberListPane::RestoreSelection(const KeptSelection& kept) {
     QItemSelectionModel* selection = view_->selectionModel();
     if (!kept.current.empty()) {
         // The caption table ignores letter case; only two logins that differ in it alone need a walk.
-        int exact = model_->FindCaption(kept.current);
-        if (exact >= 0 && model_->Row(exact).Login() != kept.current) {
+        int exact = model_->Filtered() ? -1 : model_->FindCaption(kept.current);
+        if (model_->Filtered() || (exact >= 0 && model_->Row(exact).Login() != kept.current)) {
             exact = -1;
-            for (int row = 0; row < model_->RowCount() && exact < 0; ++row) {
-                exact = model_->Row(row).Login() == kept.current ? row : -1;
+            for (int row = 0; row < model_->ShownCount() && exact < 0; ++row) {
+                exact = model_->ShownRow(row).Login() == kept.current ? row : -1;
             }
         }
         if (exact >= 0) {
@@ -230,9 +266,9 @@ void MemberListPane::RestoreSelection(const KeptSelection& kept) {
     QItemSelection rows;
     const int lastColumn = model_->columnCount() - 1;
     int first = -1;
-    const int count = model_->RowCount();
+    const int count = model_->ShownCount();
     for (int row = 0; row <= count; ++row) {
-        const bool selected = row < count && kept.logins.count(model_->Row(row).Login()) != 0;
+        const bool selected = row < count && kept.logins.count(model_->ShownRow(row).Login()) != 0;
         if (selected && first < 0) {
             first = row;
         } else if (!selected && first >= 0) {
@@ -265,7 +301,7 @@ std::vector<std::string> MemberListPane::SelectedLogins() const {
     std::vector<std::string> logins;
     logins.reserve(rows.size());
     for (const int row : rows) {
-        logins.push_back(model_->Row(row).Login());
+        logins.push_back(model_->ShownRow(row).Login());
     }
     return logins;
 }
@@ -273,12 +309,13 @@ std::vector<std::string> MemberListPane::SelectedLogins() const {
 // The caption of the row at the top of the list, or empty when there is none to come back to.
 std::string MemberListPane::TopRowCaption() const {
     const QModelIndex top = view_->indexAt(QPoint(1, 1));
-    return top.isValid() ? model_->Row(top.row()).Login() : std::string();
+    return top.isValid() ? model_->ShownRow(top.row()).Login() : std::string();
 }
 
 void MemberListPane::RestoreTopRow(const std::string& caption) {
     view_->scrollToTop();
-    if (caption.empty()) {
+    // The walk to the top row's place is over every row, not the shown ones.
+    if (caption.empty() || model_->Filtered()) {
         return;
     }
     const int row = model_->LastRowAtOrBefore(caption);
@@ -289,7 +326,7 @@ void MemberListPane::RestoreTopRow(const std::string& caption) {
 
 void MemberListPane::FindTopRowsPlaceAhead() {
     const std::string caption = TopRowCaption();
-    if (!caption.empty()) {
+    if (!caption.empty() && !model_->Filtered()) {
         model_->LastRowAtOrBefore(caption);
     }
 }
@@ -303,7 +340,8 @@ void MemberListPane::RefreshMember(const std::string& login) {
     }
     onlineCount_ -= model_->Row(row).Online() ? 1 : 0;
     // A reader may hold a row out of sight, and hears of its change as the eye does of one in sight.
-    model_->SetRow(row, MemberRow(*record), RowInSight(row) || QAccessible::isActive());
+    const bool notify = model_->Filtered() || RowInSight(row) || QAccessible::isActive();
+    model_->SetRow(row, MemberRow(*record), notify);
     onlineCount_ += record->Online() ? 1 : 0;
 }
 

@@ -16,6 +16,7 @@ class QEvent;
 class QTimer;
 class QWidget;
 class CaptionKeysAhead;
+class MemberFilterBar;
 class MemberFindBar;
 class MemberListModel;
 class ServerSession;
@@ -47,6 +48,10 @@ public:
     // A long list is arriving: its sort keys are made meanwhile.
     void FollowArrivingList();
 
+signals:
+    // The rows shown under a filter came again after a report.
+    void ShownRowsChanged();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -54,6 +59,8 @@ private:
     void RefreshMembers();
     void RefreshMember(const std::string& login);
     void CreateFindBar(QWidget& window);
+    void CreateFilterBar(QWidget& window);
+    void ApplyRowsChange(const RowsEffect& effect);
     void InsertMemberRow(const std::string& login);
     void RemoveMemberRow(const std::string& caption);
     struct KeptSelection {
@@ -74,6 +81,7 @@ private:
     QPointer<MemberListView> view_;
     QWidget& client_;
     MemberFindBar* findBar_ = nullptr;
+    MemberFilterBar* filterBar_ = nullptr;
     QTimer* topRowAhead_ = nullptr;
     std::unique_ptr<CaptionKeysAhead> captionsAhead_;
     int32_t onlineCount_ = 0;
