@@ -21,6 +21,24 @@ MemberListModel::MemberListModel(QObject* parent)
       onlineImage_(DrawOnlineMemberImage()) {
     collator_.setCaseSensitivity(Qt::CaseSensitive);
     collation_ = CollationOf(collator_);
+    indexing_.setSingleShot(true);
+    indexing_.setInterval(0);
+    connect(&indexing_, &QTimer::timeout, this, [this] {
+        if (!allRows_.Extend(RowsInOrder(store_, order_), kRowsPerIndexSlice)) {
+            indexing_.start();
+        }
+    });
+}
+
+void MemberListModel::KeepFilterIndex() {
+    indexWanted_ = true;
+    IndexChanged();
+}
+
+void MemberListModel::IndexChanged() {
+    if (indexWanted_ && !allRows_.Covers(RowsInOrder(store_, order_))) {
+        indexing_.start();
+    }
 }
 
 int MemberListModel::rowCount(const QModelIndex& parent) const {
@@ -123,21 +141,23 @@ void MemberListModel::ReplaceRows(MemberRows rows, KeyedCaptions ahead) {
     if (!captionsUnique) {
         captions_.Build(store_, order_);
     }
+    allRows_.Invalidate();
     FilterRows();
     endResetModel();
+    IndexChanged();
 }
 
 void MemberListModel::SetFilter(const MemberFilter& filter) {
     beginResetModel();
     filter_ = filter;
-    foldedText_ = FoldAscii(filter.text);
+    search_.emplace(filter.text);
     filtered_ = !filter.Empty();
     FilterRows();
     firstRowOfLastReset_ = 0;
     endResetModel();
 }
 
-bool MemberListModel::Passes(const MemberRow& member, std::string& scratch) const {
+bool MemberListModel::PassesBesidesText(const MemberRow& member) const {
     using Presence = MemberFilter::Presence;
     if ((filter_.presence == Presence::Online && !member.Online()) ||
         (filter_.presence == Presence::Offline && member.Online())) {
@@ -152,13 +172,7 @@ bool MemberListModel::Passes(const MemberRow& member, std::string& scratch) cons
             return false;
         }
     }
-    if (foldedText_.empty()) {
-        return true;
-    }
-    // The texts are joined by zero bytes, which no typed text holds, so a match never spans two.
-    scratch.clear();
-    member.AppendTexts(scratch);
-    return ContainsFolded(scratch, foldedText_);
+    return true;
 }
 
 void MemberListModel::FilterRows() {
@@ -166,9 +180,28 @@ void MemberListModel::FilterRows() {
     if (!filtered_) {
         return;
     }
-    std::string scratch;
+    const RowsInOrder all(store_, order_);
+    const bool byText = search_ && !search_->Empty();
+    // With the block of folded texts whole, only the rows holding the text are looked at.
+    if (byText && allRows_.Covers(all) && search_->Folded().find('\0') == std::string::npos) {
+        const int count = all.RowCount();
+        int from = 0;
+        while (from < count) {
+            const std::optional<int> found = allRows_.FindFrom(all, *search_, from, +1);
+            if (!found || *found < from) {
+                break;
+            }
+            const uint32_t slot = order_[static_cast<size_t>(*found)];
+            if (PassesBesidesText(store_[slot])) {
+                shown_.push_back(slot);
+            }
+            from = *found + 1;
+        }
+        return;
+    }
     for (const uint32_t slot : order_) {
-        if (Passes(store_[slot], scratch)) {
+        const MemberRow& member = store_[slot];
+        if (PassesBesidesText(member) && (!byText || search_->Matches(member))) {
             shown_.push_back(slot);
         }
     }
@@ -192,6 +225,7 @@ void MemberListModel::SetRow(int row, MemberRow member, bool notify) {
     const bool sameCaption = SameTextAscii(shown.Login(), member.Login());
     headOfSlot_[slot] = FoldedHead(member.Login());
     shown = std::move(member);
+    allRows_.MarkChanged(row, row);
     if (!sameCaption) {
         captions_.Build(store_, order_);
         lastAtOrBefore_.known = false;
@@ -201,6 +235,7 @@ void MemberListModel::SetRow(int row, MemberRow member, bool notify) {
     } else if (notify) {
         emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
     }
+    IndexChanged();
 }
 
 void MemberListModel::InsertRow(int row, MemberRow member) {
@@ -218,6 +253,7 @@ void MemberListModel::InsertRow(int row, MemberRow member) {
     }
     const uint32_t slot = store_.Add(std::move(member));
     order_.insert(order_.begin() + row, slot);
+    allRows_.InvalidateFrom(row);
     headOfSlot_.resize(std::max<size_t>(headOfSlot_.size(), slot + 1));
     headOfSlot_[slot] = head;
     MarkRowOfSlotStale();
@@ -230,6 +266,7 @@ void MemberListModel::InsertRow(int row, MemberRow member) {
     } else {
         endInsertRows();
     }
+    IndexChanged();
 }
 
 void MemberListModel::RemoveRow(int row) {
@@ -247,6 +284,7 @@ void MemberListModel::RemoveRow(int row) {
     captions_.Remove(store_, slot);
     store_.Free(slot);
     order_.erase(order_.begin() + row);
+    allRows_.InvalidateFrom(row);
     MarkRowOfSlotStale();
     if (rebuildCaptions) {
         captions_.Build(store_, order_);
@@ -257,6 +295,7 @@ void MemberListModel::RemoveRow(int row) {
     } else {
         endRemoveRows();
     }
+    IndexChanged();
 }
 
 // Right after rows came or went, a few lookups find their row by its caption in the sorted rows

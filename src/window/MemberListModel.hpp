@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,11 +9,14 @@
 #include <QAbstractTableModel>
 #include <QCollator>
 #include <QIcon>
+#include <QTimer>
 
 #include "members/TkvCLDataWatcher.hpp"
 #include "rows/CaptionKeys.hpp"
 #include "rows/MemberRow.hpp"
 #include "rows/MemberRowStore.hpp"
+#include "rows/MemberSearch.hpp"
+#include "rows/MemberSearchIndex.hpp"
 #include "rows/RowOfCaption.hpp"
 #include "session/MemberFilter.hpp"
 
@@ -70,6 +74,12 @@ public:
     // goes or changes has the shown rows made again in one reset.
     void SetFilter(const MemberFilter& filter);
     bool Filtered() const { return filtered_; }
+    // From now on every row's texts are kept folded in one block, made in idle slices, so that a
+    // filter's text is one pass of a substring search.
+    void KeepFilterIndex();
+    // Rows folded into that block per idle slice: a few milliseconds, as the find field's.
+    static constexpr int kRowsPerIndexSlice = 20000;
+    bool FilterIndexWhole() const { return allRows_.Covers(RowsInOrder(store_, order_)); }
     // The first row whose caption equals login with ASCII letter case ignored, or -1.
     int FindCaption(std::string_view login) const;
     // The last row after the first whose caption is at or before caption with ASCII letter
@@ -90,7 +100,9 @@ private:
 
     QVariant DisplayText(const MemberRow& member, int column) const;
     const RowSlots& Shown() const { return filtered_ ? shown_ : order_; }
-    bool Passes(const MemberRow& member, std::string& scratch) const;
+    // Presence and protocol; the text is the search's.
+    bool PassesBesidesText(const MemberRow& member) const;
+    void IndexChanged();
     // Makes the shown rows again from every row, in one pass; the caller resets the model.
     void FilterRows();
     // After a change made while filtered: the view hears of it as a reset.
@@ -107,7 +119,10 @@ private:
     MemberRowStore store_;
     RowSlots order_;
     MemberFilter filter_;
-    std::string foldedText_;
+    std::optional<MemberSearch> search_;
+    MemberSearchIndex allRows_;
+    QTimer indexing_;
+    bool indexWanted_ = false;
     bool filtered_ = false;
     RowSlots shown_;
     // The first eight bytes of each slot's caption with ASCII letters upper-cased, so that a walk

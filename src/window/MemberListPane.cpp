@@ -96,7 +96,10 @@ void MemberListPane::CreateFilterBar(QWidget& window) {
     filterBar_ = new MemberFilterBar(*view_, view_->parentWidget());
     connect(
         AddShortcut(&window, "scFilter", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), Qt::WindowShortcut),
-        &QShortcut::activated, filterBar_, &MemberFilterBar::Open);
+        &QShortcut::activated, this, [this] {
+            model_->KeepFilterIndex();
+            filterBar_->Open();
+        });
     connect(filterBar_, &MemberFilterBar::FilterChanged, this, [this](const MemberFilter& filter) {
         const KeptSelection kept = TakeSelection();
         model_->SetFilter(filter);
