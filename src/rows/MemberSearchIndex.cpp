@@ -150,3 +150,51 @@ std::optional<int> MemberSearchIndex::FindFrom(const RowsInOrder& rows, const Me
     }
     return step > 0 ? FirstFolded(rows, search, 0, from) : LastFolded(rows, search, from + 1, count);
 }
+
+// Rows come from the hits in order, so the row of each hit is found by walking on from the last
+// one rather than by a search over every row's start.
+bool MemberSearchIndex::ForEachMatch(const RowsInOrder& rows, const MemberSearch& search,
+                                     const std::function<void(int row)>& match) const {
+    if (!Covers(rows)) {
+        return false;
+    }
+    const std::string& needle = search.Folded();
+    if (rows.RowCount() == 0 || search.Empty() || needle.find('\0') != std::string::npos) {
+        return true;
+    }
+    // Rows rewritten since they were folded are read as they are now, and merged in order.
+    std::vector<int> changedMatching;
+    for (const int row : changed_) {
+        if (search.Matches(rows.Row(row))) {
+            changedMatching.push_back(row);
+        }
+    }
+    std::sort(changedMatching.begin(), changedMatching.end());
+    auto nextChanged = changedMatching.begin();
+    const char* base = folded_.data();
+    const size_t end = folded_.size();
+    size_t at = 0;
+    size_t row = 0;
+    while (at < end) {
+        const void* hit = memmem(base + at, end - at, needle.data(), needle.size());
+        if (hit == nullptr) {
+            break;
+        }
+        const size_t offset = static_cast<size_t>(static_cast<const char*>(hit) - base);
+        while (starts_[row + 1] <= offset) {
+            ++row;
+        }
+        const int found = static_cast<int>(row);
+        for (; nextChanged != changedMatching.end() && *nextChanged < found; ++nextChanged) {
+            match(*nextChanged);
+        }
+        if (changed_.count(found) == 0) {
+            match(found);
+        }
+        at = starts_[row + 1];
+    }
+    for (; nextChanged != changedMatching.end(); ++nextChanged) {
+        match(*nextChanged);
+    }
+    return true;
+}

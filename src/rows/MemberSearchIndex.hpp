@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -33,6 +34,11 @@ public:
     // on rows not yet folded.
     std::optional<int> FindFrom(const RowsInOrder& rows, const MemberSearch& search, int from,
                                 int step) const;
+
+    // Calls match with every matching row, in row order, in one pass over the block; false (and
+    // no call) when the block does not cover every row.
+    bool ForEachMatch(const RowsInOrder& rows, const MemberSearch& search,
+                      const std::function<void(int row)>& match) const;
 
 private:
     int FoldedRows() const { return static_cast<int>(starts_.size()) - 1; }

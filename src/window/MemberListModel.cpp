@@ -183,20 +183,12 @@ void MemberListModel::FilterRows() {
     const RowsInOrder all(store_, order_);
     const bool byText = search_ && !search_->Empty();
     // With the block of folded texts whole, only the rows holding the text are looked at.
-    if (byText && allRows_.Covers(all) && search_->Folded().find('\0') == std::string::npos) {
-        const int count = all.RowCount();
-        int from = 0;
-        while (from < count) {
-            const std::optional<int> found = allRows_.FindFrom(all, *search_, from, +1);
-            if (!found || *found < from) {
-                break;
-            }
-            const uint32_t slot = order_[static_cast<size_t>(*found)];
+    if (byText && allRows_.ForEachMatch(all, *search_, [&](int row) {
+            const uint32_t slot = order_[static_cast<size_t>(row)];
             if (PassesBesidesText(store_[slot])) {
                 shown_.push_back(slot);
             }
-            from = *found + 1;
-        }
+        })) {
         return;
     }
     for (const uint32_t slot : order_) {

@@ -117,6 +117,16 @@ TEST(MemberSearchIndex, AnswersAsAWalkOverTheRows) {
         if (found) {
             ASSERT_EQ(*found, WalkRows(rows, search, from, step)) << "round " << round;
         }
+        std::vector<int> matches;
+        if (index.ForEachMatch(rows, search, [&](int row) { matches.push_back(row); })) {
+            std::vector<int> walked;
+            for (int row = 0; row < rows.RowCount(); ++row) {
+                if (search.Matches(rows.Row(row))) {
+                    walked.push_back(row);
+                }
+            }
+            ASSERT_EQ(matches, walked) << "round " << round;
+        }
     }
     // The rounds must have met answers from a part-folded index, not only from a whole one.
     EXPECT_GT(answeredInPart, 100);
