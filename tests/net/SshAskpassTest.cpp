@@ -2,6 +2,9 @@
 // test's own (Xvfb): a host key to confirm, then the key's passphrase, typed with xdotool; the
 // tunnel then comes up. A real sshd of the test's own answers on 127.0.0.1.
 
+#include <functional>
+#include <memory>
+
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -21,15 +24,18 @@ QByteArray Xdotool(const QStringList& arguments) {
     return xdotool.readAllStandardOutput().trimmed();
 }
 
-// Waits for a window of the client's dialogs to be shown, focuses it and types into it.
-bool TypeIntoDialog(const QStringList& keys) {
+// Waits for a window of the client's dialogs to be shown, focuses it and types into it. False
+// when none is shown, or when given up (the tunnel failed first).
+bool TypeIntoDialog(
+    const QStringList& keys, const std::function<bool()>& givenUp = [] { return false; }) {
     QByteArray window;
     if (!QTest::qWaitFor(
             [&] {
                 window = Xdotool({"search", "--onlyvisible", "--name", "^SSH$"}).split('\n').value(0);
-                return !window.isEmpty();
+                return !window.isEmpty() || givenUp();
             },
-            kWaitMs)) {
+            kWaitMs) ||
+        window.isEmpty()) {
         return false;
     }
     Xdotool({"windowfocus", "--sync", QString::fromLatin1(window)});
@@ -80,16 +86,26 @@ void SshAskpassTest::aHostKeyConfirmedAndAPassphraseTypedBringTheTunnelUp() {
     policy.target = ssh.Target().toStdString();
     policy.command = ssh.Command("user_key", "empty_known_hosts", "ask").toStdString();
     policy.askpassProgram = KRV_CLIENT;
-    SshTunnel tunnel(policy, "127.0.0.1", ssh.Port(), nullptr);
-    QSignalSpy up(&tunnel, &SshTunnel::Up);
-    QSignalSpy failed(&tunnel, &SshTunnel::Failed);
-    std::string error;
-    QVERIFY(tunnel.Start(error));
-
-    QVERIFY2(TypeIntoDialog({"alt+y"}), "no host key question");
+    // Under the whole suite's load, sshd has now and then closed the connection before its
+    // greeting ("kex_exchange_identification: Connection closed by remote host"; its cause is not
+    // known), so that no question is asked at all. Such an attempt is made once more: the
+    // questions and the tunnel they bring up are what this test is about.
+    std::unique_ptr<SshTunnel> tunnel;
+    std::unique_ptr<QSignalSpy> up;
+    std::unique_ptr<QSignalSpy> failed;
+    bool asked = false;
+    for (int attempt = 0; attempt < 2 && !asked; ++attempt) {
+        tunnel = std::make_unique<SshTunnel>(policy, "127.0.0.1", ssh.Port(), nullptr);
+        up = std::make_unique<QSignalSpy>(tunnel.get(), &SshTunnel::Up);
+        failed = std::make_unique<QSignalSpy>(tunnel.get(), &SshTunnel::Failed);
+        std::string error;
+        QVERIFY(tunnel->Start(error));
+        asked = TypeIntoDialog({"alt+y"}, [&] { return !failed->isEmpty(); });
+    }
+    QVERIFY2(asked, "no host key question");
     QVERIFY2(TypeIntoDialog({"type:open sesame", "Return"}), "no passphrase question");
-    QTRY_VERIFY_WITH_TIMEOUT(!up.isEmpty() || !failed.isEmpty(), kWaitMs);
-    QVERIFY2(failed.isEmpty(), failed.isEmpty() ? "" : qPrintable(failed.first().first().toString()));
+    QTRY_VERIFY_WITH_TIMEOUT(!up->isEmpty() || !failed->isEmpty(), kWaitMs);
+    QVERIFY2(failed->isEmpty(), failed->isEmpty() ? "" : qPrintable(failed->first().first().toString()));
     QFile knownHosts(ssh.Path("empty_known_hosts"));
     QVERIFY(knownHosts.open(QIODevice::ReadOnly));
     QVERIFY(knownHosts.readAll().contains("[127.0.0.1]:" + QByteArray::number(ssh.Port())));
