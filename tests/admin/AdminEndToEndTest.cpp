@@ -16,16 +16,9 @@
 #include "DemoServerProcess.hpp"
 #include "RawClient.hpp"
 #include "SampleMembers.hpp"
+#include "support/AdminProcess.hpp"
 
 namespace {
-
-constexpr int kRunTimeoutMs = 120000;
-
-struct Outcome {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
 
 QStringList Connection(uint16_t port, const QString& login = QStringLiteral("admin")) {
     return {"--host", "127.0.0.1", "--port", QString::number(port), "--login", login, "--timeout", "10"};
@@ -36,20 +29,6 @@ void Start(QProcess& process, const QStringList& arguments, const QByteArray& pa
     environment.insert(QStringLiteral("KRVADMIN_PASSWORD"), QString::fromUtf8(password));
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(KRV_ADMIN), arguments);
-}
-
-// Runs the program to its end while the test's own event loop keeps running.
-Outcome Finish(QProcess& process) {
-    Outcome outcome;
-    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, kRunTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return outcome;
-    }
-    outcome.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    outcome.out = process.readAllStandardOutput();
-    outcome.err = process.readAllStandardError();
-    return outcome;
 }
 
 Outcome Run(const QStringList& arguments, const QByteArray& password = "admin") {

@@ -14,16 +14,11 @@
 #include "DemoServerProcess.hpp"
 #include "RawClient.hpp"
 #include "SampleMembers.hpp"
+#include "support/AdminProcess.hpp"
 
 namespace {
 
 constexpr int kRunTimeoutMs = 120000;
-
-struct Outcome {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
 
 QStringList Connection(uint16_t port, const QString& timeout = QStringLiteral("10")) {
     return {"--host", "127.0.0.1", "--port", QString::number(port), "--login", "admin", "--timeout", timeout};
@@ -36,20 +31,6 @@ void Start(QProcess& process, const QStringList& arguments, const QString& dataH
     environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(KRV_ADMIN), arguments);
-}
-
-// Runs the program to its end while the test's own event loop keeps running.
-Outcome Finish(QProcess& process) {
-    Outcome outcome;
-    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, kRunTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return outcome;
-    }
-    outcome.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    outcome.out = process.readAllStandardOutput();
-    outcome.err = process.readAllStandardError();
-    return outcome;
 }
 
 Outcome Run(const QStringList& arguments, const QString& dataHome) {

@@ -8,17 +8,12 @@
 #include <QTest>
 
 #include "DemoServerProcess.hpp"
+#include "support/AdminProcess.hpp"
 #include "support/TestSshServer.hpp"
 
 namespace {
 
 constexpr int kRunTimeoutMs = 120000;
-
-struct Outcome {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
 
 QStringList Connection(uint16_t port, const TestSshServer& ssh, const QString& command) {
     return {"--host",    "127.0.0.1", "--port", QString::number(port), "--login",       "admin",
@@ -36,16 +31,7 @@ void Start(QProcess& process, const QStringList& arguments) {
 Outcome Run(const QStringList& arguments) {
     QProcess process;
     Start(process, arguments);
-    Outcome outcome;
-    if (!process.waitForFinished(kRunTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return outcome;
-    }
-    outcome.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    outcome.out = process.readAllStandardOutput();
-    outcome.err = process.readAllStandardError();
-    return outcome;
+    return Finish(process, kRunTimeoutMs);
 }
 
 // The ssh clients whose command line names this test's folder (its known_hosts), by pid.

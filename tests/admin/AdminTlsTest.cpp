@@ -5,17 +5,12 @@
 #include <QTest>
 
 #include "DemoServerProcess.hpp"
+#include "support/AdminProcess.hpp"
 #include "support/TestCertificates.hpp"
 
 namespace {
 
 constexpr int kRunTimeoutMs = 300000;
-
-struct Outcome {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
 
 // By name, so that the certificate's name is what is checked.
 QStringList Connection(uint16_t port) {
@@ -28,16 +23,7 @@ Outcome Run(const QStringList& arguments) {
     environment.insert(QStringLiteral("KRVADMIN_PASSWORD"), QStringLiteral("admin"));
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(KRV_ADMIN), arguments);
-    Outcome outcome;
-    if (!process.waitForFinished(kRunTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return outcome;
-    }
-    outcome.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    outcome.out = process.readAllStandardOutput();
-    outcome.err = process.readAllStandardError();
-    return outcome;
+    return Finish(process, kRunTimeoutMs);
 }
 
 // The fingerprint line krvadmin prints for a refused certificate, after the "=".
