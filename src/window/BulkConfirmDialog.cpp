@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "session/BulkOperation.hpp"
+#include "window/BulkEditDialog.hpp"
 #include "window/DisplayText.hpp"
 
 namespace {
@@ -45,6 +46,11 @@ BulkConfirmDialog::BulkConfirmDialog(const BulkOperation& bulk, QWidget* parent)
     targets->setObjectName(QStringLiteral("lbBulkTargets"));
     targets->setWordWrap(true);
     layout->addWidget(targets);
+    if (bulk.Command().action == BulkAction::Edit) {
+        auto* change = new QLabel(QStringLiteral("Change: ") + BulkEditDialog::Words(bulk.Command().edit), this);
+        change->setObjectName(QStringLiteral("lbBulkChange"));
+        layout->addWidget(change);
+    }
     const auto& skipped = bulk.List(BulkOutcome::Skipped);
     if (!skipped.empty()) {
         QStringList lines;

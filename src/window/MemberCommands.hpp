@@ -38,7 +38,8 @@ public:
 private:
     void CreatePopup();
     void CreatePopupForMany();
-    void RunOnSelected(BulkAction action);
+    void RunOnSelected(const BulkCommand& command);
+    void EditSelected();
     void CreateListKeys();
     void Popup(const QPoint& position);
     void PopupAtCurrentRow();

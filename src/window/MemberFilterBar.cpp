@@ -3,9 +3,14 @@
 #include <QAbstractItemView>
 #include <QBoxLayout>
 #include <QComboBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
+#include <QSignalBlocker>
+
+#include "window/Shortcuts.hpp"
 
 MemberFilterBar::MemberFilterBar(QAbstractItemView& list, QWidget* parent) : QWidget(parent), list_(list) {
     setObjectName(QStringLiteral("pnFilter"));
@@ -39,6 +44,11 @@ MemberFilterBar::MemberFilterBar(QAbstractItemView& list, QWidget* parent) : QWi
     layout->addWidget(text_, 1);
     layout->addWidget(presence_);
     layout->addWidget(protocol_);
+    auto* close = new QPushButton(QStringLiteral("close"), this);
+    close->setObjectName(QStringLiteral("btFilterClose"));
+    close->setAccessibleName(QStringLiteral("Close the filter and show every member"));
+    close->setToolTip(QStringLiteral("Close the filter and show every member (Esc)"));
+    layout->addWidget(close);
     counts->addWidget(shown_, 1);
     counts->addWidget(selectShown_);
     selectShown_->setEnabled(false);
@@ -48,20 +58,49 @@ MemberFilterBar::MemberFilterBar(QAbstractItemView& list, QWidget* parent) : QWi
     connect(protocol_, &QLineEdit::textChanged, this, changed);
     connect(presence_, &QComboBox::currentIndexChanged, this, changed);
     connect(selectShown_, &QPushButton::clicked, this, &MemberFilterBar::SelectAllShown);
+    connect(close, &QPushButton::clicked, this, &MemberFilterBar::Close);
+    connect(AddShortcut(this, "scFilterClose", QKeySequence(Qt::Key_Escape), Qt::WidgetWithChildrenShortcut),
+            &QShortcut::activated, this, &MemberFilterBar::Close);
 }
 
 // Like the find field, the bar takes the list's bottom while it is shown.
 void MemberFilterBar::Open() {
     if (isHidden()) {
-        const QRect place = list_.geometry();
+        listPlace_ = list_.geometry();
         const int height = sizeHint().height();
-        list_.setGeometry(place.adjusted(0, 0, 0, -height));
-        setGeometry(place.left(), place.bottom() + 1 - height, place.width(), height);
+        list_.setGeometry(listPlace_.adjusted(0, 0, 0, -height));
+        setGeometry(listPlace_.left(), listPlace_.bottom() + 1 - height, listPlace_.width(), height);
         show();
         raise();
     }
     text_->setFocus(Qt::ShortcutFocusReason);
     text_->selectAll();
+}
+
+// Every part emptied at once, so the list is made whole in one change rather than three.
+void MemberFilterBar::Close() {
+    if (isHidden()) {
+        return;
+    }
+    const bool wasOn = !Filter().Empty();
+    {
+        const QSignalBlocker textQuiet(text_);
+        const QSignalBlocker presenceQuiet(presence_);
+        const QSignalBlocker protocolQuiet(protocol_);
+        text_->clear();
+        presence_->setCurrentIndex(0);
+        protocol_->clear();
+    }
+    hide();
+    list_.setGeometry(listPlace_);
+    list_.setFocus(Qt::OtherFocusReason);
+    if (wasOn) {
+        emit FilterChanged(Filter());
+    }
+    const QModelIndex current = list_.currentIndex();
+    if (current.isValid()) {
+        list_.scrollTo(current);
+    }
 }
 
 MemberFilter MemberFilterBar::Filter() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QWidget>
 
 #include "session/MemberFilter.hpp"
@@ -12,7 +13,8 @@ class QPushButton;
 
 // The bar that narrows the member list: a text held by the login, protocols or user bots,
 // online or offline, and one protocol the member has. While a filter is on it says how many
-// of all the members are shown, and selects every shown row on request.
+// of all the members are shown, and selects every shown row on request. Its close button, and
+// Escape while it has the focus, hide it and clear the filter, so the list is whole again.
 class MemberFilterBar final : public QWidget {
     Q_OBJECT
 
@@ -20,6 +22,7 @@ public:
     MemberFilterBar(QAbstractItemView& list, QWidget* parent);
 
     void Open();
+    void Close();
     MemberFilter Filter() const;
     void ShowCounts(int shown, int total);
 
@@ -34,4 +37,5 @@ private:
     QLineEdit* protocol_ = nullptr;
     QLabel* shown_ = nullptr;
     QPushButton* selectShown_ = nullptr;
+    QRect listPlace_;
 };

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,7 +17,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QComboBox>
+
 #include "support/ModalResponder.hpp"
+#include "window/BulkConfirmDialog.hpp"
+#include "window/BulkEditDialog.hpp"
 #include "window/MemberCommands.hpp"
 #include "window/WindowHarness.hpp"
 
@@ -43,6 +48,9 @@ private slots:
     void aWrongCountSendsNothing();
     void expelOfFewNeedsNoTypedCount();
     void cancelStopsSendingAndFollowsWhatWasSent();
+    void editOfManyChangesOneNameOfEach_data();
+    void editOfManyChangesOneNameOfEach();
+    void editOfManyCancelledSendsNothing();
 
 private:
     void Start(WindowHarness& harness);
@@ -120,7 +128,7 @@ void BulkCommandsTest::severalSelectedRowsGetTheCommandsForMany() {
     for (QAction* action : harness.Window().findChild<QMenu*>("puMembersMany")->actions()) {
         shown << (action->isSeparator() ? QStringLiteral("-") : action->objectName());
     }
-    QCOMPARE(shown, (QStringList{"mnuManyAddClient", "-", "mnuBulkDelete", "mnuBulkExpel", "-",
+    QCOMPARE(shown, (QStringList{"mnuManyAddClient", "mnuBulkEdit", "-", "mnuBulkDelete", "mnuBulkExpel", "-",
                                  "mnuBulkLogoff", "mnuManyAllLogoffExcl", "mnuManyAllLogoffInc", "-",
                                  "mnuBulkReconnect", "mnuManyAllReconnectExc", "mnuManyAllReconnectIncl"}));
 }
@@ -303,6 +311,121 @@ void BulkCommandsTest::cancelStopsSendingAndFollowsWhatWasSent() {
     // Every member left was selected, and still is.
     QCOMPARE(harness.List()->selectionModel()->selectedRows().size(),
              static_cast<qsizetype>(261 - sentBefore));
+}
+
+void BulkCommandsTest::editOfManyChangesOneNameOfEach_data() {
+    QTest::addColumn<QStringList>("selected");
+    QTest::addColumn<int>("change");  // as the dialog lists them
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("sent");     // in the list's order
+    QTest::addColumn<QStringList>("reports");  // what the server reports back for them
+    QTest::addColumn<QString>("skipped");      // "login: reason" lines of the confirmation
+    QTest::addColumn<QString>("summary");
+    const QString own = "admin: the account of this connection never takes part in a command on many members";
+    QTest::newRow("add protocol")
+        << QStringList{"admin", "ann", "bea", "dan"} << 0 << " news "
+        << QStringList{"ADE_ann:pa,chat,news;b1", "ADE_bea:pb,mail,news;", "ADE_dan:pd,news;"}
+        << QStringList{"ARM:on,,ann=pa,chat,news;b1;", "ARM:,,bea=pb,mail,news;;", "ARM:,,dan=pd,news;;"}
+        << own << "3 confirmed, 0 refused, 0 unconfirmed, 1 skipped";
+    QTest::newRow("remove protocol, letter case aside")
+        << QStringList{"ann", "bea", "eve"} << 1 << "CHAT" << QStringList{"ADE_ann:pa,;b1", "ADE_eve:pe,;"}
+        << QStringList{"ARM:on,,ann=pa,;b1;", "ARM:,,eve=pe,;;"} << "bea: nothing to change"
+        << "2 confirmed, 0 refused, 0 unconfirmed, 1 skipped";
+    QTest::newRow("add user bot") << QStringList{"ann", "bea"} << 2 << "b1" << QStringList{"ADE_bea:pb,mail;b1"}
+                                  << QStringList{"ARM:,,bea=pb,mail;b1;"} << "ann: nothing to change"
+                                  << "1 confirmed, 0 refused, 0 unconfirmed, 1 skipped";
+    QTest::newRow("remove user bot, one refused")
+        << QStringList{"ann", "dan", "eve"} << 3 << "b1" << QStringList{"ADE_ann:pa,chat;"}
+        << QStringList{"ARE_ann:bots are locked"} << "dan: nothing to change\neve: nothing to change"
+        << "0 confirmed, 1 refused, 0 unconfirmed, 2 skipped";
+}
+
+// The edit goes the way of every command on many members: confirmed, backed up, paced, and only
+// the accounts it changes are sent, each with every other field as listed.
+void BulkCommandsTest::editOfManyChangesOneNameOfEach() {
+    QFETCH(QStringList, selected);
+    QFETCH(int, change);
+    QFETCH(QString, name);
+    QFETCH(QStringList, sent);
+    QFETCH(QStringList, reports);
+    QFETCH(QString, skipped);
+    QFETCH(QString, summary);
+    WindowHarness harness;
+    Start(harness);
+    SelectRows(harness, selected);
+    bool nextBeforeName = true;
+    auto chooseEdit = AnswerDialog<BulkEditDialog>([&](BulkEditDialog* dialog) {
+        nextBeforeName = dialog->findChild<QPushButton*>("btnBulkEditNext")->isEnabled();
+        dialog->findChild<QComboBox*>("cbBulkEditChange")->setCurrentIndex(change);
+        QTest::keyClicks(dialog->findChild<QLineEdit*>("edBulkEditName"), name);
+        Shoot(*dialog, "edit");
+        dialog->findChild<QPushButton*>("btnBulkEditNext")->click();
+    });
+    QString changeLine;
+    QString skippedLines;
+    auto confirm = AnswerDialog<BulkConfirmDialog>([&](BulkConfirmDialog* dialog) {
+        changeLine = dialog->findChild<QLabel*>("lbBulkChange")->text();
+        skippedLines = dialog->findChild<QLabel*>("lbBulkSkipped")->text();
+        QVERIFY(dialog->findChild<QLineEdit*>("edBulkCount") == nullptr);
+        dialog->findChild<QPushButton*>("btnBulkGo")->click();
+    });
+    const size_t before = harness.Socket().SentLines().size();
+    harness.Window().findChild<QAction*>("mnuBulkEdit")->trigger();
+    QVERIFY(chooseEdit->Answered());
+    QVERIFY(confirm->Answered());
+    QVERIFY(!nextBeforeName);
+    const QStringList words = {"add protocol", "remove protocol", "add user bot", "remove user bot"};
+    QCOMPARE(changeLine, "Change: " + words[change] + " " + name.trimmed());
+    QCOMPARE(skippedLines, QStringLiteral("Skipped (%1):\n").arg(skipped.count('\n') + 1) + skipped);
+    const std::vector<std::string> lines = harness.Socket().SentLines();
+    QStringList sentNow;
+    for (size_t at = before; at < lines.size(); ++at) {
+        sentNow << QString::fromStdString(lines[at]);
+    }
+    QCOMPARE(sentNow, sent);
+    for (const QString& report : reports) {
+        harness.Serve({report.toStdString()});
+    }
+    TickWindow(harness);
+    auto* shown = harness.Window().findChild<QDialog*>("dlgBulkSummary");
+    QVERIFY(shown != nullptr);
+    QCOMPARE(shown->findChild<QLabel*>("lbBulkSummary")->text(), summary);
+    const QString details = shown->findChild<QPlainTextEdit*>("edBulkSummary")->toPlainText();
+    // The backup holds the accounts as they were before the edit, those sent and no other.
+    const qsizetype start = details.indexOf("backup: ") + 8;
+    QVERIFY2(start >= 8, qPrintable(details));
+    QFile backup(details.mid(start, details.indexOf('\n', start) - start));
+    QVERIFY2(backup.open(QIODevice::ReadOnly), qPrintable(backup.fileName()));
+    QVERIFY(QFileInfo(backup.fileName()).fileName().startsWith("edit-"));
+    const QStringList rows = QString::fromUtf8(backup.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), sent.size() + 1);
+}
+
+void BulkCommandsTest::editOfManyCancelledSendsNothing() {
+    WindowHarness harness;
+    Start(harness);
+    SelectRows(harness, {"bea", "dan"});
+    const size_t before = harness.Socket().SentLines().size();
+    auto cancel = AnswerDialog<BulkEditDialog>([](BulkEditDialog* dialog) {
+        QTest::keyClicks(dialog->findChild<QLineEdit*>("edBulkEditName"), "news");
+        dialog->findChild<QPushButton*>("btnBulkEditCancel")->click();
+    });
+    harness.Window().findChild<QAction*>("mnuBulkEdit")->trigger();
+    QVERIFY(cancel->Answered());
+    // A name that would be two names in the account's list is not taken.
+    auto twoNames = AnswerDialog<BulkEditDialog>([](BulkEditDialog* dialog) {
+        QTest::keyClicks(dialog->findChild<QLineEdit*>("edBulkEditName"), "news,chat");
+        QVERIFY(!dialog->findChild<QPushButton*>("btnBulkEditNext")->isEnabled());
+        QTest::keyClick(dialog->findChild<QLineEdit*>("edBulkEditName"), Qt::Key_Return);
+        QVERIFY(dialog->isVisible());
+        dialog->reject();
+    });
+    harness.Window().findChild<QAction*>("mnuBulkEdit")->trigger();
+    QVERIFY(twoNames->Answered());
+    TickWindow(harness);
+    QCOMPARE(harness.Socket().SentLines().size(), before);
+    QVERIFY(harness.Window().findChild<QDialog*>("dlgBulkProgress") == nullptr);
+    QVERIFY(QDir(data_->filePath("krvClientA/backups")).isEmpty());
 }
 
 QTEST_MAIN(BulkCommandsTest)
