@@ -25,6 +25,8 @@ private slots:
     void eachFilterShowsTheMatchingRowsInOrder();
     void selectAllShownFeedsTheDeleteOfMany();
     void reportsMakeMembersMatchOrStopMatching();
+    void closingTheBarShowsEveryMemberAgain_data();
+    void closingTheBarShowsEveryMemberAgain();
 
 private:
     static void Start(WindowHarness& harness);
@@ -182,6 +184,62 @@ void MemberFilterBarTest::reportsMakeMembersMatchOrStopMatching() {
     QTest::keyClicks(harness.Window().findChild<QLineEdit*>("edFilter"), "B");
     QCOMPARE(harness.Captions(), (QStringList{"abe", "ann", "bob"}));
     QCOMPARE(Selected(harness), QStringList());
+}
+
+void MemberFilterBarTest::closingTheBarShowsEveryMemberAgain_data() {
+    QTest::addColumn<QString>("how");  // the close button, or Escape in one of the bar's fields
+    QTest::newRow("close button") << "btFilterClose";
+    QTest::newRow("Escape in the text") << "edFilter";
+    QTest::newRow("Escape in the presence") << "cbFilterPresence";
+    QTest::newRow("Escape in the protocol") << "edFilterProtocol";
+}
+
+// Closed, the bar leaves the list as it is with no filter: every row, the list's own place,
+// the selection of what stays kept; Ctrl+Shift+F brings it back empty.
+void MemberFilterBarTest::closingTheBarShowsEveryMemberAgain() {
+    QFETCH(QString, how);
+    WindowHarness harness;
+    Start(harness);
+    QWidget* bar = Bar(harness);
+    QVERIFY(bar->isVisible());
+    const QRect listWithBar = harness.List()->geometry();
+    QCOMPARE(listWithBar.bottom() + 1, bar->geometry().top());
+    const QRect listAlone = listWithBar.adjusted(0, 0, 0, bar->height());
+    const QStringList all{"admin", "ann", "bea", "cid", "dan", "eve"};
+    auto* text = harness.Window().findChild<QLineEdit*>("edFilter");
+    QTest::keyClicks(text, "b");
+    harness.Window().findChild<QComboBox*>("cbFilterPresence")->setCurrentIndex(1);
+    QTest::keyClicks(harness.Window().findChild<QLineEdit*>("edFilterProtocol"), "chat");
+    QCOMPARE(harness.Captions(), QStringList{"ann"});
+    harness.Window().findChild<QPushButton*>("btSelectAllShown")->click();
+    QWidget* closer = harness.Window().findChild<QWidget*>(how);
+    QVERIFY(closer != nullptr);
+    if (auto* button = qobject_cast<QPushButton*>(closer)) {
+        button->click();
+    } else {
+        closer->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(closer, Qt::Key_Escape);
+    }
+    QVERIFY(!bar->isVisible());
+    QCOMPARE(harness.Captions(), all);
+    QVERIFY(!harness.Model()->Filtered());
+    QCOMPARE(harness.List()->geometry(), listAlone);
+    QVERIFY(harness.List()->hasFocus());
+    QCOMPARE(Selected(harness), QStringList{"ann"});
+    QTest::keyClick(&harness.Window(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(bar->isVisible());
+    QVERIFY(text->hasFocus());
+    QCOMPARE(text->text(), QString());
+    QCOMPARE(harness.Window().findChild<QComboBox*>("cbFilterPresence")->currentIndex(), 0);
+    QCOMPARE(harness.Window().findChild<QLineEdit*>("edFilterProtocol")->text(), QString());
+    QCOMPARE(ShownText(harness), QString());
+    QVERIFY(!harness.Window().findChild<QPushButton*>("btSelectAllShown")->isEnabled());
+    QCOMPARE(harness.Captions(), all);
+    QCOMPARE(harness.List()->geometry(), listWithBar);
+    // Escape with the focus on the list is the list's, not the bar's.
+    harness.List()->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(harness.List(), Qt::Key_Escape);
+    QVERIFY(bar->isVisible());
 }
 
 QTEST_MAIN(MemberFilterBarTest)
