@@ -20,6 +20,7 @@
 #include "admin/ExitStatus.hpp"
 #include "admin/ImportPlan.hpp"
 #include "admin/MemberOutput.hpp"
+#include "admin/TerminalLine.hpp"
 #include "admin/TextOut.hpp"
 #include "members/MemberText.hpp"
 #include "protocol/ProtocolCodes.hpp"
@@ -352,8 +353,9 @@ std::string FirstLogins(const std::vector<std::string>& logins) {
 }
 
 // More than one target goes on with --yes, or with the count typed on a terminal; otherwise
-// nothing is sent. The status to end with, or nothing to go on.
-std::optional<int> ConfirmTargets(const BulkOperation& bulk, const CommandOptions& options) {
+// nothing is sent. The status to end with, or nothing to go on. The count is read as the event
+// loop runs, so that the connection is kept while the administrator reads and types.
+std::optional<int> ConfirmTargets(AdminSession& session, const BulkOperation& bulk, const CommandOptions& options) {
     const size_t count = bulk.Targets().size();
     if (count <= 1 || options.yes || options.dryRun) {
         return std::nullopt;
@@ -367,11 +369,19 @@ std::optional<int> ConfirmTargets(const BulkOperation& bulk, const CommandOption
     std::fprintf(stderr, "krvadmin: about to %s %zu members: %s\nType %zu to go on: ", verb.c_str(), count,
                  FirstLogins(bulk.Targets()).c_str(), count);
     std::fflush(stderr);
-    char line[64] = {};
-    if (std::fgets(line, sizeof line, stdin) == nullptr || Trim(line) != std::to_string(count)) {
+    const TerminalLine typed(STDIN_FILENO);
+    session.RunUntil([&] { return typed.Done() || session.Ended(); });
+    if (!typed.Done()) {
+        std::fputc('\n', stderr);
+        PrintError("the connection ended while the count was awaited; nothing was sent");
+        return ExitStatus::NoConnection;
+    }
+    if (const std::optional<std::string> line = typed.Line(); !line || Trim(*line) != std::to_string(count)) {
         PrintError("not confirmed; nothing was sent");
         return ExitStatus::Refused;
     }
+    // However long the typing took, the server has had no request to answer meanwhile.
+    session.RenewDeadline();
     return std::nullopt;
 }
 
@@ -442,7 +452,7 @@ int RunManyMembers(AdminSession& session, const CommandOptions& options) {
         WriteOut(DryRunText(session, bulk));
         return bulk.Count(BulkOutcome::Skipped) == 0 ? ExitStatus::Done : ExitStatus::Refused;
     }
-    if (const std::optional<int> declined = ConfirmTargets(bulk, options)) {
+    if (const std::optional<int> declined = ConfirmTargets(session, bulk, options)) {
         return *declined;
     }
     if (bulk.Command().NeedsBackup() && !bulk.Targets().empty()) {
