@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,6 +33,27 @@
 #include "window/BulkEditDialog.hpp"
 #include "window/MemberListModel.hpp"
 #include "window/untKrvClientA.hpp"
+
+namespace {
+
+// For a look by eye under a real X server: KRV_SCREEN_SHOTS names a folder that receives the
+// whole screen, as import(1) takes it, at the moments worth seeing.
+void ShootScreen(QWidget* shown, const QString& name) {
+    const QString folder = qEnvironmentVariable("KRV_SCREEN_SHOTS");
+    if (folder.isEmpty()) {
+        return;
+    }
+    shown->raise();
+    shown->activateWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(shown));
+    for (int pass = 0; pass < 20; ++pass) {
+        QApplication::processEvents();
+        QTest::qWait(10);
+    }
+    QProcess::execute(QStringLiteral("import"), {"-window", "root", folder + "/25-shot-" + name + ".png"});
+}
+
+}  // namespace
 
 class BulkWindowEndToEndTest : public QObject {
     Q_OBJECT
@@ -175,6 +197,7 @@ void BulkWindowEndToEndTest::bulkDeleteWithARefusalLeavesTheRowsAsTheServerHasTh
     modal_.OnNextModal([&targets](QWidget* dialog) {
         targets = dialog->findChild<QLabel*>("lbBulkTargets")->text();
         ModalDriver::SetField(dialog, "edBulkCount", QStringLiteral("6"));
+        ShootScreen(dialog, "confirm");
         dialog->findChild<QPushButton*>("btnBulkGo")->click();
     });
     window_->findChild<QAction*>("mnuBulkDelete")->trigger();
@@ -184,6 +207,7 @@ void BulkWindowEndToEndTest::bulkDeleteWithARefusalLeavesTheRowsAsTheServerHasTh
 
     QTRY_VERIFY_WITH_TIMEOUT(window_->findChild<QDialog*>("dlgBulkSummary") != nullptr, 30000);
     auto* summary = window_->findChild<QDialog*>("dlgBulkSummary");
+    ShootScreen(summary, "summary");
     QCOMPARE(summary->findChild<QLabel*>("lbBulkSummary")->text(),
              QStringLiteral("%1 confirmed, %2 refused, 0 unconfirmed, 1 skipped")
                  .arg(expectConfirmed)
@@ -231,6 +255,7 @@ void BulkWindowEndToEndTest::lateReportsCountDoneOnlyWhenTheyCome() {
     QTRY_VERIFY2_WITH_TIMEOUT(text->text().contains(", 5 sent"), qPrintable(text->text()), 20000);
     // Sent, but not reported yet: not done, and the rows still there.
     QVERIFY2(text->text().startsWith("0 of 5 done, 5 sent"), qPrintable(text->text()));
+    ShootScreen(progress, "progress");
     QCOMPARE(List()->model()->rowCount(), kMembers + 1);
     QTRY_VERIFY_WITH_TIMEOUT(window_->findChild<QDialog*>("dlgBulkSummary") != nullptr, 30000);
     auto* summary = window_->findChild<QDialog*>("dlgBulkSummary");
@@ -294,6 +319,9 @@ void BulkWindowEndToEndTest::editOfManyChangesOnlyThatNameOnTheServer() {
         auto choose = AnswerDialog<BulkEditDialog>([&](BulkEditDialog* dialog) {
             dialog->findChild<QComboBox*>("cbBulkEditChange")->setCurrentIndex(step.change);
             dialog->findChild<QLineEdit*>("edBulkEditName")->setText(step.name);
+            if (step.change == 0) {
+                ShootScreen(dialog, "edit");
+            }
             dialog->findChild<QPushButton*>("btnBulkEditNext")->click();
         });
         auto confirm = AnswerDialog<BulkConfirmDialog>(
@@ -389,6 +417,7 @@ void BulkWindowEndToEndTest::filterBarChoosesTheMembersOfACommand() {
     QCOMPARE(shownText(), QStringLiteral("%1 of %2 shown").arg(wanted.size()).arg(kMembers + 1));
 
     window_->findChild<QPushButton*>("btSelectAllShown")->click();
+    ShootScreen(window_.get(), "filter");
     const qsizetype count = wanted.size();
     QString targets;
     modal_.OnNextModal([&targets, count](QWidget* dialog) {
