@@ -42,6 +42,9 @@ BulkEditDialog::BulkEditDialog(int selected, QWidget* parent) : QDialog(parent) 
     form->addRow(changeLabel, change_);
     form->addRow(nameLabel, name_);
     layout->addLayout(form);
+    problem_ = new QLabel(this);
+    problem_->setObjectName(QStringLiteral("lbBulkEditProblem"));
+    layout->addWidget(problem_);
     auto* buttons = new QDialogButtonBox(this);
     go_ = buttons->addButton(QStringLiteral("&Next…"), QDialogButtonBox::AcceptRole);
     go_->setObjectName(QStringLiteral("btnBulkEditNext"));
@@ -60,8 +63,11 @@ BulkEditDialog::BulkEditDialog(int selected, QWidget* parent) : QDialog(parent) 
 // be two names.
 void BulkEditDialog::CheckName() {
     const QString name = name_->text().trimmed();
-    go_->setEnabled(!name.isEmpty() && !name.contains(QLatin1Char(' ')) && !name.contains(QLatin1Char(',')) &&
-                    !name.contains(QLatin1Char(';')));
+    const bool several = name.contains(QLatin1Char(' ')) || name.contains(QLatin1Char(',')) ||
+                         name.contains(QLatin1Char(';'));
+    problem_->setText(several ? QStringLiteral("One name only: no blank, comma or semicolon.") : QString());
+    problem_->setVisible(several);
+    go_->setEnabled(!name.isEmpty() && !several);
 }
 
 BulkEdit BulkEditDialog::Edit() const {

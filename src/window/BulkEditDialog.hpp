@@ -6,6 +6,7 @@
 #include "session/BulkCommand.hpp"
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -31,5 +32,6 @@ private:
 
     QComboBox* change_ = nullptr;
     QLineEdit* name_ = nullptr;
+    QLabel* problem_ = nullptr;
     QPushButton* go_ = nullptr;
 };

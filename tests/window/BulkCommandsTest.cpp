@@ -416,6 +416,8 @@ void BulkCommandsTest::editOfManyCancelledSendsNothing() {
     auto twoNames = AnswerDialog<BulkEditDialog>([](BulkEditDialog* dialog) {
         QTest::keyClicks(dialog->findChild<QLineEdit*>("edBulkEditName"), "news,chat");
         QVERIFY(!dialog->findChild<QPushButton*>("btnBulkEditNext")->isEnabled());
+        QCOMPARE(dialog->findChild<QLabel*>("lbBulkEditProblem")->text(),
+                 QStringLiteral("One name only: no blank, comma or semicolon."));
         QTest::keyClick(dialog->findChild<QLineEdit*>("edBulkEditName"), Qt::Key_Return);
         QVERIFY(dialog->isVisible());
         dialog->reject();
