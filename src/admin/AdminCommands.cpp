@@ -355,7 +355,8 @@ std::string FirstLogins(const std::vector<std::string>& logins) {
 // More than one target goes on with --yes, or with the count typed on a terminal; otherwise
 // nothing is sent. The status to end with, or nothing to go on. The count is read as the event
 // loop runs, so that the connection is kept while the administrator reads and types.
-std::optional<int> ConfirmTargets(AdminSession& session, const BulkOperation& bulk, const CommandOptions& options) {
+std::optional<int> ConfirmTargets(AdminSession& session, const BulkOperation& bulk,
+                                  const CommandOptions& options) {
     const size_t count = bulk.Targets().size();
     if (count <= 1 || options.yes || options.dryRun) {
         return std::nullopt;

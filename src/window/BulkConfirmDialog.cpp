@@ -47,7 +47,8 @@ BulkConfirmDialog::BulkConfirmDialog(const BulkOperation& bulk, QWidget* parent)
     targets->setWordWrap(true);
     layout->addWidget(targets);
     if (bulk.Command().action == BulkAction::Edit) {
-        auto* change = new QLabel(QStringLiteral("Change: ") + BulkEditDialog::Words(bulk.Command().edit), this);
+        auto* change =
+            new QLabel(QStringLiteral("Change: ") + BulkEditDialog::Words(bulk.Command().edit), this);
         change->setObjectName(QStringLiteral("lbBulkChange"));
         layout->addWidget(change);
     }

@@ -63,8 +63,8 @@ BulkEditDialog::BulkEditDialog(int selected, QWidget* parent) : QDialog(parent) 
 // be two names.
 void BulkEditDialog::CheckName() {
     const QString name = name_->text().trimmed();
-    const bool several = name.contains(QLatin1Char(' ')) || name.contains(QLatin1Char(',')) ||
-                         name.contains(QLatin1Char(';'));
+    const bool several =
+        name.contains(QLatin1Char(' ')) || name.contains(QLatin1Char(',')) || name.contains(QLatin1Char(';'));
     problem_->setText(several ? QStringLiteral("One name only: no blank, comma or semicolon.") : QString());
     problem_->setVisible(several);
     go_->setEnabled(!name.isEmpty() && !several);

@@ -121,12 +121,15 @@ void MemberCommands::CreatePopupForMany() {
     add("mnuBulkDelete", "delete selected clients", [this] { RunOnSelected({BulkAction::Delete, {}}); });
     add("mnuBulkExpel", "expel selected clients", [this] { RunOnSelected({BulkAction::Expel, {}}); });
     puMembersMany_->addSeparator();
-    add("mnuBulkLogoff", "request selected clients logoff", [this] { RunOnSelected({BulkAction::LogOff, {}}); });
+    add("mnuBulkLogoff", "request selected clients logoff", [this] {
+        RunOnSelected({BulkAction::LogOff, {}});
+    });
     add("mnuManyAllLogoffExcl", "request all logoff (but you)", [this] { mnuRequestAllLogoffExclClick(); });
     add("mnuManyAllLogoffInc", "request all logoff (you too)", [this] { mnuRequestAllLogoffIncClick(); });
     puMembersMany_->addSeparator();
-    add("mnuBulkReconnect", "request selected clients reconnect",
-        [this] { RunOnSelected({BulkAction::Reconnect, {}}); });
+    add("mnuBulkReconnect", "request selected clients reconnect", [this] {
+        RunOnSelected({BulkAction::Reconnect, {}});
+    });
     add("mnuManyAllReconnectExc", "request all reconnect (but you)",
         [this] { mnuRequestAllReconnecteExcClick(); });
     add("mnuManyAllReconnectIncl", "request all reconnect (you too)",

@@ -3,8 +3,8 @@
 // of many accounts read back from the server, and the filter bar choosing the members.
 
 #include <QAbstractItemView>
-#include <QComboBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -276,9 +276,9 @@ void BulkWindowEndToEndTest::editOfManyChangesOnlyThatNameOnTheServer() {
     constexpr int kMembers = 12;
     const std::vector<Account> samples = GenerateSampleMembers(kMembers, 1);
     const std::string refused = samples[2].login;
-    ConnectWindow({"--members", QString::number(kMembers), "--seed", "1", "--refuse",
-                   QString::fromStdString(refused)},
-                  kMembers + 1);
+    ConnectWindow(
+        {"--members", QString::number(kMembers), "--seed", "1", "--refuse", QString::fromStdString(refused)},
+        kMembers + 1);
     const std::map<std::string, std::string> before = ServerAccounts();
     QCOMPARE(before.size(), static_cast<size_t>(kMembers + 1));
     std::vector<std::string> chosen = {"admin"};
@@ -352,7 +352,8 @@ void BulkWindowEndToEndTest::editOfManyChangesOnlyThatNameOnTheServer() {
         std::string wanted = text;
         if (chosenAt != chosen.end() && login != refused) {
             const Account& account = samples[static_cast<size_t>(chosenAt - chosen.begin() - 1)];
-            wanted = account.password + "," + protocolsWithE2e(account) + ";" + botsWithoutWeather(account) + ";";
+            wanted =
+                account.password + "," + protocolsWithE2e(account) + ";" + botsWithoutWeather(account) + ";";
         }
         QVERIFY2(after.count(login) == 1, login.c_str());
         QCOMPARE(QString::fromStdString(after.at(login)), QString::fromStdString(wanted));
@@ -368,7 +369,8 @@ void BulkWindowEndToEndTest::filterBarChoosesTheMembersOfACommand() {
     // One sample member comes online beside the administrator.
     RawClient member(server_->Port());
     QVERIFY(member.LogIn(samples[1].login, samples[1].password));
-    QTRY_COMPARE_WITH_TIMEOUT(window_->findChild<QLabel*>("StatusPanel0")->text(), QStringLiteral("2"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(window_->findChild<QLabel*>("StatusPanel0")->text(), QStringLiteral("2"),
+                              20000);
     window_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window_.get()));
     QTest::keyClick(window_.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
@@ -396,7 +398,9 @@ void BulkWindowEndToEndTest::filterBarChoosesTheMembersOfACommand() {
 
     QTest::keyClicks(text, "ER");
     QStringList wanted = expect(
-        [&](const Account& a, bool) { return holds(a.login, "er") || holds(a.protocols, "er") || holds(a.userBots, "er"); },
+        [&](const Account& a, bool) {
+            return holds(a.login, "er") || holds(a.protocols, "er") || holds(a.userBots, "er");
+        },
         false);
     QVERIFY(!wanted.isEmpty());
     QCOMPARE(ShownLogins(), wanted);
@@ -427,7 +431,8 @@ void BulkWindowEndToEndTest::filterBarChoosesTheMembersOfACommand() {
     });
     window_->findChild<QAction*>("mnuBulkDelete")->trigger();
     QTRY_VERIFY(modal_.Handled());
-    QVERIFY2(targets.startsWith(QStringLiteral("About to delete %1 members: ").arg(count)), qPrintable(targets));
+    QVERIFY2(targets.startsWith(QStringLiteral("About to delete %1 members: ").arg(count)),
+             qPrintable(targets));
     QTRY_VERIFY_WITH_TIMEOUT(window_->findChild<QDialog*>("dlgBulkSummary") != nullptr, 30000);
     auto* summary = window_->findChild<QDialog*>("dlgBulkSummary");
     QCOMPARE(summary->findChild<QLabel*>("lbBulkSummary")->text(),

@@ -322,17 +322,19 @@ void BulkCommandsTest::editOfManyChangesOneNameOfEach_data() {
     QTest::addColumn<QString>("skipped");      // "login: reason" lines of the confirmation
     QTest::addColumn<QString>("summary");
     const QString own = "admin: the account of this connection never takes part in a command on many members";
-    QTest::newRow("add protocol")
-        << QStringList{"admin", "ann", "bea", "dan"} << 0 << " news "
-        << QStringList{"ADE_ann:pa,chat,news;b1", "ADE_bea:pb,mail,news;", "ADE_dan:pd,news;"}
-        << QStringList{"ARM:on,,ann=pa,chat,news;b1;", "ARM:,,bea=pb,mail,news;;", "ARM:,,dan=pd,news;;"}
-        << own << "3 confirmed, 0 refused, 0 unconfirmed, 1 skipped";
+    QTest::newRow("add protocol") << QStringList{"admin", "ann", "bea", "dan"} << 0 << " news "
+                                  << QStringList{"ADE_ann:pa,chat,news;b1", "ADE_bea:pb,mail,news;",
+                                                 "ADE_dan:pd,news;"}
+                                  << QStringList{"ARM:on,,ann=pa,chat,news;b1;", "ARM:,,bea=pb,mail,news;;",
+                                                 "ARM:,,dan=pd,news;;"}
+                                  << own << "3 confirmed, 0 refused, 0 unconfirmed, 1 skipped";
     QTest::newRow("remove protocol, letter case aside")
         << QStringList{"ann", "bea", "eve"} << 1 << "CHAT" << QStringList{"ADE_ann:pa,;b1", "ADE_eve:pe,;"}
         << QStringList{"ARM:on,,ann=pa,;b1;", "ARM:,,eve=pe,;;"} << "bea: nothing to change"
         << "2 confirmed, 0 refused, 0 unconfirmed, 1 skipped";
-    QTest::newRow("add user bot") << QStringList{"ann", "bea"} << 2 << "b1" << QStringList{"ADE_bea:pb,mail;b1"}
-                                  << QStringList{"ARM:,,bea=pb,mail;b1;"} << "ann: nothing to change"
+    QTest::newRow("add user bot") << QStringList{"ann", "bea"} << 2 << "b1"
+                                  << QStringList{"ADE_bea:pb,mail;b1"} << QStringList{"ARM:,,bea=pb,mail;b1;"}
+                                  << "ann: nothing to change"
                                   << "1 confirmed, 0 refused, 0 unconfirmed, 1 skipped";
     QTest::newRow("remove user bot, one refused")
         << QStringList{"ann", "dan", "eve"} << 3 << "b1" << QStringList{"ADE_ann:pa,chat;"}
