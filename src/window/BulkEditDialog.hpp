@@ -21,7 +21,7 @@ public:
     // The chosen edit once accepted; the name as typed, blanks at its ends dropped.
     BulkEdit Edit() const;
 
-    // "add protocol chat", for the confirmation and the summary.
+    // "add protocol chat", for the confirmation.
     static QString Words(const BulkEdit& edit);
 
     // Asks; nothing when the administrator cancels.

@@ -137,9 +137,16 @@ void MemberCommands::CreatePopupForMany() {
 }
 
 // One command on many members at a time: another waits until the summary of the first.
-void MemberCommands::RunOnSelected(const BulkCommand& command) {
+bool MemberCommands::BulkStillRunning() {
     if (bulk_ != nullptr && bulk_->Running()) {
         ShowPlainMessage(&window_, "A command on many members is still running.");
+        return true;
+    }
+    return false;
+}
+
+void MemberCommands::RunOnSelected(const BulkCommand& command) {
+    if (BulkStillRunning()) {
         return;
     }
     const std::vector<std::string> logins = list_.SelectedLogins();
@@ -164,8 +171,7 @@ void MemberCommands::RunOnSelected(const BulkCommand& command) {
 // The edit is chosen first; then it goes the way of every command on many members, so the
 // accounts it would not change are skipped by the same rule as krvadmin's.
 void MemberCommands::EditSelected() {
-    if (bulk_ != nullptr && bulk_->Running()) {
-        ShowPlainMessage(&window_, "A command on many members is still running.");
+    if (BulkStillRunning()) {
         return;
     }
     if (const auto edit = BulkEditDialog::Ask(static_cast<int>(list_.SelectedCount()), &window_)) {

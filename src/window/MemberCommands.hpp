@@ -40,6 +40,8 @@ private:
     void CreatePopupForMany();
     void RunOnSelected(const BulkCommand& command);
     void EditSelected();
+    // Says so when it is: one command on many members at a time.
+    bool BulkStillRunning();
     void CreateListKeys();
     void Popup(const QPoint& position);
     void PopupAtCurrentRow();

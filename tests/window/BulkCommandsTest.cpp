@@ -51,6 +51,7 @@ private slots:
     void editOfManyChangesOneNameOfEach_data();
     void editOfManyChangesOneNameOfEach();
     void editOfManyCancelledSendsNothing();
+    void aSecondCommandWaitsForTheFirst();
 
 private:
     void Start(WindowHarness& harness);
@@ -430,6 +431,34 @@ void BulkCommandsTest::editOfManyCancelledSendsNothing() {
     QCOMPARE(harness.Socket().SentLines().size(), before);
     QVERIFY(harness.Window().findChild<QDialog*>("dlgBulkProgress") == nullptr);
     QVERIFY(QDir(data_->filePath("krvClientA/backups")).isEmpty());
+}
+
+// While a command on many members awaits its reports, an edit is not even asked for.
+void BulkCommandsTest::aSecondCommandWaitsForTheFirst() {
+    WindowHarness harness;
+    Start(harness);
+    SelectRows(harness, {"ann", "cid"});
+    auto go = AnswerDialog<BulkConfirmDialog>(
+        [](BulkConfirmDialog* dialog) { dialog->findChild<QPushButton*>("btnBulkGo")->click(); });
+    harness.Window().findChild<QAction*>("mnuBulkExpel")->trigger();
+    QVERIFY(go->Answered());
+    const size_t sent = harness.Socket().SentLines().size();
+    SeenBox seen;
+    auto box = AnswerMessageBox(seen);
+    auto edit = AnswerDialog<BulkEditDialog>([](BulkEditDialog* dialog) { dialog->reject(); });
+    harness.Window().findChild<QAction*>("mnuBulkEdit")->trigger();
+    QVERIFY(box->Answered());
+    QVERIFY(!edit->Answered());
+    edit.reset();
+    QCOMPARE(seen.text, QStringLiteral("A command on many members is still running."));
+    QCOMPARE(harness.Socket().SentLines().size(), sent);
+    // Once the first is summarised, the next one may start.
+    harness.Serve({"ARO:,,ann=pa,chat;b1;", "ARO:,,cid=pc,chat news;;"});
+    TickWindow(harness);
+    QVERIFY(harness.Window().findChild<QDialog*>("dlgBulkSummary") != nullptr);
+    auto cancel = AnswerDialog<BulkEditDialog>([](BulkEditDialog* dialog) { dialog->reject(); });
+    harness.Window().findChild<QAction*>("mnuBulkEdit")->trigger();
+    QVERIFY(cancel->Answered());
 }
 
 QTEST_MAIN(BulkCommandsTest)
