@@ -52,6 +52,8 @@ private slots:
     void editOfManyChangesOneNameOfEach();
     void editOfManyCancelledSendsNothing();
     void aSecondCommandWaitsForTheFirst();
+    void anEditOfMoreThanTenWantsTheCountTyped_data();
+    void anEditOfMoreThanTenWantsTheCountTyped();
 
 private:
     void Start(WindowHarness& harness);
@@ -459,6 +461,55 @@ void BulkCommandsTest::aSecondCommandWaitsForTheFirst() {
     auto cancel = AnswerDialog<BulkEditDialog>([](BulkEditDialog* dialog) { dialog->reject(); });
     harness.Window().findChild<QAction*>("mnuBulkEdit")->trigger();
     QVERIFY(cancel->Answered());
+}
+
+void BulkCommandsTest::anEditOfMoreThanTenWantsTheCountTyped_data() {
+    QTest::addColumn<int>("members");
+    QTest::addColumn<bool>("typed");
+    QTest::newRow("ten") << 10 << false;
+    QTest::newRow("eleven") << 11 << true;
+}
+
+// The edit changes every account it is sent for, so beyond ten a hasty Enter must not start it.
+void BulkCommandsTest::anEditOfMoreThanTenWantsTheCountTyped() {
+    QFETCH(int, members);
+    QFETCH(bool, typed);
+    WindowHarness harness;
+    harness.LogIn();
+    std::vector<std::string> lines = {"ARLM:on,,admin=secret,administrator;;"};
+    QStringList logins;
+    for (int i = 0; i < members; ++i) {
+        lines.push_back("ARLM:,,m" + std::to_string(10 + i) + "=p,chat;;");
+        logins << QStringLiteral("m%1").arg(10 + i);
+    }
+    lines.push_back("ARLC");
+    harness.Serve(lines);
+    SelectRows(harness, logins);
+    auto choose = AnswerDialog<BulkEditDialog>([](BulkEditDialog* dialog) {
+        QTest::keyClicks(dialog->findChild<QLineEdit*>("edBulkEditName"), "news");
+        dialog->findChild<QPushButton*>("btnBulkEditNext")->click();
+    });
+    bool countAsked = false;
+    bool goAtOnce = false;
+    auto confirm = AnswerDialog<BulkConfirmDialog>([&](BulkConfirmDialog* dialog) {
+        auto* count = dialog->findChild<QLineEdit*>("edBulkCount");
+        auto* go = dialog->findChild<QPushButton*>("btnBulkGo");
+        countAsked = count != nullptr;
+        goAtOnce = go->isEnabled();
+        if (count != nullptr) {
+            QTest::keyClicks(count, QString::number(logins.size()));
+        }
+        go->click();
+    });
+    const size_t before = harness.Socket().SentLines().size();
+    harness.Window().findChild<QAction*>("mnuBulkEdit")->trigger();
+    QVERIFY(choose->Answered());
+    QVERIFY(confirm->Answered());
+    QCOMPARE(countAsked, typed);
+    QCOMPARE(goAtOnce, !typed);
+    QCOMPARE(harness.Socket().SentLines().size() - before, static_cast<size_t>(members));
+    QCOMPARE(harness.Socket().SentLines().back(),
+             "ADE_m" + std::to_string(10 + members - 1) + ":p,chat,news;");
 }
 
 QTEST_MAIN(BulkCommandsTest)
