@@ -246,7 +246,7 @@ void MemberCommands::CreateListKeys() {
             });
     for (const QKeySequence& keys : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
         connect(AddShortcut(view, "scEditClient", keys, Qt::WidgetShortcut), &QShortcut::activated, this,
-                [this] { mnuEditClientClick(); });
+                [this] { list_.SelectedCount() > 1 ? EditSelected() : mnuEditClientClick(); });
     }
 }
 
