@@ -136,6 +136,7 @@ constexpr std::string_view kExitHelp =
     "  2   no connection: it could not be made, or it ended before the command did\n"
     "  3   the login has no administrator rights, or the server refused the login\n"
     "  4   no answer from the server within --timeout; with many targets, any left unconfirmed\n"
+    "      or not sent (interrupted)\n"
     "  64  bad arguments, or an import file or the journal that cannot be read\n";
 
 const CommandInfo* FindCommand(std::string_view name) {
