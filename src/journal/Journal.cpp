@@ -62,13 +62,13 @@ Journal::~Journal() {
 JournalTicket Journal::Record(RequestEntry entry) {
     StampIfUnset(entry);
     const JournalTicket ticket = nextTicket_.fetch_add(1, std::memory_order_relaxed);
-    Enqueue(RequestItem{ticket, std::move(entry)});
+    Enqueue<RequestItem>(ticket, std::move(entry));
     return ticket;
 }
 
 void Journal::Settle(JournalTicket ticket, OutcomeUpdate outcome) {
     StampIfUnset(outcome);
-    Enqueue(SettleItem{ticket, std::move(outcome)});
+    Enqueue<SettleItem>(ticket, std::move(outcome));
 }
 
 void Journal::RecordUnsent(RequestEntry entry, std::vector<std::string> members, OutcomeUpdate outcome) {
@@ -77,21 +77,22 @@ void Journal::RecordUnsent(RequestEntry entry, std::vector<std::string> members,
     }
     StampIfUnset(entry);
     StampIfUnset(outcome);
-    Enqueue(
+    Enqueue<std::unique_ptr<UnsentItem>>(
         std::make_unique<UnsentItem>(UnsentItem{std::move(entry), std::move(members), std::move(outcome)}));
 }
 
 void Journal::Record(ConnectionEntry entry) {
     StampIfUnset(entry);
-    Enqueue(std::move(entry));
+    Enqueue<ConnectionEntry>(std::move(entry));
 }
 
 void Journal::Record(MemberCountEntry entry) {
     StampIfUnset(entry);
-    Enqueue(std::move(entry));
+    Enqueue<MemberCountEntry>(std::move(entry));
 }
 
-void Journal::Enqueue(Item item) {
+template <class Kind, class... Args>
+void Journal::Enqueue(Args&&... args) {
     bool wake = false;
     {
         const std::lock_guard lock(mutex_);
@@ -100,7 +101,7 @@ void Journal::Enqueue(Item item) {
             return;
         }
         wake = queue_.empty();
-        queue_.push_back(std::move(item));
+        queue_.emplace_back(std::in_place_type<Kind>, std::forward<Args>(args)...);
         ++queuedCount_;
     }
     if (wake) {

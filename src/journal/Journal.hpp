@@ -83,10 +83,14 @@ public:
 
 private:
     struct RequestItem {
+        RequestItem(JournalTicket ticket_, RequestEntry&& entry_)
+            : ticket(ticket_), entry(std::move(entry_)) {}
         JournalTicket ticket;
         RequestEntry entry;
     };
     struct SettleItem {
+        SettleItem(JournalTicket ticket_, OutcomeUpdate&& outcome_)
+            : ticket(ticket_), outcome(std::move(outcome_)) {}
         JournalTicket ticket;
         OutcomeUpdate outcome;
     };
@@ -99,7 +103,9 @@ private:
     using Item =
         std::variant<RequestItem, SettleItem, ConnectionEntry, MemberCountEntry, std::unique_ptr<UnsentItem>>;
 
-    void Enqueue(Item item);
+    // Builds the entry in its place in the queue: the caller's thread moves it once, no more.
+    template <class Kind, class... Args>
+    void Enqueue(Args&&... args);
     void Run();
     void Open();
     void SetAside(const std::string& why);
