@@ -2,7 +2,7 @@
 // against the demo server: with the journal on and off, in alternating rounds of one run, so that
 // the shared machine's noise falls on both alike.
 //
-//   bench_journaled_deletes [--members N] [--rounds R] [--in-flight K]
+//   bench_journaled_deletes [--members N] [--rounds R] [--in-flight K] [--journal on|off]
 //
 // Each round starts a server of N members and deletes every one of them through the session's
 // DeleteAccount, K requests in flight at most, until the last is confirmed. Run it with
@@ -181,6 +181,7 @@ int main(int argc, char** argv) {
     int members = 100'000;
     int rounds = 2;
     int inFlight = 2000;
+    int only = -1;  // both sides
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         const int value = std::atoi(argv[i + 1]);
@@ -190,6 +191,9 @@ int main(int argc, char** argv) {
             rounds = value;
         } else if (option == "--in-flight") {
             inFlight = value;
+        } else if (option == "--journal") {
+            // One side only, for a profiler's run: "on" or "off".
+            only = std::string(argv[i + 1]) == "on" ? 1 : 0;
         }
     }
     QApplication application(argc, argv);
@@ -203,6 +207,9 @@ int main(int argc, char** argv) {
     double onCpu = 0;
     for (int r = 0; r < rounds; ++r) {
         for (const bool journalOn : {false, true}) {
+            if (only >= 0 && journalOn != (only == 1)) {
+                continue;
+            }
             const Round round = RunRound(members, inFlight, journalOn);
             std::printf("%-6d %-8s %10.0f %13.0f %14.0f %16.1f %10lld%s\n", r + 1, journalOn ? "on" : "off",
                         round.wallMs, round.threadCpuMs, round.processCpuMs, round.longestTickMs,
@@ -211,6 +218,9 @@ int main(int argc, char** argv) {
             (journalOn ? on : off) += round.wallMs;
             (journalOn ? onCpu : offCpu) += round.threadCpuMs;
         }
+    }
+    if (only >= 0) {
+        return 0;
     }
     std::printf("journal on / off, summed over the rounds: wall %.3f, the window's thread's CPU %.3f\n",
                 on / off, onCpu / offCpu);

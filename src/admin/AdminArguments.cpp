@@ -117,11 +117,14 @@ constexpr std::string_view kTargetsHelp =
     "  --dry-run             print what would be sent; send nothing\n"
     "  --yes                 go on without asking; more than one target needs it, or the count\n"
     "                        typed on the terminal\n"
+    "  --reason TEXT         why: kept in the journal with each request (also for one member)\n"
     "The account of this connection never takes part. Before a delete or edit of many, the\n"
     "accounts are written to an owner-only file in ~/.local/share/krvClientA/backups/ (or\n"
     "$XDG_DATA_HOME/krvClientA/backups/); the summary names it and the command that restores\n"
     "them. Requests go out paced; each counts as confirmed only when the server reports it\n"
-    "done. The summary reads \"N confirmed, M refused, K unconfirmed\".\n";
+    "done. The summary reads \"N confirmed, M refused, K unconfirmed\". Interrupted (Ctrl+C),\n"
+    "nothing more is sent and what was sent is still followed to its answer; the targets never\n"
+    "sent are \"not sent\" in the summary and cancelled in the journal.\n";
 
 constexpr std::string_view kExitHelp =
     "Exit status:\n"
@@ -133,6 +136,7 @@ constexpr std::string_view kExitHelp =
     "  2   no connection: it could not be made, or it ended before the command did\n"
     "  3   the login has no administrator rights, or the server refused the login\n"
     "  4   no answer from the server within --timeout; with many targets, any left unconfirmed\n"
+    "      or not sent (interrupted)\n"
     "  64  bad arguments, or an import file or the journal that cannot be read\n";
 
 const CommandInfo* FindCommand(std::string_view name) {
@@ -331,6 +335,9 @@ bool CommandOptionSetter(CommandOptions& options, const std::string& name, bool&
         }
         if (name == "--yes") {
             return set(options.yes);
+        }
+        if (name == "--reason") {
+            return store(options.reason);
         }
     }
     if (command == AdminCommand::Edit) {

@@ -79,6 +79,8 @@ struct CommandOptions {
     std::optional<std::string> protocol;
     BulkEdit bulkEdit;
     bool yes = false;
+    // Delete, expel, logoff, reconnect and edit, on one member or many: why, for the journal.
+    std::optional<std::string> reason;
 
     // The command takes the road of many members: more than one login, a file, a filter, a
     // change by one name or a dry run. One login and nothing else is the road of one member.

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -313,6 +314,26 @@ int RunImport(AdminSession& session, const CommandOptions& options) {
     return tally.RefusedCount() + tally.SkippedCount() == 0 ? ExitStatus::Done : ExitStatus::Refused;
 }
 
+void StopOnInterrupt(int /*signal*/) {
+    stopRequested.store(true);
+}
+
+// While it lives, SIGINT and SIGTERM ask the command to stop rather than end the program.
+class InterruptStopsSending {
+public:
+    InterruptStopsSending() {
+        stopRequested.store(false);
+        std::signal(SIGINT, StopOnInterrupt);
+        std::signal(SIGTERM, StopOnInterrupt);
+    }
+    ~InterruptStopsSending() {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+    }
+    InterruptStopsSending(const InterruptStopsSending&) = delete;
+    InterruptStopsSending& operator=(const InterruptStopsSending&) = delete;
+};
+
 // How many requests of a command on many members await their answer at once, as for import.
 constexpr BulkPacing kBulkPacing{kImportWindow, kImportWindow};
 constexpr size_t kLoginsShown = 5;
@@ -465,7 +486,13 @@ int RunManyMembers(AdminSession& session, const CommandOptions& options) {
         }
         bulk.SetContext({bulk.Context().id, backup.path});
     }
+    // From here on Ctrl+C stops the sending, not the program: what was sent is followed still.
+    const InterruptStopsSending interrupts;
     session.JournalAsPartOf(bulk.Context());
+    bulk.SetNotSentListener(
+        [&](const std::vector<std::string>& logins, const std::string& why, const BulkContext&) {
+            session.JournalNotSent(BulkRequestWord(bulk.Command().action), logins, why);
+        });
     session.SetRequestListener([&](const SettledRequest& request) {
         if (bulk.Settled(request)) {
             session.RenewDeadline();
@@ -487,6 +514,13 @@ int RunManyMembers(AdminSession& session, const CommandOptions& options) {
     };
     int status = ExitStatus::Done;
     while (!bulk.Finished()) {
+        if (stopRequested.load() && !bulk.Cancelled()) {
+            bulk.Cancel();
+            progress.reset();
+            PrintError("interrupted: nothing more is sent; waiting for the answers to what was sent");
+            progress.emplace(bulk.Targets().size());
+            continue;
+        }
         bulk.Pump();
         progress->Show(bulk.SettledCount(), false, rateText);
         if (bulk.Awaiting() == 0) {
@@ -495,7 +529,7 @@ int RunManyMembers(AdminSession& session, const CommandOptions& options) {
         session.RenewDeadline();
         const size_t waiting = bulk.Awaiting();
         status = session.Await([&]() -> std::optional<int> {
-            if (bulk.Awaiting() < waiting) {
+            if (bulk.Awaiting() < waiting || (stopRequested.load() && !bulk.Cancelled())) {
                 return ExitStatus::Done;
             }
             return std::nullopt;
@@ -685,6 +719,9 @@ void RequestAdminStop() {
 }
 
 int RunAdminCommand(AdminSession& session, const CommandOptions& options) {
+    if (options.reason) {
+        session.JournalReason(*options.reason);
+    }
     if (options.ManyMembers() && !options.all) {
         return RunManyMembers(session, options);
     }

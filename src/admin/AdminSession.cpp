@@ -49,6 +49,15 @@ void AdminSession::JournalAsPartOf(const BulkContext& context) {
     journal_->BelongTo(std::to_string(context.id), context.backupPath);
 }
 
+void AdminSession::JournalReason(std::string reason) {
+    journal_->GiveReason(std::move(reason));
+}
+
+void AdminSession::JournalNotSent(std::string_view command, const std::vector<std::string>& logins,
+                                  const std::string& why) {
+    journal_->RequestsNotSent(command, logins, why);
+}
+
 // Whatever was journaled is on disk before the program ends.
 AdminSession::~AdminSession() {
     ticker_.stop();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <QDeadlineTimer>
 #include <QTimer>
@@ -69,6 +70,11 @@ public:
 
     // The requests sent from now on belong to this bulk operation and its backup, in the journal.
     void JournalAsPartOf(const BulkContext& context);
+    // The requests sent from now on carry this reason in the journal.
+    void JournalReason(std::string reason);
+    // The targets of the bulk operation given up before they were sent, for the journal.
+    void JournalNotSent(std::string_view command, const std::vector<std::string>& logins,
+                        const std::string& why);
     void SetReportListener(ReportListener listener) { onReport_ = std::move(listener); }
     void SetConnectionListener(ConnectionListener listener) { onConnection_ = std::move(listener); }
     void SetRequestListener(RequestListener listener) { onRequest_ = std::move(listener); }

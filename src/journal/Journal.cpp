@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 // Entries' room the queue keeps between batches however slowly they come.
 constexpr size_t kRoomKept = 1024;
 // A batch this long is written without waiting for the interval to end.
-constexpr size_t kBatchLimit = 20'000;
+constexpr size_t kBatchLimit = 50'000;
 // A journal that could not be opened tries again this often, quietly.
 constexpr std::chrono::seconds kReopenInterval{30};
 // Requests left pending for good (a program that never settles them) are forgotten past this.
@@ -62,26 +62,37 @@ Journal::~Journal() {
 JournalTicket Journal::Record(RequestEntry entry) {
     StampIfUnset(entry);
     const JournalTicket ticket = nextTicket_.fetch_add(1, std::memory_order_relaxed);
-    Enqueue(RequestItem{ticket, std::move(entry)});
+    Enqueue<RequestItem>(ticket, std::move(entry));
     return ticket;
 }
 
 void Journal::Settle(JournalTicket ticket, OutcomeUpdate outcome) {
     StampIfUnset(outcome);
-    Enqueue(SettleItem{ticket, std::move(outcome)});
+    Enqueue<SettleItem>(ticket, std::move(outcome));
+}
+
+void Journal::RecordUnsent(RequestEntry entry, std::vector<std::string> members, OutcomeUpdate outcome) {
+    if (members.empty()) {
+        return;
+    }
+    StampIfUnset(entry);
+    StampIfUnset(outcome);
+    Enqueue<std::unique_ptr<UnsentItem>>(
+        std::make_unique<UnsentItem>(UnsentItem{std::move(entry), std::move(members), std::move(outcome)}));
 }
 
 void Journal::Record(ConnectionEntry entry) {
     StampIfUnset(entry);
-    Enqueue(std::move(entry));
+    Enqueue<ConnectionEntry>(std::move(entry));
 }
 
 void Journal::Record(MemberCountEntry entry) {
     StampIfUnset(entry);
-    Enqueue(std::move(entry));
+    Enqueue<MemberCountEntry>(std::move(entry));
 }
 
-void Journal::Enqueue(Item item) {
+template <class Kind, class... Args>
+void Journal::Enqueue(Args&&... args) {
     bool wake = false;
     {
         const std::lock_guard lock(mutex_);
@@ -90,7 +101,7 @@ void Journal::Enqueue(Item item) {
             return;
         }
         wake = queue_.empty();
-        queue_.push_back(std::move(item));
+        queue_.emplace_back(std::in_place_type<Kind>, std::forward<Args>(args)...);
         ++queuedCount_;
     }
     if (wake) {
@@ -252,12 +263,13 @@ bool Journal::WriteBatch(const std::vector<Item>& batch) {
 // outcome, rather than written and then updated.
 void Journal::FoldOutcomes(const std::vector<Item>& batch) {
     foldedOutcomes_.clear();
-    std::set<JournalTicket> inBatch;
+    batchRequests_.clear();
     for (const Item& item : batch) {
         if (const auto* request = std::get_if<RequestItem>(&item)) {
-            inBatch.insert(request->ticket);
+            batchRequests_.insert(request->ticket);
         } else if (const auto* settle = std::get_if<SettleItem>(&item)) {
-            if (settle->outcome.outcome != JournalOutcome::Pending && inBatch.contains(settle->ticket)) {
+            if (settle->outcome.outcome != JournalOutcome::Pending &&
+                batchRequests_.contains(settle->ticket)) {
                 foldedOutcomes_.try_emplace(settle->ticket, &settle->outcome);
             }
         }
@@ -268,24 +280,32 @@ void Journal::WriteItem(const Item& item) {
     if (const auto* request = std::get_if<RequestItem>(&item)) {
         const auto folded = foldedOutcomes_.find(request->ticket);
         const OutcomeUpdate* outcome = folded == foldedOutcomes_.end() ? nullptr : folded->second;
-        newRows_.emplace(request->ticket, store_->Insert(request->entry, outcome));
-        if (outcome != nullptr) {
-            settled_.insert(request->ticket);
+        const int64_t row = store_->Insert(request->entry, outcome);
+        // A request written with its final outcome needs its row no more.
+        if (outcome == nullptr) {
+            newRows_.emplace(request->ticket, row);
         }
     } else if (const auto* settle = std::get_if<SettleItem>(&item)) {
-        if (settled_.contains(settle->ticket)) {
+        if (settled_.contains(settle->ticket) || foldedOutcomes_.contains(settle->ticket)) {
             return;  // an outcome once known for good stays
         }
-        auto row = newRows_.find(settle->ticket);
-        if (row == newRows_.end()) {
-            row = rowOfTicket_.find(settle->ticket);
-            if (row == rowOfTicket_.end()) {
-                return;  // its request was dropped, or forgotten
-            }
+        int64_t row = 0;
+        if (const auto inBatch = newRows_.find(settle->ticket); inBatch != newRows_.end()) {
+            row = inBatch->second;
+        } else if (const auto earlier = rowOfTicket_.find(settle->ticket); earlier != rowOfTicket_.end()) {
+            row = earlier->second;
+        } else {
+            return;  // its request was dropped, or forgotten
         }
-        store_->UpdateOutcome(row->second, settle->outcome);
+        store_->UpdateOutcome(row, settle->outcome);
         if (settle->outcome.outcome != JournalOutcome::Pending) {
             settled_.insert(settle->ticket);
+        }
+    } else if (const auto* unsent = std::get_if<std::unique_ptr<UnsentItem>>(&item)) {
+        RequestEntry entry = (*unsent)->entry;
+        for (const std::string& member : (*unsent)->members) {
+            entry.member = member;
+            store_->Insert(entry, &(*unsent)->outcome);
         }
     } else if (const auto* connection = std::get_if<ConnectionEntry>(&item)) {
         store_->Insert(*connection);

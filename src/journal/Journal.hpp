@@ -8,10 +8,10 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <variant>
 #include <vector>
 
@@ -65,6 +65,10 @@ public:
     // Queues a request as sent, its outcome pending; Settle names it by the ticket.
     JournalTicket Record(RequestEntry entry);
     void Settle(JournalTicket ticket, OutcomeUpdate outcome);
+    // Queues requests never sent after all, one for each member, alike but for the member, their
+    // outcome known already: one entry in the queue however many they are, so that a bulk
+    // operation cancelled early is kept whole.
+    void RecordUnsent(RequestEntry entry, std::vector<std::string> members, OutcomeUpdate outcome);
     void Record(ConnectionEntry entry);
     void Record(MemberCountEntry entry);
 
@@ -79,16 +83,29 @@ public:
 
 private:
     struct RequestItem {
+        RequestItem(JournalTicket ticket_, RequestEntry&& entry_)
+            : ticket(ticket_), entry(std::move(entry_)) {}
         JournalTicket ticket;
         RequestEntry entry;
     };
     struct SettleItem {
+        SettleItem(JournalTicket ticket_, OutcomeUpdate&& outcome_)
+            : ticket(ticket_), outcome(std::move(outcome_)) {}
         JournalTicket ticket;
         OutcomeUpdate outcome;
     };
-    using Item = std::variant<RequestItem, SettleItem, ConnectionEntry, MemberCountEntry>;
+    struct UnsentItem {
+        RequestEntry entry;
+        std::vector<std::string> members;
+        OutcomeUpdate outcome;
+    };
+    // Held by pointer: the queue's entries are as large as the largest kind.
+    using Item =
+        std::variant<RequestItem, SettleItem, ConnectionEntry, MemberCountEntry, std::unique_ptr<UnsentItem>>;
 
-    void Enqueue(Item item);
+    // Builds the entry in its place in the queue: the caller's thread moves it once, no more.
+    template <class Kind, class... Args>
+    void Enqueue(Args&&... args);
     void Run();
     void Open();
     void SetAside(const std::string& why);
@@ -121,9 +138,12 @@ private:
     // The writer thread's alone.
     std::unique_ptr<JournalStore> store_;
     std::map<JournalTicket, int64_t> rowOfTicket_;  // requests not settled for good yet
-    std::map<JournalTicket, int64_t> newRows_;      // the batch being written
-    std::set<JournalTicket> settled_;               // settled for good in the batch
+    // The batch being written: the rows of its requests still pending, and the requests
+    // settled for good by a later update.
+    std::unordered_map<JournalTicket, int64_t> newRows_;
+    std::unordered_set<JournalTicket> settled_;
     // Requests of the batch whose final outcome the same batch brings: written with it at once.
+    std::unordered_set<JournalTicket> batchRequests_;
     std::unordered_map<JournalTicket, const OutcomeUpdate*> foldedOutcomes_;
     std::chrono::steady_clock::time_point lastPrune_{};
 

@@ -75,6 +75,9 @@ std::string Cleaned(std::string_view text) {
     return out;
 }
 
+// The writer's statements run once per entry: the texts they are given live until they have run.
+constexpr TextBinding kBorrowed = TextBinding::Borrowed;
+
 int64_t Millis(JournalTime time) {
     return time.time_since_epoch().count();
 }
@@ -131,23 +134,27 @@ JournalStore::JournalStore(const std::string& path, std::chrono::milliseconds bu
       // the busy timeout rather than one failing when its read turns into a write.
       begin_(db_.get(), "BEGIN IMMEDIATE"),
       commit_(db_.get(), "COMMIT"),
-      addMember_(db_.get(), "INSERT OR IGNORE INTO members (name) VALUES (?1)"),
-      findMember_(db_.get(), "SELECT id FROM members WHERE name = ?1"),
+      addMember_(db_.get(), "INSERT OR IGNORE INTO members (name) VALUES (?1)", kBorrowed),
+      findMember_(db_.get(), "SELECT id FROM members WHERE name = ?1", kBorrowed),
       addRequest_(db_.get(),
                   "INSERT INTO requests (time, host, port, server_name, administrator, command, member_id, "
                   "fields, password_changed, bulk_id, backup_file, reason, outcome, outcome_report, "
                   "outcome_text, outcome_time) "
-                  "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)"),
+                  "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)",
+                  kBorrowed),
       updateOutcome_(db_.get(),
                      "UPDATE requests SET outcome = ?2, outcome_report = ?3, outcome_text = ?4, "
-                     "outcome_time = ?5 WHERE id = ?1"),
+                     "outcome_time = ?5 WHERE id = ?1",
+                     kBorrowed),
       addConnection_(
           db_.get(),
           "INSERT INTO connection_events (time, host, port, server_name, administrator, kind, text, "
-          "redirect_kind, redirect_server) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"),
+          "redirect_kind, redirect_server) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
+          kBorrowed),
       addCount_(db_.get(),
                 "INSERT INTO member_counts (time, host, port, server_name, total, online) "
-                "VALUES (?1, ?2, ?3, ?4, ?5, ?6)") {}
+                "VALUES (?1, ?2, ?3, ?4, ?5, ?6)",
+                kBorrowed) {}
 
 void JournalStore::Begin() {
     begin_.Run();
@@ -192,7 +199,8 @@ int64_t JournalStore::Insert(const RequestEntry& entry, const OutcomeUpdate* out
     } else {
         addRequest_.Bind(7, MemberId(entry.member));
     }
-    addRequest_.Bind(8, EncodeFields(entry.fields))
+    fieldsText_ = EncodeFields(entry.fields);
+    addRequest_.Bind(8, fieldsText_)
         .Bind(9, int64_t{passwordChanged ? 1 : 0})
         .Bind(10, entry.bulkId)
         .Bind(11, entry.backupFile)

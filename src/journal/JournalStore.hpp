@@ -45,6 +45,7 @@ private:
     Statement updateOutcome_;
     Statement addConnection_;
     Statement addCount_;
+    std::string fieldsText_;  // the request's fields as bound, alive until its insert has run
 };
 
 // Whether an error says the file is not a database, or a damaged one.

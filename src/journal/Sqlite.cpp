@@ -30,7 +30,7 @@ void ThrowSqlite(sqlite3* db, int code, std::string_view doing) {
     throw SqliteError(code, text);
 }
 
-Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
+Statement::Statement(sqlite3* db, std::string_view sql, TextBinding texts) : db_(db), texts_(texts) {
     sqlite3_stmt* raw = nullptr;
     const int code = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()),
                                         SQLITE_PREPARE_PERSISTENT, &raw, nullptr);
@@ -58,7 +58,8 @@ Statement& Statement::Bind(int index, double value) {
 
 Statement& Statement::Bind(int index, std::string_view text) {
     const int code =
-        sqlite3_bind_text64(stmt_.get(), index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+        sqlite3_bind_text64(stmt_.get(), index, text.data(), text.size(),
+                            texts_ == TextBinding::Borrowed ? SQLITE_STATIC : SQLITE_TRANSIENT, SQLITE_UTF8);
     if (code != SQLITE_OK) {
         ThrowSqlite(db_, code, "");
     }
@@ -88,7 +89,9 @@ bool Statement::Step() {
 
 void Statement::Reset() {
     sqlite3_reset(stmt_.get());
-    sqlite3_clear_bindings(stmt_.get());
+    if (texts_ == TextBinding::Copied) {
+        sqlite3_clear_bindings(stmt_.get());
+    }
 }
 
 std::string Statement::Text(int column) const {

@@ -35,10 +35,17 @@ SqliteDb OpenSqlite(const std::string& path, int flags, std::chrono::millisecond
 // Runs statements that return no rows.
 void Execute(sqlite3* db, const char* sql);
 
+// How a statement holds the texts bound to it.
+enum class TextBinding {
+    Copied,    // SQLite copies each text; bindings are cleared after each run
+    Borrowed,  // each text must live until the run that uses it ends, and every parameter is
+               // bound before every run: no copy and no clearing, for statements run in bulk
+};
+
 // One prepared statement, reset before each use.
 class Statement {
 public:
-    Statement(sqlite3* db, std::string_view sql);
+    Statement(sqlite3* db, std::string_view sql, TextBinding texts = TextBinding::Copied);
     Statement(Statement&&) noexcept = default;
     Statement& operator=(Statement&&) noexcept = default;
 
@@ -65,6 +72,7 @@ private:
     };
     sqlite3* db_;
     std::unique_ptr<sqlite3_stmt, Finalizer> stmt_;
+    TextBinding texts_;
 };
 
 [[noreturn]] void ThrowSqlite(sqlite3* db, int code, std::string_view doing);

@@ -47,6 +47,10 @@ std::string_view BulkActionWord(BulkAction action) {
     return {};
 }
 
+std::string_view BulkRequestWord(BulkAction action) {
+    return action == BulkAction::LogOff ? "logoff" : BulkActionWord(action);
+}
+
 std::optional<AccountFields> EditedAccount(const TkvCLData& account, const BulkEdit& edit) {
     TextList protocols = account.Protocols();
     TextList userBots = account.UserBots();

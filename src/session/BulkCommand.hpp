@@ -35,6 +35,9 @@ struct BulkCommand {
 
 // The verb for messages and summaries: "delete", "expel", "log off", "reconnect", "edit".
 std::string_view BulkActionWord(BulkAction action);
+// The word a request of the action goes by where requests are recorded: "delete", "expel",
+// "logoff", "reconnect", "edit".
+std::string_view BulkRequestWord(BulkAction action);
 
 // The account's fields after the edit; nullopt when the edit changes nothing of it. Names are
 // compared without regard to ASCII letter case, as the server does.

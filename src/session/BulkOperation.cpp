@@ -135,6 +135,13 @@ void BulkOperation::GiveUp(const std::string& why) {
 }
 
 void BulkOperation::StopSending(const std::string& why) {
+    if (next_ == targets_.size()) {
+        return;
+    }
+    if (onNotSent_) {
+        onNotSent_(std::vector<std::string>(targets_.begin() + static_cast<ptrdiff_t>(next_), targets_.end()),
+                   why, context_);
+    }
     while (next_ < targets_.size()) {
         Record(BulkOutcome::NotSent, targets_[next_++], why);
     }

@@ -61,6 +61,10 @@ public:
     using SentListener =
         std::function<void(const std::string& login, RequestId id, const BulkContext& context)>;
     void SetSentListener(SentListener listener) { onSent_ = std::move(listener); }
+    // The targets given up before they were sent (cancelled, or the connection ended first), why.
+    using NotSentListener = std::function<void(const std::vector<std::string>& logins, const std::string& why,
+                                               const BulkContext& context)>;
+    void SetNotSentListener(NotSentListener listener) { onNotSent_ = std::move(listener); }
 
     // Sends what the pacing allows now. Once the session is no longer logged in, every target
     // not yet sent is not sent.
@@ -103,6 +107,7 @@ private:
     BulkPacing pacing_;
     BulkContext context_;
     SentListener onSent_;
+    NotSentListener onNotSent_;
     size_t next_ = 0;
     size_t sent_ = 0;
     size_t total_ = 0;

@@ -90,6 +90,10 @@ void SessionJournal::BelongTo(std::string bulkId, std::string backupFile) {
     backupFile_ = std::move(backupFile);
 }
 
+void SessionJournal::GiveReason(std::string reason) {
+    reason_ = std::move(reason);
+}
+
 void SessionJournal::NameServer(std::string host, int32_t port, std::string name) {
     named_ = {std::move(host), port, std::move(name)};
 }
@@ -102,21 +106,27 @@ JournalServer SessionJournal::Server() const {
     return {host, port, named ? named_.name : std::string()};
 }
 
+RequestEntry SessionJournal::NewRequest(std::string_view command, const std::string& login) const {
+    RequestEntry entry;
+    entry.server = Server();
+    entry.administrator = session_.Link().Login();
+    entry.command = command;
+    entry.member = login;
+    entry.bulkId = bulkId_;
+    entry.backupFile = backupFile_;
+    entry.reason = reason_;
+    return entry;
+}
+
 void SessionJournal::RequestSent(const SentRequest& request) {
     if (!journal_) {
         return;
     }
-    RequestEntry entry;
-    entry.server = Server();
-    entry.administrator = session_.Link().Login();
-    entry.command = request.command;
-    entry.member = request.login;
+    RequestEntry entry = NewRequest(request.command, request.login);
     for (const auto& [name, value] : request.fields) {
         entry.fields.push_back({name, value});
     }
     entry.passwordChanged = request.passwordChanged;
-    entry.bulkId = bulkId_;
-    entry.backupFile = backupFile_;
     const JournalTicket ticket = journal_->Record(std::move(entry));
     if (request.followed) {
         pending_[*request.followed] = {ticket, request.confirmingCode};
@@ -127,6 +137,17 @@ void SessionJournal::RequestSent(const SentRequest& request) {
     outcome.outcome = JournalOutcome::Unconfirmed;
     outcome.text = "no report confirms a request to everyone";
     journal_->Settle(ticket, std::move(outcome));
+}
+
+void SessionJournal::RequestsNotSent(std::string_view command, std::vector<std::string> logins,
+                                     const std::string& why) {
+    if (!journal_) {
+        return;
+    }
+    OutcomeUpdate outcome;
+    outcome.outcome = JournalOutcome::Cancelled;
+    outcome.text = why;
+    journal_->RecordUnsent(NewRequest(command, {}), std::move(logins), std::move(outcome));
 }
 
 void SessionJournal::RequestSettled(const SettledRequest& request) {

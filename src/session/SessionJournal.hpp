@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -45,9 +46,15 @@ public:
     // The requests sent from now on belong to this bulk operation and its backup file; empty
     // strings when they belong to none.
     void BelongTo(std::string bulkId, std::string backupFile);
+    // The requests sent from now on carry the reason the administrator typed for them; empty
+    // for none.
+    void GiveReason(std::string reason);
 
     void RequestSent(const SentRequest& request);
     void RequestSettled(const SettledRequest& request);
+    // The requests of a bulk operation given up before they were sent: kept as cancelled, with
+    // why, so that the operation's every target is accounted for.
+    void RequestsNotSent(std::string_view command, std::vector<std::string> logins, const std::string& why);
     // Before the session acts on the event.
     void EventArrived(const LinkEvent& event, const ConnectionEffect& control);
     void StateChanged(LinkEventKind kind);
@@ -66,6 +73,8 @@ public:
 
 private:
     JournalServer Server() const;
+    // A request to the server as it is now, of the operation and for the reason given last.
+    RequestEntry NewRequest(std::string_view command, const std::string& login) const;
     void Sample(JournalTime now);
     void RecordConnection(ConnectionEventKind kind, std::string text, std::string redirectKind = {},
                           std::string redirectServer = {});
@@ -75,6 +84,7 @@ private:
     JournalServer named_;  // the saved server named last
     std::string bulkId_;
     std::string backupFile_;
+    std::string reason_;
     std::mutex noticesMutex_;  // the journal's writer thread adds
     std::vector<std::string> notices_;
     std::unique_ptr<Journal> journal_;  // after what its notices reach

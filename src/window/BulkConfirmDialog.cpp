@@ -85,10 +85,21 @@ BulkConfirmDialog::BulkConfirmDialog(const BulkOperation& bulk, QWidget* parent)
         connect(typed_, &QLineEdit::textChanged, this, &BulkConfirmDialog::CheckTyped);
         typed_->setFocus();
     }
+    auto* why = new QLabel(QStringLiteral("&Reason (optional, kept in the journal):"), this);
+    reason_ = new QLineEdit(this);
+    reason_->setObjectName(QStringLiteral("edBulkReason"));
+    reason_->setAccessibleName(QStringLiteral("Reason, kept in the journal"));
+    why->setBuddy(reason_);
+    layout->addWidget(why);
+    layout->addWidget(reason_);
     go_->setEnabled(typed_ == nullptr && count_ > 0);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+std::string BulkConfirmDialog::Reason() const {
+    return reason_->text().trimmed().toStdString();
 }
 
 void BulkConfirmDialog::CheckTyped() {

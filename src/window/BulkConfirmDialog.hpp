@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
 
 class QLabel;
 class QLineEdit;
@@ -17,11 +18,14 @@ public:
     BulkConfirmDialog(const BulkOperation& bulk, QWidget* parent);
 
     static bool NeedsTypedCount(const BulkOperation& bulk);
+    // What the administrator typed as the reason, for the journal; empty when nothing.
+    std::string Reason() const;
 
 private:
     void CheckTyped();
 
     int count_;
     QLineEdit* typed_ = nullptr;
+    QLineEdit* reason_ = nullptr;
     QPushButton* go_ = nullptr;
 };

@@ -66,7 +66,15 @@ bool BulkRun::Start() {
     bulk_->SetContext({id, backupPath_});
     if (SessionJournal* journal = journal_()) {
         journal->BelongTo(std::to_string(id), backupPath_);
+        journal->GiveReason(reason_);
     }
+    // The targets never sent are kept too, so that the journal accounts for all of them.
+    bulk_->SetNotSentListener(
+        [this](const std::vector<std::string>& logins, const std::string& why, const BulkContext&) {
+            if (SessionJournal* journal = journal_()) {
+                journal->RequestsNotSent(BulkRequestWord(bulk_->Command().action), logins, why);
+            }
+        });
     running_ = true;
     ShowProgress();
     AfterTick();
@@ -144,6 +152,7 @@ void BulkRun::Finish() {
     running_ = false;
     if (SessionJournal* journal = journal_()) {
         journal->BelongTo({}, {});
+        journal->GiveReason({});
     }
     if (progress_ != nullptr) {
         progress_->hide();

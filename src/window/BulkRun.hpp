@@ -27,6 +27,9 @@ public:
     BulkRun(QWidget& window, ServerSession& session, std::unique_ptr<BulkOperation> bulk, JournalOf journal);
     ~BulkRun() override;
 
+    // What the administrator typed as the reason for the command; kept in the journal with each
+    // request. Before Start.
+    void SetReason(std::string reason) { reason_ = std::move(reason); }
     // False when nothing was sent: the backup could not be written (the user was told).
     bool Start();
     void AfterTick();
@@ -45,6 +48,7 @@ private:
     JournalOf journal_;
     BulkRate rate_;
     std::string backupPath_;
+    std::string reason_;
     bool running_ = false;
     QPointer<QDialog> progress_;
     QLabel* progressText_ = nullptr;

@@ -151,16 +151,19 @@ void MemberCommands::RunOnSelected(const BulkCommand& command) {
     }
     const std::vector<std::string> logins = list_.SelectedLogins();
     auto bulk = std::make_unique<BulkOperation>(session_, command, logins);
+    std::string reason;
     {
         BulkConfirmDialog confirm(*bulk, &window_);
         if (confirm.exec() != QDialog::Accepted || !session_.Link().LoggedIn()) {
             return;
         }
+        reason = confirm.Reason();
     }
     // The plan is made again: reports that came while the dialog was open may have changed who is
     // listed or online, and the backup must hold the accounts as they are now.
     bulk = std::make_unique<BulkOperation>(session_, command, logins);
     auto* run = new BulkRun(window_, session_, std::move(bulk), journal_);
+    run->SetReason(std::move(reason));
     if (!run->Start()) {
         run->deleteLater();
         return;

@@ -134,6 +134,36 @@ INSTANTIATE_TEST_SUITE_P(
                             "give --password or --password-file, not both"}));
 
 // Wherever it stands, and with or without a command, as --help is; help wins over it.
+// The reason goes with the destructive commands, on one member or many, and with no other.
+TEST(AdminArgumentsTest, AReasonGoesWithTheCommandsThatChangeOrEndSomething) {
+    struct Case {
+        std::vector<std::string> words;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"delete", "bob", "--reason", "left the team"}, ""},
+        {{"delete", "bob", "carol", "--yes", "--reason=left the team"}, ""},
+        {{"expel", "--online", "--reason", "left the team"}, ""},
+        {{"logoff", "--all", "--reason", "left the team"}, ""},
+        {{"reconnect", "bob", "--reason", "left the team"}, ""},
+        {{"edit", "bob", "--protocols", "chat", "--reason", "left the team"}, ""},
+        {{"edit", "--match", "b", "--remove-bot", "b1", "--reason", "left the team"}, ""},
+        {{"add", "bob", "--reason", "x"}, "unknown option: --reason"},
+        {{"list", "--reason", "x"}, "unknown option: --reason"},
+        {{"import", "rows.csv", "--reason", "x"}, "unknown option: --reason"},
+        {{"delete", "bob", "--reason"}, "--reason needs a value"},
+    };
+    for (const Case& c : cases) {
+        const ParsedArguments parsed = Parse(c.words);
+        EXPECT_EQ(parsed.error, c.error) << c.words.front() << " " << c.words.back();
+        if (c.error.empty()) {
+            EXPECT_EQ(parsed.command.reason, "left the team") << c.words.front();
+        }
+    }
+    EXPECT_FALSE(Parse({"delete", "bob"}).command.reason.has_value());
+    EXPECT_NE(Parse({"delete", "--help"}).helpText.find("--reason TEXT"), std::string::npos);
+}
+
 TEST(AdminArgumentsTest, VersionNeedsNoCommand) {
     struct Case {
         std::vector<std::string> words;

@@ -1,13 +1,17 @@
 // What the window and krvadmin do against the real demo server lands in one real journal file,
 // with its outcomes, and the window's journal follows krvadmin's entries as they come.
 
+#include <signal.h>
+
 #include <QAbstractItemModel>
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMap>
 #include <QProcess>
+#include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -72,6 +76,8 @@ private slots:
     void init();
     void cleanup();
     void theWindowsAndKrvadminsCommandsAreJournaledWithTheirOutcomes();
+    void aCancelledBulkDeleteAccountsForEveryTargetWithItsReason();
+    void anInterruptedKrvadminKeepsWhatItNeverSentAsCancelled();
 
 private:
     QStringList Connection() const {
@@ -84,6 +90,7 @@ private:
     int RowOf(const std::string& login) const;
     void Select(const std::string& login);
     void Trigger(const char* actionName);
+    void ConnectWindow(int members);
 
     std::unique_ptr<QTemporaryDir> home_;
     std::unique_ptr<DemoServerProcess> server_;
@@ -130,8 +137,8 @@ void JournalEndToEndTest::Trigger(const char* actionName) {
     action->trigger();
 }
 
-void JournalEndToEndTest::theWindowsAndKrvadminsCommandsAreJournaledWithTheirOutcomes() {
-    QVERIFY(server_->Start({"--members", "20", "--seed", "3"}));
+void JournalEndToEndTest::ConnectWindow(int members) {
+    QVERIFY(server_->Start({"--members", QString::number(members), "--seed", "3"}));
     window_ = OpenTcpWindow(home_->filePath(QStringLiteral("krvClientA.ini")));
     window_->show();
     const QString port = QString::number(server_->Port());
@@ -144,7 +151,12 @@ void JournalEndToEndTest::theWindowsAndKrvadminsCommandsAreJournaledWithTheirOut
     });
     window_->findChild<QToolButton*>(QStringLiteral("btConnect"))->click();
     QTRY_VERIFY(modal_.Handled());
-    QTRY_COMPARE_WITH_TIMEOUT(Rows()->rowCount(), 21, kListTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(Rows()->rowCount(), members + 1, kListTimeoutMs);
+}
+
+void JournalEndToEndTest::theWindowsAndKrvadminsCommandsAreJournaledWithTheirOutcomes() {
+    STEP(ConnectWindow(20));
+    const QString port = QString::number(server_->Port());
 
     // From the window: an add and a delete through the popup, and a delete the server refuses.
     modal_.OnNextModal([](QWidget* dialog) {
@@ -219,6 +231,165 @@ void JournalEndToEndTest::theWindowsAndKrvadminsCommandsAreJournaledWithTheirOut
         reader->MemberCounts("", now - std::chrono::hours(1), now + std::chrono::hours(1), 100);
     QVERIFY(counts.size() >= 3);
     QCOMPARE(counts.front().total, 21);
+}
+
+// A delete of many from the window, cancelled once its first share is out: the journal holds
+// every target, those sent confirmed and the rest cancelled, all with the operation's id, its
+// backup and the reason typed in the confirmation; krvadmin's --reason lands beside it.
+void JournalEndToEndTest::aCancelledBulkDeleteAccountsForEveryTargetWithItsReason() {
+    constexpr int kMembers = 600;
+    STEP(ConnectWindow(kMembers));
+    auto* list = window_->findChild<QAbstractItemView*>(QStringLiteral("ListView1"));
+    list->selectAll();
+    QCOMPARE(list->selectionModel()->selectedRows().size(), kMembers + 1);
+    QString reasonAtFirst = QStringLiteral("(not seen)");
+    modal_.OnNextModal([&](QWidget* dialog) {
+        reasonAtFirst = ModalDriver::Field(dialog, "edBulkReason");
+        ModalDriver::SetField(dialog, "edBulkCount", QString::number(kMembers));
+        ModalDriver::SetField(dialog, "edBulkReason", QStringLiteral("  offboarding, ticket 7  "));
+        ModalDriver::ClickButton(dialog, "btnBulkGo");
+    });
+    // The first share goes out as the operation starts; the cancel comes before any answer.
+    STEP(Trigger("mnuBulkDelete"));
+    QVERIFY(modal_.Handled());
+    QCOMPARE(reasonAtFirst, QString());
+    auto* stop = window_->findChild<QPushButton*>(QStringLiteral("btnBulkStop"));
+    QVERIFY(stop != nullptr);
+    stop->click();
+    QDialog* summary = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (summary = window_->findChild<QDialog*>(QStringLiteral("dlgBulkSummary"))) != nullptr, kRunTimeoutMs);
+    const QString summaryLine = summary->findChild<QLabel*>(QStringLiteral("lbBulkSummary"))->text();
+    const qsizetype confirmed = summaryLine.section(' ', 0, 0).toLongLong();
+    QVERIFY2(confirmed > 0 && confirmed < kMembers, qPrintable(summaryLine));
+    QVERIFY2(summaryLine.endsWith(QStringLiteral("%1 not sent").arg(kMembers - confirmed)),
+             qPrintable(summaryLine));
+    summary->close();
+
+    // The window's journal is written within its commit period; the reader sees it then.
+    std::string error;
+    auto reader = JournalReader::Open(DefaultJournalPath(), &error);
+    QVERIFY2(reader != nullptr, error.c_str());
+    RequestFilter deletes;
+    deletes.command = "delete";
+    QTRY_COMPARE_WITH_TIMEOUT(reader->CountRequests(deletes), int64_t{kMembers}, kFollowTimeoutMs);
+    RequestFilter cancelled = deletes;
+    cancelled.outcome = JournalOutcome::Cancelled;
+    QCOMPARE(reader->CountRequests(cancelled), int64_t{kMembers - confirmed});
+    RequestFilter done = deletes;
+    done.outcome = JournalOutcome::Confirmed;
+    QTRY_COMPARE_WITH_TIMEOUT(reader->CountRequests(done), int64_t{confirmed}, kFollowTimeoutMs);
+    PageRequest all;
+    all.limit = kMembers;
+    const std::vector<RequestRecord> records = reader->Requests(deletes, all);
+    QCOMPARE(records.size(), size_t{kMembers});
+    const std::string bulkId = records.front().entry.bulkId;
+    QVERIFY(!bulkId.empty());
+    std::string leftMember;
+    for (const RequestRecord& record : records) {
+        QCOMPARE(record.entry.bulkId, bulkId);
+        QVERIFY(record.entry.backupFile.find("backups") != std::string::npos);
+        QCOMPARE(record.entry.reason, std::string("offboarding, ticket 7"));
+        if (record.outcome.outcome == JournalOutcome::Cancelled) {
+            QCOMPARE(record.outcome.text, std::string("cancelled before it was sent"));
+            QVERIFY(RowOf(record.entry.member) >= 0);  // never sent: still listed
+            leftMember = record.entry.member;
+        } else {
+            QCOMPARE(record.outcome.outcome, JournalOutcome::Confirmed);
+            QCOMPARE(RowOf(record.entry.member), -1);
+        }
+    }
+
+    // krvadmin's reason, on one member, beside the window's in the journal and its window.
+    const Run deleted = RunAdmin(Connection() + QStringList{"delete", QString::fromStdString(leftMember),
+                                                            "--reason", "asked by the owner"});
+    QCOMPARE(deleted.status, 0);
+    const Run csv = RunAdmin({"journal", "--format", "csv"});
+    QCOMPARE(csv.status, 0);
+    QList<QByteArray> lines;
+    for (const QByteArray& line : csv.out.split('\n')) {
+        if (line.contains(",delete," + QByteArray::fromStdString(leftMember) + ",")) {
+            lines << line;
+        }
+    }
+    QCOMPARE(lines.size(), 2);  // newest first
+    QVERIFY2(lines[0].contains(",confirmed by ARD,") && lines[0].endsWith(",asked by the owner\r"),
+             lines[0].constData());
+    QVERIFY2(lines[1].contains(",cancelled: cancelled before it was sent,") &&
+                 lines[1].endsWith(",\"offboarding, ticket 7\"\r"),
+             lines[1].constData());
+    STEP(Trigger("mnuJournal"));
+    auto* journalWindow = window_->findChild<JournalWindow*>(QStringLiteral("frmJournal"));
+    QVERIFY(journalWindow != nullptr);
+    QAbstractItemModel* entries = journalWindow->findChild<QTableView*>(QStringLiteral("tvEntries"))->model();
+    QTRY_COMPARE_WITH_TIMEOUT(entries->rowCount(), kMembers + 1, kFollowTimeoutMs);
+    QCOMPARE(entries->headerData(8, Qt::Horizontal).toString(), QStringLiteral("reason"));
+    QCOMPARE(entries->index(0, 8).data().toString(), QStringLiteral("asked by the owner"));
+    QCOMPARE(entries->index(1, 8).data().toString(), QStringLiteral("offboarding, ticket 7"));
+}
+
+// krvadmin's delete of many, interrupted once its first requests are in the journal: it sends
+// no more, follows what it sent, and the journal keeps the rest as cancelled, with the reason.
+void JournalEndToEndTest::anInterruptedKrvadminKeepsWhatItNeverSentAsCancelled() {
+    // Enough members that the server takes seconds over all the deletes (it renumbers the
+    // accounts after each one it removes), so that the interrupt comes well before the end.
+    constexpr int kMembers = 30000;
+    QVERIFY(server_->Start({"--members", QString::number(kMembers), "--seed", "3"}));
+    QProcess admin;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KRVADMIN_PASSWORD"), QStringLiteral("admin"));
+    admin.setProcessEnvironment(environment);
+    admin.start(QStringLiteral(KRV_ADMIN),
+                Connection() + QStringList{"delete", "--offline", "--yes", "--reason", "spring cleaning"});
+    QVERIFY(admin.waitForStarted());
+    RequestFilter deletes;
+    deletes.command = "delete";
+    const auto journaled = [&](const RequestFilter& filter) -> int64_t {
+        std::string error;
+        auto reader = JournalReader::Open(DefaultJournalPath(), &error);
+        return reader ? reader->CountRequests(filter) : -1;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(journaled(deletes) > 0, kListTimeoutMs);
+    QCOMPARE(::kill(static_cast<pid_t>(admin.processId()), SIGINT), 0);
+    QVERIFY(QTest::qWaitFor([&] { return admin.state() == QProcess::NotRunning; }, kRunTimeoutMs));
+    const QByteArray out = admin.readAllStandardOutput();
+    const QByteArray err = admin.readAllStandardError();
+    QCOMPARE(admin.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(admin.exitCode(), 4);  // some targets not sent
+    QVERIFY2(err.contains("interrupted: nothing more is sent"), err.constData());
+    // "N confirmed, M refused, K unconfirmed, L not sent": what was sent is followed to its
+    // answer, or to --timeout on a slow machine; the journal counts each kind alike.
+    QMap<QByteArray, int64_t> counted;
+    for (const QByteArray& part : out.split('\n').first().split(',')) {
+        const QByteArray words = part.trimmed();
+        const qsizetype space = words.indexOf(' ');
+        counted[words.mid(space + 1)] = words.left(space).toLongLong();
+    }
+    const int64_t notSent = counted.value("not sent");
+    QVERIFY2(notSent > 0, out.left(200).constData());
+    const std::pair<const char*, JournalOutcome> kinds[] = {{"confirmed", JournalOutcome::Confirmed},
+                                                            {"refused", JournalOutcome::Refused},
+                                                            {"unconfirmed", JournalOutcome::Unconfirmed},
+                                                            {"not sent", JournalOutcome::Cancelled}};
+    int64_t total = 0;
+    for (const auto& [word, outcome] : kinds) {
+        RequestFilter filter = deletes;
+        filter.outcome = outcome;
+        QCOMPARE(journaled(filter), counted.value(word));
+        total += counted.value(word);
+    }
+    QVERIFY(total > notSent && total <= kMembers);
+    QCOMPARE(journaled(deletes), total);
+    std::string error;
+    auto reader = JournalReader::Open(DefaultJournalPath(), &error);
+    QVERIFY2(reader != nullptr, error.c_str());
+    PageRequest page;
+    page.limit = static_cast<size_t>(total);
+    const std::vector<RequestRecord> records = reader->Requests(deletes, page);
+    for (const RequestRecord& record : records) {
+        QCOMPARE(record.entry.bulkId, records.front().entry.bulkId);
+        QCOMPARE(record.entry.reason, std::string("spring cleaning"));
+    }
 }
 
 QTEST_MAIN(JournalEndToEndTest)

@@ -4,7 +4,9 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -106,6 +108,68 @@ TEST_F(JournalRoundTripTest, AnOutcomeSettledInALaterBatchReachesItsRequest) {
     EXPECT_EQ(records[1].entry.member, "ann");
     EXPECT_EQ(records[1].outcome.outcome, JournalOutcome::Refused);
     EXPECT_EQ(records[1].outcome.text, "not allowed");
+}
+
+// Within one batch, as across batches, the first final outcome of a request is the one kept.
+TEST_F(JournalRoundTripTest, WithinOneBatchTheFirstFinalOutcomeStays) {
+    struct Case {
+        std::vector<OutcomeUpdate> updates;
+        JournalOutcome kept;
+        std::string text;
+    };
+    const Case cases[] = {
+        {{{JournalOutcome::Confirmed, "ARD", "", At(5)}}, JournalOutcome::Confirmed, ""},
+        {{{JournalOutcome::Refused, "", "no", At(5)}, {JournalOutcome::Confirmed, "ARD", "", At(6)}},
+         JournalOutcome::Refused,
+         "no"},
+        {{{JournalOutcome::Pending, "", "", At(5)}, {JournalOutcome::Unconfirmed, "", "gone", At(6)}},
+         JournalOutcome::Unconfirmed,
+         "gone"},
+        {{}, JournalOutcome::Pending, ""},
+    };
+    Journal journal(Options());
+    for (const Case& c : cases) {
+        const JournalTicket ticket = journal.Record(Request("delete", "ann"));
+        for (const OutcomeUpdate& update : c.updates) {
+            journal.Settle(ticket, update);
+        }
+        journal.Flush();
+        const auto records = AllRequests();
+        ASSERT_FALSE(records.empty());
+        EXPECT_EQ(records.front().outcome.outcome, c.kept) << c.updates.size();
+        EXPECT_EQ(records.front().outcome.text, c.text) << c.updates.size();
+    }
+}
+
+// A bulk operation cancelled early gives up more requests at once than the queue holds entries.
+TEST_F(JournalRoundTripTest, RequestsNeverSentAreKeptWholePastTheQueuesLimit) {
+    JournalOptions options = Options();
+    options.maxQueued = 10;
+    Journal journal(options);
+    std::vector<std::string> members;
+    for (int i = 0; i < 1000; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "m%d", i);
+        members.emplace_back(name);
+    }
+    RequestEntry entry = Request("expel", "", "left the team");
+    entry.bulkId = "42";
+    journal.RecordUnsent(entry, members,
+                         {JournalOutcome::Cancelled, "", "cancelled before it was sent", At(9)});
+    journal.RecordUnsent(entry, {}, {JournalOutcome::Cancelled, "", "nothing", At(9)});
+    journal.Flush();
+    EXPECT_EQ(journal.Dropped(), 0u);
+    auto records = AllRequests();
+    ASSERT_EQ(records.size(), members.size());
+    std::reverse(records.begin(), records.end());
+    EXPECT_EQ(MembersOf(records), members);
+    for (const RequestRecord& record : records) {
+        EXPECT_EQ(record.entry.command, "expel");
+        EXPECT_EQ(record.entry.bulkId, "42");
+        EXPECT_EQ(record.entry.reason, "left the team");
+        EXPECT_EQ(record.outcome.outcome, JournalOutcome::Cancelled);
+        EXPECT_EQ(record.outcome.text, "cancelled before it was sent");
+    }
 }
 
 TEST_F(JournalRoundTripTest, ConnectionStoryAndMemberCountsComeBack) {

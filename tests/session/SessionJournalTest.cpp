@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "journal/JournalReader.hpp"
+#include "session/BulkOperation.hpp"
 #include "session/ServerSession.hpp"
 #include "support/FakeClientSocket.hpp"
 #include "support/ManualClock.hpp"
@@ -224,6 +225,76 @@ TEST_F(SessionJournalTest, RequestsOfABulkOperationCarryItAndItsBackup) {
     EXPECT_EQ(records[0].entry.backupFile, "/backups/delete-20261211.csv");
     EXPECT_EQ(records[1].entry.bulkId, "");
     EXPECT_EQ(records[1].entry.backupFile, "");
+}
+
+// Every target of a bulk operation is accounted for: those sent with their outcome, those given
+// up before their turn as cancelled, all with the operation and the reason typed for it.
+TEST_F(SessionJournalTest, ABulkOperationsTargetsNeverSentAreKeptAsCancelledWithTheReason) {
+    struct Case {
+        const char* name;
+        bool cancel;  // otherwise the connection ends after the first request went out
+        std::string why;
+        JournalOutcome firstOutcome;
+    };
+    const Case cases[] = {
+        {"cancel", true, "cancelled before it was sent", JournalOutcome::Confirmed},
+        {"connection lost", false, "the connection ended before it was sent", JournalOutcome::Unconfirmed},
+    };
+    for (const Case& c : cases) {
+        LogIn();
+        Report(
+            "ARLS\r\nARLM:on,,admin=secret,administrator;;\r\nARLM:on,,bob=pw,chat;b1;\r\n"
+            "ARLM:,,carol=pw,chat;;\r\nARLM:,,dave=pw,;;\r\nARLC\r\n");
+        BulkOperation bulk(*session_, BulkCommand{BulkAction::Delete, {}}, {"bob", "carol", "dave"});
+        bulk.SetPacing({1, 1});
+        journal_->BelongTo("42", "/backups/delete.csv");
+        journal_->GiveReason("left the team");
+        bulk.SetNotSentListener(
+            [&](const std::vector<std::string>& logins, const std::string& why, const BulkContext&) {
+                journal_->RequestsNotSent(BulkRequestWord(bulk.Command().action), logins, why);
+            });
+        bulk.Pump();
+        ASSERT_EQ(bulk.SentCount(), 1u) << c.name;
+        if (c.cancel) {
+            bulk.Cancel();
+            Report("ARD_bob\r\n");
+        } else {
+            socket_->PeerCloses();
+            session_->Tick();
+            bulk.Pump();
+        }
+        journal_->BelongTo({}, {});
+        journal_->GiveReason({});
+        ASSERT_EQ(bulk.Count(BulkOutcome::NotSent), 2u) << c.name;
+        std::vector<RequestRecord> records = Requests();
+        ASSERT_GE(records.size(), 3u) << c.name;
+        records.erase(records.begin(), records.end() - 3);
+        const char* members[] = {"bob", "carol", "dave"};
+        for (size_t i = 0; i < 3; ++i) {
+            const RequestRecord& record = records[i];
+            EXPECT_EQ(record.entry.command, "delete") << c.name;
+            EXPECT_EQ(record.entry.member, members[i]) << c.name;
+            EXPECT_EQ(record.entry.bulkId, "42") << c.name;
+            EXPECT_EQ(record.entry.backupFile, "/backups/delete.csv") << c.name;
+            EXPECT_EQ(record.entry.reason, "left the team") << c.name;
+            EXPECT_EQ(record.outcome.outcome, i == 0 ? c.firstOutcome : JournalOutcome::Cancelled)
+                << c.name << " " << members[i];
+            if (i > 0) {
+                EXPECT_EQ(record.outcome.text, c.why) << c.name;
+            }
+        }
+        if (c.cancel) {
+            socket_->PeerCloses();
+            session_->Tick();
+        }
+    }
+    // What is sent after the operation carries neither it nor its reason.
+    LogIn();
+    List();
+    ASSERT_TRUE(session_->Expel("bob").Sent());
+    const std::vector<RequestRecord> records = Requests();
+    EXPECT_EQ(records.back().entry.reason, "");
+    EXPECT_EQ(records.back().entry.bulkId, "");
 }
 
 TEST_F(SessionJournalTest, TheConnectionsStoryIsKept) {
