@@ -111,6 +111,7 @@ QVariant MemberListModel::headerData(int section, Qt::Orientation orientation, i
 // list has them made on a thread of their own while it is sorted. All is made aside and put in
 // at once, so the model is left as it was if making it fails.
 void MemberListModel::ReplaceRows(MemberRows rows, KeyedCaptions ahead) {
+    EndFold();
     // Room for the rows that come one by one after a rebuild, so that the first of them does not
     // copy the whole list to grow it.
     const size_t room = rows.size() + rows.size() / 64 + 16;
@@ -148,6 +149,7 @@ void MemberListModel::ReplaceRows(MemberRows rows, KeyedCaptions ahead) {
 }
 
 void MemberListModel::SetFilter(const MemberFilter& filter) {
+    EndFold();
     beginResetModel();
     filter_ = filter;
     search_.emplace(filter.text);
@@ -212,6 +214,7 @@ void MemberListModel::MarkRowOfSlotStale() {
 }
 
 void MemberListModel::SetRow(int row, MemberRow member, bool notify) {
+    EndFold();
     const uint32_t slot = order_[static_cast<size_t>(row)];
     MemberRow& shown = store_[slot];
     const bool sameCaption = SameTextAscii(shown.Login(), member.Login());
@@ -231,7 +234,8 @@ void MemberListModel::SetRow(int row, MemberRow member, bool notify) {
 }
 
 void MemberListModel::InsertRow(int row, MemberRow member) {
-    if (!filtered_) {
+    const bool folding = fold_.Active();
+    if (!filtered_ && !folding) {
         beginInsertRows({}, row, row);
     }
     const uint64_t head = FoldedHead(member.Login());
@@ -244,10 +248,18 @@ void MemberListModel::InsertRow(int row, MemberRow member) {
         last.known = false;
     }
     const uint32_t slot = store_.Add(std::move(member));
-    order_.insert(order_.begin() + row, slot);
-    allRows_.InvalidateFrom(row);
     headOfSlot_.resize(std::max<size_t>(headOfSlot_.size(), slot + 1));
     headOfSlot_[slot] = head;
+    if (folding) {
+        fold_.Insert(row, slot);
+        lastPlaced_ = row;
+        if (!captions_.Add(store_, slot)) {
+            captionsBehind_ = true;
+        }
+        return;
+    }
+    order_.insert(order_.begin() + row, slot);
+    allRows_.InvalidateFrom(row);
     MarkRowOfSlotStale();
     if (!captions_.Add(store_, slot)) {
         captions_.Build(store_, order_);
@@ -262,10 +274,11 @@ void MemberListModel::InsertRow(int row, MemberRow member) {
 }
 
 void MemberListModel::RemoveRow(int row) {
-    if (!filtered_) {
+    const bool folding = fold_.Active();
+    if (!filtered_ && !folding) {
         beginRemoveRows({}, row, row);
     }
-    const uint32_t slot = order_[static_cast<size_t>(row)];
+    const uint32_t slot = SlotOfRow(row);
     LastAtOrBefore& last = lastAtOrBefore_;
     if (last.known && row > 0 && row != last.row) {
         last.row = last.row > row ? last.row - 1 : last.row;
@@ -275,6 +288,12 @@ void MemberListModel::RemoveRow(int row) {
     const bool rebuildCaptions = captions_.HasDuplicates();
     captions_.Remove(store_, slot);
     store_.Free(slot);
+    if (folding) {
+        fold_.Remove(row);
+        lastPlaced_ = -1;
+        captionsBehind_ = captionsBehind_ || rebuildCaptions;
+        return;
+    }
     order_.erase(order_.begin() + row);
     allRows_.InvalidateFrom(row);
     MarkRowOfSlotStale();
@@ -290,9 +309,78 @@ void MemberListModel::RemoveRow(int row) {
     IndexChanged();
 }
 
+// Slots of the rows as they stood are mapped to their rows once, so that a row is found from its
+// caption throughout the burst.
+void MemberListModel::BeginFold() {
+    if (rowOfSlotStale_) {
+        MapRowOfSlot();
+    }
+    fold_.Begin(order_);
+    lastPlaced_ = -1;
+    captionsBehind_ = false;
+}
+
+void MemberListModel::EndFold() {
+    if (!fold_.Active()) {
+        return;
+    }
+    beginResetModel();
+    const int firstTouched = fold_.FirstRowTouched();
+    order_ = fold_.Finish();
+    MarkRowOfSlotStale();
+    if (captionsBehind_) {
+        captions_.Build(store_, order_);
+        captionsBehind_ = false;
+    }
+    allRows_.InvalidateFrom(firstTouched);
+    firstRowOfLastReset_ = firstTouched;
+    FilterRows();
+    endResetModel();
+    IndexChanged();
+}
+
+int MemberListModel::PlaceAfterEqual(std::string_view caption) {
+    const QString wanted = BytesToDisplay(caption);
+    const auto after = [&](int row) {
+        return collator_.compare(BytesToDisplay(Row(row).Login()), wanted) > 0;
+    };
+    // A burst of new members mostly comes in order, each right after the one before.
+    const int last = lastPlaced_;
+    if (last >= 0 && last < RowCount() && !after(last) && (last + 1 == RowCount() || after(last + 1))) {
+        return last + 1;
+    }
+    int low = 0;
+    int high = RowCount();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (after(middle)) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    return low;
+}
+
+int MemberListModel::RowOfLogin(std::string_view login) const {
+    const uint32_t slot = captions_.Find(store_, login);
+    if (slot != RowOfCaption::kNone && store_[slot].Login() == login) {
+        return RowOfSlot(slot);
+    }
+    int row = LowerBound(login);
+    while (row < RowCount() && SortsEqual(row, login) && Row(row).Login() != login) {
+        ++row;
+    }
+    return row < RowCount() && Row(row).Login() == login ? row : -1;
+}
+
 // Right after rows came or went, a few lookups find their row by its caption in the sorted rows
 // rather than pay for a new map of every slot; a run of them, as in-place reports come, does.
 int MemberListModel::RowOfSlot(uint32_t slot) const {
+    if (fold_.Active()) {
+        const int came = fold_.RowOfCome(slot);
+        return came >= 0 ? came : fold_.RowOfFirst(static_cast<int>(rowOfSlot_[slot]));
+    }
     constexpr int kSearchesBeforeNewMap = 64;
     if (rowOfSlotStale_ && ++searchesSinceStale_ <= kSearchesBeforeNewMap) {
         const int found = SearchRowOfSlot(slot);
@@ -321,7 +409,7 @@ int MemberListModel::SearchRowOfSlot(uint32_t slot) const {
     const std::string& caption = store_[slot].Login();
     const int first = LowerBound(caption);
     for (int row = first; row < RowCount() && row < first + kEqualRowsLookedAt; ++row) {
-        if (order_[static_cast<size_t>(row)] == slot) {
+        if (SlotOfRow(row) == slot) {
             return row;
         }
     }
@@ -330,6 +418,19 @@ int MemberListModel::SearchRowOfSlot(uint32_t slot) const {
 
 int MemberListModel::LowerBound(std::string_view caption) const {
     const QString wanted = BytesToDisplay(caption);
+    if (fold_.Active()) {
+        int low = 0;
+        int high = RowCount();
+        while (low < high) {
+            const int middle = low + (high - low) / 2;
+            if (collator_.compare(BytesToDisplay(Row(middle).Login()), wanted) < 0) {
+                low = middle + 1;
+            } else {
+                high = middle;
+            }
+        }
+        return low;
+    }
     const auto found = std::partition_point(order_.begin(), order_.end(), [&](uint32_t slot) {
         return collator_.compare(BytesToDisplay(store_[slot].Login()), wanted) < 0;
     });
@@ -347,6 +448,11 @@ int MemberListModel::FindCaption(std::string_view login) const {
 
 int MemberListModel::LastRowAtOrBefore(std::string_view caption) const {
     LastAtOrBefore& last = lastAtOrBefore_;
+    // The row that answers for a caption answers for its own caption too: every row after it
+    // folds above the one asked about, and so above its own.
+    if (last.known && last.row > 0 && last.row < RowCount() && Row(last.row).Login() == caption) {
+        last.caption = caption;
+    }
     if (!last.known || last.caption != caption) {
         last.caption = caption;
         last.row = WalkBackToLastAtOrBefore(caption);
@@ -381,6 +487,21 @@ void MemberListModel::AllRecordsGoing() {
 // The answer is the last such row, so the walk starts at the end and mostly compares heads.
 int MemberListModel::WalkBackToLastAtOrBefore(std::string_view caption) const {
     const uint64_t head = FoldedHead(caption);
+    if (fold_.Active()) {
+        int found = 0;
+        fold_.WalkBack([&](int row, uint32_t slot) {
+            if (row < 1) {
+                return true;
+            }
+            const uint64_t rowHead = headOfSlot_[slot];
+            if (rowHead < head || (rowHead == head && CompareTextAscii(store_[slot].Login(), caption) <= 0)) {
+                found = row;
+                return true;
+            }
+            return false;
+        });
+        return found;
+    }
     // The slots of neighbouring rows lie anywhere; asking for the heads some rows ahead lets
     // the memory fetch many at once instead of one after another.
     constexpr size_t kAhead = 32;

@@ -19,6 +19,7 @@
 #include "rows/MemberSearchIndex.hpp"
 #include "rows/RowOfCaption.hpp"
 #include "session/MemberFilter.hpp"
+#include "window/RowFold.hpp"
 
 // The rows of the main window's member list: login, protocols and user bots, with the online
 // mark. Rows keep the server's bytes and become text only when the view asks for a cell, so a
@@ -63,8 +64,8 @@ public:
     bool SortsEqual(int row, std::string_view caption) const;
 
     // Every row, shown or not: the place a row comes in or goes out at is among all of them.
-    const MemberRow& Row(int row) const { return store_[order_[static_cast<size_t>(row)]]; }
-    int RowCount() const { return static_cast<int>(order_.size()); }
+    const MemberRow& Row(int row) const { return store_[SlotOfRow(row)]; }
+    int RowCount() const { return fold_.Active() ? fold_.Count() : static_cast<int>(order_.size()); }
     // The rows the view shows: all of them, or those the filter lets through, in the same order.
     const MemberRow& ShownRow(int row) const { return store_[Shown()[static_cast<size_t>(row)]]; }
     int ShownCount() const { return static_cast<int>(Shown().size()); }
@@ -86,6 +87,22 @@ public:
     // case ignored; 0 when there is none.
     int LastRowAtOrBefore(std::string_view caption) const;
 
+    // From BeginFold to EndFold, rows in and out change no order and tell the view nothing; Row,
+    // RowCount, LowerBound, FindCaption and LastRowAtOrBefore answer for the rows as they stand.
+    // The end writes the rows once and tells the view of them in one reset. Not while two rows
+    // share a caption folded (CanFold).
+    bool CanFold() const { return !captions_.HasDuplicates(); }
+    void BeginFold();
+    bool Folding() const { return fold_.Active(); }
+    // The rows as they stood at BeginFold and where each stands now; valid until EndFold.
+    const RowFold& Fold() const { return fold_; }
+    void EndFold();
+    // While folding: where a new member's row goes, after every row that sorts before or equal to
+    // its caption, as a new member sorts after those listed before it.
+    int PlaceAfterEqual(std::string_view caption);
+    // The row whose login is exactly login, or -1.
+    int RowOfLogin(std::string_view login) const;
+
     void RecordChanging(const TkvCLData& record) override;
     void AllRecordsGoing() override;
 
@@ -98,6 +115,9 @@ private:
         bool known = false;
     };
 
+    uint32_t SlotOfRow(int row) const {
+        return fold_.Active() ? fold_.SlotAt(row) : order_[static_cast<size_t>(row)];
+    }
     QVariant DisplayText(const MemberRow& member, int column) const;
     const RowSlots& Shown() const { return filtered_ ? shown_ : order_; }
     // Presence and protocol; the text is the search's.
@@ -135,6 +155,9 @@ private:
     mutable LastAtOrBefore lastAtOrBefore_;
     int firstRowOfLastReset_ = 0;
     RowOfCaption captions_;
+    RowFold fold_;
+    bool captionsBehind_ = false;  // a caption table to be made again once the fold ends
+    int lastPlaced_ = -1;          // where the fold's last new row went
     QCollator collator_;
     Collation collation_;
     QIcon blankImage_;
