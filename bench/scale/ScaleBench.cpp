@@ -2,9 +2,10 @@
 // its event loop. Every figure of the window stands beside a plain blocking reader of the same
 // server's bytes, timed in the same run, which is the floor no client can beat.
 //
-//   bench_scale [--members N] [--burst K] [--series S]
+//   bench_scale [--members N] [--burst K] [--series S] [--fold-burst F]
 //
-// K: in-place reports of each kind timed in one burst; S: new accounts timed in a row.
+// K: in-place reports of each kind timed in one burst; S: new accounts timed in a row; F: added,
+// then removed accounts timed in one burst each (100,000 unless told).
 //
 // Run it with QT_QPA_PLATFORM=offscreen or under Xvfb; bench/scale/run does both sizes.
 
@@ -43,7 +44,9 @@
 #include "LoginWaysBench.hpp"
 #include "PageFaults.hpp"
 #include "net/QtClientSocket.hpp"
+#include "rows/CaptionOrder.hpp"
 #include "util/MemoryRetention.hpp"
+#include "window/MemberListModel.hpp"
 #include "window/untKrvClientA.hpp"
 
 namespace {
@@ -203,6 +206,32 @@ public:
 
     TfrmKrvClientA& Window() { return window_; }
     int Rows() const { return view_->model()->rowCount(); }
+    // Whether the rows and counters are what a rebuild of every row from the member list gives:
+    // the same logins in the same order, and the counters of every member. Not timed.
+    bool RowsAsRebuilt() {
+        const auto* model = dynamic_cast<const MemberListModel*>(view_->model());
+        if (model == nullptr) {
+            return false;
+        }
+        const TkvCLDataCollection& members = window_.Session().Members();
+        MemberRows rows;
+        int32_t online = 0;
+        for (int32_t position = 0; position < members.Count(); ++position) {
+            rows.emplace_back(*members.Items(position));
+            online += members.Items(position)->Online() ? 1 : 0;
+        }
+        const RowSlots order = RowsInCaptionOrder(rows, model->Collator());
+        if (model->RowCount() != static_cast<int>(order.size()) ||
+            window_.OnlineCount() != online || window_.MemberCount() != members.Count()) {
+            return false;
+        }
+        for (size_t row = 0; row < order.size(); ++row) {
+            if (model->Row(static_cast<int>(row)).Login() != rows[order[row]].Login()) {
+                return false;
+            }
+        }
+        return true;
+    }
     // Ctrl+A on the focused list until its rows are drawn selected; the selection is cleared after.
     double SelectAllMs(qsizetype& selected) {
         view_->setFocus();
@@ -378,7 +407,7 @@ void PrintFreshMemory(const FirstTouch& touch, const FreshMemory& sinceStart, co
 }
 
 // start: the process's start, with the first-touch probe's own faults left out.
-int Run(int members, int burst, int series, const FirstTouch& touch, const PageFaults& start) {
+int Run(int members, int burst, int series, int foldBurst, const FirstTouch& touch, const PageFaults& start) {
     DemoServerProcess server;
     if (!server.Start({"--members", QString::number(members), "--burst-requests"})) {
         std::fprintf(stderr, "bench_scale: the demo server did not start\n");
@@ -475,6 +504,21 @@ int Run(int members, int burst, int series, const FirstTouch& touch, const PageF
     PrintRow((std::to_string(series) + " ARD in a row").c_str(), ardSeries.wallMs, rawArdSeries,
              Handling(ardSeries) + late(ardSeries));
 
+    // A burst of added and removed accounts, each of its own report; the raw reader's pair leaves
+    // the server as it was, and the window's removes the accounts it added.
+    const int many = std::min(foldBurst, members);
+    const double rawAraMany = RawBurstMs(raw, "ARA", many);
+    const double rawArdMany = RawBurstMs(raw, "ARD", many);
+    auto rebuilt = [&] {
+        return bench.RowsAsRebuilt() ? "   rows as a rebuild gives" : "   ROWS DIFFER FROM A REBUILD";
+    };
+    const auto araMany = bench.Measure(sendBurst("ARA", many), rowsAre(rows + many), true);
+    PrintRow((std::to_string(many) + " ARA in one burst").c_str(), araMany.wallMs, rawAraMany,
+             Handling(araMany) + late(araMany) + "\n" + rebuilt());
+    const auto ardMany = bench.Measure(sendBurst("ARD", many), rowsAre(rows), true);
+    PrintRow((std::to_string(many) + " ARD in one burst").c_str(), ardMany.wallMs, rawArdMany,
+             Handling(ardMany) + late(ardMany) + "\n" + rebuilt());
+
     const int count = std::min(burst, members);
     for (const char* code : {"ARI", "ARO", "ARM"}) {
         const std::string kind = code;
@@ -536,6 +580,7 @@ int main(int argc, char** argv) {
     int members = 100000;
     int burst = 100000;
     int series = 1000;
+    int foldBurst = 100000;
     const QStringList arguments = QApplication::arguments();
     for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == "--members") {
@@ -544,12 +589,14 @@ int main(int argc, char** argv) {
             burst = arguments[i + 1].toInt();
         } else if (arguments[i] == "--series") {
             series = arguments[i + 1].toInt();
+        } else if (arguments[i] == "--fold-burst") {
+            foldBurst = arguments[i + 1].toInt();
         } else if (arguments[i] == "--ways") {
             return RunLoginWays(members);
         }
     }
     try {
-        return Run(members, burst, series, touch, start);
+        return Run(members, burst, series, foldBurst, touch, start);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "bench_scale: %s\n", failure.what());
         return 1;
