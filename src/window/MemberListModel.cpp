@@ -235,8 +235,11 @@ void MemberListModel::SetRow(int row, MemberRow member, bool notify) {
 
 void MemberListModel::InsertRow(int row, MemberRow member) {
     const bool folding = fold_.Active();
-    if (!filtered_ && !folding) {
-        beginInsertRows({}, row, row);
+    // Under a filter, a row the filter lets through takes its one place among the shown rows.
+    const int shownAt =
+        !filtered_ ? row : (!folding && Passes(member) ? ShownPlaceFor(member.Login(), row) : -1);
+    if (shownAt >= 0 && !folding) {
+        beginInsertRows({}, shownAt, shownAt);
     }
     const uint64_t head = FoldedHead(member.Login());
     // Row 0 never answers, so the row it pushes down to 1 would have to be looked at too.
@@ -265,9 +268,10 @@ void MemberListModel::InsertRow(int row, MemberRow member) {
         captions_.Build(store_, order_);
     }
     firstRowOfLastReset_ = row;
-    if (filtered_) {
-        ShowFilteredAgain();
-    } else {
+    if (filtered_ && shownAt >= 0) {
+        shown_.insert(shown_.begin() + shownAt, slot);
+    }
+    if (shownAt >= 0) {
         endInsertRows();
     }
     IndexChanged();
@@ -275,10 +279,11 @@ void MemberListModel::InsertRow(int row, MemberRow member) {
 
 void MemberListModel::RemoveRow(int row) {
     const bool folding = fold_.Active();
-    if (!filtered_ && !folding) {
-        beginRemoveRows({}, row, row);
-    }
     const uint32_t slot = SlotOfRow(row);
+    const int shownAt = !filtered_ ? row : (folding ? -1 : ShownPlaceOf(slot));
+    if (shownAt >= 0 && !folding) {
+        beginRemoveRows({}, shownAt, shownAt);
+    }
     LastAtOrBefore& last = lastAtOrBefore_;
     if (last.known && row > 0 && row != last.row) {
         last.row = last.row > row ? last.row - 1 : last.row;
@@ -301,12 +306,43 @@ void MemberListModel::RemoveRow(int row) {
         captions_.Build(store_, order_);
     }
     firstRowOfLastReset_ = row;
-    if (filtered_) {
-        ShowFilteredAgain();
-    } else {
+    if (filtered_ && shownAt >= 0) {
+        shown_.erase(shown_.begin() + shownAt);
+    }
+    if (shownAt >= 0) {
         endRemoveRows();
     }
     IndexChanged();
+}
+
+bool MemberListModel::Passes(const MemberRow& member) const {
+    return PassesBesidesText(member) && (!search_ || search_->Empty() || search_->Matches(member));
+}
+
+// The shown rows follow the rows' order, which is by caption: the shown rows sorting before the
+// caption come first, then those sorting equal that stand before the row.
+int MemberListModel::ShownPlaceFor(std::string_view caption, int row) const {
+    const QString wanted = BytesToDisplay(caption);
+    auto place = std::partition_point(shown_.begin(), shown_.end(), [&](uint32_t slot) {
+        return collator_.compare(BytesToDisplay(store_[slot].Login()), wanted) < 0;
+    });
+    while (place != shown_.end() && collator_.compare(BytesToDisplay(store_[*place].Login()), wanted) == 0 &&
+           RowOfSlot(*place) < row) {
+        ++place;
+    }
+    return static_cast<int>(place - shown_.begin());
+}
+
+int MemberListModel::ShownPlaceOf(uint32_t slot) const {
+    const QString wanted = BytesToDisplay(store_[slot].Login());
+    auto place = std::partition_point(shown_.begin(), shown_.end(), [&](uint32_t each) {
+        return collator_.compare(BytesToDisplay(store_[each].Login()), wanted) < 0;
+    });
+    while (place != shown_.end() && *place != slot &&
+           collator_.compare(BytesToDisplay(store_[*place].Login()), wanted) == 0) {
+        ++place;
+    }
+    return place != shown_.end() && *place == slot ? static_cast<int>(place - shown_.begin()) : -1;
 }
 
 // Slots of the rows as they stood are mapped to their rows once, so that a row is found from its

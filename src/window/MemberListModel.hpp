@@ -71,8 +71,9 @@ public:
     int ShownCount() const { return static_cast<int>(Shown().size()); }
     // The rows shown as they stand, valid until the next change to them.
     RowsInOrder Rows() const { return {store_, Shown()}; }
-    // Narrows the rows shown; an empty filter shows every row. While one is on, a row that comes,
-    // goes or changes has the shown rows made again in one reset.
+    // Narrows the rows shown; an empty filter shows every row. While one is on, a row that comes or
+    // goes takes or leaves its one place among the shown rows; a row that changes has the shown
+    // rows made again in one reset.
     void SetFilter(const MemberFilter& filter);
     bool Filtered() const { return filtered_; }
     // From now on every row's texts are kept folded in one block, made in idle slices, so that a
@@ -122,6 +123,11 @@ private:
     const RowSlots& Shown() const { return filtered_ ? shown_ : order_; }
     // Presence and protocol; the text is the search's.
     bool PassesBesidesText(const MemberRow& member) const;
+    bool Passes(const MemberRow& member) const;
+    // Where a row about to stand at row goes among the shown rows.
+    int ShownPlaceFor(std::string_view caption, int row) const;
+    // Where a slot stands among the shown rows; -1 when it is not shown.
+    int ShownPlaceOf(uint32_t slot) const;
     void IndexChanged();
     // Makes the shown rows again from every row, in one pass; the caller resets the model.
     void FilterRows();

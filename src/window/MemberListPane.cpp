@@ -142,7 +142,13 @@ void MemberListPane::ShowRowsChange(const RowsEffect& effect) {
         }
         EndFold();
     }
-    // A filtered list is shown again in one reset on each change, which forgets the selection.
+    // A filtered list is shown again in one reset on a rebuild or a rewritten row, which forgets
+    // the selection; a single row in or out takes or leaves its place among the shown rows.
+    if (model_->Filtered() && singleRow) {
+        ApplyRowsChange(effect);
+        emit ShownRowsChanged();
+        return;
+    }
     if (model_->Filtered() && effect.change != RowsChange::None) {
         const KeptSelection kept = TakeSelection();
         ApplyRowsChange(effect);
@@ -364,6 +370,7 @@ void MemberListPane::InsertMemberRow(const std::string& login) {
     model_->InsertRow(row, MemberRow(*record));
     onlineCount_ += record->Online() ? 1 : 0;
     RestoreTopRow(topCaption);
+    KeepCurrentInSight();
 }
 
 void MemberListPane::RemoveMemberRow(const std::string& caption) {
@@ -380,11 +387,23 @@ void MemberListPane::RemoveMemberRow(const std::string& caption) {
     onlineCount_ -= model_->Row(row).Online() ? 1 : 0;
     // A rebuild finds no row for a member that went away to be current; nor does its neighbour
     // become current here, as the selection's own following of rows would make it.
-    if (!model_->Filtered() && view_->currentIndex().row() == row) {
+    const QModelIndex current = view_->currentIndex();
+    if (model_->Filtered() ? current.isValid() && model_->ShownRow(current.row()).Login() == caption
+                           : current.row() == row) {
         view_->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     }
     model_->RemoveRow(row);
     RestoreTopRow(topCaption);
+    KeepCurrentInSight();
+}
+
+// Under a filter the list goes back to its top at every change; the current row is then brought
+// into sight, as choosing it again after the shown rows were made anew did.
+void MemberListPane::KeepCurrentInSight() {
+    const QModelIndex current = view_->currentIndex();
+    if (model_->Filtered() && current.isValid() && view_->isVisible() && view_->hasAutoScroll()) {
+        view_->scrollTo(current);
+    }
 }
 
 // A single row in or out moves the selection's ranges with the rows; a rebuild resets the

@@ -69,6 +69,7 @@ private:
     void ApplyRowsChange(const RowsEffect& effect);
     void InsertMemberRow(const std::string& login);
     void RemoveMemberRow(const std::string& caption);
+    void KeepCurrentInSight();
     struct KeptSelection {
         std::unordered_set<std::string> logins;
         std::string current;
