@@ -221,8 +221,8 @@ public:
             online += members.Items(position)->Online() ? 1 : 0;
         }
         const RowSlots order = RowsInCaptionOrder(rows, model->Collator());
-        if (model->RowCount() != static_cast<int>(order.size()) ||
-            window_.OnlineCount() != online || window_.MemberCount() != members.Count()) {
+        if (model->RowCount() != static_cast<int>(order.size()) || window_.OnlineCount() != online ||
+            window_.MemberCount() != members.Count()) {
             return false;
         }
         for (size_t row = 0; row < order.size(); ++row) {
