@@ -262,7 +262,7 @@ void MemberListModel::InsertRow(int row, MemberRow member) {
         return;
     }
     order_.insert(order_.begin() + row, slot);
-    allRows_.InvalidateFrom(row);
+    allRows_.InsertRow(row, store_[slot]);
     MarkRowOfSlotStale();
     if (!captions_.Add(store_, slot)) {
         captions_.Build(store_, order_);
@@ -292,6 +292,9 @@ void MemberListModel::RemoveRow(int row) {
     }
     const bool rebuildCaptions = captions_.HasDuplicates();
     captions_.Remove(store_, slot);
+    if (!folding) {
+        allRows_.RemoveRow(row);
+    }
     store_.Free(slot);
     if (folding) {
         fold_.Remove(row);
@@ -300,7 +303,6 @@ void MemberListModel::RemoveRow(int row) {
         return;
     }
     order_.erase(order_.begin() + row);
-    allRows_.InvalidateFrom(row);
     MarkRowOfSlotStale();
     if (rebuildCaptions) {
         captions_.Build(store_, order_);
