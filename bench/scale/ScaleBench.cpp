@@ -34,7 +34,9 @@
 #include <QEventLoop>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QShortcut>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -271,6 +273,57 @@ public:
         return ms;
     }
 
+    // Selects count rows from first on, as a Shift+click would.
+    void SelectRows(int first, int count) {
+        QAbstractItemModel* model = view_->model();
+        view_->selectionModel()->select(
+            QItemSelection(model->index(first, 0), model->index(first + count - 1, model->columnCount() - 1)),
+            QItemSelectionModel::ClearAndSelect);
+    }
+    const MemberListModel& Model() const { return *static_cast<const MemberListModel*>(view_->model()); }
+
+    // The command on the selected rows chosen from the list's menu, its confirmation answered with
+    // the count as soon as it shows.
+    void RunOnSelected(const char* command, int count) {
+        auto* action = window_.findChild<QAction*>(command);
+        if (action == nullptr) {
+            throw std::runtime_error(std::string("the window has no ") + command);
+        }
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&answer, count] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            auto* go = dialog != nullptr ? dialog->findChild<QPushButton*>("btnBulkGo") : nullptr;
+            if (go == nullptr) {
+                return;
+            }
+            if (auto* typed = dialog->findChild<QLineEdit*>("edBulkCount")) {
+                typed->setText(QString::number(count));
+            }
+            answer.stop();
+            go->click();
+        });
+        answer.start(0);
+        action->trigger();
+    }
+
+    // The summary of the last command on many members, once it shows.
+    QString BulkSummary() const {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->objectName() == "dlgBulkSummary" && widget->isVisible()) {
+                auto* line = widget->findChild<QLabel*>("lbBulkSummary");
+                return line != nullptr ? line->text() : QString();
+            }
+        }
+        return {};
+    }
+    void CloseBulkSummary() {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->objectName() == "dlgBulkSummary") {
+                widget->close();
+            }
+        }
+    }
+
     struct Timing {
         double wallMs = 0;      // from the request to the state wanted, shown
         double handlingMs = 0;  // the window's own ticks in that time
@@ -428,6 +481,8 @@ int Run(int members, int burst, int series, int foldBurst, const FirstTouch& tou
     }
 
     QTemporaryDir dir;
+    // The bulk delete's backup goes there.
+    qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
     WindowUnderTest bench(dir.filePath("bench.ini"));
     TfrmKrvClientA& window = bench.Window();
     ServerSession& session = window.Session();
@@ -532,6 +587,42 @@ int Run(int members, int burst, int series, int foldBurst, const FirstTouch& tou
         std::snprintf(rate, sizeof rate, "   %.0f/s (raw %.0f/s)", count / sustained.wallMs * 1000,
                       count / rawMs * 1000);
         PrintRow((std::to_string(count) + " " + kind + " in place").c_str(), sustained.wallMs, rawMs, rate);
+    }
+
+    // The bulk delete of many selected members from the window, through its confirmation and its
+    // paced requests, each counted done on the server's "ARD"; the administrator's own row is not
+    // among them. Beside it, a raw client sends as many deletes at once and reads their reports.
+    {
+        const int chosen = std::min(foldBurst, members - 1);
+        const int adminRow = bench.Model().FindCaption("admin");
+        const int first = adminRow >= 1 && adminRow <= chosen ? adminRow + 1 : 1;
+        bench.SelectRows(first, chosen);
+        std::vector<std::string> rawTargets;
+        for (int row = first + chosen; row < bench.Rows() && static_cast<int>(rawTargets.size()) < chosen;
+             ++row) {
+            if (row != adminRow) {
+                rawTargets.push_back(bench.Model().Row(row).Login());
+            }
+        }
+        const int before = window.MemberCount();
+        const auto bulk = bench.Measure([&] { bench.RunOnSelected("mnuBulkDelete", chosen); },
+                                        [&] { return !bench.BulkSummary().isEmpty(); }, true);
+        const QString summary = bench.BulkSummary();
+        const bool rowsRight = bench.RowsAsRebuilt() && window.MemberCount() == before - chosen;
+        bench.CloseBulkSummary();
+        const Clock::time_point rawStart = Clock::now();
+        for (const std::string& login : rawTargets) {
+            raw.Send("ADD_" + login + ":");
+        }
+        raw.ReadPrefixed("ARD_", static_cast<int>(rawTargets.size()));
+        const double rawBulkMs = MillisecondsSince(rawStart);
+        PrintRow(("bulk delete of " + std::to_string(chosen) + " selected").c_str(), bulk.wallMs, rawBulkMs,
+                 Handling(bulk) + late(bulk) + "\n     " + summary.toStdString() +
+                     (rowsRight ? ", rows as a rebuild gives" : ", ROWS DIFFER FROM A REBUILD"));
+        // The window takes the raw client's deletions before it idles.
+        bench.Measure(
+            [] {},
+            [&] { return window.MemberCount() == before - chosen - static_cast<int>(rawTargets.size()); });
     }
 
     constexpr int kIdleMs = 5000;
