@@ -262,7 +262,11 @@ void MemberListModel::InsertRow(int row, MemberRow member) {
         return;
     }
     order_.insert(order_.begin() + row, slot);
-    allRows_.InsertRow(row, store_[slot]);
+    if (--inPlaceBudget_ >= 0) {
+        allRows_.InsertRow(row, store_[slot]);
+    } else {
+        allRows_.InvalidateFrom(row);
+    }
     MarkRowOfSlotStale();
     if (!captions_.Add(store_, slot)) {
         captions_.Build(store_, order_);
@@ -292,8 +296,10 @@ void MemberListModel::RemoveRow(int row) {
     }
     const bool rebuildCaptions = captions_.HasDuplicates();
     captions_.Remove(store_, slot);
-    if (!folding) {
+    if (!folding && --inPlaceBudget_ >= 0) {
         allRows_.RemoveRow(row);
+    } else if (!folding) {
+        allRows_.InvalidateFrom(row);
     }
     store_.Free(slot);
     if (folding) {

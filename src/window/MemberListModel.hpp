@@ -82,6 +82,12 @@ public:
     // Rows folded into that block per idle slice: a few milliseconds, as the find field's.
     static constexpr int kRowsPerIndexSlice = 20000;
     bool FilterIndexWhole() const { return allRows_.Covers(RowsInOrder(store_, order_)); }
+    // A delivery of reports ended. Within one, the first few rows in or out move the rows after
+    // them along in the filter's folded block, which costs a pass over it each; the rest give the
+    // block up from their row on, to be made again in idle slices, as a burst would otherwise
+    // cost a pass each.
+    void RowsDelivered() { inPlaceBudget_ = kRowsKeptInPlace; }
+    static constexpr int kRowsKeptInPlace = 4;
     // The first row whose caption equals login with ASCII letter case ignored, or -1.
     int FindCaption(std::string_view login) const;
     // The last row after the first whose caption is at or before caption with ASCII letter
@@ -164,6 +170,7 @@ private:
     RowFold fold_;
     bool captionsBehind_ = false;  // a caption table to be made again once the fold ends
     int lastPlaced_ = -1;          // where the fold's last new row went
+    int inPlaceBudget_ = kRowsKeptInPlace;
     QCollator collator_;
     Collation collation_;
     QIcon blankImage_;

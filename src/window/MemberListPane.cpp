@@ -181,6 +181,7 @@ void MemberListPane::ApplyRowsChange(const RowsEffect& effect) {
 void MemberListPane::ReportsDelivered() {
     EndFold();
     singleRowsDelivered_ = 0;
+    model_->RowsDelivered();
 }
 
 // A list that fits in a few pages is left to the rows' own notifications: near the list's end the
