@@ -255,6 +255,15 @@ public:
 
     // One key typed into the filter bar's empty text until the rows it leaves are drawn; the
     // filter is emptied after. shown: the rows left.
+    // The filter's text, set at once (not timed).
+    void SetFilterText(const QString& text) {
+        auto* field = window_.findChild<QLineEdit*>("edFilter");
+        if (field == nullptr) {
+            throw std::runtime_error("the window has no edFilter");
+        }
+        field->setText(text);
+    }
+
     double FilterKeystrokeMs(char key, int& shown) {
         auto* text = window_.findChild<QLineEdit*>("edFilter");
         if (text == nullptr) {
@@ -543,6 +552,32 @@ int Run(int members, int burst, int series, int foldBurst, const FirstTouch& tou
     int filtered = 0;
     const double filterMs = bench.FilterKeystrokeMs('7', filtered);
     std::printf("  %-34s %10.3f ms   (%d rows shown)\n", "one keystroke in the filter", filterMs, filtered);
+    {
+        // One member added and one removed while the filter shows its rows, then the keystroke again:
+        // the rows in and out take their places among the shown ones, and the folded block stays.
+        auto late = [](const WindowUnderTest::Timing& timing) {
+            char text[96];
+            std::snprintf(text, sizeof text, "\n  %-34s %10.3f ms", "  10 ms probe timer late by at most",
+                          timing.longestProbeGapMs);
+            return std::string(text);
+        };
+        bench.SetFilterText("7");
+        const int shownBefore = bench.Rows();
+        auto membersAre = [&](int wanted) {
+            return [&window, wanted] { return window.MemberCount() == wanted; };
+        };
+        const auto filteredAra = bench.Measure(sendBurst("ARA", 1), membersAre(rows + 1), true);
+        PrintRow("one ARA under the filter", filteredAra.wallMs, rawAra,
+                 Handling(filteredAra) + late(filteredAra));
+        const auto filteredArd = bench.Measure(sendBurst("ARD", 1), membersAre(rows), true);
+        PrintRow("one ARD under the filter", filteredArd.wallMs, rawArd,
+                 Handling(filteredArd) + late(filteredArd));
+        const int shownAfter = bench.Rows();
+        int shownAgain = 0;
+        const double againMs = bench.FilterKeystrokeMs('7', shownAgain);
+        std::printf("  %-34s %10.3f ms   (%d rows shown; %d before the reports, %d after)\n",
+                    "the keystroke again after them", againMs, shownAgain, shownBefore, shownAfter);
+    }
 
     const double rawAraSeries = RawBurstMs(raw, "ARA", series);
     const double rawArdSeries = RawBurstMs(raw, "ARD", series);

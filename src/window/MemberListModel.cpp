@@ -262,7 +262,7 @@ void MemberListModel::InsertRow(int row, MemberRow member) {
         return;
     }
     order_.insert(order_.begin() + row, slot);
-    if (--inPlaceBudget_ >= 0) {
+    if (KeepsIndexInPlace()) {
         allRows_.InsertRow(row, store_[slot]);
     } else {
         allRows_.InvalidateFrom(row);
@@ -296,7 +296,7 @@ void MemberListModel::RemoveRow(int row) {
     }
     const bool rebuildCaptions = captions_.HasDuplicates();
     captions_.Remove(store_, slot);
-    if (!folding && --inPlaceBudget_ >= 0) {
+    if (!folding && KeepsIndexInPlace()) {
         allRows_.RemoveRow(row);
     } else if (!folding) {
         allRows_.InvalidateFrom(row);
@@ -321,6 +321,11 @@ void MemberListModel::RemoveRow(int row) {
         endRemoveRows();
     }
     IndexChanged();
+}
+
+// Only a filter's text searches the block; without one it is made again in idle slices.
+bool MemberListModel::KeepsIndexInPlace() {
+    return filtered_ && search_ && !search_->Empty() && --inPlaceBudget_ >= 0;
 }
 
 bool MemberListModel::Passes(const MemberRow& member) const {

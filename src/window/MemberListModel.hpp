@@ -82,10 +82,10 @@ public:
     // Rows folded into that block per idle slice: a few milliseconds, as the find field's.
     static constexpr int kRowsPerIndexSlice = 20000;
     bool FilterIndexWhole() const { return allRows_.Covers(RowsInOrder(store_, order_)); }
-    // A delivery of reports ended. Within one, the first few rows in or out move the rows after
-    // them along in the filter's folded block, which costs a pass over it each; the rest give the
-    // block up from their row on, to be made again in idle slices, as a burst would otherwise
-    // cost a pass each.
+    // A delivery of reports ended. Within one, while a filter's text is on, the first few rows in
+    // or out move the rows after them along in the filter's folded block, which costs a pass over
+    // it each; the rest give the block up from their row on, to be made again in idle slices, as a
+    // burst would otherwise cost a pass each.
     void RowsDelivered() { inPlaceBudget_ = kRowsKeptInPlace; }
     static constexpr int kRowsKeptInPlace = 4;
     // The first row whose caption equals login with ASCII letter case ignored, or -1.
@@ -130,6 +130,7 @@ private:
     // Presence and protocol; the text is the search's.
     bool PassesBesidesText(const MemberRow& member) const;
     bool Passes(const MemberRow& member) const;
+    bool KeepsIndexInPlace();
     // Where a row about to stand at row goes among the shown rows.
     int ShownPlaceFor(std::string_view caption, int row) const;
     // Where a slot stands among the shown rows; -1 when it is not shown.
