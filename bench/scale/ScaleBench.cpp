@@ -2,10 +2,11 @@
 // its event loop. Every figure of the window stands beside a plain blocking reader of the same
 // server's bytes, timed in the same run, which is the floor no client can beat.
 //
-//   bench_scale [--members N] [--burst K] [--series S] [--fold-burst F]
+//   bench_scale [--members N] [--burst K] [--series S] [--fold-burst F] [--one-at-a-time yes]
 //
 // K: in-place reports of each kind timed in one burst; S: new accounts timed in a row; F: added,
-// then removed accounts timed in one burst each (100,000 unless told).
+// then removed accounts timed in one burst each (100,000 unless told); --one-at-a-time yes: no
+// burst folded, every report shown on its own, for comparison.
 //
 // Run it with QT_QPA_PLATFORM=offscreen or under Xvfb; bench/scale/run does both sizes.
 
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -49,6 +51,7 @@
 #include "rows/CaptionOrder.hpp"
 #include "util/MemoryRetention.hpp"
 #include "window/MemberListModel.hpp"
+#include "window/MemberListPane.hpp"
 #include "window/untKrvClientA.hpp"
 
 namespace {
@@ -469,7 +472,8 @@ void PrintFreshMemory(const FirstTouch& touch, const FreshMemory& sinceStart, co
 }
 
 // start: the process's start, with the first-touch probe's own faults left out.
-int Run(int members, int burst, int series, int foldBurst, const FirstTouch& touch, const PageFaults& start) {
+int Run(int members, int burst, int series, int foldBurst, bool oneAtATime, const FirstTouch& touch,
+        const PageFaults& start) {
     DemoServerProcess server;
     if (!server.Start({"--members", QString::number(members), "--burst-requests"})) {
         std::fprintf(stderr, "bench_scale: the demo server did not start\n");
@@ -495,6 +499,10 @@ int Run(int members, int burst, int series, int foldBurst, const FirstTouch& tou
     WindowUnderTest bench(dir.filePath("bench.ini"));
     TfrmKrvClientA& window = bench.Window();
     ServerSession& session = window.Session();
+    if (oneAtATime) {
+        window.findChild<MemberListPane*>()->SetRowsBeforeFolding(INT_MAX);
+        std::printf("  every report shown on its own, none folded\n");
+    }
     bench.Idle(200);
     const long baselineKb = StatusKilobytes("VmRSS");
     session.SetCredentials("admin", "admin");
@@ -707,6 +715,7 @@ int main(int argc, char** argv) {
     int burst = 100000;
     int series = 1000;
     int foldBurst = 100000;
+    bool oneAtATime = false;
     const QStringList arguments = QApplication::arguments();
     for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == "--members") {
@@ -715,6 +724,8 @@ int main(int argc, char** argv) {
             burst = arguments[i + 1].toInt();
         } else if (arguments[i] == "--series") {
             series = arguments[i + 1].toInt();
+        } else if (arguments[i] == "--one-at-a-time") {
+            oneAtATime = arguments[i + 1] == "yes";
         } else if (arguments[i] == "--fold-burst") {
             foldBurst = arguments[i + 1].toInt();
         } else if (arguments[i] == "--ways") {
@@ -722,7 +733,7 @@ int main(int argc, char** argv) {
         }
     }
     try {
-        return Run(members, burst, series, foldBurst, touch, start);
+        return Run(members, burst, series, foldBurst, oneAtATime, touch, start);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "bench_scale: %s\n", failure.what());
         return 1;
