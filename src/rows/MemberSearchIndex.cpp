@@ -50,6 +50,11 @@ void MemberSearchIndex::InsertRow(int row, const MemberRow& member) {
     std::string text;
     member.AppendTexts(text);
     MemberSearch::FoldTo(text.data(), text);
+    // Room for more rows to come, so that each one after the first moves the block's tail
+    // instead of copying the whole block into fresh memory.
+    if (folded_.size() + text.size() > folded_.capacity()) {
+        folded_.reserve(folded_.size() + folded_.size() / 64 + text.size());
+    }
     const size_t at = starts_[static_cast<size_t>(row)];
     folded_.insert(at, text);
     starts_.insert(starts_.begin() + row, at);
