@@ -2,9 +2,11 @@
 // its event loop. Every figure of the window stands beside a plain blocking reader of the same
 // server's bytes, timed in the same run, which is the floor no client can beat.
 //
-//   bench_scale [--members N] [--burst K] [--series S]
+//   bench_scale [--members N] [--burst K] [--series S] [--fold-burst F] [--one-at-a-time yes]
 //
-// K: in-place reports of each kind timed in one burst; S: new accounts timed in a row.
+// K: in-place reports of each kind timed in one burst; S: new accounts timed in a row; F: added,
+// then removed accounts timed in one burst each (100,000 unless told); --one-at-a-time yes: no
+// burst folded, every report shown on its own, for comparison.
 //
 // Run it with QT_QPA_PLATFORM=offscreen or under Xvfb; bench/scale/run does both sizes.
 
@@ -16,6 +18,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -33,7 +36,9 @@
 #include <QEventLoop>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QShortcut>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -43,7 +48,10 @@
 #include "LoginWaysBench.hpp"
 #include "PageFaults.hpp"
 #include "net/QtClientSocket.hpp"
+#include "rows/CaptionOrder.hpp"
 #include "util/MemoryRetention.hpp"
+#include "window/MemberListModel.hpp"
+#include "window/MemberListPane.hpp"
 #include "window/untKrvClientA.hpp"
 
 namespace {
@@ -203,6 +211,32 @@ public:
 
     TfrmKrvClientA& Window() { return window_; }
     int Rows() const { return view_->model()->rowCount(); }
+    // Whether the rows and counters are what a rebuild of every row from the member list gives:
+    // the same logins in the same order, and the counters of every member. Not timed.
+    bool RowsAsRebuilt() {
+        const auto* model = dynamic_cast<const MemberListModel*>(view_->model());
+        if (model == nullptr) {
+            return false;
+        }
+        const TkvCLDataCollection& members = window_.Session().Members();
+        MemberRows rows;
+        int32_t online = 0;
+        for (int32_t position = 0; position < members.Count(); ++position) {
+            rows.emplace_back(*members.Items(position));
+            online += members.Items(position)->Online() ? 1 : 0;
+        }
+        const RowSlots order = RowsInCaptionOrder(rows, model->Collator());
+        if (model->RowCount() != static_cast<int>(order.size()) || window_.OnlineCount() != online ||
+            window_.MemberCount() != members.Count()) {
+            return false;
+        }
+        for (size_t row = 0; row < order.size(); ++row) {
+            if (model->Row(static_cast<int>(row)).Login() != rows[order[row]].Login()) {
+                return false;
+            }
+        }
+        return true;
+    }
     // Ctrl+A on the focused list until its rows are drawn selected; the selection is cleared after.
     double SelectAllMs(qsizetype& selected) {
         view_->setFocus();
@@ -224,6 +258,15 @@ public:
 
     // One key typed into the filter bar's empty text until the rows it leaves are drawn; the
     // filter is emptied after. shown: the rows left.
+    // The filter's text, set at once (not timed).
+    void SetFilterText(const QString& text) {
+        auto* field = window_.findChild<QLineEdit*>("edFilter");
+        if (field == nullptr) {
+            throw std::runtime_error("the window has no edFilter");
+        }
+        field->setText(text);
+    }
+
     double FilterKeystrokeMs(char key, int& shown) {
         auto* text = window_.findChild<QLineEdit*>("edFilter");
         if (text == nullptr) {
@@ -240,6 +283,57 @@ public:
         shown = view_->model()->rowCount();
         text->clear();
         return ms;
+    }
+
+    // Selects count rows from first on, as a Shift+click would.
+    void SelectRows(int first, int count) {
+        QAbstractItemModel* model = view_->model();
+        view_->selectionModel()->select(
+            QItemSelection(model->index(first, 0), model->index(first + count - 1, model->columnCount() - 1)),
+            QItemSelectionModel::ClearAndSelect);
+    }
+    const MemberListModel& Model() const { return *static_cast<const MemberListModel*>(view_->model()); }
+
+    // The command on the selected rows chosen from the list's menu, its confirmation answered with
+    // the count as soon as it shows.
+    void RunOnSelected(const char* command, int count) {
+        auto* action = window_.findChild<QAction*>(command);
+        if (action == nullptr) {
+            throw std::runtime_error(std::string("the window has no ") + command);
+        }
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&answer, count] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            auto* go = dialog != nullptr ? dialog->findChild<QPushButton*>("btnBulkGo") : nullptr;
+            if (go == nullptr) {
+                return;
+            }
+            if (auto* typed = dialog->findChild<QLineEdit*>("edBulkCount")) {
+                typed->setText(QString::number(count));
+            }
+            answer.stop();
+            go->click();
+        });
+        answer.start(0);
+        action->trigger();
+    }
+
+    // The summary of the last command on many members, once it shows.
+    QString BulkSummary() const {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->objectName() == "dlgBulkSummary" && widget->isVisible()) {
+                auto* line = widget->findChild<QLabel*>("lbBulkSummary");
+                return line != nullptr ? line->text() : QString();
+            }
+        }
+        return {};
+    }
+    void CloseBulkSummary() {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->objectName() == "dlgBulkSummary") {
+                widget->close();
+            }
+        }
     }
 
     struct Timing {
@@ -378,7 +472,8 @@ void PrintFreshMemory(const FirstTouch& touch, const FreshMemory& sinceStart, co
 }
 
 // start: the process's start, with the first-touch probe's own faults left out.
-int Run(int members, int burst, int series, const FirstTouch& touch, const PageFaults& start) {
+int Run(int members, int burst, int series, int foldBurst, bool oneAtATime, const FirstTouch& touch,
+        const PageFaults& start) {
     DemoServerProcess server;
     if (!server.Start({"--members", QString::number(members), "--burst-requests"})) {
         std::fprintf(stderr, "bench_scale: the demo server did not start\n");
@@ -399,9 +494,15 @@ int Run(int members, int burst, int series, const FirstTouch& touch, const PageF
     }
 
     QTemporaryDir dir;
+    // The bulk delete's backup goes there.
+    qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
     WindowUnderTest bench(dir.filePath("bench.ini"));
     TfrmKrvClientA& window = bench.Window();
     ServerSession& session = window.Session();
+    if (oneAtATime) {
+        window.findChild<MemberListPane*>()->SetRowsBeforeFolding(INT_MAX);
+        std::printf("  every report shown on its own, none folded\n");
+    }
     bench.Idle(200);
     const long baselineKb = StatusKilobytes("VmRSS");
     session.SetCredentials("admin", "admin");
@@ -459,6 +560,32 @@ int Run(int members, int burst, int series, const FirstTouch& touch, const PageF
     int filtered = 0;
     const double filterMs = bench.FilterKeystrokeMs('7', filtered);
     std::printf("  %-34s %10.3f ms   (%d rows shown)\n", "one keystroke in the filter", filterMs, filtered);
+    {
+        // One member added and one removed while the filter shows its rows, then the keystroke again:
+        // the rows in and out take their places among the shown ones, and the folded block stays.
+        auto late = [](const WindowUnderTest::Timing& timing) {
+            char text[96];
+            std::snprintf(text, sizeof text, "\n  %-34s %10.3f ms", "  10 ms probe timer late by at most",
+                          timing.longestProbeGapMs);
+            return std::string(text);
+        };
+        bench.SetFilterText("7");
+        const int shownBefore = bench.Rows();
+        auto membersAre = [&](int wanted) {
+            return [&window, wanted] { return window.MemberCount() == wanted; };
+        };
+        const auto filteredAra = bench.Measure(sendBurst("ARA", 1), membersAre(rows + 1), true);
+        PrintRow("one ARA under the filter", filteredAra.wallMs, rawAra,
+                 Handling(filteredAra) + late(filteredAra));
+        const auto filteredArd = bench.Measure(sendBurst("ARD", 1), membersAre(rows), true);
+        PrintRow("one ARD under the filter", filteredArd.wallMs, rawArd,
+                 Handling(filteredArd) + late(filteredArd));
+        const int shownAfter = bench.Rows();
+        int shownAgain = 0;
+        const double againMs = bench.FilterKeystrokeMs('7', shownAgain);
+        std::printf("  %-34s %10.3f ms   (%d rows shown; %d before the reports, %d after)\n",
+                    "the keystroke again after them", againMs, shownAgain, shownBefore, shownAfter);
+    }
 
     const double rawAraSeries = RawBurstMs(raw, "ARA", series);
     const double rawArdSeries = RawBurstMs(raw, "ARD", series);
@@ -475,6 +602,21 @@ int Run(int members, int burst, int series, const FirstTouch& touch, const PageF
     PrintRow((std::to_string(series) + " ARD in a row").c_str(), ardSeries.wallMs, rawArdSeries,
              Handling(ardSeries) + late(ardSeries));
 
+    // A burst of added and removed accounts, each of its own report; the raw reader's pair leaves
+    // the server as it was, and the window's removes the accounts it added.
+    const int many = std::min(foldBurst, members);
+    const double rawAraMany = RawBurstMs(raw, "ARA", many);
+    const double rawArdMany = RawBurstMs(raw, "ARD", many);
+    auto rebuilt = [&] {
+        return bench.RowsAsRebuilt() ? "   rows as a rebuild gives" : "   ROWS DIFFER FROM A REBUILD";
+    };
+    const auto araMany = bench.Measure(sendBurst("ARA", many), rowsAre(rows + many), true);
+    PrintRow((std::to_string(many) + " ARA in one burst").c_str(), araMany.wallMs, rawAraMany,
+             Handling(araMany) + late(araMany) + "\n" + rebuilt());
+    const auto ardMany = bench.Measure(sendBurst("ARD", many), rowsAre(rows), true);
+    PrintRow((std::to_string(many) + " ARD in one burst").c_str(), ardMany.wallMs, rawArdMany,
+             Handling(ardMany) + late(ardMany) + "\n" + rebuilt());
+
     const int count = std::min(burst, members);
     for (const char* code : {"ARI", "ARO", "ARM"}) {
         const std::string kind = code;
@@ -488,6 +630,42 @@ int Run(int members, int burst, int series, const FirstTouch& touch, const PageF
         std::snprintf(rate, sizeof rate, "   %.0f/s (raw %.0f/s)", count / sustained.wallMs * 1000,
                       count / rawMs * 1000);
         PrintRow((std::to_string(count) + " " + kind + " in place").c_str(), sustained.wallMs, rawMs, rate);
+    }
+
+    // The bulk delete of many selected members from the window, through its confirmation and its
+    // paced requests, each counted done on the server's "ARD"; the administrator's own row is not
+    // among them. Beside it, a raw client sends as many deletes at once and reads their reports.
+    {
+        const int chosen = std::min(foldBurst, members - 1);
+        const int adminRow = bench.Model().FindCaption("admin");
+        const int first = adminRow >= 1 && adminRow <= chosen ? adminRow + 1 : 1;
+        bench.SelectRows(first, chosen);
+        std::vector<std::string> rawTargets;
+        for (int row = first + chosen; row < bench.Rows() && static_cast<int>(rawTargets.size()) < chosen;
+             ++row) {
+            if (row != adminRow) {
+                rawTargets.push_back(bench.Model().Row(row).Login());
+            }
+        }
+        const int before = window.MemberCount();
+        const auto bulk = bench.Measure([&] { bench.RunOnSelected("mnuBulkDelete", chosen); },
+                                        [&] { return !bench.BulkSummary().isEmpty(); }, true);
+        const QString summary = bench.BulkSummary();
+        const bool rowsRight = bench.RowsAsRebuilt() && window.MemberCount() == before - chosen;
+        bench.CloseBulkSummary();
+        const Clock::time_point rawStart = Clock::now();
+        for (const std::string& login : rawTargets) {
+            raw.Send("ADD_" + login + ":");
+        }
+        raw.ReadPrefixed("ARD_", static_cast<int>(rawTargets.size()));
+        const double rawBulkMs = MillisecondsSince(rawStart);
+        PrintRow(("bulk delete of " + std::to_string(chosen) + " selected").c_str(), bulk.wallMs, rawBulkMs,
+                 Handling(bulk) + late(bulk) + "\n     " + summary.toStdString() +
+                     (rowsRight ? ", rows as a rebuild gives" : ", ROWS DIFFER FROM A REBUILD"));
+        // The window takes the raw client's deletions before it idles.
+        bench.Measure(
+            [] {},
+            [&] { return window.MemberCount() == before - chosen - static_cast<int>(rawTargets.size()); });
     }
 
     constexpr int kIdleMs = 5000;
@@ -536,6 +714,8 @@ int main(int argc, char** argv) {
     int members = 100000;
     int burst = 100000;
     int series = 1000;
+    int foldBurst = 100000;
+    bool oneAtATime = false;
     const QStringList arguments = QApplication::arguments();
     for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == "--members") {
@@ -544,12 +724,16 @@ int main(int argc, char** argv) {
             burst = arguments[i + 1].toInt();
         } else if (arguments[i] == "--series") {
             series = arguments[i + 1].toInt();
+        } else if (arguments[i] == "--one-at-a-time") {
+            oneAtATime = arguments[i + 1] == "yes";
+        } else if (arguments[i] == "--fold-burst") {
+            foldBurst = arguments[i + 1].toInt();
         } else if (arguments[i] == "--ways") {
             return RunLoginWays(members);
         }
     }
     try {
-        return Run(members, burst, series, touch, start);
+        return Run(members, burst, series, foldBurst, oneAtATime, touch, start);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "bench_scale: %s\n", failure.what());
         return 1;

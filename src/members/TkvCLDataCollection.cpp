@@ -56,17 +56,21 @@ void TkvCLDataCollection::Delete(std::string_view login) {
         watcher_->RecordChanging(record);
     }
     ++loginsRewritten_;
-    if (record.position_ >= staleFrom_) {
-        RenumberFrom(staleFrom_);
-    }
+    // The record's place is left empty and the places after it close up when a position is next
+    // asked for: once for a whole burst of deletions, not once each.
     const size_t position = record.position_;
-    order_.erase(position);
+    order_[position] = nullptr;
+    ++holes_;
     staleFrom_ = std::min(staleFrom_, position);
     record = TkvCLData{};
     record.position_ = kFreed;
     freeRecords_.push_back(number);
 
     FreeEntry(index_, slot);
+    // Never more empty places than records.
+    if (holes_ * 2 > order_.size()) {
+        CloseHoles();
+    }
 }
 
 void TkvCLDataCollection::Clear() {
@@ -80,6 +84,7 @@ void TkvCLDataCollection::Clear() {
     order_ = {};
     LargeVector<Slot>().swap(index_);
     staleFrom_ = SIZE_MAX;
+    holes_ = 0;
     ++loginsRewritten_;
 }
 
@@ -92,9 +97,7 @@ int32_t TkvCLDataCollection::IndexOf(std::string_view login) const {
     if (record == nullptr) {
         return -1;
     }
-    if (record->position_ >= staleFrom_) {
-        RenumberFrom(staleFrom_);
-    }
+    CloseHoles();
     return static_cast<int32_t>(record->position_);
 }
 
@@ -102,6 +105,7 @@ const TkvCLData* TkvCLDataCollection::Items(int32_t position) const {
     if (position < 0 || position >= Count()) {
         return nullptr;
     }
+    CloseHoles();
     return order_[static_cast<size_t>(position)];
 }
 
@@ -188,9 +192,19 @@ void TkvCLDataCollection::GrowIndex(size_t wanted) {
     }
 }
 
-void TkvCLDataCollection::RenumberFrom(size_t position) const {
-    for (size_t i = position; i < order_.size(); ++i) {
-        order_[i]->position_ = static_cast<uint32_t>(i);
+void TkvCLDataCollection::CloseHoles() const {
+    if (holes_ == 0) {
+        return;
     }
+    size_t kept = staleFrom_;
+    for (size_t i = staleFrom_; i < order_.size(); ++i) {
+        if (order_[i] != nullptr) {
+            order_[kept] = order_[i];
+            order_[kept]->position_ = static_cast<uint32_t>(kept);
+            ++kept;
+        }
+    }
+    order_.resize(kept);
+    holes_ = 0;
     staleFrom_ = SIZE_MAX;
 }

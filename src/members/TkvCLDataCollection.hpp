@@ -29,7 +29,7 @@ public:
                      bool online);
     void Delete(std::string_view login);
     void Clear();
-    int32_t Count() const { return static_cast<int32_t>(order_.size()); }
+    int32_t Count() const { return static_cast<int32_t>(order_.size() - holes_); }
     bool Exists(std::string_view login) const;
     int32_t IndexOf(std::string_view login) const;
     // The record at a position, or nullptr outside 0 to Count() - 1; the collection keeps it.
@@ -83,18 +83,20 @@ private:
     // The index slot that holds the login's record number, or the empty slot where it would go.
     size_t SlotOf(std::string_view login, uint32_t hash) const;
     void GrowIndex(size_t wanted);
-    void RenumberFrom(size_t position) const;
+    // Moves the records after the places deleted ones left empty up, renumbering them.
+    void CloseHoles() const;
 
     // Blocks of records, never moved and never shrunk while members remain; freed records are
     // reused. Whole blocks, as a block per record would cost an allocation per member, and large
     // ones, laid out for large pages.
     std::vector<LargeArray<TkvCLData>> recordBlocks_;
-    uint32_t recordCount_ = 0;           // records made so far, in use or freed
-    std::vector<uint32_t> freeRecords_;  // numbers of records Delete gave up
-    GrowingArray<TkvCLData*> order_;     // the records by position
-    LargeVector<Slot> index_;            // size a power of two, at most 3/4 full
-    // Positions from here on may be stale since a Delete; they are put right when asked for.
+    uint32_t recordCount_ = 0;                // records made so far, in use or freed
+    std::vector<uint32_t> freeRecords_;       // numbers of records Delete gave up
+    mutable GrowingArray<TkvCLData*> order_;  // the records by position; nullptr where one was deleted
+    LargeVector<Slot> index_;                 // size a power of two, at most 3/4 full
+    // The first place a Delete left empty, and how many there are; closed up when asked for.
     mutable size_t staleFrom_ = SIZE_MAX;
+    mutable size_t holes_ = 0;
     TkvCLDataWatcher* watcher_ = nullptr;
     uint64_t loginsRewritten_ = 0;
 };

@@ -27,7 +27,7 @@ RowsEffect ServerReports::ApplyReport(const ServerLineView& line) {
         return ApplyMemberText(line.payload, false);
     }
     if (code == ReportCode::AccountDeleted) {
-        const TkvCLData* record = members_.Items(members_.IndexOf(line.subject));
+        const TkvCLData* record = members_.RecordOf(line.subject);
         const std::string caption = record != nullptr ? record->Login() : std::string();
         members_.Delete(line.subject);
         // Rows are the list's records one for one here, so the row goes by its caption; an
@@ -46,7 +46,7 @@ RowsEffect ServerReports::ApplyReport(const ServerLineView& line) {
 // does an added account even when it was known.
 RowsEffect ServerReports::ApplyMemberText(std::string_view payload, bool rebuildAlways) {
     const TkvMemberTextView member = ParseMemberTextView(payload);
-    const TkvCLData* known = members_.Items(members_.IndexOf(member.Login));
+    const TkvCLData* known = members_.RecordOf(member.Login);
     const bool existed = known != nullptr;
     // A row rewritten in place keeps its place even when its caption changes letter case, so
     // the rows may no longer be in order: only a rebuild puts the next member right.

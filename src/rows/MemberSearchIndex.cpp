@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "rows/MemberRow.hpp"
 #include "rows/MemberRowStore.hpp"
 #include "rows/MemberSearch.hpp"
 
@@ -39,6 +40,52 @@ void MemberSearchIndex::MarkChanged(int first, int last) {
     if (changed_.size() > kMostChangedRows) {
         Invalidate();
     }
+}
+
+void MemberSearchIndex::InsertRow(int row, const MemberRow& member) {
+    // A row past the block is read when the block reaches it.
+    if (row >= FoldedRows() || row < 0) {
+        return;
+    }
+    std::string text;
+    member.AppendTexts(text);
+    MemberSearch::FoldTo(text.data(), text);
+    // Room for more rows to come, so that each one after the first moves the block's tail
+    // instead of copying the whole block into fresh memory.
+    if (folded_.size() + text.size() > folded_.capacity()) {
+        folded_.reserve(folded_.size() + folded_.size() / 64 + text.size());
+    }
+    const size_t at = starts_[static_cast<size_t>(row)];
+    folded_.insert(at, text);
+    starts_.insert(starts_.begin() + row, at);
+    for (size_t after = static_cast<size_t>(row) + 1; after < starts_.size(); ++after) {
+        starts_[after] += text.size();
+    }
+    std::unordered_set<int> changed;
+    for (const int changedRow : changed_) {
+        changed.insert(changedRow >= row ? changedRow + 1 : changedRow);
+    }
+    changed_ = std::move(changed);
+}
+
+void MemberSearchIndex::RemoveRow(int row) {
+    if (row >= FoldedRows() || row < 0) {
+        return;
+    }
+    const size_t at = starts_[static_cast<size_t>(row)];
+    const size_t length = starts_[static_cast<size_t>(row) + 1] - at;
+    folded_.erase(at, length);
+    starts_.erase(starts_.begin() + row);
+    for (size_t after = static_cast<size_t>(row); after < starts_.size(); ++after) {
+        starts_[after] -= length;
+    }
+    std::unordered_set<int> changed;
+    for (const int changedRow : changed_) {
+        if (changedRow != row) {
+            changed.insert(changedRow > row ? changedRow - 1 : changedRow);
+        }
+    }
+    changed_ = std::move(changed);
 }
 
 bool MemberSearchIndex::Covers(const RowsInOrder& rows) const {

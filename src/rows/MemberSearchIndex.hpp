@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+class MemberRow;
 class MemberSearch;
 class RowsInOrder;
 
@@ -24,6 +25,10 @@ public:
     void InvalidateFrom(int first);
     // Rows first..last were rewritten in place.
     void MarkChanged(int first, int last);
+    // One row put in at `row` (member), or taken out there: the rows after it move along in the
+    // block instead of being given up, so that a search over the block stays one pass.
+    void InsertRow(int row, const MemberRow& member);
+    void RemoveRow(int row);
 
     // Folds up to `rowBudget` more rows into the block; true once it covers every row.
     bool Extend(const RowsInOrder& rows, int rowBudget);

@@ -118,6 +118,7 @@ void ServerSession::StayDisconnected() {
 
 void ServerSession::Tick() {
     link_->Tick();
+    listener_.ReportsDelivered();
     SettleAll(follower_.Expire(clock_.Now()));
 }
 

@@ -18,6 +18,9 @@ public:
     // A report applied to the member list (line read once logged in), or the list emptied
     // (RebuildAll, after MembersClearing).
     virtual void MembersChanged(const RowsEffect& effect, const ServerLineView* report) = 0;
+    // Every event queued so far has been handed on: the end of a tick. What waits for the end of a
+    // burst of reports is done now.
+    virtual void ReportsDelivered() {}
     // The link's state after an event other than "Read" was applied.
     virtual void StateChanged(LinkEventKind kind) = 0;
     // The login completed without the administrator right; the session closes the connection.

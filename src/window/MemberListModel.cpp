@@ -111,6 +111,7 @@ QVariant MemberListModel::headerData(int section, Qt::Orientation orientation, i
 // list has them made on a thread of their own while it is sorted. All is made aside and put in
 // at once, so the model is left as it was if making it fails.
 void MemberListModel::ReplaceRows(MemberRows rows, KeyedCaptions ahead) {
+    EndFold();
     // Room for the rows that come one by one after a rebuild, so that the first of them does not
     // copy the whole list to grow it.
     const size_t room = rows.size() + rows.size() / 64 + 16;
@@ -148,6 +149,7 @@ void MemberListModel::ReplaceRows(MemberRows rows, KeyedCaptions ahead) {
 }
 
 void MemberListModel::SetFilter(const MemberFilter& filter) {
+    EndFold();
     beginResetModel();
     filter_ = filter;
     search_.emplace(filter.text);
@@ -212,6 +214,7 @@ void MemberListModel::MarkRowOfSlotStale() {
 }
 
 void MemberListModel::SetRow(int row, MemberRow member, bool notify) {
+    EndFold();
     const uint32_t slot = order_[static_cast<size_t>(row)];
     MemberRow& shown = store_[slot];
     const bool sameCaption = SameTextAscii(shown.Login(), member.Login());
@@ -231,8 +234,12 @@ void MemberListModel::SetRow(int row, MemberRow member, bool notify) {
 }
 
 void MemberListModel::InsertRow(int row, MemberRow member) {
-    if (!filtered_) {
-        beginInsertRows({}, row, row);
+    const bool folding = fold_.Active();
+    // Under a filter, a row the filter lets through takes its one place among the shown rows.
+    const int shownAt =
+        !filtered_ ? row : (!folding && Passes(member) ? ShownPlaceFor(member.Login(), row) : -1);
+    if (shownAt >= 0 && !folding) {
+        beginInsertRows({}, shownAt, shownAt);
     }
     const uint64_t head = FoldedHead(member.Login());
     // Row 0 never answers, so the row it pushes down to 1 would have to be looked at too.
@@ -244,28 +251,43 @@ void MemberListModel::InsertRow(int row, MemberRow member) {
         last.known = false;
     }
     const uint32_t slot = store_.Add(std::move(member));
-    order_.insert(order_.begin() + row, slot);
-    allRows_.InvalidateFrom(row);
     headOfSlot_.resize(std::max<size_t>(headOfSlot_.size(), slot + 1));
     headOfSlot_[slot] = head;
+    if (folding) {
+        fold_.Insert(row, slot);
+        lastPlaced_ = row;
+        if (!captions_.Add(store_, slot)) {
+            captionsBehind_ = true;
+        }
+        return;
+    }
+    order_.insert(order_.begin() + row, slot);
+    if (KeepsIndexInPlace()) {
+        allRows_.InsertRow(row, store_[slot]);
+    } else {
+        allRows_.InvalidateFrom(row);
+    }
     MarkRowOfSlotStale();
     if (!captions_.Add(store_, slot)) {
         captions_.Build(store_, order_);
     }
     firstRowOfLastReset_ = row;
-    if (filtered_) {
-        ShowFilteredAgain();
-    } else {
+    if (filtered_ && shownAt >= 0) {
+        shown_.insert(shown_.begin() + shownAt, slot);
+    }
+    if (shownAt >= 0) {
         endInsertRows();
     }
     IndexChanged();
 }
 
 void MemberListModel::RemoveRow(int row) {
-    if (!filtered_) {
-        beginRemoveRows({}, row, row);
+    const bool folding = fold_.Active();
+    const uint32_t slot = SlotOfRow(row);
+    const int shownAt = !filtered_ ? row : (folding ? -1 : ShownPlaceOf(slot));
+    if (shownAt >= 0 && !folding) {
+        beginRemoveRows({}, shownAt, shownAt);
     }
-    const uint32_t slot = order_[static_cast<size_t>(row)];
     LastAtOrBefore& last = lastAtOrBefore_;
     if (last.known && row > 0 && row != last.row) {
         last.row = last.row > row ? last.row - 1 : last.row;
@@ -274,25 +296,140 @@ void MemberListModel::RemoveRow(int row) {
     }
     const bool rebuildCaptions = captions_.HasDuplicates();
     captions_.Remove(store_, slot);
+    if (!folding && KeepsIndexInPlace()) {
+        allRows_.RemoveRow(row);
+    } else if (!folding) {
+        allRows_.InvalidateFrom(row);
+    }
     store_.Free(slot);
+    if (folding) {
+        fold_.Remove(row);
+        lastPlaced_ = -1;
+        captionsBehind_ = captionsBehind_ || rebuildCaptions;
+        return;
+    }
     order_.erase(order_.begin() + row);
-    allRows_.InvalidateFrom(row);
     MarkRowOfSlotStale();
     if (rebuildCaptions) {
         captions_.Build(store_, order_);
     }
     firstRowOfLastReset_ = row;
-    if (filtered_) {
-        ShowFilteredAgain();
-    } else {
+    if (filtered_ && shownAt >= 0) {
+        shown_.erase(shown_.begin() + shownAt);
+    }
+    if (shownAt >= 0) {
         endRemoveRows();
     }
     IndexChanged();
 }
 
+// Only a filter's text searches the block; without one it is made again in idle slices.
+bool MemberListModel::KeepsIndexInPlace() {
+    return filtered_ && search_ && !search_->Empty() && --inPlaceBudget_ >= 0;
+}
+
+bool MemberListModel::Passes(const MemberRow& member) const {
+    return PassesBesidesText(member) && (!search_ || search_->Empty() || search_->Matches(member));
+}
+
+// The shown rows follow the rows' order, which is by caption: the shown rows sorting before the
+// caption come first, then those sorting equal that stand before the row.
+int MemberListModel::ShownPlaceFor(std::string_view caption, int row) const {
+    const QString wanted = BytesToDisplay(caption);
+    auto place = std::partition_point(shown_.begin(), shown_.end(), [&](uint32_t slot) {
+        return collator_.compare(BytesToDisplay(store_[slot].Login()), wanted) < 0;
+    });
+    while (place != shown_.end() && collator_.compare(BytesToDisplay(store_[*place].Login()), wanted) == 0 &&
+           RowOfSlot(*place) < row) {
+        ++place;
+    }
+    return static_cast<int>(place - shown_.begin());
+}
+
+int MemberListModel::ShownPlaceOf(uint32_t slot) const {
+    const QString wanted = BytesToDisplay(store_[slot].Login());
+    auto place = std::partition_point(shown_.begin(), shown_.end(), [&](uint32_t each) {
+        return collator_.compare(BytesToDisplay(store_[each].Login()), wanted) < 0;
+    });
+    while (place != shown_.end() && *place != slot &&
+           collator_.compare(BytesToDisplay(store_[*place].Login()), wanted) == 0) {
+        ++place;
+    }
+    return place != shown_.end() && *place == slot ? static_cast<int>(place - shown_.begin()) : -1;
+}
+
+// Slots of the rows as they stood are mapped to their rows once, so that a row is found from its
+// caption throughout the burst.
+void MemberListModel::BeginFold() {
+    if (rowOfSlotStale_) {
+        MapRowOfSlot();
+    }
+    fold_.Begin(order_);
+    lastPlaced_ = -1;
+    captionsBehind_ = false;
+}
+
+void MemberListModel::EndFold() {
+    if (!fold_.Active()) {
+        return;
+    }
+    beginResetModel();
+    const int firstTouched = fold_.FirstRowTouched();
+    order_ = fold_.Finish();
+    MarkRowOfSlotStale();
+    if (captionsBehind_) {
+        captions_.Build(store_, order_);
+        captionsBehind_ = false;
+    }
+    allRows_.InvalidateFrom(firstTouched);
+    firstRowOfLastReset_ = firstTouched;
+    FilterRows();
+    endResetModel();
+    IndexChanged();
+}
+
+int MemberListModel::PlaceAfterEqual(std::string_view caption) {
+    const QString wanted = BytesToDisplay(caption);
+    const auto after = [&](int row) {
+        return collator_.compare(BytesToDisplay(Row(row).Login()), wanted) > 0;
+    };
+    // A burst of new members mostly comes in order, each right after the one before.
+    const int last = lastPlaced_;
+    if (last >= 0 && last < RowCount() && !after(last) && (last + 1 == RowCount() || after(last + 1))) {
+        return last + 1;
+    }
+    int low = 0;
+    int high = RowCount();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (after(middle)) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    return low;
+}
+
+int MemberListModel::RowOfLogin(std::string_view login) const {
+    const uint32_t slot = captions_.Find(store_, login);
+    if (slot != RowOfCaption::kNone && store_[slot].Login() == login) {
+        return RowOfSlot(slot);
+    }
+    int row = LowerBound(login);
+    while (row < RowCount() && SortsEqual(row, login) && Row(row).Login() != login) {
+        ++row;
+    }
+    return row < RowCount() && Row(row).Login() == login ? row : -1;
+}
+
 // Right after rows came or went, a few lookups find their row by its caption in the sorted rows
 // rather than pay for a new map of every slot; a run of them, as in-place reports come, does.
 int MemberListModel::RowOfSlot(uint32_t slot) const {
+    if (fold_.Active()) {
+        const int came = fold_.RowOfCome(slot);
+        return came >= 0 ? came : fold_.RowOfFirst(static_cast<int>(rowOfSlot_[slot]));
+    }
     constexpr int kSearchesBeforeNewMap = 64;
     if (rowOfSlotStale_ && ++searchesSinceStale_ <= kSearchesBeforeNewMap) {
         const int found = SearchRowOfSlot(slot);
@@ -321,7 +458,7 @@ int MemberListModel::SearchRowOfSlot(uint32_t slot) const {
     const std::string& caption = store_[slot].Login();
     const int first = LowerBound(caption);
     for (int row = first; row < RowCount() && row < first + kEqualRowsLookedAt; ++row) {
-        if (order_[static_cast<size_t>(row)] == slot) {
+        if (SlotOfRow(row) == slot) {
             return row;
         }
     }
@@ -330,6 +467,19 @@ int MemberListModel::SearchRowOfSlot(uint32_t slot) const {
 
 int MemberListModel::LowerBound(std::string_view caption) const {
     const QString wanted = BytesToDisplay(caption);
+    if (fold_.Active()) {
+        int low = 0;
+        int high = RowCount();
+        while (low < high) {
+            const int middle = low + (high - low) / 2;
+            if (collator_.compare(BytesToDisplay(Row(middle).Login()), wanted) < 0) {
+                low = middle + 1;
+            } else {
+                high = middle;
+            }
+        }
+        return low;
+    }
     const auto found = std::partition_point(order_.begin(), order_.end(), [&](uint32_t slot) {
         return collator_.compare(BytesToDisplay(store_[slot].Login()), wanted) < 0;
     });
@@ -347,6 +497,11 @@ int MemberListModel::FindCaption(std::string_view login) const {
 
 int MemberListModel::LastRowAtOrBefore(std::string_view caption) const {
     LastAtOrBefore& last = lastAtOrBefore_;
+    // The row that answers for a caption answers for its own caption too: every row after it
+    // folds above the one asked about, and so above its own.
+    if (last.known && last.row > 0 && last.row < RowCount() && Row(last.row).Login() == caption) {
+        last.caption = caption;
+    }
     if (!last.known || last.caption != caption) {
         last.caption = caption;
         last.row = WalkBackToLastAtOrBefore(caption);
@@ -381,6 +536,21 @@ void MemberListModel::AllRecordsGoing() {
 // The answer is the last such row, so the walk starts at the end and mostly compares heads.
 int MemberListModel::WalkBackToLastAtOrBefore(std::string_view caption) const {
     const uint64_t head = FoldedHead(caption);
+    if (fold_.Active()) {
+        int found = 0;
+        fold_.WalkBack([&](int row, uint32_t slot) {
+            if (row < 1) {
+                return true;
+            }
+            const uint64_t rowHead = headOfSlot_[slot];
+            if (rowHead < head || (rowHead == head && CompareTextAscii(store_[slot].Login(), caption) <= 0)) {
+                found = row;
+                return true;
+            }
+            return false;
+        });
+        return found;
+    }
     // The slots of neighbouring rows lie anywhere; asking for the heads some rows ahead lets
     // the memory fetch many at once instead of one after another.
     constexpr size_t kAhead = 32;

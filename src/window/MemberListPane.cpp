@@ -127,11 +127,28 @@ std::optional<std::string> MemberListPane::SelectedLogin() const {
 }
 
 void MemberListPane::LetGoOfRecords() {
+    EndFold();
     model_->ReplaceRows({});
 }
 
 void MemberListPane::ShowRowsChange(const RowsEffect& effect) {
-    // A filtered list is shown again in one reset on each change, which forgets the selection.
+    const bool singleRow = effect.change == RowsChange::InsertOne || effect.change == RowsChange::RemoveOne;
+    if (singleRow && ++singleRowsDelivered_ > rowsBeforeFolding_ && !model_->Folding()) {
+        BeginFold();
+    }
+    if (model_->Folding()) {
+        if (singleRow && FoldRowsChange(effect)) {
+            return;
+        }
+        EndFold();
+    }
+    // A filtered list is shown again in one reset on a rebuild or a rewritten row, which forgets
+    // the selection; a single row in or out takes or leaves its place among the shown rows.
+    if (model_->Filtered() && singleRow) {
+        ApplyRowsChange(effect);
+        emit ShownRowsChanged();
+        return;
+    }
     if (model_->Filtered() && effect.change != RowsChange::None) {
         const KeptSelection kept = TakeSelection();
         ApplyRowsChange(effect);
@@ -159,6 +176,152 @@ void MemberListPane::ApplyRowsChange(const RowsEffect& effect) {
             RemoveMemberRow(effect.login);
             break;
     }
+}
+
+void MemberListPane::ReportsDelivered() {
+    EndFold();
+    singleRowsDelivered_ = 0;
+    model_->RowsDelivered();
+}
+
+// A list that fits in a few pages is left to the rows' own notifications: near the list's end the
+// top row follows the scroll range, which the fold does not follow past a page or so.
+void MemberListPane::BeginFold() {
+    if (!model_->CanFold()) {
+        return;
+    }
+    if (model_->Filtered()) {
+        foldKept_ = TakeSelection();
+    } else {
+        const QModelIndex top = view_->indexAt(QPoint(1, 1));
+        if (!top.isValid() || model_->RowCount() <= 2 * view_->RowsThatFit() + 2) {
+            return;
+        }
+        foldTop_ = top.row();
+        foldCurrent_ = view_->currentIndex().isValid() ? view_->currentIndex().row() : -1;
+    }
+    foldScrolledToRow_ = false;
+    model_->BeginFold();
+}
+
+// What InsertMemberRow and RemoveMemberRow do, with the view's part (top row, current row,
+// selection) followed here and shown once at the end.
+bool MemberListPane::FoldRowsChange(const RowsEffect& effect) {
+    const bool filtered = model_->Filtered();
+    if (!filtered && model_->RowCount() <= 2 * view_->RowsThatFit() + 2) {
+        return false;
+    }
+    const bool insert = effect.change == RowsChange::InsertOne;
+    const TkvCLData* record = nullptr;
+    int row = -1;
+    if (insert) {
+        record = session_.Members().RecordOf(effect.login);
+        if (record == nullptr) {
+            return false;
+        }
+        row = model_->PlaceAfterEqual(record->Login());
+    } else {
+        row = model_->RowOfLogin(effect.login);
+        if (row < 0) {
+            return false;
+        }
+    }
+    const std::string topCaption = filtered ? std::string() : model_->Row(foldTop_).Login();
+    if (insert) {
+        model_->InsertRow(row, MemberRow(*record));
+        onlineCount_ += record->Online() ? 1 : 0;
+        foldCurrent_ += foldCurrent_ >= row ? 1 : 0;
+    } else {
+        const MemberRow& going = model_->Row(row);
+        onlineCount_ -= going.Online() ? 1 : 0;
+        if (filtered) {
+            foldKept_.logins.erase(going.Login());
+            if (foldKept_.current == going.Login()) {
+                foldKept_.current.clear();
+            }
+        }
+        foldCurrent_ = foldCurrent_ == row ? -1 : foldCurrent_ - (foldCurrent_ > row ? 1 : 0);
+        model_->RemoveRow(row);
+    }
+    if (!filtered) {
+        foldTop_ = 0;
+        const int atOrBefore = topCaption.empty() ? 0 : model_->LastRowAtOrBefore(topCaption);
+        if (atOrBefore > 0) {
+            foldScrolledToRow_ = true;
+            foldTop_ = std::min(atOrBefore, view_->LastTopRowFor(model_->RowCount()));
+        }
+    }
+    return true;
+}
+
+void MemberListPane::EndFold() {
+    if (!model_->Folding()) {
+        return;
+    }
+    QItemSelectionModel* selection = view_->selectionModel();
+    if (model_->Filtered()) {
+        model_->EndFold();
+        view_->scrollToTop();
+        RestoreSelection(foldKept_);
+        foldKept_ = {};
+        emit ShownRowsChanged();
+        return;
+    }
+    const std::vector<std::pair<int, int>> spans = FoldedSelection();
+    model_->EndFold();
+    if (foldCurrent_ >= 0) {
+        selection->setCurrentIndex(model_->index(foldCurrent_, 0), QItemSelectionModel::NoUpdate);
+    }
+    QItemSelection rows;
+    const int lastColumn = model_->columnCount() - 1;
+    for (const auto& [top, bottom] : spans) {
+        rows.append(QItemSelectionRange(model_->index(top, 0), model_->index(bottom, lastColumn)));
+    }
+    if (!rows.isEmpty()) {
+        selection->select(rows, QItemSelectionModel::Select);
+    }
+    view_->scrollToTop();
+    if (foldScrolledToRow_) {
+        view_->scrollTo(model_->index(foldTop_, 0), QAbstractItemView::PositionAtTop);
+    }
+}
+
+// As the selection's ranges follow single rows: a row that went leaves them, and a row that came
+// inside a run splits it without being selected.
+std::vector<std::pair<int, int>> MemberListPane::FoldedSelection() const {
+    std::vector<std::pair<int, int>> before;
+    for (const QItemSelectionRange& range : view_->selectionModel()->selection()) {
+        before.emplace_back(range.top(), range.bottom());
+    }
+    std::sort(before.begin(), before.end());
+    const RowFold& fold = model_->Fold();
+    std::vector<std::pair<int, int>> after;
+    int runTop = -1;
+    int runRows = 0;
+    const auto closeRun = [&] {
+        if (runRows > 0) {
+            after.emplace_back(runTop, runTop + runRows - 1);
+        }
+        runRows = 0;
+    };
+    int next = 0;  // rows before this one were looked at already, where ranges overlap
+    for (const auto& [top, bottom] : before) {
+        for (int first = std::max(top, next); first <= bottom; ++first) {
+            if (fold.FirstRemoved(first) || (runRows > 0 && fold.RowsCameBefore(first)) ||
+                (runRows > 0 && first != next)) {
+                closeRun();
+            }
+            if (!fold.FirstRemoved(first)) {
+                if (runRows == 0) {
+                    runTop = fold.RowOfFirst(first);
+                }
+                ++runRows;
+            }
+            next = first + 1;
+        }
+    }
+    closeRun();
+    return after;
 }
 
 void MemberListPane::FollowArrivingList() {
@@ -208,6 +371,7 @@ void MemberListPane::InsertMemberRow(const std::string& login) {
     model_->InsertRow(row, MemberRow(*record));
     onlineCount_ += record->Online() ? 1 : 0;
     RestoreTopRow(topCaption);
+    KeepCurrentInSight();
 }
 
 void MemberListPane::RemoveMemberRow(const std::string& caption) {
@@ -224,11 +388,23 @@ void MemberListPane::RemoveMemberRow(const std::string& caption) {
     onlineCount_ -= model_->Row(row).Online() ? 1 : 0;
     // A rebuild finds no row for a member that went away to be current; nor does its neighbour
     // become current here, as the selection's own following of rows would make it.
-    if (!model_->Filtered() && view_->currentIndex().row() == row) {
+    const QModelIndex current = view_->currentIndex();
+    if (model_->Filtered() ? current.isValid() && model_->ShownRow(current.row()).Login() == caption
+                           : current.row() == row) {
         view_->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     }
     model_->RemoveRow(row);
     RestoreTopRow(topCaption);
+    KeepCurrentInSight();
+}
+
+// Under a filter the list goes back to its top at every change; the current row is then brought
+// into sight, as choosing it again after the shown rows were made anew did.
+void MemberListPane::KeepCurrentInSight() {
+    const QModelIndex current = view_->currentIndex();
+    if (model_->Filtered() && current.isValid() && view_->isVisible() && view_->hasAutoScroll()) {
+        view_->scrollTo(current);
+    }
 }
 
 // A single row in or out moves the selection's ranges with the rows; a rebuild resets the

@@ -47,6 +47,12 @@ public:
     void ShowRowsChange(const RowsEffect& effect);
     // A long list is arriving: its sort keys are made meanwhile.
     void FollowArrivingList();
+    // Every report of the delivery has been shown: a burst folded so far is written out.
+    void ReportsDelivered();
+    // Within one delivery, the single rows in or out after this many are folded into one change
+    // of the rows, with the rows, top row, selection and counters each of them would have left.
+    void SetRowsBeforeFolding(int rows) { rowsBeforeFolding_ = rows; }
+    static constexpr int kRowsBeforeFolding = 64;
 
 signals:
     // The rows shown under a filter came again after a report.
@@ -63,12 +69,19 @@ private:
     void ApplyRowsChange(const RowsEffect& effect);
     void InsertMemberRow(const std::string& login);
     void RemoveMemberRow(const std::string& caption);
+    void KeepCurrentInSight();
     struct KeptSelection {
         std::unordered_set<std::string> logins;
         std::string current;
     };
     KeptSelection TakeSelection() const;
     void RestoreSelection(const KeptSelection& kept);
+    void BeginFold();
+    // False when the change cannot be folded; it is then shown on its own once the fold ends.
+    bool FoldRowsChange(const RowsEffect& effect);
+    void EndFold();
+    // The rows selected when the fold began, where they stand now, as spans of rows.
+    std::vector<std::pair<int, int>> FoldedSelection() const;
     std::string TopRowCaption() const;
     void RestoreTopRow(const std::string& caption);
     void FindTopRowsPlaceAhead();
@@ -85,4 +98,13 @@ private:
     QTimer* topRowAhead_ = nullptr;
     std::unique_ptr<CaptionKeysAhead> captionsAhead_;
     int32_t onlineCount_ = 0;
+    int rowsBeforeFolding_ = kRowsBeforeFolding;
+    int singleRowsDelivered_ = 0;
+    // While folding: the top row and current row as the view would have them after each change
+    // (-1: none), whether the view was scrolled to a row, and, under a filter, the selection kept
+    // by login.
+    int foldTop_ = 0;
+    int foldCurrent_ = -1;
+    bool foldScrolledToRow_ = false;
+    KeptSelection foldKept_;
 };

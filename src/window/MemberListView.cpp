@@ -90,6 +90,20 @@ int MemberListView::RowAt(int y) const {
     return row < RowCount() ? static_cast<int>(row) : -1;
 }
 
+int MemberListView::LastTopRowFor(int rows) const {
+    const QSize withoutBars = maximumViewportSize();
+    int height = viewport()->height();
+    if (withoutBars.width() >= header_->length() &&
+        withoutBars.height() >= static_cast<int64_t>(rows) * rowHeight_) {
+        height = withoutBars.height();
+    }
+    return std::max(0, rows - RowsInSight(height));
+}
+
+int MemberListView::RowsThatFit() const {
+    return RowsInSight(maximumViewportSize().height());
+}
+
 // The rows that fit whole into a height, at least one.
 int MemberListView::RowsInSight(int viewportHeight) const {
     return std::max(1, viewportHeight / rowHeight_);
@@ -398,7 +412,7 @@ void MemberListView::SetScrollRanges() {
         size = withoutBars;
     }
     const int rowsInSight = RowsInSight(size.height());
-    verticalScrollBar()->setRange(0, std::max(0, RowCount() - rowsInSight));
+    verticalScrollBar()->setRange(0, LastTopRowFor(RowCount()));
     verticalScrollBar()->setPageStep(rowsInSight);
     verticalScrollBar()->setSingleStep(1);
     horizontalScrollBar()->setRange(0, std::max(0, header_->length() - size.width()));

@@ -24,6 +24,10 @@ public:
     QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     QModelIndex indexAt(const QPoint& point) const override;
+    // The top row the list can be scrolled to with this many rows, as the view now stands.
+    int LastTopRowFor(int rows) const;
+    // The most whole rows the list shows at once, with no scroll bar taking room.
+    int RowsThatFit() const;
 
 protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;

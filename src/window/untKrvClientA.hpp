@@ -126,6 +126,7 @@ private:
     void EventArrived(const LinkEvent& event, const ConnectionEffect& control) override;
     void MembersClearing() override;
     void MembersChanged(const RowsEffect& effect, const ServerLineView* report) override;
+    void ReportsDelivered() override;
     void StateChanged(LinkEventKind kind) override;
     void NotAdministrator() override;
     void ConnectionOrdered(const ConnectionEffect& order) override;

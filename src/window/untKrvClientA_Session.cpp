@@ -36,6 +36,11 @@ void TfrmKrvClientA::MembersChanged(const RowsEffect& effect, const ServerLineVi
     }
 }
 
+// A burst folded into one change of the rows is shown now; the counters followed every report.
+void TfrmKrvClientA::ReportsDelivered() {
+    list_->ReportsDelivered();
+}
+
 void TfrmKrvClientA::RecordLinkEvent(const LinkEvent& event, const ConnectionEffect& control) {
     log_->Record(event, control, *session_);
     // An error is always kept, so the newest entry is this one.

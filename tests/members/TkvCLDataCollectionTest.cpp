@@ -273,6 +273,33 @@ TEST(TkvCLDataCollection, ManyLoginsAreFoundInAnyLetterCaseThroughGrowthAndDelet
     }
 }
 
+// Deletions leave empty places that close up when a position is asked for: in list order from the
+// front, as a bulk delete goes, the count follows each one, records are found by login meanwhile,
+// and positions come out as if each had been closed up at once.
+TEST(TkvCLDataCollection, DeletionsFromTheFrontKeepCountsAndPositions) {
+    for (const int deleted : {1, 7, 500, 999}) {
+        TkvCLDataCollection members;
+        std::vector<std::string> logins;
+        for (int i = 0; i < 1000; ++i) {
+            logins.push_back(std::to_string(i));
+            logins.back().insert(logins.back().begin(), 'm');
+            AddMember(members, logins.back());
+        }
+        for (int i = 0; i < deleted; ++i) {
+            members.Delete(logins[static_cast<size_t>(i)]);
+            ASSERT_EQ(members.Count(), 1000 - i - 1);
+            ASSERT_EQ(members.RecordOf(logins[static_cast<size_t>(i)]), nullptr);
+            ASSERT_EQ(members.RecordOf(logins.back())->Login(), logins.back());
+        }
+        AddMember(members, "late");
+        logins.erase(logins.begin(), logins.begin() + deleted);
+        logins.push_back("late");
+        EXPECT_EQ(LoginsInOrder(members), logins) << deleted;
+        EXPECT_EQ(members.IndexOf("late"), static_cast<int32_t>(logins.size()) - 1) << deleted;
+        EXPECT_EQ(members.IndexOf(logins.front()), 0) << deleted;
+    }
+}
+
 // What keys made of the logins by position rely on: the count moves whenever a login already at a
 // position changes or goes, and only then.
 TEST(TkvCLDataCollection, CountsTheChangesThatRewriteLoginsAlreadyListed) {

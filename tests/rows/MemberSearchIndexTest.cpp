@@ -132,4 +132,54 @@ TEST(MemberSearchIndex, AnswersAsAWalkOverTheRows) {
     EXPECT_GT(answeredInPart, 100);
 }
 
+// Rows put in and taken out one at a time move the rows after them along in the block: a block
+// that covered every row still does, and answers as a walk over the rows.
+TEST(MemberSearchIndex, KeepsCoveringAsSingleRowsComeAndGo) {
+    std::mt19937 random(25025);
+    ListedRows listed;
+    MemberRows start;
+    for (int row = 0; row < 80; ++row) {
+        start.push_back(RandomRow(random));
+    }
+    listed.Replace(start);
+    const RowsInOrder rows = listed.Rows();
+    MemberSearchIndex index;
+    ASSERT_TRUE(index.Extend(rows, 80));
+    const std::vector<std::string> texts = {"a", "Ab", "bA", "ab;", "x", "aaa", "q", ";;"};
+    for (int round = 0; round < 3000; ++round) {
+        const unsigned choice = random() % 7;
+        if (choice < 3) {
+            const int row = static_cast<int>(random() % static_cast<unsigned>(rows.RowCount() + 1));
+            MemberRow member = RandomRow(random);
+            index.InsertRow(row, member);
+            listed.Insert(row, std::move(member));
+        } else if (choice < 6 && rows.RowCount() > 1) {
+            const int row = static_cast<int>(random() % static_cast<unsigned>(rows.RowCount()));
+            listed.Remove(row);
+            index.RemoveRow(row);
+        } else if (rows.RowCount() > 0) {
+            const int row = static_cast<int>(random() % static_cast<unsigned>(rows.RowCount()));
+            listed.Set(row, RandomRow(random));
+            index.MarkChanged(row, row);
+        }
+        // Put in at the very end, a row is past the block until the block reaches it.
+        index.Extend(rows, 1);
+        ASSERT_TRUE(index.Covers(rows)) << "round " << round;
+        const MemberSearch search(texts[random() % texts.size()]);
+        std::vector<int> matches;
+        ASSERT_TRUE(index.ForEachMatch(rows, search, [&](int row) { matches.push_back(row); }));
+        std::vector<int> walked;
+        for (int row = 0; row < rows.RowCount(); ++row) {
+            if (search.Matches(rows.Row(row))) {
+                walked.push_back(row);
+            }
+        }
+        ASSERT_EQ(matches, walked) << "round " << round;
+        const int from = static_cast<int>(random() % 200) - 100;
+        const std::optional<int> found = index.FindFrom(rows, search, from, 1);
+        ASSERT_TRUE(found.has_value());
+        ASSERT_EQ(*found, WalkRows(rows, search, from, 1)) << "round " << round;
+    }
+}
+
 }  // namespace

@@ -32,6 +32,7 @@ bool MemberStore::Add(Account account) {
         return false;
     }
     accounts_.push_back(std::move(account));
+    removed_.push_back(false);
     return true;
 }
 
@@ -42,11 +43,43 @@ bool MemberStore::Remove(std::string_view login) {
     }
     const std::size_t place = found->second;
     places_.erase(found);
-    accounts_.erase(accounts_.begin() + static_cast<std::ptrdiff_t>(place));
-    for (std::size_t i = place; i < accounts_.size(); ++i) {
-        places_[FoldAscii(accounts_[i].login)] = i;
+    accounts_[place] = Account{};
+    removed_[place] = true;
+    ++holes_;
+    if (holes_ * 2 > accounts_.size()) {
+        CloseHoles();
     }
     return true;
+}
+
+void MemberStore::CloseHoles() const {
+    if (holes_ == 0) {
+        return;
+    }
+    std::size_t kept = 0;
+    for (std::size_t place = 0; place < accounts_.size(); ++place) {
+        if (removed_[place]) {
+            continue;
+        }
+        if (kept != place) {
+            accounts_[kept] = std::move(accounts_[place]);
+            places_[FoldAscii(accounts_[kept].login)] = kept;
+        }
+        ++kept;
+    }
+    accounts_.resize(kept);
+    removed_.assign(kept, false);
+    holes_ = 0;
+}
+
+const std::vector<Account>& MemberStore::Accounts() const {
+    CloseHoles();
+    return accounts_;
+}
+
+std::vector<Account>& MemberStore::Accounts() {
+    CloseHoles();
+    return accounts_;
 }
 
 Account* MemberStore::Find(std::string_view login) {
