@@ -378,7 +378,10 @@ void PrintFreshMemory(const FirstTouch& touch, const FreshMemory& sinceStart, co
 }
 
 // start: the process's start, with the first-touch probe's own faults left out.
-int Run(int members, int burst, int series, const FirstTouch& touch, const PageFaults& start) {
+// loginOnly: stop once the rows are listed, so that a profiler or instruction count sees the
+// login and little else.
+int Run(int members, int burst, int series, bool loginOnly, const FirstTouch& touch,
+        const PageFaults& start) {
     DemoServerProcess server;
     if (!server.Start({"--members", QString::number(members), "--burst-requests"})) {
         std::fprintf(stderr, "bench_scale: the demo server did not start\n");
@@ -417,6 +420,9 @@ int Run(int members, int burst, int series, const FirstTouch& touch, const PageF
         "  peak memory a member               %10.1f bytes (VmHWM %ld kB - VmRSS before login %ld kB)\n",
         (peakKb - baselineKb) * 1024.0 / members, peakKb, baselineKb);
     PrintFreshMemory(touch, Between(start, afterLogin), Between(beforeLogin, afterLogin), list.wallMs);
+    if (loginOnly) {
+        return 0;
+    }
 
     RawReader raw(server.Port());
     raw.LogIn();
@@ -537,6 +543,7 @@ int main(int argc, char** argv) {
     int burst = 100000;
     int series = 1000;
     const QStringList arguments = QApplication::arguments();
+    const bool loginOnly = arguments.contains("--login-only");
     for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == "--members") {
             members = arguments[i + 1].toInt();
@@ -549,7 +556,7 @@ int main(int argc, char** argv) {
         }
     }
     try {
-        return Run(members, burst, series, touch, start);
+        return Run(members, burst, series, loginOnly, touch, start);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "bench_scale: %s\n", failure.what());
         return 1;
