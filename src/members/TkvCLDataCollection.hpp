@@ -92,7 +92,10 @@ private:
     uint32_t recordCount_ = 0;           // records made so far, in use or freed
     std::vector<uint32_t> freeRecords_;  // numbers of records Delete gave up
     GrowingArray<TkvCLData*> order_;     // the records by position
-    LargeVector<Slot> index_;            // size a power of two, at most 3/4 full
+    // Size a power of two, at most 3/4 full. It grows in place: the slots it held are placed
+    // anew where they lie, so a million members' index costs the first touches of its final size
+    // only, not of every smaller table before it as well.
+    GrowingArray<Slot> index_;
     // Positions from here on may be stale since a Delete; they are put right when asked for.
     mutable size_t staleFrom_ = SIZE_MAX;
     TkvCLDataWatcher* watcher_ = nullptr;
