@@ -16,7 +16,7 @@ void AddMember(TkvCLDataCollection& members, const std::string& login, const std
 std::vector<std::string> LoginsInOrder(const TkvCLDataCollection& members) {
     std::vector<std::string> logins;
     for (int32_t i = 0; i < members.Count(); ++i) {
-        logins.push_back(members.Items(i)->Login());
+        logins.emplace_back(members.Items(i)->Login());
     }
     return logins;
 }
@@ -281,8 +281,8 @@ TEST(TkvCLDataCollection, IndexGrownInPlaceFindsEveryLoginBetweenDeletionsAndRes
     struct Case {
         const char* name;
         int count;
-        int deleteEvery;   // each n-th login added is deleted again at once (0: none)
-        int reserveAt;     // at this many added, room for reserveFor is asked (-1: never)
+        int deleteEvery;  // each n-th login added is deleted again at once (0: none)
+        int reserveAt;    // at this many added, room for reserveFor is asked (-1: never)
         int reserveFor;
     };
     const Case cases[] = {
