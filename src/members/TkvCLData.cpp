@@ -137,6 +137,12 @@ void TkvCLData::SetUserBotsText(std::string_view text) {
 void TkvCLData::Assign(std::string_view login, std::string_view presence1, std::string_view presence2,
                        std::string_view protocolsText, std::string_view password,
                        std::string_view userBotsText, bool online) {
+    AssignPacked(Pack(login, presence1, presence2, protocolsText, password, userBotsText), online);
+}
+
+std::string_view TkvCLData::Pack(std::string_view login, std::string_view presence1,
+                                 std::string_view presence2, std::string_view protocolsText,
+                                 std::string_view password, std::string_view userBotsText) {
     // Built in a buffer kept from call to call, so storing a member allocates nothing when its
     // fields fit in the record.
     thread_local std::string packed;
@@ -147,8 +153,7 @@ void TkvCLData::Assign(std::string_view login, std::string_view presence1, std::
     PutText(packed, presence2);
     PutCommaList(packed, protocolsText);
     PutUserBots(packed, userBotsText);
-    packed_.Assign(packed);
-    online_ = online;
+    return packed;
 }
 
 std::string TkvCLData::GetProtocolsText() const {

@@ -55,6 +55,15 @@ public:
     void Assign(std::string_view login, std::string_view presence1, std::string_view presence2,
                 std::string_view protocolsText, std::string_view password, std::string_view userBotsText,
                 bool online);
+    // The same in two steps: the fields packed into a buffer of the calling thread (valid until
+    // its next Pack), then taken in by a record.
+    static std::string_view Pack(std::string_view login, std::string_view presence1,
+                                 std::string_view presence2, std::string_view protocolsText,
+                                 std::string_view password, std::string_view userBotsText);
+    void AssignPacked(std::string_view packed, bool online) {
+        packed_.Assign(packed);
+        online_ = online;
+    }
 
 private:
     friend class TkvCLDataCollection;

@@ -22,6 +22,11 @@ void TkvCLDataCollection::AddOrUpdate(std::string_view login, std::string_view p
         GrowIndex(order_.size() + 1);
     }
     const uint32_t hash = FoldedHash(login);
+    // The index slot is far from the last one in a table of many megabytes: it is fetched while
+    // the fields are packed, rather than waited for.
+    __builtin_prefetch(&index_[hash & (index_.size() - 1)]);
+    const std::string_view packed =
+        TkvCLData::Pack(login, presence1, presence2, protocolsText, password, userBotsText);
     const size_t slot = SlotOf(login, hash);
     if (index_[slot].number != kEmpty) {
         TkvCLData& known = Record(index_[slot].number);
@@ -31,12 +36,12 @@ void TkvCLDataCollection::AddOrUpdate(std::string_view login, std::string_view p
         if (known.Login() != login) {
             ++loginsRewritten_;
         }
-        known.Assign(login, presence1, presence2, protocolsText, password, userBotsText, online);
+        known.AssignPacked(packed, online);
         return;
     }
     const uint32_t number = UnusedRecord();
     TkvCLData& record = Record(number);
-    record.Assign(login, presence1, presence2, protocolsText, password, userBotsText, online);
+    record.AssignPacked(packed, online);
     record.position_ = static_cast<uint32_t>(order_.size());
     index_[slot] = {number, hash};
     order_.push_back(&record);
