@@ -139,7 +139,7 @@ void BM_DeleteMiddleOfMillion(benchmark::State& state) {
     TkvCLDataCollection members;
     LoadInto(members, MemberTexts(kMillion));
     for (auto _ : state) {
-        std::string login = members.Items(members.Count() / 2)->Login();
+        std::string login(members.Items(members.Count() / 2)->Login());
         members.Delete(login);
         state.PauseTiming();
         members.AddOrUpdate(login, "", "", "chat", "pw", "", false);

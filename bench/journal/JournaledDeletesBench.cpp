@@ -142,7 +142,7 @@ Round RunRound(int members, int inFlight, bool journalOn) {
     // would make the server, not the client, the thing measured.
     std::vector<std::string> logins;
     for (int32_t i = session.Members().Count() - 1; i >= 0; --i) {
-        const std::string& login = session.Members().Items(i)->Login();
+        const std::string login(session.Members().Items(i)->Login());
         if (login != "admin") {
             logins.push_back(login);
         }

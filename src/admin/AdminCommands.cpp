@@ -163,7 +163,7 @@ int RunMemberRequest(AdminSession& session, const CommandOptions& options) {
     if (member == nullptr) {
         return Refuse("no member " + VisibleText(options.login));
     }
-    const std::string login = member->Login();
+    const std::string login(member->Login());
     ServerSession& server = session.Session();
     switch (options.command) {
         case AdminCommand::Delete:
@@ -575,8 +575,9 @@ WatchSnapshot SnapshotOf(const TkvCLDataCollection& members) {
     WatchSnapshot snapshot;
     for (int32_t i = 0; i < members.Count(); ++i) {
         const TkvCLData* member = members.Items(i);
-        snapshot[FoldAscii(member->Login())] = {member->Login(), member->Online(), member->Password(),
-                                                member->GetProtocolsText(), member->GetUserBotsText()};
+        snapshot[FoldAscii(member->Login())] = {std::string(member->Login()), member->Online(),
+                                                member->Password(), member->GetProtocolsText(),
+                                                member->GetUserBotsText()};
     }
     return snapshot;
 }
@@ -658,7 +659,7 @@ private:
         const TkvCLData* member = session_.Members().Items(session_.Members().IndexOf(login));
         Print(event, login, report.event == MemberEvent::Deleted ? nullptr : member);
         if (member != nullptr) {
-            snapshot_[FoldAscii(login)] = {member->Login(), member->Online(), member->Password(),
+            snapshot_[FoldAscii(login)] = {std::string(member->Login()), member->Online(), member->Password(),
                                            member->GetProtocolsText(), member->GetUserBotsText()};
         } else {
             snapshot_.erase(FoldAscii(login));

@@ -64,7 +64,7 @@ std::vector<std::string> SelectTargets(const TkvCLDataCollection& members,
     for (int32_t i = 0; i < members.Count(); ++i) {
         const TkvCLData* member = members.Items(i);
         if (filter.Matches(*member)) {
-            targets.push_back(member->Login());
+            targets.emplace_back(member->Login());
         }
     }
     return targets;

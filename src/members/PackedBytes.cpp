@@ -1,7 +1,14 @@
 #include "members/PackedBytes.hpp"
 
 #include <cstring>
-#include <utility>
+#include <memory>
+
+namespace {
+
+constexpr std::size_t kSizeAt = sizeof(char*);
+static_assert(kSizeAt + sizeof(uint32_t) <= PackedBytes::kInPlaceBytes);
+
+}  // namespace
 
 PackedBytes& PackedBytes::operator=(const PackedBytes& other) {
     if (this != &other) {
@@ -12,30 +19,58 @@ PackedBytes& PackedBytes::operator=(const PackedBytes& other) {
 
 PackedBytes& PackedBytes::operator=(PackedBytes&& other) noexcept {
     if (this != &other) {
+        FreeHeap();
         TakeFrom(other);
     }
     return *this;
 }
 
+char* PackedBytes::HeapBlock() const {
+    char* block = nullptr;
+    std::memcpy(&block, room_, sizeof block);
+    return block;
+}
+
+uint32_t PackedBytes::HeapSize() const {
+    uint32_t size = 0;
+    std::memcpy(&size, room_ + kSizeAt, sizeof size);
+    return size;
+}
+
+void PackedBytes::FreeHeap() noexcept {
+    if (count_ == kOnHeap) {
+        std::allocator<char>().deallocate(HeapBlock(), HeapSize());
+        count_ = 0;
+    }
+}
+
 void PackedBytes::Assign(std::string_view bytes) {
     if (bytes.size() <= kInPlaceBytes) {
-        // Copied before the heap block goes, as the bytes may lie in it.
+        // Copied before the heap block goes, as the bytes may lie in it; the block's address
+        // is read before the copy overwrites it.
+        const bool onHeap = count_ == kOnHeap;
+        char* const block = onHeap ? HeapBlock() : nullptr;
+        const uint32_t blockSize = onHeap ? HeapSize() : 0;
         if (!bytes.empty()) {
-            std::memmove(inPlace_, bytes.data(), bytes.size());
+            std::memmove(room_, bytes.data(), bytes.size());
         }
-        heap_.reset();
-    } else {
-        auto heap = std::make_unique_for_overwrite<char[]>(bytes.size());
-        std::memcpy(heap.get(), bytes.data(), bytes.size());
-        heap_ = std::move(heap);
+        if (onHeap) {
+            std::allocator<char>().deallocate(block, blockSize);
+        }
+        count_ = static_cast<uint8_t>(bytes.size());
+        return;
     }
-    size_ = static_cast<uint32_t>(bytes.size());
+    const auto size = static_cast<uint32_t>(bytes.size());
+    char* const block = std::allocator<char>().allocate(size);
+    std::memcpy(block, bytes.data(), size);
+    FreeHeap();
+    std::memcpy(room_, &block, sizeof block);
+    std::memcpy(room_ + kSizeAt, &size, sizeof size);
+    count_ = kOnHeap;
 }
 
 void PackedBytes::TakeFrom(PackedBytes& other) noexcept {
-    heap_ = std::move(other.heap_);
-    if (!heap_) {
-        std::memcpy(inPlace_, other.inPlace_, other.size_);
-    }
-    size_ = std::exchange(other.size_, 0);
+    std::memcpy(room_, other.room_, other.count_ == kOnHeap ? kSizeAt + sizeof(uint32_t) : other.count_);
+    count_ = other.count_;
+    other.count_ = 0;
 }

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <vector>
 
+// A million records are a hundred megabytes: each is its packed bytes and a few more.
+static_assert(sizeof(TkvCLData) <= 80);
+
 namespace {
 
 void PutLength(std::string& out, size_t length) {
@@ -56,7 +59,7 @@ void SkipPart(std::string_view packed, size_t& pos, bool isList) {
 }
 
 bool IsList(int part) {
-    return part >= 3;
+    return part >= 4;  // the protocols and the user bots
 }
 
 }  // namespace
@@ -107,6 +110,10 @@ void TkvCLData::ReplaceText(Part part, std::string_view text, void (*put)(std::s
     Replace(part, encoded);
 }
 
+void TkvCLData::SetLogin(std::string_view login) {
+    ReplaceText(kLogin, login, PutText);
+}
+
 void TkvCLData::SetPassword(std::string_view password) {
     ReplaceText(kPassword, password, PutText);
 }
@@ -130,18 +137,23 @@ void TkvCLData::SetUserBotsText(std::string_view text) {
 void TkvCLData::Assign(std::string_view login, std::string_view presence1, std::string_view presence2,
                        std::string_view protocolsText, std::string_view password,
                        std::string_view userBotsText, bool online) {
-    login_.assign(login);
+    AssignPacked(Pack(login, presence1, presence2, protocolsText, password, userBotsText), online);
+}
+
+std::string_view TkvCLData::Pack(std::string_view login, std::string_view presence1,
+                                 std::string_view presence2, std::string_view protocolsText,
+                                 std::string_view password, std::string_view userBotsText) {
     // Built in a buffer kept from call to call, so storing a member allocates nothing when its
     // fields fit in the record.
     thread_local std::string packed;
     packed.clear();
+    PutText(packed, login);
     PutText(packed, password);
     PutText(packed, presence1);
     PutText(packed, presence2);
     PutCommaList(packed, protocolsText);
     PutUserBots(packed, userBotsText);
-    packed_.Assign(packed);
-    online_ = online;
+    return packed;
 }
 
 std::string TkvCLData::GetProtocolsText() const {

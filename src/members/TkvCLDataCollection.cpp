@@ -22,6 +22,11 @@ void TkvCLDataCollection::AddOrUpdate(std::string_view login, std::string_view p
         GrowIndex(order_.size() + 1);
     }
     const uint32_t hash = FoldedHash(login);
+    // The index slot is far from the last one in a table of many megabytes: it is fetched while
+    // the fields are packed, rather than waited for.
+    __builtin_prefetch(&index_[hash & (index_.size() - 1)]);
+    const std::string_view packed =
+        TkvCLData::Pack(login, presence1, presence2, protocolsText, password, userBotsText);
     const size_t slot = SlotOf(login, hash);
     if (index_[slot].number != kEmpty) {
         TkvCLData& known = Record(index_[slot].number);
@@ -31,12 +36,12 @@ void TkvCLDataCollection::AddOrUpdate(std::string_view login, std::string_view p
         if (known.Login() != login) {
             ++loginsRewritten_;
         }
-        known.Assign(login, presence1, presence2, protocolsText, password, userBotsText, online);
+        known.AssignPacked(packed, online);
         return;
     }
     const uint32_t number = UnusedRecord();
     TkvCLData& record = Record(number);
-    record.Assign(login, presence1, presence2, protocolsText, password, userBotsText, online);
+    record.AssignPacked(packed, online);
     record.position_ = static_cast<uint32_t>(order_.size());
     index_[slot] = {number, hash};
     order_.push_back(&record);
@@ -82,7 +87,7 @@ void TkvCLDataCollection::Clear() {
     recordCount_ = 0;
     std::vector<uint32_t>().swap(freeRecords_);
     order_ = {};
-    LargeVector<Slot>().swap(index_);
+    index_ = {};
     staleFrom_ = SIZE_MAX;
     holes_ = 0;
     ++loginsRewritten_;
@@ -170,20 +175,49 @@ size_t TkvCLDataCollection::SlotOf(std::string_view login, uint32_t hash) const 
 }
 
 void TkvCLDataCollection::GrowIndex(size_t wanted) {
-    size_t size = std::max(index_.size(), kSmallestIndex);
+    const size_t before = index_.size();
+    size_t size = std::max(before, kSmallestIndex);
     while (wanted * 4 > size * 3) {
         size *= 2;
     }
-    if (size == index_.size()) {
+    if (size == before) {
         return;
     }
-    LargeVector<Slot> old(size);
-    old.swap(index_);
+    index_.resize(size);  // the new room empty
+    if (before == 0) {
+        return;
+    }
+    // Each slot's home in the larger table is its old home or lies in the new room. The old
+    // slots are read in order, and each is taken out and put at the first free slot from its new
+    // home: in the old part, that is at or before where it lay, among slots already read, so
+    // nothing unread is overwritten and no run already placed is broken again; in the new room
+    // there was nothing to read. Two kinds are put aside and placed last by an ordinary probe:
+    // slots whose run went round past the old table's end, and slots whose run would go round
+    // past the new one's.
+    const size_t oldMask = before - 1;
     const size_t mask = size - 1;
-    for (const Slot& entry : old) {
+    std::vector<Slot> aside;
+    for (size_t at = 0; at < before; ++at) {
+        const Slot entry = index_[at];
         if (entry.number == kEmpty) {
             continue;
         }
+        index_[at] = Slot();
+        if ((entry.hash & oldMask) > at) {
+            aside.push_back(entry);
+            continue;
+        }
+        size_t slot = entry.hash & mask;
+        while (index_[slot].number != kEmpty && slot != mask) {
+            ++slot;
+        }
+        if (index_[slot].number != kEmpty) {
+            aside.push_back(entry);
+            continue;
+        }
+        index_[slot] = entry;
+    }
+    for (const Slot& entry : aside) {
         size_t slot = entry.hash & mask;
         while (index_[slot].number != kEmpty) {
             slot = (slot + 1) & mask;

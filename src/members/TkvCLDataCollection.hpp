@@ -93,7 +93,10 @@ private:
     uint32_t recordCount_ = 0;                // records made so far, in use or freed
     std::vector<uint32_t> freeRecords_;       // numbers of records Delete gave up
     mutable GrowingArray<TkvCLData*> order_;  // the records by position; nullptr where one was deleted
-    LargeVector<Slot> index_;                 // size a power of two, at most 3/4 full
+    // Size a power of two, at most 3/4 full. It grows in place: the slots it held are placed
+    // anew where they lie, so a million members' index costs the first touches of its final size
+    // only, not of every smaller table before it as well.
+    GrowingArray<Slot> index_;
     // The first place a Delete left empty, and how many there are; closed up when asked for.
     mutable size_t staleFrom_ = SIZE_MAX;
     mutable size_t holes_ = 0;

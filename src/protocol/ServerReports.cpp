@@ -28,7 +28,7 @@ RowsEffect ServerReports::ApplyReport(const ServerLineView& line) {
     }
     if (code == ReportCode::AccountDeleted) {
         const TkvCLData* record = members_.RecordOf(line.subject);
-        const std::string caption = record != nullptr ? record->Login() : std::string();
+        const std::string caption(record != nullptr ? record->Login() : std::string_view());
         members_.Delete(line.subject);
         // Rows are the list's records one for one here, so the row goes by its caption; an
         // unknown login changes no row, but a rebuild also puts the top row back its own way.

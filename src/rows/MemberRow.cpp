@@ -22,7 +22,7 @@ MemberRow& MemberRow::operator=(const MemberRow& other) {
     return *this;
 }
 
-const std::string& MemberRow::Login() const {
+std::string_view MemberRow::Login() const {
     if (record_ != nullptr) {
         return record_->Login();
     }
@@ -71,7 +71,7 @@ void MemberRow::Detach() {
     if (record_ == nullptr) {
         return;
     }
-    copy_ = std::make_unique<const Copy>(
-        Copy{record_->Login(), record_->GetProtocolsText(), record_->GetUserBotsText(), record_->Online()});
+    copy_ = std::make_unique<const Copy>(Copy{std::string(record_->Login()), record_->GetProtocolsText(),
+                                              record_->GetUserBotsText(), record_->Online()});
     record_ = nullptr;
 }

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "members/TkvCLData.hpp"
 #include "util/LargePages.hpp"
@@ -24,7 +25,7 @@ public:
     MemberRow& operator=(MemberRow&& other) noexcept = default;
     ~MemberRow() = default;
 
-    const std::string& Login() const;
+    std::string_view Login() const;
     std::string ProtocolsText() const;
     std::string UserBotsText() const;
     bool Online() const;

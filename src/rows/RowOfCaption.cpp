@@ -12,32 +12,37 @@ size_t EntriesFor(size_t rows) {
 }
 
 // Each slot with its caption's folded hash, ordered by the entry the hash makes its home in a
-// table of 2^bits entries, and by the whole hash after that: the hash is turned so that its home
-// bits lead, and a radix sort of three passes orders the turned hashes.
-LargeVector<uint64_t> SlotsInHomeOrder(const MemberRowStore& store, int bits) {
+// table of 2^bits entries, and by slot after that: the hash is turned so that its home bits lead
+// (as each entry's hash here), and a radix sort of three passes orders the turned hashes. The
+// passes go back and forth between room (which must hold a value a slot) and the block returned.
+LargeVector<HashedNumber> SlotsInHomeOrder(const MemberRowStore& store, int bits, HashedNumber* room) {
     const auto count = static_cast<uint32_t>(store.SlotCount());
-    LargeVector<uint64_t> keyed(count);
     for (uint32_t slot = 0; slot < count; ++slot) {
         const auto hash = static_cast<uint32_t>(FoldedHashAscii(store[slot].Login()));
-        keyed[slot] = uint64_t{std::rotr(hash, bits)} << 32 | slot;
+        room[slot] = {slot, std::rotr(hash, bits)};
     }
-    LargeVector<uint64_t> sorted(count);
+    LargeVector<HashedNumber> sorted(count);
+    HashedNumber* from = room;
+    HashedNumber* to = sorted.data();
     constexpr int kDigitBits = 11;
-    for (int shift = 32; shift < 64; shift += kDigitBits) {
+    static_assert(3 * kDigitBits >= 32, "three passes cover the hash, and leave it in sorted");
+    for (int shift = 0; shift < 32; shift += kDigitBits) {
         std::vector<uint32_t> start((1u << kDigitBits) + 1, 0);
-        const auto digit = [shift](uint64_t key) { return (key >> shift) & ((1u << kDigitBits) - 1); };
-        for (const uint64_t key : keyed) {
-            ++start[digit(key) + 1];
+        const auto digit = [shift](const HashedNumber& keyed) {
+            return (keyed.hash >> shift) & ((1u << kDigitBits) - 1);
+        };
+        for (uint32_t i = 0; i < count; ++i) {
+            ++start[digit(from[i]) + 1];
         }
         for (size_t d = 1; d < start.size(); ++d) {
             start[d] += start[d - 1];
         }
-        for (const uint64_t key : keyed) {
-            sorted[start[digit(key)]++] = key;
+        for (uint32_t i = 0; i < count; ++i) {
+            to[start[digit(from[i])]++] = from[i];
         }
-        keyed.swap(sorted);
+        std::swap(from, to);
     }
-    return keyed;
+    return sorted;
 }
 
 }  // namespace
@@ -57,23 +62,22 @@ bool RowOfCaption::BuildUnique(const MemberRowStore& store) {
 // Entries put in in the order of their home entries fill the table front to back, once, where
 // putting them in as the rows lie would write all over memory far larger than the cache.
 bool RowOfCaption::HoldInHomeOrder(const MemberRowStore& store) {
-    entries_.assign(EntriesFor(store.SlotCount()), Entry());
+    entries_.resize(EntriesFor(store.SlotCount()));
     held_ = 0;
     duplicates_ = false;
     const int bits = std::countr_zero(entries_.size());
     const size_t mask = entries_.size() - 1;
-    const LargeVector<uint64_t> keyed = SlotsInHomeOrder(store, bits);
+    // The table's own room serves the sort, as the table is filled only after it.
+    const LargeVector<HashedNumber> keyed = SlotsInHomeOrder(store, bits, entries_.data());
+    std::fill(entries_.begin(), entries_.end(), Entry());
     std::vector<Entry> wrapped;  // past the last entry, they go round to the first free ones
     size_t firstFree = 0;        // every entry before this one is taken
     for (size_t i = 0; i < keyed.size(); ++i) {
-        const Entry entry{static_cast<uint32_t>(keyed[i]),
-                          std::rotl(static_cast<uint32_t>(keyed[i] >> 32), bits)};
+        const Entry entry{keyed[i].number, std::rotl(keyed[i].hash, bits)};
         // Captions that fold alike hash alike, so the rows that share one lie next to each other.
         // A row is opened only then: rows lie in no order here, and each would miss the cache.
-        for (size_t before = i;
-             before-- > 0 && static_cast<uint32_t>(keyed[before] >> 32) == keyed[i] >> 32;) {
-            if (SameTextAscii(store[static_cast<uint32_t>(keyed[before])].Login(),
-                              store[entry.number].Login())) {
+        for (size_t before = i; before-- > 0 && keyed[before].hash == keyed[i].hash;) {
+            if (SameTextAscii(store[keyed[before].number].Login(), store[entry.number].Login())) {
                 duplicates_ = true;
                 return false;
             }

@@ -13,7 +13,7 @@ std::string LockedProtocolsProblem(const TkvCLData& account, std::string_view ow
             return {};
         }
     }
-    return "the protocols of " + account.Login() +
+    return "the protocols of " + std::string(account.Login()) +
            ", the login of this connection, cannot lose administrator";
 }
 

@@ -17,7 +17,7 @@ BulkOperation::BulkOperation(ServerSession& session, BulkCommand command,
             continue;
         }
         const TkvCLData* account = session_.Members().RecordOf(login);
-        const std::string& listed = account != nullptr ? account->Login() : login;
+        const std::string listed(account != nullptr ? account->Login() : std::string_view(login));
         // Whatever else would keep it out, this is the reason that matters to the administrator.
         if (SameTextAscii(login, session_.Link().Login())) {
             Record(BulkOutcome::Skipped, listed,

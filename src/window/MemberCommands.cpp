@@ -58,7 +58,7 @@ AccountDialogContent ContentFor(AccountMode mode, const TkvCLData* record, bool 
     const bool edit = mode == AccountMode::Edit;
     return {edit ? "Edit Client" : "Delete Client",
             edit ? "Edit data of client:" : "Data of client:",
-            {FilledText(record->Login()), false},
+            {FilledText(std::string(record->Login())), false},
             {FilledText(record->Password()), edit},
             {FilledText(record->GetProtocolsText()), edit && !administratorLock},
             {FilledText(record->GetUserBotsText()), edit}};

@@ -455,7 +455,7 @@ void MemberListModel::MapRowOfSlot() const {
 // Among the rows that sort equal to the slot's caption; -1 when it is not among the first few.
 int MemberListModel::SearchRowOfSlot(uint32_t slot) const {
     constexpr int kEqualRowsLookedAt = 16;
-    const std::string& caption = store_[slot].Login();
+    const std::string_view caption = store_[slot].Login();
     const int first = LowerBound(caption);
     for (int row = first; row < RowCount() && row < first + kEqualRowsLookedAt; ++row) {
         if (SlotOfRow(row) == slot) {

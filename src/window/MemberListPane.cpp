@@ -226,7 +226,7 @@ bool MemberListPane::FoldRowsChange(const RowsEffect& effect) {
             return false;
         }
     }
-    const std::string topCaption = filtered ? std::string() : model_->Row(foldTop_).Login();
+    const std::string topCaption = filtered ? std::string() : std::string(model_->Row(foldTop_).Login());
     if (insert) {
         model_->InsertRow(row, MemberRow(*record));
         onlineCount_ += record->Online() ? 1 : 0;
@@ -235,7 +235,7 @@ bool MemberListPane::FoldRowsChange(const RowsEffect& effect) {
         const MemberRow& going = model_->Row(row);
         onlineCount_ -= going.Online() ? 1 : 0;
         if (filtered) {
-            foldKept_.logins.erase(going.Login());
+            foldKept_.logins.erase(std::string(going.Login()));
             if (foldKept_.current == going.Login()) {
                 foldKept_.current.clear();
             }
@@ -418,7 +418,7 @@ MemberListPane::KeptSelection MemberListPane::TakeSelection() const {
     }
     for (const QItemSelectionRange& range : view_->selectionModel()->selection()) {
         for (int row = range.top(); row <= range.bottom(); ++row) {
-            kept.logins.insert(model_->ShownRow(row).Login());
+            kept.logins.emplace(model_->ShownRow(row).Login());
         }
     }
     return kept;
@@ -447,7 +447,8 @@ void MemberListPane::RestoreSelection(const KeptSelection& kept) {
     int first = -1;
     const int count = model_->ShownCount();
     for (int row = 0; row <= count; ++row) {
-        const bool selected = row < count && kept.logins.count(model_->ShownRow(row).Login()) != 0;
+        const bool selected =
+            row < count && kept.logins.count(std::string(model_->ShownRow(row).Login())) != 0;
         if (selected && first < 0) {
             first = row;
         } else if (!selected && first >= 0) {
@@ -480,7 +481,7 @@ std::vector<std::string> MemberListPane::SelectedLogins() const {
     std::vector<std::string> logins;
     logins.reserve(rows.size());
     for (const int row : rows) {
-        logins.push_back(model_->ShownRow(row).Login());
+        logins.emplace_back(model_->ShownRow(row).Login());
     }
     return logins;
 }
@@ -488,7 +489,7 @@ std::vector<std::string> MemberListPane::SelectedLogins() const {
 // The caption of the row at the top of the list, or empty when there is none to come back to.
 std::string MemberListPane::TopRowCaption() const {
     const QModelIndex top = view_->indexAt(QPoint(1, 1));
-    return top.isValid() ? model_->ShownRow(top.row()).Login() : std::string();
+    return top.isValid() ? std::string(model_->ShownRow(top.row()).Login()) : std::string();
 }
 
 void MemberListPane::RestoreTopRow(const std::string& caption) {

@@ -19,7 +19,7 @@ TkvCLDataCollection SampleMembers() {
 std::vector<std::string> Logins(const std::vector<const TkvCLData*>& members) {
     std::vector<std::string> logins;
     for (const TkvCLData* member : members) {
-        logins.push_back(member->Login());
+        logins.emplace_back(member->Login());
     }
     return logins;
 }

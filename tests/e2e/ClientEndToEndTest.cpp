@@ -193,8 +193,8 @@ std::map<std::string, MemberView> ClientEndToEndTest::ClientMembers() const {
     const TkvCLDataCollection& members = window_->Session().Members();
     for (int32_t i = 0; i < members.Count(); ++i) {
         const TkvCLData* record = members.Items(i);
-        views[record->Login()] = {record->Password(), record->Protocols(), record->GetUserBotsText(),
-                                  record->Online()};
+        views[std::string(record->Login())] = {record->Password(), record->Protocols(),
+                                               record->GetUserBotsText(), record->Online()};
     }
     return views;
 }

@@ -156,7 +156,7 @@ TEST(MemberStorage, RecordsStayPutAndTheIndexStaysRightThroughGrowthAndDeletion)
             }
             ASSERT_NE(watched, nullptr);
             EXPECT_EQ(members.Items(members.IndexOf(watched->Login())), watched);
-            EXPECT_EQ(watched->Password(), passwordOf[watched->Login()]);
+            EXPECT_EQ(watched->Password(), passwordOf[std::string(watched->Login())]);
         }
     }
     for (int absent = 3000; absent < 3100; ++absent) {

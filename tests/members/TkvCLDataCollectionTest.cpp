@@ -16,7 +16,7 @@ void AddMember(TkvCLDataCollection& members, const std::string& login, const std
 std::vector<std::string> LoginsInOrder(const TkvCLDataCollection& members) {
     std::vector<std::string> logins;
     for (int32_t i = 0; i < members.Count(); ++i) {
-        logins.push_back(members.Items(i)->Login());
+        logins.emplace_back(members.Items(i)->Login());
     }
     return logins;
 }
@@ -297,6 +297,60 @@ TEST(TkvCLDataCollection, DeletionsFromTheFrontKeepCountsAndPositions) {
         EXPECT_EQ(LoginsInOrder(members), logins) << deleted;
         EXPECT_EQ(members.IndexOf("late"), static_cast<int32_t>(logins.size()) - 1) << deleted;
         EXPECT_EQ(members.IndexOf(logins.front()), 0) << deleted;
+    }
+}
+
+// The index grows in place, each entry placed anew where the old table held it. Growth comes
+// here between deletions (whose backward shifts rearrange the runs) and by Reserve jumps of
+// several doublings at once, over enough logins that runs go round the table's end; after every
+// growth each login present must be found, and each deleted one not.
+TEST(TkvCLDataCollection, IndexGrownInPlaceFindsEveryLoginBetweenDeletionsAndReserveJumps) {
+    struct Case {
+        const char* name;
+        int count;
+        int deleteEvery;  // each n-th login added is deleted again at once (0: none)
+        int reserveAt;    // at this many added, room for reserveFor is asked (-1: never)
+        int reserveFor;
+    };
+    const Case cases[] = {
+        {"doublings only", 50000, 0, -1, 0},
+        {"deletions between doublings", 50000, 3, -1, 0},
+        {"a jump of several doublings when half full", 20000, 5, 12, 200000},
+        {"a jump when well filled", 20000, 0, 9000, 70000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TkvCLDataCollection members;
+        std::vector<std::string> present;
+        std::vector<std::string> gone;
+        for (int i = 0; i < c.count; ++i) {
+            if (i == c.reserveAt) {
+                members.Reserve(c.reserveFor);
+            }
+            std::string login(1, 'm');
+            login += std::to_string(i * 7919 % 1000003);
+            AddMember(members, login);
+            if (c.deleteEvery > 0 && i % c.deleteEvery == 0) {
+                members.Delete(login);
+                gone.push_back(login);
+            } else {
+                present.push_back(login);
+            }
+            // Checked right after each growth of the index, whose size is a power of two.
+            const int32_t n = members.Count();
+            if (n > 12 && (n & (n - 1)) == 0) {
+                for (const std::string& held : present) {
+                    ASSERT_TRUE(members.Exists(held)) << held << " at " << n;
+                }
+            }
+        }
+        ASSERT_EQ(members.Count(), static_cast<int32_t>(present.size()));
+        for (size_t i = 0; i < present.size(); ++i) {
+            ASSERT_EQ(members.IndexOf(present[i]), static_cast<int32_t>(i)) << present[i];
+        }
+        for (const std::string& login : gone) {
+            ASSERT_FALSE(members.Exists(login)) << login;
+        }
     }
 }
 

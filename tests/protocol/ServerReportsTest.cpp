@@ -20,7 +20,7 @@ struct ReportCase {
 std::vector<std::string> Logins(const TkvCLDataCollection& members) {
     std::vector<std::string> logins;
     for (int32_t position = 0; position < members.Count(); ++position) {
-        logins.push_back(members.Items(position)->Login());
+        logins.emplace_back(members.Items(position)->Login());
     }
     return logins;
 }

@@ -114,7 +114,7 @@ TEST(RowOfCaption, ARebuildFindsEveryRow) {
         RowOfCaption table;
         table.Build(store, order);
         for (uint32_t slot = 0; slot < rows; ++slot) {
-            std::string caption = store[slot].Login();
+            std::string caption(store[slot].Login());
             caption[0] = 'M';
             ASSERT_EQ(table.Find(store, caption), slot) << rows << " rows";
         }

@@ -92,7 +92,7 @@ std::vector<std::string> Logins(WindowHarness& harness) {
     std::vector<std::string> logins;
     MemberListModel* model = harness.Model();
     for (int row = 0; row < model->RowCount(); ++row) {
-        logins.push_back(model->Row(row).Login());
+        logins.emplace_back(model->Row(row).Login());
     }
     return logins;
 }

@@ -57,8 +57,8 @@ void CaptionOrderTest::sortsByTheCollationOfTheLocale() {
     SortRowsByCaption(rows, CollationOf(collator));
     QStringList captions;
     for (const MemberRow& row : rows) {
-        captions << QString::fromStdString(row.Login());
-        QCOMPARE(row.ProtocolsText(), "from " + row.Login());  // rows move whole
+        captions << QString::fromStdString(std::string(row.Login()));
+        QCOMPARE(row.ProtocolsText(), "from " + std::string(row.Login()));  // rows move whole
     }
     QCOMPARE(captions, sorted);
 }

@@ -274,7 +274,7 @@ void untKrvClientATest::aLongListSortsAsItsRowsDoWhateverChangedWhileItArrived()
     SortRowsByCaption(rows, harness.Model()->Collator());
     QStringList sorted;
     for (const MemberRow& row : rows) {
-        sorted << QString::fromStdString(row.Login());
+        sorted << QString::fromStdString(std::string(row.Login()));
     }
     QCOMPARE(sorted.size(), count);
     QCOMPARE(harness.Captions(), sorted);
