@@ -481,8 +481,8 @@ void PrintFreshMemory(const FirstTouch& touch, const FreshMemory& sinceStart, co
 }
 
 // start: the process's start, with the first-touch probe's own faults left out.
-int Run(int members, int burst, int series, int foldBurst, bool oneAtATime, bool loginOnly, const FirstTouch& touch,
-        const PageFaults& start) {
+int Run(int members, int burst, int series, int foldBurst, bool oneAtATime, bool loginOnly,
+        const FirstTouch& touch, const PageFaults& start) {
     DemoServerProcess server;
     if (!server.Start({"--members", QString::number(members), "--burst-requests"})) {
         std::fprintf(stderr, "bench_scale: the demo server did not start\n");
