@@ -7,10 +7,14 @@ namespace {
 
 // auto_vacuum must be chosen before the first table exists; on a file made earlier it is left as
 // it was. The file is the user's and owner-only, so the log's index may live in shared memory.
+// The tables are made under the write lock taken at once: a second program opening the same new
+// file then waits through the busy timeout, where a read turned into a write would fail at once
+// with "database is locked".
 constexpr const char* kSchema = R"sql(
 PRAGMA auto_vacuum = INCREMENTAL;
 PRAGMA journal_mode = WAL;
 PRAGMA synchronous = NORMAL;
+BEGIN IMMEDIATE;
 CREATE TABLE IF NOT EXISTS members (
     id INTEGER PRIMARY KEY,
     name TEXT NOT NULL UNIQUE
@@ -59,6 +63,7 @@ CREATE TABLE IF NOT EXISTS member_counts (
     online INTEGER NOT NULL
 );
 CREATE INDEX IF NOT EXISTS member_counts_by_time ON member_counts (time);
+COMMIT;
 )sql";
 
 // The separators cannot come from the wire (a request line holds no control characters), and

@@ -331,10 +331,12 @@ void JournalEndToEndTest::aCancelledBulkDeleteAccountsForEveryTargetWithItsReaso
 // krvadmin's delete of many, interrupted once its first requests are in the journal: it sends
 // no more, follows what it sent, and the journal keeps the rest as cancelled, with the reason.
 void JournalEndToEndTest::anInterruptedKrvadminKeepsWhatItNeverSentAsCancelled() {
-    // Enough members that the server takes seconds over all the deletes (it renumbers the
-    // accounts after each one it removes), so that the interrupt comes well before the end.
+    // Each report held back a while, so that krvadmin, which keeps only so many requests awaiting
+    // their report, takes many seconds over all the deletes and the interrupt comes well before
+    // the end.
     constexpr int kMembers = 30000;
-    QVERIFY(server_->Start({"--members", QString::number(kMembers), "--seed", "3"}));
+    QVERIFY(
+        server_->Start({"--members", QString::number(kMembers), "--seed", "3", "--delay-requests", "200"}));
     QProcess admin;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("KRVADMIN_PASSWORD"), QStringLiteral("admin"));
