@@ -64,6 +64,7 @@ bool BulkRun::Start() {
         backupPath_ = backup.path;
     }
     bulk_->SetContext({id, backupPath_});
+    bulk_->SetPacing(kPacing);
     if (SessionJournal* journal = journal_()) {
         journal->BelongTo(std::to_string(id), backupPath_);
         journal->GiveReason(reason_);

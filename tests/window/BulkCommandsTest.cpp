@@ -22,6 +22,7 @@
 #include "support/ModalResponder.hpp"
 #include "window/BulkConfirmDialog.hpp"
 #include "window/BulkEditDialog.hpp"
+#include "window/BulkRun.hpp"
 #include "window/MemberCommands.hpp"
 #include "window/WindowHarness.hpp"
 
@@ -47,6 +48,8 @@ private slots:
     void bulkDeleteIsConfirmedByTheCountAndSummarised();
     void aWrongCountSendsNothing();
     void expelOfFewNeedsNoTypedCount();
+    void reportsWhileTheDialogIsOpenRemakeThePlan_data();
+    void reportsWhileTheDialogIsOpenRemakeThePlan();
     void cancelStopsSendingAndFollowsWhatWasSent();
     void editOfManyChangesOneNameOfEach_data();
     void editOfManyChangesOneNameOfEach();
@@ -267,13 +270,57 @@ void BulkCommandsTest::expelOfFewNeedsNoTypedCount() {
     QVERIFY(QDir(data_->filePath("krvClientA/backups")).isEmpty());
 }
 
-// More members than may await their answer at once: Ctrl+A selects them all, the first share
+void BulkCommandsTest::reportsWhileTheDialogIsOpenRemakeThePlan_data() {
+    QTest::addColumn<QStringList>("meanwhile");  // served while the confirmation is open
+    QTest::addColumn<QStringList>("sentTo");
+    QTest::newRow("nothing") << QStringList() << QStringList{"ann", "cid"};
+    QTest::newRow("a report on another member")
+        << QStringList{"ARI:on,,dan=pd,;;"} << QStringList{"ann", "cid"};
+    QTest::newRow("one came online") << QStringList{"ARI:on,,bea=pb,mail;;"}
+                                     << QStringList{"ann", "bea", "cid"};
+    QTest::newRow("one went") << QStringList{"ARD_ann"} << QStringList{"cid"};
+    QTest::newRow("one went offline") << QStringList{"ARO:,,cid=pc,chat news;;"} << QStringList{"ann"};
+}
+
+// The plan shown in the confirmation is made again when reports came while it was open, so that
+// what is sent (and backed up) follows the list as it is when the command goes.
+void BulkCommandsTest::reportsWhileTheDialogIsOpenRemakeThePlan() {
+    QFETCH(QStringList, meanwhile);
+    QFETCH(QStringList, sentTo);
+    WindowHarness harness;
+    Start(harness);
+    SelectRows(harness, {"ann", "bea", "cid"});
+    const size_t sentBefore = harness.Socket().SentLines().size();
+    auto answer = AnswerDialog<QDialog>([&](QDialog* dialog) {
+        std::vector<std::string> lines;
+        for (const QString& line : meanwhile) {
+            lines.push_back(line.toStdString());
+        }
+        harness.Serve(lines);
+        dialog->findChild<QPushButton*>("btnBulkGo")->click();
+    });
+    harness.Window().findChild<QAction*>("mnuBulkExpel")->trigger();
+    QVERIFY(answer->Answered());
+    const std::vector<std::string> sent = harness.Socket().SentLines();
+    QStringList to;
+    for (size_t i = sentBefore; i < sent.size(); ++i) {
+        for (const char* login : {"ann", "bea", "cid", "dan"}) {
+            if (sent[i].find(login) != std::string::npos) {
+                to << QLatin1String(login);
+            }
+        }
+    }
+    QCOMPARE(to, sentTo);
+}
+
+// More members than the window lets await their answer at once: Ctrl+A selects them all, the first share
 // goes out, and Cancel sends no more while the reports of what was sent still count.
 void BulkCommandsTest::cancelStopsSendingAndFollowsWhatWasSent() {
     WindowHarness harness;
     harness.LogIn();
+    const int many = static_cast<int>(BulkRun::kPacing.maxAwaiting) + 60;
     std::vector<std::string> lines = {"ARLM:on,,admin=secret,administrator;;"};
-    for (int i = 0; i < 260; ++i) {
+    for (int i = 0; i < many; ++i) {
         lines.push_back("ARLM:,,m" + std::to_string(1000 + i) + "=p,chat;;");
     }
     lines.push_back("ARLC");
@@ -282,9 +329,9 @@ void BulkCommandsTest::cancelStopsSendingAndFollowsWhatWasSent() {
     QVERIFY(QTest::qWaitForWindowActive(&harness.Window()));
     harness.List()->setFocus(Qt::OtherFocusReason);
     QTest::keyClick(harness.List(), Qt::Key_A, Qt::ControlModifier);
-    QCOMPARE(harness.List()->selectionModel()->selectedRows().size(), 261);
-    auto answer = AnswerDialog<QDialog>([](QDialog* dialog) {
-        QTest::keyClicks(dialog->findChild<QLineEdit*>("edBulkCount"), "260");
+    QCOMPARE(harness.List()->selectionModel()->selectedRows().size(), many + 1);
+    auto answer = AnswerDialog<QDialog>([many](QDialog* dialog) {
+        QTest::keyClicks(dialog->findChild<QLineEdit*>("edBulkCount"), QString::number(many));
         dialog->findChild<QPushButton*>("btnBulkGo")->click();
     });
     QTest::keyClick(harness.List(), Qt::Key_Delete);
@@ -295,7 +342,7 @@ void BulkCommandsTest::cancelStopsSendingAndFollowsWhatWasSent() {
                              [](const std::string& line) { return line.rfind("ADD_", 0) == 0; });
     };
     const auto sentBefore = deletesSent();
-    QVERIFY(sentBefore > 0 && sentBefore < 260);
+    QVERIFY(sentBefore > 0 && sentBefore < many);
     harness.Window().findChild<QPushButton*>("btnBulkStop")->click();
     std::vector<std::string> reports;
     for (int i = 0; i < sentBefore; ++i) {
@@ -309,11 +356,11 @@ void BulkCommandsTest::cancelStopsSendingAndFollowsWhatWasSent() {
     QCOMPARE(summary->findChild<QLabel*>("lbBulkSummary")->text(),
              QStringLiteral("%1 confirmed, 0 refused, 0 unconfirmed, 1 skipped, %2 not sent")
                  .arg(sentBefore)
-                 .arg(260 - sentBefore));
-    QCOMPARE(harness.Model()->rowCount(), static_cast<int>(261 - sentBefore));
+                 .arg(many - sentBefore));
+    QCOMPARE(harness.Model()->rowCount(), static_cast<int>(many + 1 - sentBefore));
     // Every member left was selected, and still is.
     QCOMPARE(harness.List()->selectionModel()->selectedRows().size(),
-             static_cast<qsizetype>(261 - sentBefore));
+             static_cast<qsizetype>(many + 1 - sentBefore));
 }
 
 void BulkCommandsTest::editOfManyChangesOneNameOfEach_data() {
