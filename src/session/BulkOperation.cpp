@@ -11,6 +11,8 @@ BulkOperation::BulkOperation(ServerSession& session, BulkCommand command,
                              const std::vector<std::string>& logins)
     : session_(session), command_(std::move(command)) {
     std::unordered_set<std::string> seen;
+    seen.reserve(logins.size());
+    targets_.reserve(logins.size());
     for (const std::string& named : logins) {
         const std::string login = Trim(named);
         if (login.empty() || !seen.insert(FoldAscii(login)).second) {

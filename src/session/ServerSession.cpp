@@ -173,6 +173,7 @@ void ServerSession::OnRead(const LinkEvent& event) {
     // Reports count only once the login has completed.
     if (event.state == LineState::LoggedIn) {
         const RowsEffect effect = reports_.ApplyReport(line);
+        ++listChanges_;
         if (line.code == ReportCode::ListComplete) {
             listComplete_ = true;
         }
@@ -194,6 +195,7 @@ void ServerSession::OnRead(const LinkEvent& event) {
 void ServerSession::ClearMembers() {
     listener_.MembersClearing();
     members_.Clear();
+    ++listChanges_;
     listener_.MembersChanged({RowsChange::RebuildAll, {}}, nullptr);
 }
 

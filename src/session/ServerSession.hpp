@@ -77,6 +77,9 @@ public:
 
     const TkvClient& Link() const { return *link_; }
     const TkvCLDataCollection& Members() const { return members_; }
+    // Grows with every report applied and every clearing of the list: while it stands, the list
+    // is as it was.
+    uint64_t ListChanges() const { return listChanges_; }
     // Whoever reads the member records in place hears before one changes or goes.
     void WatchMembers(TkvCLDataWatcher* watcher) { members_.Watch(watcher); }
 
@@ -153,6 +156,7 @@ private:
     SessionListener& listener_;
     const Clock& clock_;
     TkvCLDataCollection members_;
+    uint64_t listChanges_ = 0;
     ServerReports reports_{members_};
     RequestFollower follower_;
     std::optional<ServerAccount> beforeRedirect_;

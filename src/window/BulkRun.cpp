@@ -1,5 +1,6 @@
 #include "window/BulkRun.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 
@@ -45,6 +46,15 @@ BulkRun::BulkRun(QWidget& window, ServerSession& session, std::unique_ptr<BulkOp
 
 BulkRun::~BulkRun() = default;
 
+BulkPacing BulkRun::PacingFor(size_t listed) {
+    constexpr size_t kRowsPerAwaited = 500;
+    constexpr size_t kMostAwaiting = 2000;
+    BulkPacing pacing;  // up to 100,000 members, the session's own
+    pacing.maxAwaiting = std::clamp(listed / kRowsPerAwaited, pacing.maxAwaiting, kMostAwaiting);
+    pacing.maxPerPump = std::max(pacing.maxPerPump, pacing.maxAwaiting);
+    return pacing;
+}
+
 bool BulkRun::Start() {
     // The journal tells one operation's requests from another's by the time it began.
     const auto id = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -64,6 +74,7 @@ bool BulkRun::Start() {
         backupPath_ = backup.path;
     }
     bulk_->SetContext({id, backupPath_});
+    bulk_->SetPacing(PacingFor(static_cast<size_t>(session_.Members().Count())));
     if (SessionJournal* journal = journal_()) {
         journal->BelongTo(std::to_string(id), backupPath_);
         journal->GiveReason(reason_);

@@ -35,6 +35,10 @@ public:
     void AfterTick();
     void Settled(const SettledRequest& request);
     bool Running() const { return running_; }
+    // Each delivery of answers costs the list one pass over its rows, however few it holds, so a
+    // long list is sent to in larger shares than the session's default: at a million members a
+    // hundred thousand deletes take some fifty round trips, each delivery still a bounded batch.
+    static BulkPacing PacingFor(size_t listed);
 
 private:
     void ShowProgress();

@@ -151,6 +151,7 @@ void MemberCommands::RunOnSelected(const BulkCommand& command) {
     }
     const std::vector<std::string> logins = list_.SelectedLogins();
     auto bulk = std::make_unique<BulkOperation>(session_, command, logins);
+    const uint64_t listPlanned = session_.ListChanges();
     std::string reason;
     {
         BulkConfirmDialog confirm(*bulk, &window_);
@@ -159,9 +160,11 @@ void MemberCommands::RunOnSelected(const BulkCommand& command) {
         }
         reason = confirm.Reason();
     }
-    // The plan is made again: reports that came while the dialog was open may have changed who is
-    // listed or online, and the backup must hold the accounts as they are now.
-    bulk = std::make_unique<BulkOperation>(session_, command, logins);
+    // The plan is made again if reports came while the dialog was open: they may have changed who
+    // is listed or online, and the backup must hold the accounts as they are now.
+    if (session_.ListChanges() != listPlanned) {
+        bulk = std::make_unique<BulkOperation>(session_, command, logins);
+    }
     auto* run = new BulkRun(window_, session_, std::move(bulk), journal_);
     run->SetReason(std::move(reason));
     if (!run->Start()) {

@@ -97,6 +97,7 @@ void MemberFilterBar::Close() {
     if (wasOn) {
         emit FilterChanged(Filter());
     }
+    emit Closed();
     const QModelIndex current = list_.currentIndex();
     if (current.isValid()) {
         list_.scrollTo(current);

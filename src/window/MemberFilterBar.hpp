@@ -29,6 +29,8 @@ public:
 signals:
     void FilterChanged(const MemberFilter& filter);
     void SelectAllShown();
+    // The bar was hidden, its filter emptied.
+    void Closed();
 
 private:
     QAbstractItemView& list_;

@@ -35,6 +35,11 @@ void MemberListModel::KeepFilterIndex() {
     IndexChanged();
 }
 
+void MemberListModel::StopKeepingFilterIndex() {
+    indexWanted_ = false;
+    indexing_.stop();
+}
+
 void MemberListModel::IndexChanged() {
     if (indexWanted_ && !allRows_.Covers(RowsInOrder(store_, order_))) {
         indexing_.start();

@@ -79,6 +79,9 @@ public:
     // From now on every row's texts are kept folded in one block, made in idle slices, so that a
     // filter's text is one pass of a substring search.
     void KeepFilterIndex();
+    // No filter can be typed: the block is no longer made in idle time. What it covers stays,
+    // and KeepFilterIndex goes on from there.
+    void StopKeepingFilterIndex();
     // Rows folded into that block per idle slice: a few milliseconds, as the find field's.
     static constexpr int kRowsPerIndexSlice = 20000;
     bool FilterIndexWhole() const { return allRows_.Covers(RowsInOrder(store_, order_)); }

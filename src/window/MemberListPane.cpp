@@ -106,6 +106,9 @@ void MemberListPane::CreateFilterBar(QWidget& window) {
         RestoreSelection(kept);
         filterBar_->ShowCounts(model_->ShownCount(), model_->RowCount());
     });
+    // Rows given up from the block in every delivery would otherwise be folded again in idle
+    // time long after the bar was closed.
+    connect(filterBar_, &MemberFilterBar::Closed, model_, &MemberListModel::StopKeepingFilterIndex);
     connect(this, &MemberListPane::ShownRowsChanged, filterBar_,
             [this] { filterBar_->ShowCounts(model_->ShownCount(), model_->RowCount()); });
     connect(model_, &QAbstractItemModel::modelReset, filterBar_,

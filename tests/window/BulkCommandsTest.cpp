@@ -47,6 +47,8 @@ private slots:
     void bulkDeleteIsConfirmedByTheCountAndSummarised();
     void aWrongCountSendsNothing();
     void expelOfFewNeedsNoTypedCount();
+    void reportsWhileTheDialogIsOpenRemakeThePlan_data();
+    void reportsWhileTheDialogIsOpenRemakeThePlan();
     void cancelStopsSendingAndFollowsWhatWasSent();
     void editOfManyChangesOneNameOfEach_data();
     void editOfManyChangesOneNameOfEach();
@@ -265,6 +267,49 @@ void BulkCommandsTest::expelOfFewNeedsNoTypedCount() {
              QStringLiteral("2 confirmed, 0 refused, 0 unconfirmed, 1 skipped"));
     QVERIFY(!summary->findChild<QPlainTextEdit*>("edBulkSummary")->toPlainText().contains("backup"));
     QVERIFY(QDir(data_->filePath("krvClientA/backups")).isEmpty());
+}
+
+void BulkCommandsTest::reportsWhileTheDialogIsOpenRemakeThePlan_data() {
+    QTest::addColumn<QStringList>("meanwhile");  // served while the confirmation is open
+    QTest::addColumn<QStringList>("sentTo");
+    QTest::newRow("nothing") << QStringList() << QStringList{"ann", "cid"};
+    QTest::newRow("a report on another member")
+        << QStringList{"ARI:on,,dan=pd,;;"} << QStringList{"ann", "cid"};
+    QTest::newRow("one came online") << QStringList{"ARI:on,,bea=pb,mail;;"}
+                                     << QStringList{"ann", "bea", "cid"};
+    QTest::newRow("one went") << QStringList{"ARD_ann"} << QStringList{"cid"};
+    QTest::newRow("one went offline") << QStringList{"ARO:,,cid=pc,chat news;;"} << QStringList{"ann"};
+}
+
+// The plan shown in the confirmation is made again when reports came while it was open, so that
+// what is sent (and backed up) follows the list as it is when the command goes.
+void BulkCommandsTest::reportsWhileTheDialogIsOpenRemakeThePlan() {
+    QFETCH(QStringList, meanwhile);
+    QFETCH(QStringList, sentTo);
+    WindowHarness harness;
+    Start(harness);
+    SelectRows(harness, {"ann", "bea", "cid"});
+    const size_t sentBefore = harness.Socket().SentLines().size();
+    auto answer = AnswerDialog<QDialog>([&](QDialog* dialog) {
+        std::vector<std::string> lines;
+        for (const QString& line : meanwhile) {
+            lines.push_back(line.toStdString());
+        }
+        harness.Serve(lines);
+        dialog->findChild<QPushButton*>("btnBulkGo")->click();
+    });
+    harness.Window().findChild<QAction*>("mnuBulkExpel")->trigger();
+    QVERIFY(answer->Answered());
+    const std::vector<std::string> sent = harness.Socket().SentLines();
+    QStringList to;
+    for (size_t i = sentBefore; i < sent.size(); ++i) {
+        for (const char* login : {"ann", "bea", "cid", "dan"}) {
+            if (sent[i].find(login) != std::string::npos) {
+                to << QLatin1String(login);
+            }
+        }
+    }
+    QCOMPARE(to, sentTo);
 }
 
 // More members than may await their answer at once: Ctrl+A selects them all, the first share

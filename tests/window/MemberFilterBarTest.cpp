@@ -27,6 +27,8 @@ private slots:
     void reportsMakeMembersMatchOrStopMatching();
     void closingTheBarShowsEveryMemberAgain_data();
     void closingTheBarShowsEveryMemberAgain();
+    void aClosedBarLeavesTheFoldedTextsToItsNextOpening_data();
+    void aClosedBarLeavesTheFoldedTextsToItsNextOpening();
 
 private:
     static void Start(WindowHarness& harness);
@@ -240,6 +242,43 @@ void MemberFilterBarTest::closingTheBarShowsEveryMemberAgain() {
     harness.List()->setFocus(Qt::OtherFocusReason);
     QTest::keyClick(harness.List(), Qt::Key_Escape);
     QVERIFY(bar->isVisible());
+}
+
+void MemberFilterBarTest::aClosedBarLeavesTheFoldedTextsToItsNextOpening_data() {
+    QTest::addColumn<QStringList>("reports");  // each gives the folded texts up from its row
+    QTest::addColumn<QString>("text");         // typed once the bar is open again
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("a member added") << QStringList{"ARA:,,abe=px,chat;;"} << "b"
+                                    << QStringList{"abe", "ann", "bea"};
+    QTest::newRow("a member removed") << QStringList{"ARD_ann"} << "b" << QStringList{"bea"};
+    QTest::newRow("both") << QStringList{"ARD_bea", "ARA:on,,bob=py,chat;;"} << "b"
+                          << QStringList{"ann", "bob"};
+}
+
+// With the bar closed no filter can be on, so nothing is folded in idle time while reports come;
+// opened again, the bar has the texts made from where they were given up, and a filter finds the
+// rows as they are.
+void MemberFilterBarTest::aClosedBarLeavesTheFoldedTextsToItsNextOpening() {
+    QFETCH(QStringList, reports);
+    QFETCH(QString, text);
+    QFETCH(QStringList, shown);
+    WindowHarness harness;
+    Start(harness);
+    QTRY_VERIFY(harness.Model()->FilterIndexWhole());
+    harness.Window().findChild<QPushButton*>("btFilterClose")->click();
+    std::vector<std::string> lines;
+    for (const QString& report : reports) {
+        lines.push_back(report.toStdString());
+    }
+    harness.Serve(lines);
+    for (int i = 0; i < 10; ++i) {
+        QCoreApplication::processEvents();
+    }
+    QVERIFY(!harness.Model()->FilterIndexWhole());
+    QTest::keyClick(&harness.Window(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    QTRY_VERIFY(harness.Model()->FilterIndexWhole());
+    QTest::keyClicks(harness.Window().findChild<QLineEdit*>("edFilter"), text);
+    QCOMPARE(harness.Captions(), shown);
 }
 
 QTEST_MAIN(MemberFilterBarTest)
