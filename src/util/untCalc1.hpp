@@ -29,6 +29,10 @@ void SplitFirst(std::string source, std::string_view separator, bool trim, std::
 // rest may be the variable the source came from.
 void SplitFirst(std::string_view source, std::string_view separator, bool trim, std::string_view& first,
                 std::string_view& rest);
+// The same cut at a single character, for the lines of a million-member list: the separator is
+// found by a byte search, and a trimmed source is not trimmed again at its outer ends.
+void SplitFirst(std::string_view source, char separator, bool trim, std::string_view& first,
+                std::string_view& rest);
 
 // Replaces every non-overlapping occurrence, left to right; the replacement is never rescanned.
 std::string ReplaceAll(std::string_view source, std::string_view find, std::string_view replacement);
