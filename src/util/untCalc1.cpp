@@ -1,7 +1,6 @@
 #include "util/untCalc1.hpp"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -149,34 +148,6 @@ void SplitFirst(std::string_view source, std::string_view separator, bool trim, 
     // The source was trimmed already, so only the ends next to the separator can be blank.
     first = trim ? TrimView(head) : head;
     rest = trim ? TrimView(tail) : tail;
-}
-
-void SplitFirst(std::string_view source, char separator, bool trim, std::string_view& first,
-                std::string_view& rest) {
-    if (trim) {
-        source = TrimView(source);
-    }
-    const void* found = source.empty() ? nullptr : std::memchr(source.data(), separator, source.size());
-    if (found == nullptr) {
-        first = source;
-        rest = {};
-        return;
-    }
-    const size_t at = static_cast<size_t>(static_cast<const char*>(found) - source.data());
-    std::string_view head = source.substr(0, at);
-    std::string_view tail = source.substr(at + 1);
-    if (trim) {
-        // The source begins and ends with no blank, so the head can only end with blanks and the
-        // tail only begin with them.
-        while (!head.empty() && IsBlankOrControl(static_cast<unsigned char>(head.back()))) {
-            head.remove_suffix(1);
-        }
-        while (!tail.empty() && IsBlankOrControl(static_cast<unsigned char>(tail.front()))) {
-            tail.remove_prefix(1);
-        }
-    }
-    first = head;
-    rest = tail;
 }
 
 std::string ReplaceAll(std::string_view source, std::string_view find, std::string_view replacement) {
