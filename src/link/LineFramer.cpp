@@ -16,9 +16,7 @@ class LineEnds {
 public:
     explicit LineEnds(std::string_view text) : text_(text) {}
 
-    std::size_t From(std::size_t start) {
-        return std::min(Next(kCR, cr_, start), Next(kLF, lf_, start));
-    }
+    std::size_t From(std::size_t start) { return std::min(Next(kCR, cr_, start), Next(kLF, lf_, start)); }
 
 private:
     static constexpr std::size_t kUnsearched = std::string_view::npos - 1;
@@ -27,7 +25,8 @@ private:
         if (at == kUnsearched || (at != std::string_view::npos && at < start)) {
             at = std::string_view::npos;
             if (start < text_.size()) {
-                const auto* found = static_cast<const char*>(std::memchr(text_.data() + start, end, text_.size() - start));
+                const auto* found =
+                    static_cast<const char*>(std::memchr(text_.data() + start, end, text_.size() - start));
                 if (found != nullptr) {
                     at = static_cast<std::size_t>(found - text_.data());
                 }

@@ -46,8 +46,10 @@ inline void SplitFirst(std::string_view source, char separator, bool trim, std::
             --end;
         }
     }
-    const auto* cut = begin == end ? nullptr
-                                   : static_cast<const char*>(std::memchr(begin, separator, static_cast<size_t>(end - begin)));
+    const auto* cut =
+        begin == end
+            ? nullptr
+            : static_cast<const char*>(std::memchr(begin, separator, static_cast<size_t>(end - begin)));
     if (cut == nullptr) {
         first = std::string_view(begin, static_cast<size_t>(end - begin));
         rest = {};
