@@ -1,20 +1,44 @@
 #include "link/LineFramer.hpp"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 constexpr char kCR = '\r';
 constexpr char kLF = '\n';
 
-// Where the next CR or LF is, from start on. A plain pass: find_first_of looks each byte up in
-// the set with a call of its own, and every received byte goes through here.
-std::size_t FindLineEnd(std::string_view text, std::size_t start = 0) {
-    for (std::size_t i = start; i < text.size(); ++i) {
-        if (text[i] == kCR || text[i] == kLF) {
-            return i;
+// Where the next CR or LF is, from start on, over one text. Each kind of line end is found by a
+// byte search and its place kept until the cutting has passed it, so every byte is searched at
+// most once for each kind, however the lines end: a list of plain line feeds is not searched to
+// its end for a carriage return at every line, nor one of plain carriage returns for line feeds.
+class LineEnds {
+public:
+    explicit LineEnds(std::string_view text) : text_(text) {}
+
+    std::size_t From(std::size_t start) { return std::min(Next(kCR, cr_, start), Next(kLF, lf_, start)); }
+
+private:
+    static constexpr std::size_t kUnsearched = std::string_view::npos - 1;
+
+    std::size_t Next(char end, std::size_t& at, std::size_t start) const {
+        if (at == kUnsearched || (at != std::string_view::npos && at < start)) {
+            at = std::string_view::npos;
+            if (start < text_.size()) {
+                const auto* found =
+                    static_cast<const char*>(std::memchr(text_.data() + start, end, text_.size() - start));
+                if (found != nullptr) {
+                    at = static_cast<std::size_t>(found - text_.data());
+                }
+            }
         }
+        return at;
     }
-    return std::string_view::npos;
-}
+
+    std::string_view text_;
+    std::size_t cr_ = kUnsearched;
+    std::size_t lf_ = kUnsearched;
+};
 
 }  // namespace
 
@@ -45,7 +69,8 @@ std::size_t LineFramer::CutEach(std::string_view chunk,
         }
     };
     std::size_t start = 0;
-    for (auto end = FindLineEnd(usable); end != std::string_view::npos; end = FindLineEnd(usable, start)) {
+    LineEnds lineEnds(usable);
+    for (auto end = lineEnds.From(0); end != std::string_view::npos; end = lineEnds.From(start)) {
         if (start == 0 && !held_.empty()) {
             held_.append(usable.substr(0, end));
             give(held_);
@@ -77,7 +102,7 @@ std::string_view LineFramer::SkipDroppedLine(std::string_view usable, bool endsA
     if (!discarding_) {
         return usable;
     }
-    const auto end = FindLineEnd(usable);
+    const auto end = LineEnds(usable).From(0);
     if (end == std::string_view::npos) {
         discarding_ = !endsAtZero;
         return {};

@@ -10,8 +10,8 @@ ServerLine CutServerLine(std::string_view line) {
 ServerLineView CutServerLineView(std::string_view line) {
     ServerLineView cut;
     std::string_view head;
-    SplitFirst(line, ":", false, head, cut.payload);
-    SplitFirst(TrimView(head), "_", false, cut.code, cut.subject);
+    SplitFirst(line, ':', false, head, cut.payload);
+    SplitFirst(TrimView(head), '_', false, cut.code, cut.subject);
     return cut;
 }
 

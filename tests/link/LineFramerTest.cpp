@@ -33,6 +33,10 @@ TEST(LineFramer, CutsOneChunkAtEveryKindOfLineEnd) {
         {"zero byte right after a line end", "a\r\n\0de"s, {"a"}, ""},
         {"zero byte first", "\0abc\r\n"s, {}, ""},
         {"high bytes pass through", "\xe4\xff\r\n", {"\xe4\xff"}, ""},
+        {"line feeds before a far carriage return", "a\nb\nc\rd\ne\r\n", {"a", "b", "c", "d", "e"}, ""},
+        {"carriage returns before a far line feed", "a\rb\rc\nd\re", {"a", "b", "c", "d"}, "e"},
+        {"alternating line ends", "\n\r\n\r", {"", "", ""}, ""},
+        {"CR LF after lone ends of both kinds", "x\ry\nz\r\nw\n", {"x", "y", "z", "w"}, ""},
     };
     for (const auto& c : cases) {
         LineFramer framer;
