@@ -489,6 +489,7 @@ int RunManyMembers(AdminSession& session, const CommandOptions& options) {
     // From here on Ctrl+C stops the sending, not the program: what was sent is followed still.
     const InterruptStopsSending interrupts;
     session.JournalAsPartOf(bulk.Context());
+    bulk.SetSendGate([&] { return !session.JournalFallingBehind(); });
     bulk.SetNotSentListener(
         [&](const std::vector<std::string>& logins, const std::string& why, const BulkContext&) {
             session.JournalNotSent(BulkRequestWord(bulk.Command().action), logins, why);
@@ -524,6 +525,8 @@ int RunManyMembers(AdminSession& session, const CommandOptions& options) {
         bulk.Pump();
         progress->Show(bulk.SettledCount(), false, rateText);
         if (bulk.Awaiting() == 0) {
+            // The journal's writer catches up meanwhile; the session's ticks go on.
+            session.RunUntil([&] { return !bulk.GateClosed() || session.Ended() || stopRequested.load(); });
             continue;
         }
         session.RenewDeadline();

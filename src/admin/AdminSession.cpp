@@ -49,6 +49,10 @@ void AdminSession::JournalAsPartOf(const BulkContext& context) {
     journal_->BelongTo(std::to_string(context.id), context.backupPath);
 }
 
+bool AdminSession::JournalFallingBehind() const {
+    return journal_->FallingBehind();
+}
+
 void AdminSession::JournalReason(std::string reason) {
     journal_->GiveReason(std::move(reason));
 }

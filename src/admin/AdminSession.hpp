@@ -69,6 +69,8 @@ public:
     bool WillReconnect() const;
 
     // The requests sent from now on belong to this bulk operation and its backup, in the journal.
+    // See Journal::FallingBehind.
+    bool JournalFallingBehind() const;
     void JournalAsPartOf(const BulkContext& context);
     // The requests sent from now on carry this reason in the journal.
     void JournalReason(std::string reason);

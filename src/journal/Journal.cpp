@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 // Entries' room the queue keeps between batches however slowly they come.
 constexpr size_t kRoomKept = 1024;
 // A batch this long is written without waiting for the interval to end.
-constexpr size_t kBatchLimit = 50'000;
+constexpr size_t kBatchLimit = 20'000;
 // A journal that could not be opened tries again this often, quietly.
 constexpr std::chrono::seconds kReopenInterval{30};
 // Requests left pending for good (a program that never settles them) are forgotten past this.
@@ -100,9 +100,11 @@ void Journal::Enqueue(Args&&... args) {
             ++dropped_;
             return;
         }
-        wake = queue_.empty();
         queue_.emplace_back(std::in_place_type<Kind>, std::forward<Args>(args)...);
         ++queuedCount_;
+        // The writer waits for the first entry, then for the interval's end or a batch's worth;
+        // it hears of both, or a burst would wait out the interval with the queue filling up.
+        wake = queue_.size() == 1 || queue_.size() == kBatchLimit;
     }
     if (wake) {
         wake_.notify_one();
@@ -125,6 +127,11 @@ std::string Journal::Failure() const {
 uint64_t Journal::Dropped() const {
     const std::lock_guard lock(mutex_);
     return dropped_;
+}
+
+bool Journal::FallingBehind() const {
+    const std::lock_guard lock(mutex_);
+    return queue_.size() >= options_.maxQueued / 2;
 }
 
 void Journal::Run() {

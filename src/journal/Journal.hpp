@@ -80,6 +80,9 @@ public:
     std::string Failure() const;
     // Entries dropped so far: the journal could not be written, or the queue was full.
     uint64_t Dropped() const;
+    // True while half the queue's room is taken: whoever sends many requests waits for the
+    // writer to catch up, so that nothing is dropped for want of room.
+    bool FallingBehind() const;
 
 private:
     struct RequestItem {

@@ -56,6 +56,9 @@ void BulkOperation::Pump() {
         StopSending("the connection ended before it was sent");
         return;
     }
+    if (GateClosed()) {
+        return;
+    }
     size_t sentNow = 0;
     while (next_ < targets_.size() && awaiting_.size() < pacing_.maxAwaiting &&
            sentNow < pacing_.maxPerPump) {

@@ -65,6 +65,10 @@ public:
     using NotSentListener = std::function<void(const std::vector<std::string>& logins, const std::string& why,
                                                const BulkContext& context)>;
     void SetNotSentListener(NotSentListener listener) { onNotSent_ = std::move(listener); }
+    // Asked before each Pump sends: while it says no, nothing more goes out (a journal that
+    // must catch up, for one); what was sent is still followed.
+    void SetSendGate(std::function<bool()> open) { sendGate_ = std::move(open); }
+    bool GateClosed() const { return sendGate_ && !sendGate_(); }
 
     // Sends what the pacing allows now. Once the session is no longer logged in, every target
     // not yet sent is not sent.
@@ -108,6 +112,7 @@ private:
     BulkContext context_;
     SentListener onSent_;
     NotSentListener onNotSent_;
+    std::function<bool()> sendGate_;
     size_t next_ = 0;
     size_t sent_ = 0;
     size_t total_ = 0;

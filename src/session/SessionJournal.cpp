@@ -85,6 +85,10 @@ void SessionJournal::Flush() {
     }
 }
 
+bool SessionJournal::FallingBehind() const {
+    return journal_ != nullptr && journal_->FallingBehind();
+}
+
 void SessionJournal::BelongTo(std::string bulkId, std::string backupFile) {
     bulkId_ = std::move(bulkId);
     backupFile_ = std::move(backupFile);

@@ -70,6 +70,8 @@ public:
     // Writes what is queued; for tests and for a program about to end.
     void Flush();
     Journal* File() { return journal_.get(); }
+    // See Journal::FallingBehind.
+    bool FallingBehind() const;
 
 private:
     JournalServer Server() const;

@@ -75,6 +75,10 @@ bool BulkRun::Start() {
     }
     bulk_->SetContext({id, backupPath_});
     bulk_->SetPacing(PacingFor(static_cast<size_t>(session_.Members().Count())));
+    bulk_->SetSendGate([this] {
+        const SessionJournal* journal = journal_();
+        return journal == nullptr || !journal->FallingBehind();
+    });
     if (SessionJournal* journal = journal_()) {
         journal->BelongTo(std::to_string(id), backupPath_);
         journal->GiveReason(reason_);

@@ -172,6 +172,29 @@ TEST_F(JournalRoundTripTest, RequestsNeverSentAreKeptWholePastTheQueuesLimit) {
     }
 }
 
+// Senders of many requests hold back once half the queue is taken, well before the queue is
+// full and entries would be dropped. The writer is held by an hour's interval after a first
+// write, so only the entries recorded here fill the queue.
+TEST_F(JournalRoundTripTest, FallingBehindIsSaidAtHalfTheQueueAndEndsOnceWritten) {
+    JournalOptions options = Options();
+    options.maxQueued = 10;
+    options.commitInterval = std::chrono::hours(1);
+    Journal journal(options);
+    journal.Record(Request("delete", "first"));
+    journal.Flush();
+    const std::pair<int, bool> steps[] = {{4, false}, {1, true}, {5, true}};
+    for (const auto& [more, behind] : steps) {
+        for (int i = 0; i < more; ++i) {
+            journal.Record(Request("delete", "next"));
+        }
+        EXPECT_EQ(journal.FallingBehind(), behind) << more;
+    }
+    EXPECT_EQ(journal.Dropped(), 0u);
+    journal.Flush();
+    EXPECT_FALSE(journal.FallingBehind());
+    EXPECT_EQ(AllRequests().size(), 11u);
+}
+
 TEST_F(JournalRoundTripTest, ConnectionStoryAndMemberCountsComeBack) {
     const ConnectionEntry story[] = {
         {At(0), {"h", 1, ""}, "admin", ConnectionEventKind::Connect, "", "", ""},

@@ -165,6 +165,29 @@ TEST(BulkOperation, OnePumpSendsNoMoreThanItsShare) {
     EXPECT_EQ(h.Requests(), std::vector<std::string>{"ADD_erin:"});
 }
 
+// The gate is asked at each pump: closed, nothing goes out and nothing is lost or skipped;
+// opened again, the sending goes on where it stopped.
+TEST(BulkOperation, AClosedSendGateHoldsTheRestBackUntilItOpens) {
+    BulkHarness h(kMembers);
+    BulkOperation& bulk = h.Start({BulkAction::Delete, {}}, {"carol", "erin"});
+    bulk.SetPacing({10, 1});
+    bool open = true;
+    bulk.SetSendGate([&] { return open; });
+    bulk.Pump();
+    EXPECT_EQ(h.Requests(), std::vector<std::string>{"ADD_carol:"});
+    open = false;
+    bulk.Pump();
+    bulk.Pump();
+    EXPECT_TRUE(h.Requests().empty());
+    EXPECT_TRUE(bulk.GateClosed());
+    EXPECT_EQ(bulk.SentCount(), 1u);
+    EXPECT_EQ(bulk.Count(BulkOutcome::Skipped), 0u);
+    EXPECT_EQ(bulk.Count(BulkOutcome::NotSent), 0u);
+    open = true;
+    bulk.Pump();
+    EXPECT_EQ(h.Requests(), std::vector<std::string>{"ADD_erin:"});
+}
+
 TEST(BulkOperation, CancelStopsSendingAndWhatWasSentIsStillFollowed) {
     BulkHarness h(kMembers);
     BulkOperation& bulk = h.Start({BulkAction::Delete, {}}, {"bob", "carol", "dave", "erin"});
