@@ -113,10 +113,7 @@ void BulkWindowEndToEndTest::ConnectWindow(const QStringList& serverArguments, i
     window_->show();
     const QString port = QString::number(server_->Port());
     modal_.OnNextModal([port](QWidget* dialog) {
-        ModalDriver::SetField(dialog, "edHost", QStringLiteral("127.0.0.1"));
-        ModalDriver::SetField(dialog, "edPort", port);
-        ModalDriver::SetField(dialog, "edLogin", QStringLiteral("admin"));
-        ModalDriver::SetField(dialog, "edPassword", QStringLiteral("admin"));
+        ModalDriver::FillAdminConnection(dialog, port);
         ModalDriver::ClickButton(dialog, "Button1");
     });
     window_->findChild<QToolButton*>("btConnect")->click();
@@ -162,21 +159,9 @@ void BulkWindowEndToEndTest::bulkDeleteWithARefusalLeavesTheRowsAsTheServerHasTh
     constexpr int kMembers = 12;
     const std::vector<Account> samples = GenerateSampleMembers(kMembers, 1);
     const std::string refused = samples[2].login;
-    QVERIFY(server_->Start({"--members", QString::number(kMembers), "--seed", "1", "--refuse",
-                            QString::fromStdString(refused)}));
-    window_ = OpenTcpWindow(dir_->filePath("krvClientA.ini"));
-    window_->show();
-    const QString port = QString::number(server_->Port());
-    modal_.OnNextModal([port](QWidget* dialog) {
-        ModalDriver::SetField(dialog, "edHost", QStringLiteral("127.0.0.1"));
-        ModalDriver::SetField(dialog, "edPort", port);
-        ModalDriver::SetField(dialog, "edLogin", QStringLiteral("admin"));
-        ModalDriver::SetField(dialog, "edPassword", QStringLiteral("admin"));
-        ModalDriver::ClickButton(dialog, "Button1");
-    });
-    window_->findChild<QToolButton*>("btConnect")->click();
-    QTRY_VERIFY(modal_.Handled());
-    QTRY_COMPARE_WITH_TIMEOUT(List()->model()->rowCount(), kMembers + 1, 30000);
+    ConnectWindow(
+        {"--members", QString::number(kMembers), "--seed", "1", "--refuse", QString::fromStdString(refused)},
+        kMembers + 1);
 
     // Six sample members and the administrator's own account.
     std::vector<std::string> chosen = {"admin"};

@@ -132,10 +132,7 @@ void ClientEndToEndTest::OpenWindow() {
 void ClientEndToEndTest::ConnectThroughDialog(const QString& delaySeconds) {
     const QString port = QString::number(server_->Port());
     modal_.OnNextModal([port, delaySeconds](QWidget* dialog) {
-        ModalDriver::SetField(dialog, "edHost", QStringLiteral("127.0.0.1"));
-        ModalDriver::SetField(dialog, "edPort", port);
-        ModalDriver::SetField(dialog, "edLogin", QStringLiteral("admin"));
-        ModalDriver::SetField(dialog, "edPassword", QStringLiteral("admin"));
+        ModalDriver::FillAdminConnection(dialog, port);
         ModalDriver::SetField(dialog, "edDelay", delaySeconds);
         ModalDriver::ClickButton(dialog, "Button1");
     });

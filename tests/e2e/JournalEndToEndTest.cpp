@@ -143,10 +143,7 @@ void JournalEndToEndTest::ConnectWindow(int members) {
     window_->show();
     const QString port = QString::number(server_->Port());
     modal_.OnNextModal([port](QWidget* dialog) {
-        ModalDriver::SetField(dialog, "edHost", QStringLiteral("127.0.0.1"));
-        ModalDriver::SetField(dialog, "edPort", port);
-        ModalDriver::SetField(dialog, "edLogin", QStringLiteral("admin"));
-        ModalDriver::SetField(dialog, "edPassword", QStringLiteral("admin"));
+        ModalDriver::FillAdminConnection(dialog, port);
         ModalDriver::ClickButton(dialog, "Button1");
     });
     window_->findChild<QToolButton*>(QStringLiteral("btConnect"))->click();

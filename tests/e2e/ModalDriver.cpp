@@ -49,6 +49,13 @@ QString ModalDriver::Field(QWidget* dialog, const char* name) {
     return field != nullptr ? field->text() : QString();
 }
 
+void ModalDriver::FillAdminConnection(QWidget* dialog, const QString& port) {
+    SetField(dialog, "edHost", QStringLiteral("127.0.0.1"));
+    SetField(dialog, "edPort", port);
+    SetField(dialog, "edLogin", QStringLiteral("admin"));
+    SetField(dialog, "edPassword", QStringLiteral("admin"));
+}
+
 void ModalDriver::ClickButton(QWidget* dialog, const char* name) {
     auto* button = dialog->findChild<QAbstractButton*>(QLatin1String(name));
     QVERIFY2(button != nullptr, name);

@@ -22,6 +22,8 @@ public:
     static void SetField(QWidget* dialog, const char* name, const QString& text);
     static QString Field(QWidget* dialog, const char* name);
     static void ClickButton(QWidget* dialog, const char* name);
+    // The connection dialog's fields for the demo server's administrator on 127.0.0.1.
+    static void FillAdminConnection(QWidget* dialog, const QString& port);
 
 private:
     void Poll();
