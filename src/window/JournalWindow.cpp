@@ -1,6 +1,7 @@
 #include "window/JournalWindow.hpp"
 
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -16,6 +17,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 
 #include "journal/JournalRecordText.hpp"
 #include "window/JournalTableModel.hpp"
@@ -31,15 +33,17 @@ constexpr size_t kLossesShown = 10'000;
 
 struct Range {
     const char* caption;
-    std::chrono::hours span;  // zero: everything
+    std::chrono::hours span;  // zero: everything, or the dates chosen
 };
 
 constexpr Range kRanges[] = {
     {"last hour", std::chrono::hours(1)},        {"last 24 hours", std::chrono::hours(24)},
     {"last 7 days", std::chrono::hours(24 * 7)}, {"last 30 days", std::chrono::hours(24 * 30)},
-    {"everything", std::chrono::hours(0)},
+    {"everything", std::chrono::hours(0)},       {"between dates", std::chrono::hours(0)},
 };
 constexpr int kDefaultRange = 3;
+// The last item: the span runs between the two date fields.
+constexpr int kBetweenDates = static_cast<int>(std::size(kRanges)) - 1;
 
 constexpr const char* kCommands[] = {"add",           "edit",
                                      "delete",        "expel",
@@ -53,6 +57,24 @@ constexpr JournalOutcome kOutcomes[] = {JournalOutcome::Confirmed, JournalOutcom
 
 std::string Bytes(const QString& text) {
     return text.trimmed().toStdString();
+}
+
+JournalTime TimeOf(const QDateTime& shown) {
+    return JournalTime(std::chrono::milliseconds(shown.toMSecsSinceEpoch()));
+}
+
+QDateTime ShownTime(JournalTime time) {
+    return QDateTime::fromMSecsSinceEpoch(
+        std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count());
+}
+
+QDateTimeEdit* NewDateField(QWidget* parent, const QString& name, JournalTime shown) {
+    auto* field = new QDateTimeEdit(ShownTime(shown), parent);
+    field->setObjectName(name);
+    field->setCalendarPopup(true);
+    field->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
+    field->setVisible(false);
+    return field;
 }
 
 }  // namespace
@@ -80,6 +102,12 @@ void JournalWindow::CreateControls() {
         range_->addItem(QLatin1String(range.caption));
     }
     range_->setCurrentIndex(kDefaultRange);
+    // Until a day is chosen, the fields offer the last week up to this minute.
+    const JournalTime now = JournalNow();
+    from_ = NewDateField(this, QStringLiteral("dtFrom"), now - std::chrono::hours(24 * 7));
+    from_->setToolTip(QStringLiteral("From this minute on"));
+    to_ = NewDateField(this, QStringLiteral("dtTo"), now + std::chrono::minutes(1));
+    to_->setToolTip(QStringLiteral("Up to this minute, not including it"));
     server_ = new QLineEdit(this);
     server_->setObjectName(QStringLiteral("edServer"));
     server_->setPlaceholderText(QStringLiteral("server (host:port)"));
@@ -102,6 +130,8 @@ void JournalWindow::CreateControls() {
     auto* exportButton = new QPushButton(QStringLiteral("&Export CSV..."), this);
     exportButton->setObjectName(QStringLiteral("btExport"));
     filters->addWidget(range_);
+    filters->addWidget(from_);
+    filters->addWidget(to_);
     filters->addWidget(server_, 1);
     filters->addWidget(command_);
     filters->addWidget(member_, 1);
@@ -140,7 +170,13 @@ void JournalWindow::CreateControls() {
     const auto typed = [this] { typingPause_->start(); };
     connect(server_, &QLineEdit::textChanged, this, typed);
     connect(member_, &QLineEdit::textChanged, this, typed);
-    connect(range_, &QComboBox::currentIndexChanged, this, [this] { ApplyFilters(); });
+    connect(range_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        from_->setVisible(index == kBetweenDates);
+        to_->setVisible(index == kBetweenDates);
+        ApplyFilters();
+    });
+    connect(from_, &QDateTimeEdit::dateTimeChanged, this, typed);
+    connect(to_, &QDateTimeEdit::dateTimeChanged, this, typed);
     connect(command_, &QComboBox::currentIndexChanged, this, [this] { ApplyFilters(); });
     connect(outcome_, &QComboBox::currentIndexChanged, this, [this] { ApplyFilters(); });
     connect(exportButton, &QPushButton::clicked, this, [this] { ExportClicked(); });
@@ -174,9 +210,12 @@ bool JournalWindow::OpenReader() {
 
 RequestFilter JournalWindow::FilterOfFields() const {
     RequestFilter filter;
-    const Range& range = kRanges[std::max(0, range_->currentIndex())];
-    if (range.span.count() > 0) {
-        filter.from = JournalNow() - range.span;
+    const int chosen = std::max(0, range_->currentIndex());
+    if (chosen == kBetweenDates) {
+        filter.from = TimeOf(from_->dateTime());
+        filter.to = TimeOf(to_->dateTime());
+    } else if (kRanges[chosen].span.count() > 0) {
+        filter.from = JournalNow() - kRanges[chosen].span;
     }
     filter.server = Bytes(server_->text());
     filter.command = command_->currentIndex() > 0 ? Bytes(command_->currentText()) : std::string();
@@ -224,7 +263,7 @@ void JournalWindow::RefreshPlot() {
         return;
     }
     const RequestFilter filter = model_->Filter();
-    const JournalTime to = JournalNow();
+    const JournalTime to = filter.to.value_or(JournalNow());
     JournalTime from = filter.from.value_or(to - std::chrono::hours(24 * 30));
     std::vector<MemberCountPoint> points = reader_->MemberCounts(filter.server, from, to, kPlotSamples);
     if (!filter.from && !points.empty()) {

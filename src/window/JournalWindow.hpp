@@ -9,6 +9,7 @@
 #include "journal/JournalReader.hpp"
 
 class QComboBox;
+class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
 class QTableView;
@@ -55,6 +56,8 @@ private:
     QString readError_;
 
     QComboBox* range_ = nullptr;
+    QDateTimeEdit* from_ = nullptr;  // shown with "between dates"
+    QDateTimeEdit* to_ = nullptr;
     QLineEdit* server_ = nullptr;
     QComboBox* command_ = nullptr;
     QLineEdit* member_ = nullptr;

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -57,6 +58,7 @@ private slots:
     void init();
     void cleanup();
     void filtersNarrowTheRowsAndExportWritesWhatIsShown();
+    void betweenDatesShowsWhatFallsInTheChosenSpan();
     void newEntriesOfAnotherWriterShowWithoutAsking();
     void aJournalNotWrittenYetIsWaitedFor();
     void thePlotDrawsEveryColumnAndTellsTheValuesUnderThePointer();
@@ -161,6 +163,54 @@ void JournalWindowTest::filtersNarrowTheRowsAndExportWritesWhatIsShown() {
     QVERIFY(window.findChild<QLabel*>(QStringLiteral("lbStatus"))
                 ->text()
                 .startsWith(QStringLiteral("Cannot write")));
+}
+
+void JournalWindowTest::betweenDatesShowsWhatFallsInTheChosenSpan() {
+    const JournalTime now = JournalNow();
+    const auto daysAgo = [now](int days) { return now - std::chrono::hours(24 * days); };
+    {
+        auto journal = OpenJournal();
+        for (const int days : {90, 40, 39, 2}) {
+            journal->Record(Request("delete", Numbered("m", days), daysAgo(days)));
+        }
+    }
+    JournalWindow window(Path());
+    window.show();
+    auto* range = window.findChild<QComboBox*>(QStringLiteral("cbRange"));
+    auto* from = window.findChild<QDateTimeEdit*>(QStringLiteral("dtFrom"));
+    auto* to = window.findChild<QDateTimeEdit*>(QStringLiteral("dtTo"));
+    QVERIFY(range && from && to);
+    QAbstractItemModel* rows = window.findChild<QTableView*>(QStringLiteral("tvEntries"))->model();
+    // The fields are there only for the chosen span.
+    QVERIFY(!from->isVisible() && !to->isVisible());
+    range->setCurrentIndex(range->findText(QStringLiteral("between dates")));
+    QVERIFY(from->isVisible() && to->isVisible());
+
+    const auto shown = [](JournalTime time) {
+        return QDateTime::fromMSecsSinceEpoch(
+            std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count());
+    };
+    const struct {
+        int fromDaysAgo;
+        int toDaysAgo;
+        QStringList members;  // newest first
+    } cases[] = {
+        {41, 38, {QStringLiteral("m39"), QStringLiteral("m40")}},
+        {100, 50, {QStringLiteral("m90")}},
+        {100, 0, {QStringLiteral("m2"), QStringLiteral("m39"), QStringLiteral("m40"), QStringLiteral("m90")}},
+        {30, 20, {}},
+        {3, 100, {}},  // the end before the start: nothing, and no error
+    };
+    for (const auto& c : cases) {
+        from->setDateTime(shown(daysAgo(c.fromDaysAgo)));
+        to->setDateTime(shown(daysAgo(c.toDaysAgo)));
+        window.ApplyFilters();
+        QStringList members;
+        for (int row = 0; row < rows->rowCount(); ++row) {
+            members << rows->index(row, 4).data().toString();
+        }
+        QCOMPARE(members, c.members);
+    }
 }
 
 void JournalWindowTest::newEntriesOfAnotherWriterShowWithoutAsking() {
