@@ -42,6 +42,9 @@ constexpr Range kRanges[] = {
     {"everything", std::chrono::hours(0)},       {"between dates", std::chrono::hours(0)},
 };
 constexpr int kDefaultRange = 3;
+constexpr int kSentColumn = 0;
+constexpr int kSettledColumn = 7;
+
 // The last item: the span runs between the two date fields.
 constexpr int kBetweenDates = static_cast<int>(std::size(kRanges)) - 1;
 
@@ -66,6 +69,11 @@ JournalTime TimeOf(const QDateTime& shown) {
 QDateTime ShownTime(JournalTime time) {
     return QDateTime::fromMSecsSinceEpoch(
         std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count());
+}
+
+// With the dates shown the row is crowded; the text fields keep room to say what they are for.
+void WideEnoughForPlaceholder(QLineEdit* field) {
+    field->setMinimumWidth(field->fontMetrics().horizontalAdvance(field->placeholderText()) + 16);
 }
 
 QDateTimeEdit* NewDateField(QWidget* parent, const QString& name, JournalTime shown) {
@@ -111,6 +119,7 @@ void JournalWindow::CreateControls() {
     server_ = new QLineEdit(this);
     server_->setObjectName(QStringLiteral("edServer"));
     server_->setPlaceholderText(QStringLiteral("server (host:port)"));
+    WideEnoughForPlaceholder(server_);
     command_ = new QComboBox(this);
     command_->setObjectName(QStringLiteral("cbCommand"));
     command_->addItem(QStringLiteral("every command"));
@@ -120,6 +129,7 @@ void JournalWindow::CreateControls() {
     member_ = new QLineEdit(this);
     member_->setObjectName(QStringLiteral("edMember"));
     member_->setPlaceholderText(QStringLiteral("member login contains"));
+    WideEnoughForPlaceholder(member_);
     member_->setClearButtonEnabled(true);
     outcome_ = new QComboBox(this);
     outcome_->setObjectName(QStringLiteral("cbOutcome"));
@@ -148,6 +158,11 @@ void JournalWindow::CreateControls() {
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->horizontalHeader()->setDefaultSectionSize(120);
+    // The two time columns, sent and settled, show their seconds whole.
+    const int timeWidth = fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 16;
+    for (const int column : {kSentColumn, kSettledColumn}) {
+        table_->horizontalHeader()->resizeSection(column, timeWidth);
+    }
     plot_ = new MemberCountPlot(this);
     plot_->setObjectName(QStringLiteral("plotMembers"));
     tabs_ = new QTabWidget(this);
