@@ -108,10 +108,10 @@ void KeyRows(const MemberRows& rows, size_t first, size_t last, SortKeys& keys, 
 }
 
 // Both halves of the entries sorted, merged into the rows' numbers.
-RowSlots Merged(const GrowingArray<SortEntry>& entries, size_t half, const SortKeys& keys) {
+RowSlots Merged(const GrowingArray<SortEntry>& entries, size_t half, const SortKeys& keys, size_t room) {
     const auto before = KeysBefore(keys, 0);
     RowSlots order;
-    order.reserve(entries.size());
+    order.reserve(std::max(entries.size(), room));
     const SortEntry* first = entries.begin();
     const SortEntry* const firstEnd = entries.begin() + half;
     auto second = firstEnd;
@@ -127,7 +127,7 @@ RowSlots Merged(const GrowingArray<SortEntry>& entries, size_t half, const SortK
 // The rows not keyed ahead are keyed in two parts side by side, each with a collator of its own;
 // then the two halves of all entries are sorted side by side and merged. Equal keys fall back on
 // the row, so the order is the one a single sort gives.
-RowSlots RowsInCaptionOrder(const MemberRows& rows, const Collation& collation, KeyedCaptions ahead) {
+RowSlots RowsInCaptionOrder(const MemberRows& rows, const Collation& collation, KeyedCaptions ahead, size_t room) {
     if (!ahead.keys || ahead.entries.size() > rows.size()) {
         ahead.keys.emplace(collation);
         ahead.entries.clear();
@@ -160,7 +160,7 @@ RowSlots RowsInCaptionOrder(const MemberRows& rows, const Collation& collation, 
     auto laterSorted = std::async(ThreadFor(rows.size()), [&] { sort(all + half, all + entries.size()); });
     sort(all, all + half);
     laterSorted.get();
-    return Merged(entries, half, keys);
+    return Merged(entries, half, keys, room);
 }
 
 void SortRowsByCaption(MemberRows& rows, const Collation& collation) {
