@@ -105,8 +105,8 @@ bool RowOfCaption::HoldInHomeOrder(const MemberRowStore& store) {
     for (size_t i = 0; i < inOrder; ++i) {
         const Entry entry{ordered[i].number, std::rotl(ordered[i].hash, bits)};
         const size_t at = std::max<size_t>(entry.hash & mask, firstFree);
-        std::fill(entries_.begin() + static_cast<ptrdiff_t>(firstFree), entries_.begin() + static_cast<ptrdiff_t>(at),
-                  Entry());
+        std::fill(entries_.begin() + static_cast<ptrdiff_t>(firstFree),
+                  entries_.begin() + static_cast<ptrdiff_t>(at), Entry());
         entries_[at] = entry;
         firstFree = at + 1;
     }

@@ -23,7 +23,8 @@ struct Texts {
 };
 
 Texts TextsOf(const MemberRow& row, const TkvCLData& record) {
-    return {std::string(row.Login()), row.ProtocolsText(), row.UserBotsText(), row.Online(), row.Reads(record)};
+    return {std::string(row.Login()), row.ProtocolsText(), row.UserBotsText(), row.Online(),
+            row.Reads(record)};
 }
 
 void ExpectTexts(const MemberRow& row, const TkvCLData& record, const Texts& wanted) {
@@ -96,7 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, MemberRowTest,
     ::testing::Values(
         TwoRowsCase{"CopyAssigned", [](MemberRow& target, MemberRow& source) { target = source; }, false},
-        TwoRowsCase{"MoveAssigned", [](MemberRow& target, MemberRow& source) { target = std::move(source); }, true},
+        TwoRowsCase{"MoveAssigned", [](MemberRow& target, MemberRow& source) { target = std::move(source); },
+                    true},
         TwoRowsCase{"CopyMadeInPlace",
                     [](MemberRow& target, MemberRow& source) {
                         std::destroy_at(&target);

@@ -138,7 +138,8 @@ class RowOfCaptionCrowdedEndTest : public ::testing::TestWithParam<CrowdedEndCas
 TEST_P(RowOfCaptionCrowdedEndTest, ARebuildFindsEveryRow) {
     const uint32_t rows = GetParam().rows;
     const uint32_t atTheEnd = GetParam().atTheEnd;
-    const size_t entries = std::bit_ceil(std::max<size_t>(16, size_t{rows} + rows / 3 + 1));  // as the table sizes itself
+    // As the table sizes itself.
+    const size_t entries = std::bit_ceil(std::max<size_t>(16, size_t{rows} + rows / 3 + 1));
     std::vector<std::string> crowded;
     std::vector<std::string> others;
     for (uint32_t n = 0; crowded.size() < atTheEnd || others.size() < rows - atTheEnd; ++n) {
@@ -176,18 +177,18 @@ TEST_P(RowOfCaptionCrowdedEndTest, ARebuildFindsEveryRow) {
     }
     for (uint32_t slot = 0; slot < rows; ++slot) {
         const bool freed = slot >= rows - atTheEnd && (slot - (rows - atTheEnd)) % 2 == 0;
-        const std::string caption = freed ? crowded[slot - (rows - atTheEnd)] : std::string(store[slot].Login());
+        const std::string caption =
+            freed ? crowded[slot - (rows - atTheEnd)] : std::string(store[slot].Login());
         ASSERT_EQ(table.Find(store, caption), freed ? RowOfCaption::kNone : slot) << caption;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tables, RowOfCaptionCrowdedEndTest,
-    ::testing::Values(CrowdedEndCase{"RoomForTwiceTheRowsNoneGoRound", 1000, 6},
-                      CrowdedEndCase{"RoomForTwiceTheRowsAFewGoRound", 1000, 12},
-                      CrowdedEndCase{"RoomForTwiceTheRowsManyGoRound", 1000, 40},
-                      CrowdedEndCase{"RoomForLessThanTwiceAFewGoRound", 1400, 12},
-                      CrowdedEndCase{"ATinyTableAllAtTheEnd", 5, 5}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Tables, RowOfCaptionCrowdedEndTest,
+                         ::testing::Values(CrowdedEndCase{"RoomForTwiceTheRowsNoneGoRound", 1000, 6},
+                                           CrowdedEndCase{"RoomForTwiceTheRowsAFewGoRound", 1000, 12},
+                                           CrowdedEndCase{"RoomForTwiceTheRowsManyGoRound", 1000, 40},
+                                           CrowdedEndCase{"RoomForLessThanTwiceAFewGoRound", 1400, 12},
+                                           CrowdedEndCase{"ATinyTableAllAtTheEnd", 5, 5}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
