@@ -39,7 +39,7 @@ void MemberRow::HoldCopy(std::unique_ptr<const Copy> copy) {
     word_ = reinterpret_cast<std::uintptr_t>(copy.release()) | kOwnsCopy;
 }
 
-void MemberRow::DropCopy() noexcept {
+void MemberRow::FreeCopy() noexcept {
     // The copy goes with the owner it is handed back to.
     std::unique_ptr<const Copy> owned(OwnCopy());
     word_ = 0;

@@ -60,7 +60,13 @@ private:
         return (word_ & kOwnsCopy) != 0 ? reinterpret_cast<const Copy*>(word_ & ~kOwnsCopy) : nullptr;
     }
     void HoldCopy(std::unique_ptr<const Copy> copy);
-    void DropCopy() noexcept;
+    // Most rows read a record and have nothing to free, which is seen here without a call.
+    void DropCopy() noexcept {
+        if ((word_ & kOwnsCopy) != 0) {
+            FreeCopy();
+        }
+    }
+    void FreeCopy() noexcept;
 
     std::uintptr_t word_ = 0;  // 0 for an empty row
 };
