@@ -22,5 +22,8 @@ inline std::launch ThreadFor(size_t rows) {
 // no other memory; rows with equal keys keep their order.
 void SortRowsByCaption(MemberRows& rows, const Collation& collation);
 // The same order as the rows' numbers, the rows left where they are. Keys made ahead of the
-// first rows' captions with the same collation are used instead of making them again.
-RowSlots RowsInCaptionOrder(const MemberRows& rows, const Collation& collation, KeyedCaptions ahead = {});
+// first rows' captions with the same collation are used instead of making them again. The order
+// has room for at least room numbers, so that a caller that adds rows to it later need not copy
+// it into a larger block first.
+RowSlots RowsInCaptionOrder(const MemberRows& rows, const Collation& collation, KeyedCaptions ahead = {},
+                            size_t room = 0);

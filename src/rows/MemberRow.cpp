@@ -8,12 +8,16 @@ const std::string kNoText;
 
 }  // namespace
 
-MemberRow::MemberRow(std::string login, std::string protocolsText, std::string userBotsText, bool online)
-    : copy_(std::make_unique<const Copy>(
-          Copy{std::move(login), std::move(protocolsText), std::move(userBotsText), online})) {}
+MemberRow::MemberRow(std::string login, std::string protocolsText, std::string userBotsText, bool online) {
+    HoldCopy(std::make_unique<const Copy>(
+        Copy{std::move(login), std::move(protocolsText), std::move(userBotsText), online}));
+}
 
-MemberRow::MemberRow(const MemberRow& other)
-    : record_(other.record_), copy_(other.copy_ ? std::make_unique<const Copy>(*other.copy_) : nullptr) {}
+MemberRow::MemberRow(const MemberRow& other) : word_((other.word_ & kOwnsCopy) == 0 ? other.word_ : 0) {
+    if (const Copy* copy = other.OwnCopy()) {
+        HoldCopy(std::make_unique<const Copy>(*copy));
+    }
+}
 
 MemberRow& MemberRow::operator=(const MemberRow& other) {
     if (this != &other) {
@@ -22,45 +26,68 @@ MemberRow& MemberRow::operator=(const MemberRow& other) {
     return *this;
 }
 
-std::string_view MemberRow::Login() const {
-    if (record_ != nullptr) {
-        return record_->Login();
+MemberRow& MemberRow::operator=(MemberRow&& other) noexcept {
+    if (this != &other) {
+        DropCopy();
+        word_ = std::exchange(other.word_, 0);
     }
-    return copy_ ? copy_->login : kNoText;
+    return *this;
+}
+
+void MemberRow::HoldCopy(std::unique_ptr<const Copy> copy) {
+    DropCopy();
+    word_ = reinterpret_cast<std::uintptr_t>(copy.release()) | kOwnsCopy;
+}
+
+void MemberRow::FreeCopy() noexcept {
+    // The copy goes with the owner it is handed back to.
+    std::unique_ptr<const Copy> owned(OwnCopy());
+    word_ = 0;
+}
+
+std::string_view MemberRow::Login() const {
+    if (const TkvCLData* record = Record()) {
+        return record->Login();
+    }
+    const Copy* copy = OwnCopy();
+    return copy != nullptr ? copy->login : kNoText;
 }
 
 std::string MemberRow::ProtocolsText() const {
-    if (record_ != nullptr) {
-        return record_->GetProtocolsText();
+    if (const TkvCLData* record = Record()) {
+        return record->GetProtocolsText();
     }
-    return copy_ ? copy_->protocolsText : std::string();
+    const Copy* copy = OwnCopy();
+    return copy != nullptr ? copy->protocolsText : std::string();
 }
 
 std::string MemberRow::UserBotsText() const {
-    if (record_ != nullptr) {
-        return record_->GetUserBotsText();
+    if (const TkvCLData* record = Record()) {
+        return record->GetUserBotsText();
     }
-    return copy_ ? copy_->userBotsText : std::string();
+    const Copy* copy = OwnCopy();
+    return copy != nullptr ? copy->userBotsText : std::string();
 }
 
 bool MemberRow::Online() const {
-    if (record_ != nullptr) {
-        return record_->Online();
+    if (const TkvCLData* record = Record()) {
+        return record->Online();
     }
-    return copy_ && copy_->online;
+    const Copy* copy = OwnCopy();
+    return copy != nullptr && copy->online;
 }
 
 void MemberRow::AppendTexts(std::string& out) const {
     out += Login();
     out.push_back('\0');
-    if (record_ != nullptr) {
-        record_->AppendProtocolsText(out);
+    if (const TkvCLData* record = Record()) {
+        record->AppendProtocolsText(out);
         out.push_back('\0');
-        record_->AppendUserBotsText(out);
-    } else if (copy_) {
-        out += copy_->protocolsText;
+        record->AppendUserBotsText(out);
+    } else if (const Copy* copy = OwnCopy()) {
+        out += copy->protocolsText;
         out.push_back('\0');
-        out += copy_->userBotsText;
+        out += copy->userBotsText;
     } else {
         out.push_back('\0');
     }
@@ -68,10 +95,10 @@ void MemberRow::AppendTexts(std::string& out) const {
 }
 
 void MemberRow::Detach() {
-    if (record_ == nullptr) {
+    const TkvCLData* record = Record();
+    if (record == nullptr) {
         return;
     }
-    copy_ = std::make_unique<const Copy>(Copy{std::string(record_->Login()), record_->GetProtocolsText(),
-                                              record_->GetUserBotsText(), record_->Online()});
-    record_ = nullptr;
+    HoldCopy(std::make_unique<const Copy>(Copy{std::string(record->Login()), record->GetProtocolsText(),
+                                               record->GetUserBotsText(), record->Online()}));
 }

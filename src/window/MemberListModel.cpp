@@ -131,16 +131,14 @@ void MemberListModel::ReplaceRows(MemberRows rows, KeyedCaptions ahead) {
         }
         return captions.BuildUnique(store);
     });
-    const RowSlots order = RowsInCaptionOrder(store.RebuiltRows(), collation_, std::move(ahead));
+    RowSlots order = RowsInCaptionOrder(store.RebuiltRows(), collation_, std::move(ahead), room);
     const bool captionsUnique = captionsHeld.get();
 
     beginResetModel();
     store_ = std::move(store);
     headOfSlot_ = std::move(heads);
     captions_ = std::move(captions);
-    order_.clear();
-    order_.reserve(room);
-    order_.insert(order_.end(), order.begin(), order.end());
+    order_ = std::move(order);
     MapRowOfSlot();
     lastAtOrBefore_.known = false;
     firstRowOfLastReset_ = 0;

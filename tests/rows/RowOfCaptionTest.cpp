@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -122,5 +123,72 @@ TEST(RowOfCaption, ARebuildFindsEveryRow) {
         EXPECT_FALSE(table.HasDuplicates());
     }
 }
+
+// A rebuild sorts the entries in the table's own room when it has room for twice the rows, and
+// puts them in from there; rows whose homes crowd the table's last entries go round its end, and
+// the entries before them land close to where they are read from.
+struct CrowdedEndCase {
+    const char* name;
+    uint32_t rows;
+    uint32_t atTheEnd;  // rows whose captions make their home among the table's last 8 entries
+};
+
+class RowOfCaptionCrowdedEndTest : public ::testing::TestWithParam<CrowdedEndCase> {};
+
+TEST_P(RowOfCaptionCrowdedEndTest, ARebuildFindsEveryRow) {
+    const uint32_t rows = GetParam().rows;
+    const uint32_t atTheEnd = GetParam().atTheEnd;
+    // As the table sizes itself.
+    const size_t entries = std::bit_ceil(std::max<size_t>(16, size_t{rows} + rows / 3 + 1));
+    std::vector<std::string> crowded;
+    std::vector<std::string> others;
+    for (uint32_t n = 0; crowded.size() < atTheEnd || others.size() < rows - atTheEnd; ++n) {
+        std::string caption = "m";
+        caption += std::to_string(n);
+        const bool atEnd = (FoldedHashAscii(caption) & (entries - 1)) >= entries - 8;
+        if (atEnd && crowded.size() < atTheEnd) {
+            crowded.push_back(caption);
+        } else if (!atEnd && others.size() < rows - atTheEnd) {
+            others.push_back(caption);
+        }
+    }
+    MemberRows rebuilt;
+    RowSlots order;
+    for (const auto* list : {&others, &crowded}) {
+        for (const std::string& caption : *list) {
+            order.push_back(static_cast<uint32_t>(rebuilt.size()));
+            rebuilt.push_back(MemberRow{caption, "", "", false});
+        }
+    }
+    MemberRowStore store;
+    store.Replace(std::move(rebuilt));
+    RowOfCaption table;
+    table.Build(store, order);
+    EXPECT_FALSE(table.HasDuplicates());
+    for (uint32_t slot = 0; slot < rows; ++slot) {
+        std::string caption(store[slot].Login());
+        caption[0] = 'M';
+        ASSERT_EQ(table.Find(store, caption), slot) << caption;
+    }
+    // Taking rows out shifts the runs that went round back over the end.
+    for (uint32_t slot = rows - atTheEnd; slot < rows; slot += 2) {
+        table.Remove(store, slot);
+        store.Free(slot);
+    }
+    for (uint32_t slot = 0; slot < rows; ++slot) {
+        const bool freed = slot >= rows - atTheEnd && (slot - (rows - atTheEnd)) % 2 == 0;
+        const std::string caption =
+            freed ? crowded[slot - (rows - atTheEnd)] : std::string(store[slot].Login());
+        ASSERT_EQ(table.Find(store, caption), freed ? RowOfCaption::kNone : slot) << caption;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, RowOfCaptionCrowdedEndTest,
+                         ::testing::Values(CrowdedEndCase{"RoomForTwiceTheRowsNoneGoRound", 1000, 6},
+                                           CrowdedEndCase{"RoomForTwiceTheRowsAFewGoRound", 1000, 12},
+                                           CrowdedEndCase{"RoomForTwiceTheRowsManyGoRound", 1000, 40},
+                                           CrowdedEndCase{"RoomForLessThanTwiceAFewGoRound", 1400, 12},
+                                           CrowdedEndCase{"ATinyTableAllAtTheEnd", 5, 5}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
