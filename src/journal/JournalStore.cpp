@@ -188,28 +188,32 @@ int64_t JournalStore::MemberId(const std::string& member) {
     return id;
 }
 
-int64_t JournalStore::Insert(const RequestEntry& entry, const OutcomeUpdate* outcome) {
-    bool passwordChanged = entry.passwordChanged;
-    for (const ChangedField& field : entry.fields) {
+int64_t JournalStore::Insert(const JournalRequest& request, const OutcomeUpdate* outcome) {
+    bool passwordChanged = request.passwordChanged;
+    for (const ChangedField& field : request.fields) {
         passwordChanged = passwordChanged || IsSecretField(field.name);
     }
-    addRequest_.Bind(1, Millis(entry.time))
-        .Bind(2, entry.server.host)
-        .Bind(3, int64_t{entry.server.port})
-        .Bind(4, entry.server.name)
-        .Bind(5, entry.administrator)
-        .Bind(6, entry.command);
-    if (entry.member.empty()) {
+    if (request.context != boundContext_) {
+        boundContext_.reset();  // until every text of the new one is bound
+        const RequestContext& context = *request.context;
+        addRequest_.Bind(2, context.server.host)
+            .Bind(3, int64_t{context.server.port})
+            .Bind(4, context.server.name)
+            .Bind(5, context.administrator)
+            .Bind(6, context.command)
+            .Bind(10, context.bulkId)
+            .Bind(11, context.backupFile)
+            .Bind(12, context.reason);
+        boundContext_ = request.context;
+    }
+    addRequest_.Bind(1, Millis(request.time));
+    if (request.member.empty()) {
         addRequest_.BindNull(7);
     } else {
-        addRequest_.Bind(7, MemberId(entry.member));
+        addRequest_.Bind(7, MemberId(request.member));
     }
-    fieldsText_ = EncodeFields(entry.fields);
-    addRequest_.Bind(8, fieldsText_)
-        .Bind(9, int64_t{passwordChanged ? 1 : 0})
-        .Bind(10, entry.bulkId)
-        .Bind(11, entry.backupFile)
-        .Bind(12, entry.reason);
+    fieldsText_ = EncodeFields(request.fields);
+    addRequest_.Bind(8, fieldsText_).Bind(9, int64_t{passwordChanged ? 1 : 0});
     if (outcome != nullptr) {
         addRequest_.Bind(13, int64_t{static_cast<int32_t>(outcome->outcome)})
             .Bind(14, outcome->report)

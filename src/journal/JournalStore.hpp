@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "journal/JournalTypes.hpp"
@@ -19,7 +20,7 @@ public:
     void Rollback() noexcept;
 
     // outcome: what became of it, when that is known already; otherwise pending.
-    int64_t Insert(const RequestEntry& entry, const OutcomeUpdate* outcome = nullptr);
+    int64_t Insert(const JournalRequest& request, const OutcomeUpdate* outcome = nullptr);
     void UpdateOutcome(int64_t id, const OutcomeUpdate& outcome);
     void Insert(const ConnectionEntry& entry);
     void Insert(const MemberCountEntry& entry);
@@ -46,6 +47,10 @@ private:
     Statement addConnection_;
     Statement addCount_;
     std::string fieldsText_;  // the request's fields as bound, alive until its insert has run
+    // The context whose texts the request statement holds: a statement keeps its values from
+    // one run to the next, so the requests of one context bind them once, and this keeps the
+    // texts alive meanwhile.
+    std::shared_ptr<const RequestContext> boundContext_;
 };
 
 // Whether an error says the file is not a database, or a damaged one.
