@@ -208,8 +208,11 @@ void Journal::Run() {
             dropped_ += batch.size();
         }
         writtenCount_ += batch.size();
-        // The room a burst took is given back once the entries come slowly again.
-        if (batch.capacity() > 4 * std::max<size_t>(batch.size(), kRoomKept)) {
+        // The room a burst took is kept while it lasts, batches of any size coming and going,
+        // and given back once the entries come slowly again: a queue that gave it back between
+        // two batches of one burst would grow again, its entries moved and its pages new each
+        // time, on the thread of whoever queues.
+        if (batch.size() < kRoomKept && batch.capacity() > 4 * kRoomKept) {
             std::vector<Item>().swap(batch);
         } else {
             batch.clear();
@@ -326,11 +329,11 @@ void Journal::FoldOutcomes(const std::vector<Item>& batch) {
 void Journal::WriteItem(const Item& item) {
     if (const auto* request = std::get_if<RequestItem>(&item)) {
         const auto folded = foldedOutcomes_.find(request->ticket);
-        const OutcomeUpdate* outcome = folded == foldedOutcomes_.end() ? nullptr : folded->second;
-        const int64_t row = store_->Insert(request->request, outcome);
         // A request written with its final outcome needs its row no more.
-        if (outcome == nullptr) {
-            newRows_.emplace(request->ticket, row);
+        if (folded != foldedOutcomes_.end()) {
+            store_->InsertSettled(request->request, *folded->second);
+        } else {
+            newRows_.emplace(request->ticket, store_->Insert(request->request));
         }
     } else if (const auto* settle = std::get_if<SettleItem>(&item)) {
         if (settled_.contains(settle->ticket) || foldedOutcomes_.contains(settle->ticket)) {
@@ -352,7 +355,7 @@ void Journal::WriteItem(const Item& item) {
         JournalRequest request = (*unsent)->request;
         for (const std::string& member : (*unsent)->members) {
             request.member = member;
-            store_->Insert(request, &(*unsent)->outcome);
+            store_->InsertSettled(request, (*unsent)->outcome);
         }
     } else if (const auto* connection = std::get_if<std::unique_ptr<ConnectionEntry>>(&item)) {
         store_->Insert(**connection);

@@ -28,8 +28,10 @@ struct JournalOptions {
     std::chrono::milliseconds maxAge{std::chrono::hours(24 * 180)};
     int64_t maxBytes = 200LL * 1024 * 1024;
     std::chrono::milliseconds pruneInterval{std::chrono::minutes(10)};
-    // Entries waiting beyond this many are dropped rather than let memory grow.
-    size_t maxQueued = 100'000;
+    // Entries waiting beyond this many are dropped rather than let memory grow: about 30 MB at
+    // most, room for a bulk of 100,000 requests and their outcomes while the writer waits for
+    // spare CPU.
+    size_t maxQueued = 300'000;
     // How much nicer than its program the writer thread runs: it writes with the CPU the
     // program and the server it talks to leave over, and those who send many requests wait for
     // it through FallingBehind when none is left. 0 keeps the program's own priority.

@@ -87,6 +87,25 @@ int64_t Millis(JournalTime time) {
     return time.time_since_epoch().count();
 }
 
+// Rows written by one statement: most of what a statement costs is paid once for them all.
+constexpr int kRowsAtOnce = 32;
+constexpr int kRequestColumns = 16;
+
+std::string RequestInsertSql(int rows) {
+    std::string sql =
+        "INSERT INTO requests (time, host, port, server_name, administrator, command, member_id, fields, "
+        "password_changed, bulk_id, backup_file, reason, outcome, outcome_report, outcome_text, outcome_time) "
+        "VALUES ";
+    for (int row = 0; row < rows; ++row) {
+        sql += row == 0 ? "(" : ", (";
+        for (int column = 0; column < kRequestColumns; ++column) {
+            sql += column == 0 ? "?" : ", ?";
+        }
+        sql += ")";
+    }
+    return sql;
+}
+
 SqliteDb OpenWithSchema(const std::string& path, std::chrono::milliseconds busyTimeout) {
     SqliteDb db = OpenSqlite(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyTimeout);
     // A file that is no database fails here, at its first read.
@@ -141,12 +160,8 @@ JournalStore::JournalStore(const std::string& path, std::chrono::milliseconds bu
       commit_(db_.get(), "COMMIT"),
       addMember_(db_.get(), "INSERT OR IGNORE INTO members (name) VALUES (?1)", kBorrowed),
       findMember_(db_.get(), "SELECT id FROM members WHERE name = ?1", kBorrowed),
-      addRequest_(db_.get(),
-                  "INSERT INTO requests (time, host, port, server_name, administrator, command, member_id, "
-                  "fields, password_changed, bulk_id, backup_file, reason, outcome, outcome_report, "
-                  "outcome_text, outcome_time) "
-                  "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)",
-                  kBorrowed),
+      addRequest_(db_.get(), RequestInsertSql(1), kBorrowed),
+      addRequests_(db_.get(), RequestInsertSql(kRowsAtOnce), kBorrowed),
       updateOutcome_(db_.get(),
                      "UPDATE requests SET outcome = ?2, outcome_report = ?3, outcome_text = ?4, "
                      "outcome_time = ?5 WHERE id = ?1",
@@ -162,14 +177,17 @@ JournalStore::JournalStore(const std::string& path, std::chrono::milliseconds bu
                 kBorrowed) {}
 
 void JournalStore::Begin() {
+    settledRows_.clear();
     begin_.Run();
 }
 
 void JournalStore::Commit() {
+    WriteSettledRows();
     commit_.Run();
 }
 
 void JournalStore::Rollback() noexcept {
+    settledRows_.clear();
     // Nothing to undo when the failed statement ended the transaction itself.
     if (sqlite3_get_autocommit(db_.get()) == 0) {
         sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
@@ -188,48 +206,98 @@ int64_t JournalStore::MemberId(const std::string& member) {
     return id;
 }
 
-int64_t JournalStore::Insert(const JournalRequest& request, const OutcomeUpdate* outcome) {
+JournalStore::SettledRow JournalStore::RowOf(const JournalRequest& request, const OutcomeUpdate* outcome) {
     bool passwordChanged = request.passwordChanged;
     for (const ChangedField& field : request.fields) {
         passwordChanged = passwordChanged || IsSecretField(field.name);
     }
+    return {request.context,
+            request.time,
+            request.member.empty() ? 0 : MemberId(request.member),
+            EncodeFields(request.fields),
+            passwordChanged,
+            outcome};
+}
+
+// The columns in the order of RequestInsertSql, from first on.
+void JournalStore::BindContext(Statement& statement, int first, const RequestContext& context) {
+    statement.Bind(first + 1, context.server.host)
+        .Bind(first + 2, int64_t{context.server.port})
+        .Bind(first + 3, context.server.name)
+        .Bind(first + 4, context.administrator)
+        .Bind(first + 5, context.command)
+        .Bind(first + 9, context.bulkId)
+        .Bind(first + 10, context.backupFile)
+        .Bind(first + 11, context.reason);
+}
+
+void JournalStore::BindOwn(Statement& statement, int first, const SettledRow& row) {
+    statement.Bind(first, Millis(row.time));
+    if (row.memberId == 0) {
+        statement.BindNull(first + 6);
+    } else {
+        statement.Bind(first + 6, row.memberId);
+    }
+    statement.Bind(first + 7, row.fields).Bind(first + 8, int64_t{row.passwordChanged ? 1 : 0});
+    if (row.outcome != nullptr) {
+        statement.Bind(first + 12, int64_t{static_cast<int32_t>(row.outcome->outcome)})
+            .Bind(first + 13, row.outcome->report)
+            .Bind(first + 14, row.outcome->text)
+            .Bind(first + 15, Millis(row.outcome->time));
+    } else {
+        statement.Bind(first + 12, int64_t{0})
+            .Bind(first + 13, std::string_view(""))
+            .Bind(first + 14, std::string_view(""))
+            .BindNull(first + 15);
+    }
+}
+
+int64_t JournalStore::Insert(const JournalRequest& request, const OutcomeUpdate* outcome) {
+    // The rows queued before this one come first, as they were given.
+    WriteSettledRows();
+    single_ = RowOf(request, outcome);
     if (request.context != boundContext_) {
         boundContext_.reset();  // until every text of the new one is bound
-        const RequestContext& context = *request.context;
-        addRequest_.Bind(2, context.server.host)
-            .Bind(3, int64_t{context.server.port})
-            .Bind(4, context.server.name)
-            .Bind(5, context.administrator)
-            .Bind(6, context.command)
-            .Bind(10, context.bulkId)
-            .Bind(11, context.backupFile)
-            .Bind(12, context.reason);
+        BindContext(addRequest_, 1, *request.context);
         boundContext_ = request.context;
     }
-    addRequest_.Bind(1, Millis(request.time));
-    if (request.member.empty()) {
-        addRequest_.BindNull(7);
-    } else {
-        addRequest_.Bind(7, MemberId(request.member));
-    }
-    fieldsText_ = EncodeFields(request.fields);
-    addRequest_.Bind(8, fieldsText_).Bind(9, int64_t{passwordChanged ? 1 : 0});
-    if (outcome != nullptr) {
-        addRequest_.Bind(13, int64_t{static_cast<int32_t>(outcome->outcome)})
-            .Bind(14, outcome->report)
-            .Bind(15, outcome->text)
-            .Bind(16, Millis(outcome->time));
-    } else {
-        addRequest_.Bind(13, int64_t{0})
-            .Bind(14, std::string_view(""))
-            .Bind(15, std::string_view(""))
-            .BindNull(16);
-    }
+    BindOwn(addRequest_, 1, single_);
     addRequest_.Run();
     return sqlite3_last_insert_rowid(db_.get());
 }
 
+void JournalStore::InsertSettled(const JournalRequest& request, const OutcomeUpdate& outcome) {
+    settledRows_.push_back(RowOf(request, &outcome));
+    if (settledRows_.size() == kRowsAtOnce) {
+        WriteSettledRows();
+    }
+}
+
+void JournalStore::WriteSettledRows() {
+    if (settledRows_.size() == kRowsAtOnce) {
+        for (int row = 0; row < kRowsAtOnce; ++row) {
+            const SettledRow& one = settledRows_[static_cast<size_t>(row)];
+            BindContext(addRequests_, row * kRequestColumns + 1, *one.context);
+            BindOwn(addRequests_, row * kRequestColumns + 1, one);
+        }
+        addRequests_.Run();
+    } else {
+        // Fewer: one at a time, each context's texts bound once.
+        for (const SettledRow& one : settledRows_) {
+            if (one.context != boundContext_) {
+                boundContext_.reset();
+                BindContext(addRequest_, 1, *one.context);
+                boundContext_ = one.context;
+            }
+            BindOwn(addRequest_, 1, one);
+            addRequest_.Run();
+        }
+    }
+    settledRows_.clear();
+}
+
 void JournalStore::UpdateOutcome(int64_t id, const OutcomeUpdate& outcome) {
+    WriteSettledRows();
     updateOutcome_.Bind(1, id)
         .Bind(2, int64_t{static_cast<int32_t>(outcome.outcome)})
         .Bind(3, outcome.report)
@@ -239,6 +307,7 @@ void JournalStore::UpdateOutcome(int64_t id, const OutcomeUpdate& outcome) {
 }
 
 void JournalStore::Insert(const ConnectionEntry& entry) {
+    WriteSettledRows();
     addConnection_.Bind(1, Millis(entry.time))
         .Bind(2, entry.server.host)
         .Bind(3, int64_t{entry.server.port})
@@ -252,6 +321,7 @@ void JournalStore::Insert(const ConnectionEntry& entry) {
 }
 
 void JournalStore::Insert(const MemberCountEntry& entry) {
+    WriteSettledRows();
     addCount_.Bind(1, Millis(entry.time))
         .Bind(2, entry.server.host)
         .Bind(3, int64_t{entry.server.port})

@@ -25,8 +25,16 @@ void PendingTickets::Add(RequestId id, JournalTicket ticket, std::string confirm
 
 std::optional<PendingTickets::Pending> PendingTickets::Take(RequestId id) {
     const auto begin = entries_.begin() + static_cast<std::ptrdiff_t>(head_);
-    const auto found = std::lower_bound(begin, entries_.end(), id,
-                                        [](const Pending& p, RequestId wanted) { return p.id < wanted; });
+    auto found = entries_.end();
+    // The ids of one session follow each other: the request is looked for where it would be
+    // without gaps in the ids, and searched for only when it is not there.
+    if (head_ < entries_.size() && id >= begin->id && id - begin->id < entries_.size() - head_ &&
+        begin[static_cast<std::ptrdiff_t>(id - begin->id)].id == id) {
+        found = begin + static_cast<std::ptrdiff_t>(id - begin->id);
+    } else {
+        found = std::lower_bound(begin, entries_.end(), id,
+                                 [](const Pending& p, RequestId wanted) { return p.id < wanted; });
+    }
     if (found == entries_.end() || found->id != id || found->settled) {
         return std::nullopt;
     }
