@@ -89,7 +89,7 @@ struct Round {
     double threadCpuMs = 0;   // the window's thread
     double processCpuMs = 0;  // the window's thread and the journal's
     double longestTickMs = 0;
-    int gatedTicks = 0;  // the sender's ticks that found the journal falling behind
+    int gatedTicks = 0;     // the sender's ticks that found the journal falling behind
     int64_t journaled = 0;  // confirmed deletes in the journal afterwards
     bool ok = false;
 };
@@ -219,9 +219,9 @@ int main(int argc, char** argv) {
                 continue;
             }
             const Round round = RunRound(members, inFlight, journalOn);
-            std::printf("%-6d %-8s %10.0f %13.0f %14.0f %16.1f %10lld %12d%s\n", r + 1, journalOn ? "on" : "off",
-                        round.wallMs, round.threadCpuMs, round.processCpuMs, round.longestTickMs,
-                        static_cast<long long>(round.journaled), round.gatedTicks,
+            std::printf("%-6d %-8s %10.0f %13.0f %14.0f %16.1f %10lld %12d%s\n", r + 1,
+                        journalOn ? "on" : "off", round.wallMs, round.threadCpuMs, round.processCpuMs,
+                        round.longestTickMs, static_cast<long long>(round.journaled), round.gatedTicks,
                         round.ok ? "" : "  (incomplete)");
             std::fflush(stdout);
             (journalOn ? on : off) += round.wallMs;

@@ -80,7 +80,8 @@ JournalTicket Journal::Record(JournalRequest request) {
 }
 
 JournalTicket Journal::Record(const RequestEntry& entry) {
-    return Record(JournalRequest{entry.time, ContextOf(entry), entry.member, entry.fields, entry.passwordChanged});
+    return Record(
+        JournalRequest{entry.time, ContextOf(entry), entry.member, entry.fields, entry.passwordChanged});
 }
 
 void Journal::Settle(JournalTicket ticket, OutcomeUpdate outcome) {
@@ -100,7 +101,8 @@ void Journal::RecordUnsent(std::shared_ptr<const RequestContext> context, std::v
         std::make_unique<UnsentItem>(UnsentItem{std::move(request), std::move(members), std::move(outcome)}));
 }
 
-void Journal::RecordUnsent(const RequestEntry& entry, std::vector<std::string> members, OutcomeUpdate outcome) {
+void Journal::RecordUnsent(const RequestEntry& entry, std::vector<std::string> members,
+                           OutcomeUpdate outcome) {
     RecordUnsent(ContextOf(entry), std::move(members), std::move(outcome), entry.time);
 }
 

@@ -94,7 +94,8 @@ constexpr int kRequestColumns = 16;
 std::string RequestInsertSql(int rows) {
     std::string sql =
         "INSERT INTO requests (time, host, port, server_name, administrator, command, member_id, fields, "
-        "password_changed, bulk_id, backup_file, reason, outcome, outcome_report, outcome_text, outcome_time) "
+        "password_changed, bulk_id, backup_file, reason, outcome, outcome_report, outcome_text, "
+        "outcome_time) "
         "VALUES ";
     for (int row = 0; row < rows; ++row) {
         sql += row == 0 ? "(" : ", (";

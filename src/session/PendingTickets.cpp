@@ -18,8 +18,8 @@ void PendingTickets::Add(RequestId id, JournalTicket ticket, std::string confirm
         return;
     }
     // An id out of order keeps the order all the same.
-    const auto at = std::lower_bound(entries_.begin() + static_cast<std::ptrdiff_t>(head_), entries_.end(), id,
-                                     [](const Pending& p, RequestId wanted) { return p.id < wanted; });
+    const auto at = std::lower_bound(entries_.begin() + static_cast<std::ptrdiff_t>(head_), entries_.end(),
+                                     id, [](const Pending& p, RequestId wanted) { return p.id < wanted; });
     entries_.insert(at, std::move(pending));
 }
 

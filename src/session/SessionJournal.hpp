@@ -90,7 +90,7 @@ private:
     std::string reason_;
     std::mutex noticesMutex_;  // the journal's writer thread adds
     std::vector<std::string> notices_;
-    std::unique_ptr<Journal> journal_;  // after what its notices reach
+    std::unique_ptr<Journal> journal_;               // after what its notices reach
     std::shared_ptr<const RequestContext> context_;  // unset once anything in it may be out of date
     PendingTickets pending_;
     std::optional<JournalTime> lastSample_;
