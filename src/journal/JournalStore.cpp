@@ -89,7 +89,15 @@ int64_t Millis(JournalTime time) {
 
 // Rows written by one statement: most of what a statement costs is paid once for them all.
 constexpr int kRowsAtOnce = 32;
-constexpr int kRequestColumns = 16;
+// The parameters: first the context's, shared by every row of a statement, then each row's own.
+constexpr int kContextParameters = 8;
+constexpr int kOwnParameters = 8;
+
+std::string Parameter(int number) {
+    std::string text = "?";
+    text += std::to_string(number);
+    return text;
+}
 
 std::string RequestInsertSql(int rows) {
     std::string sql =
@@ -98,9 +106,16 @@ std::string RequestInsertSql(int rows) {
         "outcome_time) "
         "VALUES ";
     for (int row = 0; row < rows; ++row) {
+        const int own = kContextParameters + row * kOwnParameters;
+        // The columns' order above, each with its parameter: a context's (1-8) or the row's own.
+        const int numbers[] = {own + 1, 1, 2, 3, 4,       5,       own + 2, own + 3,
+                               own + 4, 6, 7, 8, own + 5, own + 6, own + 7, own + 8};
         sql += row == 0 ? "(" : ", (";
-        for (int column = 0; column < kRequestColumns; ++column) {
-            sql += column == 0 ? "?" : ", ?";
+        for (const int number : numbers) {
+            if (number != own + 1) {
+                sql += ", ";
+            }
+            sql += Parameter(number);
         }
         sql += ")";
     }
@@ -220,36 +235,48 @@ JournalStore::SettledRow JournalStore::RowOf(const JournalRequest& request, cons
             outcome};
 }
 
-// The columns in the order of RequestInsertSql, from first on.
-void JournalStore::BindContext(Statement& statement, int first, const RequestContext& context) {
-    statement.Bind(first + 1, context.server.host)
-        .Bind(first + 2, int64_t{context.server.port})
-        .Bind(first + 3, context.server.name)
-        .Bind(first + 4, context.administrator)
-        .Bind(first + 5, context.command)
-        .Bind(first + 9, context.bulkId)
-        .Bind(first + 10, context.backupFile)
-        .Bind(first + 11, context.reason);
+// The parameters as RequestInsertSql numbers them.
+void JournalStore::BindContext(Statement& statement, const RequestContext& context) {
+    statement.Bind(1, context.server.host)
+        .Bind(2, int64_t{context.server.port})
+        .Bind(3, context.server.name)
+        .Bind(4, context.administrator)
+        .Bind(5, context.command)
+        .Bind(6, context.bulkId)
+        .Bind(7, context.backupFile)
+        .Bind(8, context.reason);
 }
 
-void JournalStore::BindOwn(Statement& statement, int first, const SettledRow& row) {
-    statement.Bind(first, Millis(row.time));
-    if (row.memberId == 0) {
-        statement.BindNull(first + 6);
+void JournalStore::BindOwn(Statement& statement, int row, const SettledRow& values) {
+    const int first = kContextParameters + row * kOwnParameters + 1;
+    statement.Bind(first, Millis(values.time));
+    if (values.memberId == 0) {
+        statement.BindNull(first + 1);
     } else {
-        statement.Bind(first + 6, row.memberId);
+        statement.Bind(first + 1, values.memberId);
     }
-    statement.Bind(first + 7, row.fields).Bind(first + 8, int64_t{row.passwordChanged ? 1 : 0});
-    if (row.outcome != nullptr) {
-        statement.Bind(first + 12, int64_t{static_cast<int32_t>(row.outcome->outcome)})
-            .Bind(first + 13, row.outcome->report)
-            .Bind(first + 14, row.outcome->text)
-            .Bind(first + 15, Millis(row.outcome->time));
+    statement.Bind(first + 2, values.fields).Bind(first + 3, int64_t{values.passwordChanged ? 1 : 0});
+    if (values.outcome != nullptr) {
+        statement.Bind(first + 4, int64_t{static_cast<int32_t>(values.outcome->outcome)})
+            .Bind(first + 5, values.outcome->report)
+            .Bind(first + 6, values.outcome->text)
+            .Bind(first + 7, Millis(values.outcome->time));
     } else {
-        statement.Bind(first + 12, int64_t{0})
-            .Bind(first + 13, std::string_view(""))
-            .Bind(first + 14, std::string_view(""))
-            .BindNull(first + 15);
+        statement.Bind(first + 4, int64_t{0})
+            .Bind(first + 5, std::string_view(""))
+            .Bind(first + 6, std::string_view(""))
+            .BindNull(first + 7);
+    }
+}
+
+// A statement keeps its parameters from one run to the next: a context's texts are bound once
+// for all its requests, and kept alive meanwhile by bound.
+void JournalStore::BindContextOnce(Statement& statement, std::shared_ptr<const RequestContext>& bound,
+                                   const std::shared_ptr<const RequestContext>& context) {
+    if (context != bound) {
+        bound.reset();  // until every text of the new one is bound
+        BindContext(statement, *context);
+        bound = context;
     }
 }
 
@@ -257,12 +284,8 @@ int64_t JournalStore::Insert(const JournalRequest& request, const OutcomeUpdate*
     // The rows queued before this one come first, as they were given.
     WriteSettledRows();
     single_ = RowOf(request, outcome);
-    if (request.context != boundContext_) {
-        boundContext_.reset();  // until every text of the new one is bound
-        BindContext(addRequest_, 1, *request.context);
-        boundContext_ = request.context;
-    }
-    BindOwn(addRequest_, 1, single_);
+    BindContextOnce(addRequest_, boundContext_, request.context);
+    BindOwn(addRequest_, 0, single_);
     addRequest_.Run();
     return sqlite3_last_insert_rowid(db_.get());
 }
@@ -275,22 +298,21 @@ void JournalStore::InsertSettled(const JournalRequest& request, const OutcomeUpd
 }
 
 void JournalStore::WriteSettledRows() {
-    if (settledRows_.size() == kRowsAtOnce) {
+    const auto sharesFirstContext = [&](const SettledRow& row) {
+        return row.context == settledRows_.front().context;
+    };
+    if (settledRows_.size() == kRowsAtOnce &&
+        std::all_of(settledRows_.begin(), settledRows_.end(), sharesFirstContext)) {
+        BindContextOnce(addRequests_, boundManyContext_, settledRows_.front().context);
         for (int row = 0; row < kRowsAtOnce; ++row) {
-            const SettledRow& one = settledRows_[static_cast<size_t>(row)];
-            BindContext(addRequests_, row * kRequestColumns + 1, *one.context);
-            BindOwn(addRequests_, row * kRequestColumns + 1, one);
+            BindOwn(addRequests_, row, settledRows_[static_cast<size_t>(row)]);
         }
         addRequests_.Run();
     } else {
-        // Fewer: one at a time, each context's texts bound once.
+        // Fewer, or of several contexts: one at a time.
         for (const SettledRow& one : settledRows_) {
-            if (one.context != boundContext_) {
-                boundContext_.reset();
-                BindContext(addRequest_, 1, *one.context);
-                boundContext_ = one.context;
-            }
-            BindOwn(addRequest_, 1, one);
+            BindContextOnce(addRequest_, boundContext_, one.context);
+            BindOwn(addRequest_, 0, one);
             addRequest_.Run();
         }
     }

@@ -49,9 +49,11 @@ private:
 
     int64_t MemberId(const std::string& member);
     SettledRow RowOf(const JournalRequest& request, const OutcomeUpdate* outcome);
-    // Binds what is the request's own; its context's texts are bound by the caller.
-    void BindOwn(Statement& statement, int first, const SettledRow& row);
-    void BindContext(Statement& statement, int first, const RequestContext& context);
+    // Binds what is the request's own, as the statement's row-th row.
+    void BindOwn(Statement& statement, int row, const SettledRow& values);
+    void BindContext(Statement& statement, const RequestContext& context);
+    void BindContextOnce(Statement& statement, std::shared_ptr<const RequestContext>& bound,
+                         const std::shared_ptr<const RequestContext>& context);
     void WriteSettledRows();
     void DropOldestShare(const char* table, double share);
     void DropOrphanMembers();
@@ -62,7 +64,7 @@ private:
     Statement addMember_;
     Statement findMember_;
     Statement addRequest_;
-    Statement addRequests_;  // kRowsAtOnce rows
+    Statement addRequests_;  // kRowsAtOnce rows of one context
     Statement updateOutcome_;
     Statement addConnection_;
     Statement addCount_;
@@ -72,6 +74,7 @@ private:
     // one run to the next, so the requests of one context bind them once, and this keeps the
     // texts alive meanwhile.
     std::shared_ptr<const RequestContext> boundContext_;
+    std::shared_ptr<const RequestContext> boundManyContext_;  // addRequests_'s
 };
 
 // Whether an error says the file is not a database, or a damaged one.

@@ -204,7 +204,9 @@ TEST_F(JournalRoundTripTest, FallingBehindIsSaidAtHalfTheQueueAndEndsOnceWritten
 // the order they were queued in (all at one time here, so the reader orders them by row alone).
 TEST_F(JournalRoundTripTest, RowsWrittenManyAtOnceKeepTheirValuesAndOrder) {
     struct Step {
-        char kind;  // 's': settled in the batch, 'p': left pending, 'u': never sent, 'c': a connection
+        // 's': settled in the batch, of two contexts in turn; 'S': the same, of one context;
+        // 'p': left pending; 'u': never sent; 'c': a connection
+        char kind;
         int count;
     };
     struct Case {
@@ -218,6 +220,7 @@ TEST_F(JournalRoundTripTest, RowsWrittenManyAtOnceKeepTheirValuesAndOrder) {
         {"broken by a pending one", {{'s', 40}, {'p', 1}, {'s', 40}}},
         {"broken by a connection", {{'s', 5}, {'c', 1}, {'s', 70}}},
         {"never sent between", {{'s', 31}, {'u', 50}, {'s', 3}, {'p', 2}}},
+        {"one context, then two, then another", {{'S', 70}, {'s', 40}, {'S', 33}, {'u', 40}}},
     };
     const std::shared_ptr<const RequestContext> contexts[] = {
         std::make_shared<const RequestContext>(
@@ -255,13 +258,13 @@ TEST_F(JournalRoundTripTest, RowsWrittenManyAtOnceKeepTheirValuesAndOrder) {
                 for (int i = 0; i < step.count; ++i) {
                     // Every third request of another context, so that neighbours differ.
                     const int k = n++;
-                    const auto& context = contexts[k % 3 == 0 ? 1 : 0];
+                    const auto& context = contexts[step.kind == 's' && k % 3 == 0 ? 1 : 0];
                     JournalRequest request{
                         At(0), context, Numbered("m", k), {{"bots", Numbered("b", k)}}, false};
                     members.push_back(request.member);
                     contextOf.push_back(context.get());
                     const JournalTicket ticket = journal.Record(std::move(request));
-                    if (step.kind == 's') {
+                    if (step.kind != 'p') {
                         journal.Settle(ticket, {JournalOutcome::Confirmed, "ARD", "", At(1)});
                         outcomes.push_back(JournalOutcome::Confirmed);
                     } else {
