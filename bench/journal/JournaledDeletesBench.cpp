@@ -89,6 +89,7 @@ struct Round {
     double threadCpuMs = 0;   // the window's thread
     double processCpuMs = 0;  // the window's thread and the journal's
     double longestTickMs = 0;
+    int gatedTicks = 0;     // the sender's ticks that found the journal falling behind
     int64_t journaled = 0;  // confirmed deletes in the journal afterwards
     bool ok = false;
 };
@@ -156,6 +157,7 @@ Round RunRound(int members, int inFlight, bool journalOn) {
         // As a bulk operation does: nothing more goes out while the journal must catch up.
         const SessionJournal* journal = window.Journal();
         if (journal != nullptr && journal->FallingBehind()) {
+            ++round.gatedTicks;
             return;
         }
         while (next < logins.size() && session.RequestsPending() < static_cast<size_t>(inFlight)) {
@@ -205,8 +207,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     std::printf("%d confirmed deletes through the window, %d in flight at most, platform %s\n", members,
                 inFlight, QApplication::platformName().toUtf8().constData());
-    std::printf("%-6s %-8s %10s %13s %14s %16s %10s\n", "round", "journal", "wall ms", "window cpu ms",
-                "process cpu ms", "longest tick ms", "journaled");
+    std::printf("%-6s %-8s %10s %13s %14s %16s %10s %12s\n", "round", "journal", "wall ms", "window cpu ms",
+                "process cpu ms", "longest tick ms", "journaled", "gated ticks");
     double off = 0;
     double on = 0;
     double offCpu = 0;
@@ -217,9 +219,10 @@ int main(int argc, char** argv) {
                 continue;
             }
             const Round round = RunRound(members, inFlight, journalOn);
-            std::printf("%-6d %-8s %10.0f %13.0f %14.0f %16.1f %10lld%s\n", r + 1, journalOn ? "on" : "off",
-                        round.wallMs, round.threadCpuMs, round.processCpuMs, round.longestTickMs,
-                        static_cast<long long>(round.journaled), round.ok ? "" : "  (incomplete)");
+            std::printf("%-6d %-8s %10.0f %13.0f %14.0f %16.1f %10lld %12d%s\n", r + 1,
+                        journalOn ? "on" : "off", round.wallMs, round.threadCpuMs, round.processCpuMs,
+                        round.longestTickMs, static_cast<long long>(round.journaled), round.gatedTicks,
+                        round.ok ? "" : "  (incomplete)");
             std::fflush(stdout);
             (journalOn ? on : off) += round.wallMs;
             (journalOn ? onCpu : offCpu) += round.threadCpuMs;

@@ -1,6 +1,10 @@
 #include "journal/Journal.hpp"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -59,11 +63,25 @@ Journal::~Journal() {
     writer_.join();
 }
 
-JournalTicket Journal::Record(RequestEntry entry) {
-    StampIfUnset(entry);
+namespace {
+
+std::shared_ptr<const RequestContext> ContextOf(const RequestEntry& entry) {
+    return std::make_shared<const RequestContext>(RequestContext{
+        entry.server, entry.administrator, entry.command, entry.bulkId, entry.backupFile, entry.reason});
+}
+
+}  // namespace
+
+JournalTicket Journal::Record(JournalRequest request) {
+    StampIfUnset(request);
     const JournalTicket ticket = nextTicket_.fetch_add(1, std::memory_order_relaxed);
-    Enqueue<RequestItem>(ticket, std::move(entry));
+    Enqueue<RequestItem>(ticket, std::move(request));
     return ticket;
+}
+
+JournalTicket Journal::Record(const RequestEntry& entry) {
+    return Record(
+        JournalRequest{entry.time, ContextOf(entry), entry.member, entry.fields, entry.passwordChanged});
 }
 
 void Journal::Settle(JournalTicket ticket, OutcomeUpdate outcome) {
@@ -71,24 +89,31 @@ void Journal::Settle(JournalTicket ticket, OutcomeUpdate outcome) {
     Enqueue<SettleItem>(ticket, std::move(outcome));
 }
 
-void Journal::RecordUnsent(RequestEntry entry, std::vector<std::string> members, OutcomeUpdate outcome) {
+void Journal::RecordUnsent(std::shared_ptr<const RequestContext> context, std::vector<std::string> members,
+                           OutcomeUpdate outcome, JournalTime time) {
     if (members.empty()) {
         return;
     }
-    StampIfUnset(entry);
+    JournalRequest request{time, std::move(context), {}, {}, false};
+    StampIfUnset(request);
     StampIfUnset(outcome);
     Enqueue<std::unique_ptr<UnsentItem>>(
-        std::make_unique<UnsentItem>(UnsentItem{std::move(entry), std::move(members), std::move(outcome)}));
+        std::make_unique<UnsentItem>(UnsentItem{std::move(request), std::move(members), std::move(outcome)}));
+}
+
+void Journal::RecordUnsent(const RequestEntry& entry, std::vector<std::string> members,
+                           OutcomeUpdate outcome) {
+    RecordUnsent(ContextOf(entry), std::move(members), std::move(outcome), entry.time);
 }
 
 void Journal::Record(ConnectionEntry entry) {
     StampIfUnset(entry);
-    Enqueue<ConnectionEntry>(std::move(entry));
+    Enqueue<std::unique_ptr<ConnectionEntry>>(std::make_unique<ConnectionEntry>(std::move(entry)));
 }
 
 void Journal::Record(MemberCountEntry entry) {
     StampIfUnset(entry);
-    Enqueue<MemberCountEntry>(std::move(entry));
+    Enqueue<std::unique_ptr<MemberCountEntry>>(std::make_unique<MemberCountEntry>(std::move(entry)));
 }
 
 template <class Kind, class... Args>
@@ -134,7 +159,24 @@ bool Journal::FallingBehind() const {
     return queue_.size() >= options_.maxQueued / 2;
 }
 
+// A thread's niceness is its own on Linux: the program's other threads keep theirs. It is only
+// ever raised, so a program started nicer than the default keeps its writer nicer still.
+void Journal::LowerPriority() const {
+    if (options_.writerNiceness <= 0) {
+        return;
+    }
+    const auto self = static_cast<id_t>(gettid());
+    errno = 0;
+    const int current = getpriority(PRIO_PROCESS, self);
+    if (errno != 0) {
+        return;
+    }
+    // Failing leaves the writer as it was: slower to catch up under load, never wrong.
+    setpriority(PRIO_PROCESS, self, std::min(current + options_.writerNiceness, 19));
+}
+
 void Journal::Run() {
+    LowerPriority();
     Open();
     auto lastOpenAttempt = std::chrono::steady_clock::now();
     // Long ago, so that the first entry after a quiet spell is written at once and only the ones
@@ -168,8 +210,11 @@ void Journal::Run() {
             dropped_ += batch.size();
         }
         writtenCount_ += batch.size();
-        // The room a burst took is given back once the entries come slowly again.
-        if (batch.capacity() > 4 * std::max<size_t>(batch.size(), kRoomKept)) {
+        // The room a burst took is kept while it lasts, batches of any size coming and going,
+        // and given back once the entries come slowly again: a queue that gave it back between
+        // two batches of one burst would grow again, its entries moved and its pages new each
+        // time, on the thread of whoever queues.
+        if (batch.size() < kRoomKept && batch.capacity() > 4 * kRoomKept) {
             std::vector<Item>().swap(batch);
         } else {
             batch.clear();
@@ -286,11 +331,11 @@ void Journal::FoldOutcomes(const std::vector<Item>& batch) {
 void Journal::WriteItem(const Item& item) {
     if (const auto* request = std::get_if<RequestItem>(&item)) {
         const auto folded = foldedOutcomes_.find(request->ticket);
-        const OutcomeUpdate* outcome = folded == foldedOutcomes_.end() ? nullptr : folded->second;
-        const int64_t row = store_->Insert(request->entry, outcome);
         // A request written with its final outcome needs its row no more.
-        if (outcome == nullptr) {
-            newRows_.emplace(request->ticket, row);
+        if (folded != foldedOutcomes_.end()) {
+            store_->InsertSettled(request->request, *folded->second);
+        } else {
+            newRows_.emplace(request->ticket, store_->Insert(request->request));
         }
     } else if (const auto* settle = std::get_if<SettleItem>(&item)) {
         if (settled_.contains(settle->ticket) || foldedOutcomes_.contains(settle->ticket)) {
@@ -309,15 +354,15 @@ void Journal::WriteItem(const Item& item) {
             settled_.insert(settle->ticket);
         }
     } else if (const auto* unsent = std::get_if<std::unique_ptr<UnsentItem>>(&item)) {
-        RequestEntry entry = (*unsent)->entry;
+        JournalRequest request = (*unsent)->request;
         for (const std::string& member : (*unsent)->members) {
-            entry.member = member;
-            store_->Insert(entry, &(*unsent)->outcome);
+            request.member = member;
+            store_->InsertSettled(request, (*unsent)->outcome);
         }
-    } else if (const auto* connection = std::get_if<ConnectionEntry>(&item)) {
-        store_->Insert(*connection);
-    } else if (const auto* count = std::get_if<MemberCountEntry>(&item)) {
-        store_->Insert(*count);
+    } else if (const auto* connection = std::get_if<std::unique_ptr<ConnectionEntry>>(&item)) {
+        store_->Insert(**connection);
+    } else if (const auto* count = std::get_if<std::unique_ptr<MemberCountEntry>>(&item)) {
+        store_->Insert(**count);
     }
 }
 

@@ -28,8 +28,14 @@ struct JournalOptions {
     std::chrono::milliseconds maxAge{std::chrono::hours(24 * 180)};
     int64_t maxBytes = 200LL * 1024 * 1024;
     std::chrono::milliseconds pruneInterval{std::chrono::minutes(10)};
-    // Entries waiting beyond this many are dropped rather than let memory grow.
-    size_t maxQueued = 100'000;
+    // Entries waiting beyond this many are dropped rather than let memory grow: about 30 MB at
+    // most, room for a bulk of 100,000 requests and their outcomes while the writer waits for
+    // spare CPU.
+    size_t maxQueued = 300'000;
+    // How much nicer than its program the writer thread runs: it writes with the CPU the
+    // program and the server it talks to leave over, and those who send many requests wait for
+    // it through FallingBehind when none is left. 0 keeps the program's own priority.
+    int writerNiceness = 10;
 };
 
 enum class JournalNoticeKind {
@@ -63,12 +69,15 @@ public:
     Journal& operator=(const Journal&) = delete;
 
     // Queues a request as sent, its outcome pending; Settle names it by the ticket.
-    JournalTicket Record(RequestEntry entry);
+    JournalTicket Record(JournalRequest request);
+    JournalTicket Record(const RequestEntry& entry);
     void Settle(JournalTicket ticket, OutcomeUpdate outcome);
     // Queues requests never sent after all, one for each member, alike but for the member, their
     // outcome known already: one entry in the queue however many they are, so that a bulk
     // operation cancelled early is kept whole.
-    void RecordUnsent(RequestEntry entry, std::vector<std::string> members, OutcomeUpdate outcome);
+    void RecordUnsent(std::shared_ptr<const RequestContext> context, std::vector<std::string> members,
+                      OutcomeUpdate outcome, JournalTime time = {});
+    void RecordUnsent(const RequestEntry& entry, std::vector<std::string> members, OutcomeUpdate outcome);
     void Record(ConnectionEntry entry);
     void Record(MemberCountEntry entry);
 
@@ -86,10 +95,10 @@ public:
 
 private:
     struct RequestItem {
-        RequestItem(JournalTicket ticket_, RequestEntry&& entry_)
-            : ticket(ticket_), entry(std::move(entry_)) {}
+        RequestItem(JournalTicket ticket_, JournalRequest&& request_)
+            : ticket(ticket_), request(std::move(request_)) {}
         JournalTicket ticket;
-        RequestEntry entry;
+        JournalRequest request;
     };
     struct SettleItem {
         SettleItem(JournalTicket ticket_, OutcomeUpdate&& outcome_)
@@ -98,18 +107,20 @@ private:
         OutcomeUpdate outcome;
     };
     struct UnsentItem {
-        RequestEntry entry;
+        JournalRequest request;  // all but the member
         std::vector<std::string> members;
         OutcomeUpdate outcome;
     };
-    // Held by pointer: the queue's entries are as large as the largest kind.
-    using Item =
-        std::variant<RequestItem, SettleItem, ConnectionEntry, MemberCountEntry, std::unique_ptr<UnsentItem>>;
+    // The queue's entries are as large as the largest kind: the rare kinds are held by pointer,
+    // so that a burst of requests moves little memory.
+    using Item = std::variant<RequestItem, SettleItem, std::unique_ptr<ConnectionEntry>,
+                              std::unique_ptr<MemberCountEntry>, std::unique_ptr<UnsentItem>>;
 
     // Builds the entry in its place in the queue: the caller's thread moves it once, no more.
     template <class Kind, class... Args>
     void Enqueue(Args&&... args);
     void Run();
+    void LowerPriority() const;
     void Open();
     void SetAside(const std::string& why);
     bool WriteBatch(const std::vector<Item>& batch);

@@ -87,6 +87,41 @@ int64_t Millis(JournalTime time) {
     return time.time_since_epoch().count();
 }
 
+// Rows written by one statement: most of what a statement costs is paid once for them all.
+constexpr int kRowsAtOnce = 32;
+// The parameters: first the context's, shared by every row of a statement, then each row's own.
+constexpr int kContextParameters = 8;
+constexpr int kOwnParameters = 8;
+
+std::string Parameter(int number) {
+    std::string text = "?";
+    text += std::to_string(number);
+    return text;
+}
+
+std::string RequestInsertSql(int rows) {
+    std::string sql =
+        "INSERT INTO requests (time, host, port, server_name, administrator, command, member_id, fields, "
+        "password_changed, bulk_id, backup_file, reason, outcome, outcome_report, outcome_text, "
+        "outcome_time) "
+        "VALUES ";
+    for (int row = 0; row < rows; ++row) {
+        const int own = kContextParameters + row * kOwnParameters;
+        // The columns' order above, each with its parameter: a context's (1-8) or the row's own.
+        const int numbers[] = {own + 1, 1, 2, 3, 4,       5,       own + 2, own + 3,
+                               own + 4, 6, 7, 8, own + 5, own + 6, own + 7, own + 8};
+        sql += row == 0 ? "(" : ", (";
+        for (const int number : numbers) {
+            if (number != own + 1) {
+                sql += ", ";
+            }
+            sql += Parameter(number);
+        }
+        sql += ")";
+    }
+    return sql;
+}
+
 SqliteDb OpenWithSchema(const std::string& path, std::chrono::milliseconds busyTimeout) {
     SqliteDb db = OpenSqlite(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyTimeout);
     // A file that is no database fails here, at its first read.
@@ -141,12 +176,8 @@ JournalStore::JournalStore(const std::string& path, std::chrono::milliseconds bu
       commit_(db_.get(), "COMMIT"),
       addMember_(db_.get(), "INSERT OR IGNORE INTO members (name) VALUES (?1)", kBorrowed),
       findMember_(db_.get(), "SELECT id FROM members WHERE name = ?1", kBorrowed),
-      addRequest_(db_.get(),
-                  "INSERT INTO requests (time, host, port, server_name, administrator, command, member_id, "
-                  "fields, password_changed, bulk_id, backup_file, reason, outcome, outcome_report, "
-                  "outcome_text, outcome_time) "
-                  "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)",
-                  kBorrowed),
+      addRequest_(db_.get(), RequestInsertSql(1), kBorrowed),
+      addRequests_(db_.get(), RequestInsertSql(kRowsAtOnce), kBorrowed),
       updateOutcome_(db_.get(),
                      "UPDATE requests SET outcome = ?2, outcome_report = ?3, outcome_text = ?4, "
                      "outcome_time = ?5 WHERE id = ?1",
@@ -162,14 +193,17 @@ JournalStore::JournalStore(const std::string& path, std::chrono::milliseconds bu
                 kBorrowed) {}
 
 void JournalStore::Begin() {
+    settledRows_.clear();
     begin_.Run();
 }
 
 void JournalStore::Commit() {
+    WriteSettledRows();
     commit_.Run();
 }
 
 void JournalStore::Rollback() noexcept {
+    settledRows_.clear();
     // Nothing to undo when the failed statement ended the transaction itself.
     if (sqlite3_get_autocommit(db_.get()) == 0) {
         sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
@@ -188,44 +222,105 @@ int64_t JournalStore::MemberId(const std::string& member) {
     return id;
 }
 
-int64_t JournalStore::Insert(const RequestEntry& entry, const OutcomeUpdate* outcome) {
-    bool passwordChanged = entry.passwordChanged;
-    for (const ChangedField& field : entry.fields) {
+JournalStore::SettledRow JournalStore::RowOf(const JournalRequest& request, const OutcomeUpdate* outcome) {
+    bool passwordChanged = request.passwordChanged;
+    for (const ChangedField& field : request.fields) {
         passwordChanged = passwordChanged || IsSecretField(field.name);
     }
-    addRequest_.Bind(1, Millis(entry.time))
-        .Bind(2, entry.server.host)
-        .Bind(3, int64_t{entry.server.port})
-        .Bind(4, entry.server.name)
-        .Bind(5, entry.administrator)
-        .Bind(6, entry.command);
-    if (entry.member.empty()) {
-        addRequest_.BindNull(7);
+    return {request.context,
+            request.time,
+            request.member.empty() ? 0 : MemberId(request.member),
+            EncodeFields(request.fields),
+            passwordChanged,
+            outcome};
+}
+
+// The parameters as RequestInsertSql numbers them.
+void JournalStore::BindContext(Statement& statement, const RequestContext& context) {
+    statement.Bind(1, context.server.host)
+        .Bind(2, int64_t{context.server.port})
+        .Bind(3, context.server.name)
+        .Bind(4, context.administrator)
+        .Bind(5, context.command)
+        .Bind(6, context.bulkId)
+        .Bind(7, context.backupFile)
+        .Bind(8, context.reason);
+}
+
+void JournalStore::BindOwn(Statement& statement, int row, const SettledRow& values) {
+    const int first = kContextParameters + row * kOwnParameters + 1;
+    statement.Bind(first, Millis(values.time));
+    if (values.memberId == 0) {
+        statement.BindNull(first + 1);
     } else {
-        addRequest_.Bind(7, MemberId(entry.member));
+        statement.Bind(first + 1, values.memberId);
     }
-    fieldsText_ = EncodeFields(entry.fields);
-    addRequest_.Bind(8, fieldsText_)
-        .Bind(9, int64_t{passwordChanged ? 1 : 0})
-        .Bind(10, entry.bulkId)
-        .Bind(11, entry.backupFile)
-        .Bind(12, entry.reason);
-    if (outcome != nullptr) {
-        addRequest_.Bind(13, int64_t{static_cast<int32_t>(outcome->outcome)})
-            .Bind(14, outcome->report)
-            .Bind(15, outcome->text)
-            .Bind(16, Millis(outcome->time));
+    statement.Bind(first + 2, values.fields).Bind(first + 3, int64_t{values.passwordChanged ? 1 : 0});
+    if (values.outcome != nullptr) {
+        statement.Bind(first + 4, int64_t{static_cast<int32_t>(values.outcome->outcome)})
+            .Bind(first + 5, values.outcome->report)
+            .Bind(first + 6, values.outcome->text)
+            .Bind(first + 7, Millis(values.outcome->time));
     } else {
-        addRequest_.Bind(13, int64_t{0})
-            .Bind(14, std::string_view(""))
-            .Bind(15, std::string_view(""))
-            .BindNull(16);
+        statement.Bind(first + 4, int64_t{0})
+            .Bind(first + 5, std::string_view(""))
+            .Bind(first + 6, std::string_view(""))
+            .BindNull(first + 7);
     }
+}
+
+// A statement keeps its parameters from one run to the next: a context's texts are bound once
+// for all its requests, and kept alive meanwhile by bound.
+void JournalStore::BindContextOnce(Statement& statement, std::shared_ptr<const RequestContext>& bound,
+                                   const std::shared_ptr<const RequestContext>& context) {
+    if (context != bound) {
+        bound.reset();  // until every text of the new one is bound
+        BindContext(statement, *context);
+        bound = context;
+    }
+}
+
+int64_t JournalStore::Insert(const JournalRequest& request, const OutcomeUpdate* outcome) {
+    // The rows queued before this one come first, as they were given.
+    WriteSettledRows();
+    single_ = RowOf(request, outcome);
+    BindContextOnce(addRequest_, boundContext_, request.context);
+    BindOwn(addRequest_, 0, single_);
     addRequest_.Run();
     return sqlite3_last_insert_rowid(db_.get());
 }
 
+void JournalStore::InsertSettled(const JournalRequest& request, const OutcomeUpdate& outcome) {
+    settledRows_.push_back(RowOf(request, &outcome));
+    if (settledRows_.size() == kRowsAtOnce) {
+        WriteSettledRows();
+    }
+}
+
+void JournalStore::WriteSettledRows() {
+    const auto sharesFirstContext = [&](const SettledRow& row) {
+        return row.context == settledRows_.front().context;
+    };
+    if (settledRows_.size() == kRowsAtOnce &&
+        std::all_of(settledRows_.begin(), settledRows_.end(), sharesFirstContext)) {
+        BindContextOnce(addRequests_, boundManyContext_, settledRows_.front().context);
+        for (int row = 0; row < kRowsAtOnce; ++row) {
+            BindOwn(addRequests_, row, settledRows_[static_cast<size_t>(row)]);
+        }
+        addRequests_.Run();
+    } else {
+        // Fewer, or of several contexts: one at a time.
+        for (const SettledRow& one : settledRows_) {
+            BindContextOnce(addRequest_, boundContext_, one.context);
+            BindOwn(addRequest_, 0, one);
+            addRequest_.Run();
+        }
+    }
+    settledRows_.clear();
+}
+
 void JournalStore::UpdateOutcome(int64_t id, const OutcomeUpdate& outcome) {
+    WriteSettledRows();
     updateOutcome_.Bind(1, id)
         .Bind(2, int64_t{static_cast<int32_t>(outcome.outcome)})
         .Bind(3, outcome.report)
@@ -235,6 +330,7 @@ void JournalStore::UpdateOutcome(int64_t id, const OutcomeUpdate& outcome) {
 }
 
 void JournalStore::Insert(const ConnectionEntry& entry) {
+    WriteSettledRows();
     addConnection_.Bind(1, Millis(entry.time))
         .Bind(2, entry.server.host)
         .Bind(3, int64_t{entry.server.port})
@@ -248,6 +344,7 @@ void JournalStore::Insert(const ConnectionEntry& entry) {
 }
 
 void JournalStore::Insert(const MemberCountEntry& entry) {
+    WriteSettledRows();
     addCount_.Bind(1, Millis(entry.time))
         .Bind(2, entry.server.host)
         .Bind(3, int64_t{entry.server.port})

@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "journal/JournalTypes.hpp"
 #include "journal/Sqlite.hpp"
@@ -19,7 +21,11 @@ public:
     void Rollback() noexcept;
 
     // outcome: what became of it, when that is known already; otherwise pending.
-    int64_t Insert(const RequestEntry& entry, const OutcomeUpdate* outcome = nullptr);
+    int64_t Insert(const JournalRequest& request, const OutcomeUpdate* outcome = nullptr);
+    // A request whose outcome is known already and whose row no one names later: such rows go
+    // to the file many to a statement, by the next other write or Commit at the latest, in the
+    // order given. The outcome must live until then.
+    void InsertSettled(const JournalRequest& request, const OutcomeUpdate& outcome);
     void UpdateOutcome(int64_t id, const OutcomeUpdate& outcome);
     void Insert(const ConnectionEntry& entry);
     void Insert(const MemberCountEntry& entry);
@@ -32,7 +38,23 @@ public:
     int64_t UsedBytes();
 
 private:
+    struct SettledRow {
+        std::shared_ptr<const RequestContext> context;
+        JournalTime time;
+        int64_t memberId = 0;  // 0: none
+        std::string fields;    // encoded
+        bool passwordChanged = false;
+        const OutcomeUpdate* outcome = nullptr;
+    };
+
     int64_t MemberId(const std::string& member);
+    SettledRow RowOf(const JournalRequest& request, const OutcomeUpdate* outcome);
+    // Binds what is the request's own, as the statement's row-th row.
+    void BindOwn(Statement& statement, int row, const SettledRow& values);
+    void BindContext(Statement& statement, const RequestContext& context);
+    void BindContextOnce(Statement& statement, std::shared_ptr<const RequestContext>& bound,
+                         const std::shared_ptr<const RequestContext>& context);
+    void WriteSettledRows();
     void DropOldestShare(const char* table, double share);
     void DropOrphanMembers();
 
@@ -42,10 +64,17 @@ private:
     Statement addMember_;
     Statement findMember_;
     Statement addRequest_;
+    Statement addRequests_;  // kRowsAtOnce rows of one context
     Statement updateOutcome_;
     Statement addConnection_;
     Statement addCount_;
-    std::string fieldsText_;  // the request's fields as bound, alive until its insert has run
+    SettledRow single_;  // the request's own values as bound, alive until its insert has run
+    std::vector<SettledRow> settledRows_;
+    // The context whose texts the request statement holds: a statement keeps its values from
+    // one run to the next, so the requests of one context bind them once, and this keeps the
+    // texts alive meanwhile.
+    std::shared_ptr<const RequestContext> boundContext_;
+    std::shared_ptr<const RequestContext> boundManyContext_;  // addRequests_'s
 };
 
 // Whether an error says the file is not a database, or a damaged one.

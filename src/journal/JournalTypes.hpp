@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,6 +56,29 @@ struct RequestEntry {
     std::string bulkId;      // the bulk operation this request belongs to, if any
     std::string backupFile;  // the backup taken before that operation, if any
     std::string reason;      // what the administrator typed as the reason, if anything
+};
+
+// What the requests of one stretch of work have in common: the server, the administrator, the
+// command, and the bulk operation with its backup and reason. Made once whenever one of them
+// changes and shared by every request of the stretch, so that a bulk of many requests copies
+// none of it per request.
+struct RequestContext {
+    JournalServer server;
+    std::string administrator;
+    std::string command;
+    std::string bulkId;
+    std::string backupFile;
+    std::string reason;
+};
+
+// A request as the journal queues it: what is its own, and the context it shares with its
+// neighbours. Everything a RequestEntry says, without the copies.
+struct JournalRequest {
+    JournalTime time{};
+    std::shared_ptr<const RequestContext> context;  // never null once queued
+    std::string member;                             // empty for a command on every member
+    std::vector<ChangedField> fields;               // as RequestEntry's
+    bool passwordChanged = false;
 };
 
 // Whether a field's value must never be kept.

@@ -60,7 +60,7 @@ SessionJournal::~SessionJournal() {
         }
         RecordConnection(ConnectionEventKind::Loss, "the program ended");
     }
-    for (const auto& [id, pending] : pending_) {
+    for (const PendingTickets::Pending& pending : pending_.Waiting()) {
         OutcomeUpdate outcome;
         outcome.outcome = JournalOutcome::Unconfirmed;
         outcome.text = "the program ended before the server answered";
@@ -92,14 +92,17 @@ bool SessionJournal::FallingBehind() const {
 void SessionJournal::BelongTo(std::string bulkId, std::string backupFile) {
     bulkId_ = std::move(bulkId);
     backupFile_ = std::move(backupFile);
+    context_.reset();
 }
 
 void SessionJournal::GiveReason(std::string reason) {
     reason_ = std::move(reason);
+    context_.reset();
 }
 
 void SessionJournal::NameServer(std::string host, int32_t port, std::string name) {
     named_ = {std::move(host), port, std::move(name)};
+    context_.reset();
 }
 
 // A redirect ("SRE") leaves the named server: entries from there on name none.
@@ -110,30 +113,32 @@ JournalServer SessionJournal::Server() const {
     return {host, port, named ? named_.name : std::string()};
 }
 
-RequestEntry SessionJournal::NewRequest(std::string_view command, const std::string& login) const {
-    RequestEntry entry;
-    entry.server = Server();
-    entry.administrator = session_.Link().Login();
-    entry.command = command;
-    entry.member = login;
-    entry.bulkId = bulkId_;
-    entry.backupFile = backupFile_;
-    entry.reason = reason_;
-    return entry;
+// The link's server and login change only between connections, and the command between
+// commands: a bulk's requests all share one context.
+std::shared_ptr<const RequestContext> SessionJournal::ContextFor(std::string_view command) {
+    const TkvClient& link = session_.Link();
+    if (!context_ || context_->command != command || context_->server.port != link.Port() ||
+        context_->server.host != link.Host() || context_->administrator != link.Login()) {
+        context_ = std::make_shared<const RequestContext>(
+            RequestContext{Server(), link.Login(), std::string(command), bulkId_, backupFile_, reason_});
+    }
+    return context_;
 }
 
 void SessionJournal::RequestSent(const SentRequest& request) {
     if (!journal_) {
         return;
     }
-    RequestEntry entry = NewRequest(request.command, request.login);
+    JournalRequest entry;
+    entry.context = ContextFor(request.command);
+    entry.member = request.login;
     for (const auto& [name, value] : request.fields) {
         entry.fields.push_back({name, value});
     }
     entry.passwordChanged = request.passwordChanged;
     const JournalTicket ticket = journal_->Record(std::move(entry));
     if (request.followed) {
-        pending_[*request.followed] = {ticket, request.confirmingCode};
+        pending_.Add(*request.followed, ticket, request.confirmingCode);
         return;
     }
     // A request to everyone is answered by no report of its own.
@@ -151,19 +156,22 @@ void SessionJournal::RequestsNotSent(std::string_view command, std::vector<std::
     OutcomeUpdate outcome;
     outcome.outcome = JournalOutcome::Cancelled;
     outcome.text = why;
-    journal_->RecordUnsent(NewRequest(command, {}), std::move(logins), std::move(outcome));
+    journal_->RecordUnsent(ContextFor(command), std::move(logins), std::move(outcome));
 }
 
 void SessionJournal::RequestSettled(const SettledRequest& request) {
-    const auto found = pending_.find(request.id);
-    if (!journal_ || found == pending_.end()) {
+    if (!journal_) {
+        return;
+    }
+    std::optional<PendingTickets::Pending> found = pending_.Take(request.id);
+    if (!found) {
         return;
     }
     OutcomeUpdate outcome;
     switch (request.outcome) {
         case RequestOutcome::Confirmed:
             outcome.outcome = JournalOutcome::Confirmed;
-            outcome.report = found->second.confirmingCode;
+            outcome.report = found->confirmingCode;
             break;
         case RequestOutcome::Refused:
             outcome.outcome = JournalOutcome::Refused;
@@ -174,8 +182,7 @@ void SessionJournal::RequestSettled(const SettledRequest& request) {
             outcome.text = request.reason;
             break;
     }
-    journal_->Settle(found->second.ticket, std::move(outcome));
-    pending_.erase(found);
+    journal_->Settle(found->ticket, std::move(outcome));
 }
 
 void SessionJournal::RecordConnection(ConnectionEventKind kind, std::string text, std::string redirectKind,

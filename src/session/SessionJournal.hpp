@@ -7,12 +7,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "journal/Journal.hpp"
 #include "link/LinkEvent.hpp"
 #include "protocol/ServerReports.hpp"
+#include "session/PendingTickets.hpp"
 #include "session/RequestFollower.hpp"
 #include "session/SentRequest.hpp"
 #include "settings/StoredSettings.hpp"
@@ -75,8 +75,9 @@ public:
 
 private:
     JournalServer Server() const;
-    // A request to the server as it is now, of the operation and for the reason given last.
-    RequestEntry NewRequest(std::string_view command, const std::string& login) const;
+    // What a request with this command shares with its neighbours: the server as it is now, the
+    // login, the operation and the reason given last. Made anew only when one of them changed.
+    std::shared_ptr<const RequestContext> ContextFor(std::string_view command);
     void Sample(JournalTime now);
     void RecordConnection(ConnectionEventKind kind, std::string text, std::string redirectKind = {},
                           std::string redirectServer = {});
@@ -89,12 +90,9 @@ private:
     std::string reason_;
     std::mutex noticesMutex_;  // the journal's writer thread adds
     std::vector<std::string> notices_;
-    std::unique_ptr<Journal> journal_;  // after what its notices reach
-    struct Pending {
-        JournalTicket ticket = 0;
-        std::string confirmingCode;
-    };
-    std::unordered_map<RequestId, Pending> pending_;
+    std::unique_ptr<Journal> journal_;               // after what its notices reach
+    std::shared_ptr<const RequestContext> context_;  // unset once anything in it may be out of date
+    PendingTickets pending_;
     std::optional<JournalTime> lastSample_;
     bool sampleDue_ = false;  // the connection changed: the next tick takes the counts
     bool attemptUp_ = false;  // a connection of this attempt was made

@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -193,6 +197,178 @@ TEST_F(JournalRoundTripTest, FallingBehindIsSaidAtHalfTheQueueAndEndsOnceWritten
     journal.Flush();
     EXPECT_FALSE(journal.FallingBehind());
     EXPECT_EQ(AllRequests().size(), 11u);
+}
+
+// Requests settled within their batch go to the file many to a statement, the others one at a
+// time: whatever the mix, every row keeps its own values and its context's, and the rows keep
+// the order they were queued in (all at one time here, so the reader orders them by row alone).
+TEST_F(JournalRoundTripTest, RowsWrittenManyAtOnceKeepTheirValuesAndOrder) {
+    struct Step {
+        // 's': settled in the batch, of two contexts in turn; 'S': the same, of one context;
+        // 'p': left pending; 'u': never sent; 'c': a connection
+        char kind;
+        int count;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"one", {{'s', 1}}},
+        {"one statement's worth", {{'s', 32}}},
+        {"one more", {{'s', 33}}},
+        {"broken by a pending one", {{'s', 40}, {'p', 1}, {'s', 40}}},
+        {"broken by a connection", {{'s', 5}, {'c', 1}, {'s', 70}}},
+        {"never sent between", {{'s', 31}, {'u', 50}, {'s', 3}, {'p', 2}}},
+        {"one context, then two, then another", {{'S', 70}, {'s', 40}, {'S', 33}, {'u', 40}}},
+    };
+    const std::shared_ptr<const RequestContext> contexts[] = {
+        std::make_shared<const RequestContext>(
+            RequestContext{{"10.0.0.5", 4000, "office"}, "admin", "delete", "7", "/b/7.csv", "left"}),
+        std::make_shared<const RequestContext>(
+            RequestContext{{"10.0.0.6", 4001, ""}, "root", "expel", "", "", "spam"}),
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(path_);
+        std::vector<std::string> members;  // oldest first
+        std::vector<const RequestContext*> contextOf;
+        std::vector<JournalOutcome> outcomes;
+        {
+            Journal journal(Options());
+            for (const Step& step : c.steps) {
+                if (step.kind == 'c') {
+                    journal.Record(ConnectionEntry{
+                        At(0), {"h", 1, ""}, "admin", ConnectionEventKind::Login, "", "", ""});
+                    continue;
+                }
+                if (step.kind == 'u') {
+                    std::vector<std::string> logins;
+                    for (int i = 0; i < step.count; ++i) {
+                        logins.push_back(Numbered("u", n++));
+                        members.push_back(logins.back());
+                        contextOf.push_back(contexts[1].get());
+                        outcomes.push_back(JournalOutcome::Cancelled);
+                    }
+                    journal.RecordUnsent(contexts[1], logins,
+                                         {JournalOutcome::Cancelled, "", "cancelled", At(1)}, At(0));
+                    continue;
+                }
+                for (int i = 0; i < step.count; ++i) {
+                    // Every third request of another context, so that neighbours differ.
+                    const int k = n++;
+                    const auto& context = contexts[step.kind == 's' && k % 3 == 0 ? 1 : 0];
+                    JournalRequest request{
+                        At(0), context, Numbered("m", k), {{"bots", Numbered("b", k)}}, false};
+                    members.push_back(request.member);
+                    contextOf.push_back(context.get());
+                    const JournalTicket ticket = journal.Record(std::move(request));
+                    if (step.kind != 'p') {
+                        journal.Settle(ticket, {JournalOutcome::Confirmed, "ARD", "", At(1)});
+                        outcomes.push_back(JournalOutcome::Confirmed);
+                    } else {
+                        outcomes.push_back(JournalOutcome::Pending);
+                    }
+                }
+            }
+        }
+        auto records = AllRequests();
+        std::reverse(records.begin(), records.end());
+        ASSERT_EQ(records.size(), members.size());
+        EXPECT_EQ(MembersOf(records), members);
+        for (size_t i = 0; i < records.size(); ++i) {
+            const RequestEntry& entry = records[i].entry;
+            const RequestContext& context = *contextOf[i];
+            SCOPED_TRACE(entry.member);
+            EXPECT_EQ(entry.server, context.server);
+            EXPECT_EQ(entry.administrator, context.administrator);
+            EXPECT_EQ(entry.command, context.command);
+            EXPECT_EQ(entry.bulkId, context.bulkId);
+            EXPECT_EQ(entry.backupFile, context.backupFile);
+            EXPECT_EQ(entry.reason, context.reason);
+            EXPECT_EQ(records[i].outcome.outcome, outcomes[i]);
+            if (outcomes[i] != JournalOutcome::Cancelled) {
+                ASSERT_EQ(entry.fields.size(), 1u);
+                EXPECT_EQ(entry.fields[0].value, Numbered("b", std::stoll(entry.member.substr(1))));
+            }
+        }
+    }
+}
+
+// The writer runs nicer than the thread that made the journal, by as much as it is told, and
+// never less nice than it was.
+TEST_F(JournalRoundTripTest, TheWriterRunsAsMuchNicerAsItIsTold) {
+    const auto nicenessOfThreads = [] {
+        std::multiset<int> found;
+        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+            std::ifstream stat(task.path() / "stat");
+            std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+            // Past the command's closing parenthesis: state, then fields 4 to 19; 19 is the nice value.
+            std::istringstream fields(text.substr(text.rfind(')') + 2));
+            std::string field;
+            for (int i = 3; i <= 19 && fields >> field; ++i) {
+            }
+            found.insert(std::stoi(field));
+        }
+        return found;
+    };
+    const int own = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+    for (const int niceness : {0, 5, 40}) {
+        const std::multiset<int> before = nicenessOfThreads();
+        JournalOptions options = Options();
+        options.writerNiceness = niceness;
+        Journal journal(options);
+        journal.Record(Request("delete", "ann"));
+        journal.Flush();  // the writer has started, and lowered itself first
+        std::multiset<int> after = nicenessOfThreads();
+        const int expected = std::min(own + niceness, 19);
+        ASSERT_EQ(after.size(), before.size() + 1) << niceness;
+        for (const int value : before) {
+            after.erase(after.find(value));
+        }
+        EXPECT_EQ(*after.begin(), expected) << niceness;
+    }
+}
+
+// A writer slower than its callers loses nothing when they heed FallingBehind: the writer, as
+// nice as it can be, writes what a small queue lets through while a caller that never stops on
+// its own records requests and their outcomes as fast as it can.
+TEST_F(JournalRoundTripTest, ASlowWriterDropsNothingWhileItsCallersWaitForIt) {
+    struct Case {
+        size_t maxQueued;
+        int requests;
+    };
+    const Case cases[] = {{64, 3000}, {1000, 10000}};
+    for (const Case& c : cases) {
+        std::filesystem::remove(path_);
+        JournalOptions options = Options();
+        options.maxQueued = c.maxQueued;
+        options.writerNiceness = 19;
+        // A queue this small never holds a batch's worth: the writer takes it at each interval.
+        options.commitInterval = std::chrono::milliseconds(10);
+        Journal journal(options);
+        const auto context = std::make_shared<const RequestContext>(
+            RequestContext{{"10.0.0.5", 4000, ""}, "admin", "delete", "", "", ""});
+        int waits = 0;
+        for (int i = 0; i < c.requests; ++i) {
+            while (journal.FallingBehind()) {
+                ++waits;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            const JournalTicket ticket =
+                journal.Record(JournalRequest{{}, context, Numbered("m", i), {}, false});
+            journal.Settle(ticket, {JournalOutcome::Confirmed, "ARD", "", {}});
+        }
+        journal.Flush();
+        EXPECT_EQ(journal.Dropped(), 0u) << c.maxQueued;
+        EXPECT_GT(waits, 0) << c.maxQueued;  // the queue did fill: the wait was what kept it whole
+        auto reader = Reader();
+        ASSERT_NE(reader, nullptr);
+        RequestFilter confirmed;
+        confirmed.outcome = JournalOutcome::Confirmed;
+        EXPECT_EQ(reader->CountRequests(confirmed), c.requests) << c.maxQueued;
+    }
 }
 
 TEST_F(JournalRoundTripTest, ConnectionStoryAndMemberCountsComeBack) {

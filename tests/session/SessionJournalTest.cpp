@@ -212,6 +212,41 @@ TEST_F(SessionJournalTest, EntriesOfASavedServerCarryItsName) {
     }
 }
 
+// The requests of one command share what the link says of the server and the login until the
+// link says otherwise: each connection's requests carry that connection's.
+TEST_F(SessionJournalTest, RequestsCarryTheServerAndLoginOfTheirOwnConnection) {
+    struct Case {
+        std::string login;
+        std::string host;
+        int32_t port;
+    };
+    const Case cases[] = {
+        {"admin", "server.test", 4000},
+        {"root", "server.test", 4000},
+        {"root", "other.test", 4001},
+        {"admin", "server.test", 4000},
+    };
+    for (const Case& c : cases) {
+        session_->SetCredentials(c.login, "secret");
+        session_->Connect(c.host, c.port);
+        socket_->AcceptConnection();
+        socket_->Deliver("send login:\r\nsend password:\r\nprotocols: administrator :)\r\n");
+        session_->Tick();
+        List();
+        ASSERT_TRUE(session_->Expel("bob").Sent()) << c.login;
+        ASSERT_TRUE(session_->Expel("bob").Sent()) << c.login;
+        socket_->PeerCloses();
+        session_->Tick();
+        const std::vector<RequestRecord> records = Requests();
+        ASSERT_GE(records.size(), 2u);
+        for (size_t i = records.size() - 2; i < records.size(); ++i) {
+            EXPECT_EQ(records[i].entry.administrator, c.login) << c.host;
+            EXPECT_EQ(records[i].entry.server, (JournalServer{c.host, c.port, ""})) << c.login;
+            EXPECT_EQ(records[i].entry.command, "expel");
+        }
+    }
+}
+
 TEST_F(SessionJournalTest, RequestsOfABulkOperationCarryItAndItsBackup) {
     LogIn();
     List();
