@@ -1,10 +1,16 @@
 #include "util/LargePages.hpp"
 
 #include <sys/mman.h>
+#include <sys/resource.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <utility>
 
 namespace large_pages {
 
@@ -32,8 +38,158 @@ void* FromHeap(std::size_t bytes) {
     return block;
 }
 
-// A mapping of length bytes starting on a large-page boundary and advised for large pages.
-std::uint8_t* AlignedMapping(std::size_t length) {
+constexpr std::size_t kSmallPageBytes = 4096;
+constexpr double kSmallPagesInLarge = static_cast<double>(kLargePageBytes / kSmallPageBytes);
+// Small pages timed at once for the baseline: a few, so that one slow fault does not decide.
+constexpr std::size_t kSmallPagesTimed = 8;
+
+bool KernelOffersLargePages() {
+    std::ifstream file("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string line;
+    return std::getline(file, line) && line.find("[never]") == std::string::npos;
+}
+
+// The choice of page, shared by every thread that allocates.
+struct Choice {
+    std::mutex mutex;
+    PageChoiceReport report;
+
+    Choice() { report.largePagesOffered = KernelOffersLargePages(); }
+
+    bool Measuring() const { return report.policy == PagePolicy::kMeasured && report.largePagesOffered; }
+};
+
+Choice& TheChoice() {
+    static Choice choice;
+    return choice;
+}
+
+// The kind of the next mapping, and whether its first touches are to be timed.
+struct Decision {
+    PageKind kind = PageKind::kLarge;
+    bool measure = false;
+    bool needsSmallBaseline = false;
+};
+
+Decision NextMapping() {
+    Choice& choice = TheChoice();
+    const std::lock_guard<std::mutex> lock(choice.mutex);
+    PageChoiceReport& report = choice.report;
+    Decision decision;
+    switch (report.policy) {
+        case PagePolicy::kLarge:
+            decision.kind = PageKind::kLarge;
+            break;
+        case PagePolicy::kSmall:
+            decision.kind = PageKind::kSmall;
+            break;
+        case PagePolicy::kMeasured:
+            decision.kind = choice.Measuring() ? ChoosePageKind(report.costs) : PageKind::kLarge;
+            decision.measure = choice.Measuring();
+            decision.needsSmallBaseline = decision.measure && report.costs.smallSamples == 0;
+            break;
+    }
+    report.lastKind = decision.kind;
+    ++(decision.kind == PageKind::kLarge ? report.largeMappings : report.smallMappings);
+    if (decision.measure && decision.kind == PageKind::kSmall) {
+        report.costs = AfterSmallMapping(report.costs);
+    }
+    return decision;
+}
+
+void RecordSmall(double usPer4Kb) {
+    Choice& choice = TheChoice();
+    const std::lock_guard<std::mutex> lock(choice.mutex);
+    choice.report.costs = WithSmallSample(choice.report.costs, usPer4Kb);
+}
+
+void RecordLarge(double usPer4Kb) {
+    Choice& choice = TheChoice();
+    const std::lock_guard<std::mutex> lock(choice.mutex);
+    PageChoiceReport& report = choice.report;
+    if (report.costs.largeSamples < PageChoiceReport::kKeptSamples) {
+        report.largeSamplesUsPer4Kb[report.costs.largeSamples] = usPer4Kb;
+    }
+    report.largeSamplesUsPer4KbTotal += usPer4Kb;
+    report.costs = WithLargeSample(report.costs, usPer4Kb);
+}
+
+// Only advice: a kernel without large pages, or with them turned off, refuses it, and the block
+// is then an ordinary mapping. Against large pages rather than merely not for them, so that small
+// pages are what a kernel handing large ones to every mapping ("always") gives too.
+void Advise(std::uint8_t* block, std::size_t length, PageKind kind) {
+    madvise(block, length, kind == PageKind::kLarge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
+}
+
+long ThreadMinorFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_minflt;
+}
+
+// Writes a zero (the value a fresh page holds) to each page of [first, first + pages * 4 KiB), so
+// that the kernel gives them; returns the microseconds it took and the faults taken.
+std::pair<double, long> TimedFirstTouch(std::uint8_t* first, std::size_t pages) {
+    const long faultsBefore = ThreadMinorFaults();
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t page = 0; page < pages; ++page) {
+        *static_cast<volatile std::uint8_t*>(first + page * kSmallPageBytes) = 0;
+    }
+    const double us =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+    return {us, ThreadMinorFaults() - faultsBefore};
+}
+
+// The first touch of the first 4 KiB at page, a large-page boundary of a mapping advised for large
+// pages; its second 4 KiB is touched after the timing to tell whether the kernel gave a large page
+// (one fault for both) or fell back to small ones (a fault each).
+void TimeLargePage(std::uint8_t* page) {
+    const auto [us, faults] = TimedFirstTouch(page, 1);
+    const long more = TimedFirstTouch(page + kSmallPageBytes, 1).second;
+    if (faults != 1) {
+        return;  // already there: nothing learned
+    }
+    if (more == 0) {
+        RecordLarge(us / kSmallPagesInLarge);
+    } else {
+        RecordSmall(us);
+    }
+}
+
+void TimeSmallPages(std::uint8_t* first) {
+    const auto [us, faults] = TimedFirstTouch(first, kSmallPagesTimed);
+    if (faults == static_cast<long>(kSmallPagesTimed)) {
+        RecordSmall(us / kSmallPagesTimed);
+    }
+}
+
+// The first touches of a new mapping's fresh pages from fresh on (a large-page boundary), timed
+// for the choice of the next mappings. Only pages the block is made for are touched, and only at
+// their start, where the block's use begins: the timing costs no touch the block would not take.
+void TimeFirstTouches(std::uint8_t* block, std::size_t length, std::size_t fresh, const Decision& decision) {
+    if (!decision.measure || fresh >= length) {
+        return;
+    }
+    if (decision.kind == PageKind::kSmall) {
+        TimeSmallPages(block + fresh);
+        return;
+    }
+    if (!decision.needsSmallBaseline) {
+        TimeLargePage(block + fresh);
+        return;
+    }
+    // The process's first mapping: its first few small pages give the baseline, the rest of it
+    // large pages, the next of which is timed.
+    Advise(block, length, PageKind::kSmall);
+    TimeSmallPages(block + fresh);
+    Advise(block, length, PageKind::kLarge);
+    if (fresh + kLargePageBytes < length) {
+        TimeLargePage(block + fresh + kLargePageBytes);
+    }
+}
+
+// A mapping of length bytes starting on a large-page boundary, advised for the kind of page given.
+std::uint8_t* AlignedMapping(std::size_t length, PageKind kind) {
     // Mapped with a large page's worth to spare, so that the block can start on a boundary; the
     // spare ends are given back at once.
     const std::size_t spare = kLargePageBytes;
@@ -51,9 +207,7 @@ std::uint8_t* AlignedMapping(std::size_t length) {
     if (spare > head) {
         munmap(block + length, spare - head);
     }
-    // Only advice: a kernel without large pages, or with them turned off, refuses it, and the
-    // block is then an ordinary mapping.
-    madvise(block, length, MADV_HUGEPAGE);
+    Advise(block, length, kind);
     return block;
 }
 
@@ -64,7 +218,14 @@ std::size_t RoomFor(std::size_t bytes) {
 }
 
 void* Allocate(std::size_t bytes) {
-    return HasOwnMapping(bytes) ? AlignedMapping(MappedLength(bytes)) : FromHeap(bytes);
+    if (!HasOwnMapping(bytes)) {
+        return FromHeap(bytes);
+    }
+    const std::size_t length = MappedLength(bytes);
+    const Decision decision = NextMapping();
+    std::uint8_t* const block = AlignedMapping(length, decision.kind);
+    TimeFirstTouches(block, length, 0, decision);
+    return block;
 }
 
 void* Grow(void* block, std::size_t bytes, std::size_t grownBytes) {
@@ -78,19 +239,27 @@ void* Grow(void* block, std::size_t bytes, std::size_t grownBytes) {
         }
         return grown;
     }
-    std::uint8_t* const grown = AlignedMapping(MappedLength(grownBytes));
+    const std::size_t grownLength = MappedLength(grownBytes);
+    const Decision decision = NextMapping();
+    std::uint8_t* const grown = AlignedMapping(grownLength, decision.kind);
     if (!HasOwnMapping(bytes)) {
+        TimeFirstTouches(grown, grownLength, 0, decision);
         std::memcpy(grown, block, bytes);
         std::free(block);
         return grown;
     }
-    // The old pages are moved over the start of the new mapping, both on large-page boundaries,
-    // so that large pages move whole; nothing is copied.
+    // The old mapping is moved onto the new one's place and made as long, both on large-page
+    // boundaries, so that large pages move whole; nothing is copied. Moved and grown in one call,
+    // it stays one mapping (moved alone, its pages would stay a mapping apart from the new room,
+    // which the kernel does not merge), so that the next growth can move it in one piece too.
     const std::size_t length = MappedLength(bytes);
-    if (mremap(block, length, length, MREMAP_MAYMOVE | MREMAP_FIXED, grown) == MAP_FAILED) {
+    if (mremap(block, length, grownLength, MREMAP_MAYMOVE | MREMAP_FIXED, grown) == MAP_FAILED) {
         std::memcpy(grown, block, bytes);
         munmap(block, length);
+    } else {
+        Advise(grown, grownLength, decision.kind);  // the moved mapping has the old advice
     }
+    TimeFirstTouches(grown, grownLength, length, decision);
     return grown;
 }
 
@@ -103,6 +272,21 @@ void Release(void* block, std::size_t bytes) noexcept {
     } else {
         std::free(block);
     }
+}
+
+void SetPagePolicy(PagePolicy policy) {
+    Choice& choice = TheChoice();
+    const std::lock_guard<std::mutex> lock(choice.mutex);
+    const bool offered = choice.report.largePagesOffered;
+    choice.report = PageChoiceReport();
+    choice.report.policy = policy;
+    choice.report.largePagesOffered = offered;
+}
+
+PageChoiceReport CurrentPageChoice() {
+    Choice& choice = TheChoice();
+    const std::lock_guard<std::mutex> lock(choice.mutex);
+    return choice.report;
 }
 
 }  // namespace large_pages
