@@ -3,6 +3,8 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -10,7 +12,6 @@
 #include <fstream>
 #include <mutex>
 #include <string>
-#include <utility>
 
 namespace large_pages {
 
@@ -40,7 +41,7 @@ void* FromHeap(std::size_t bytes) {
 
 constexpr std::size_t kSmallPageBytes = 4096;
 constexpr double kSmallPagesInLarge = static_cast<double>(kLargePageBytes / kSmallPageBytes);
-// Small pages timed at once for the baseline: a few, so that one slow fault does not decide.
+// Small pages timed for the baseline: a few, so that one slow fault does not decide.
 constexpr std::size_t kSmallPagesTimed = 8;
 
 bool KernelOffersLargePages() {
@@ -121,46 +122,68 @@ void Advise(std::uint8_t* block, std::size_t length, PageKind kind) {
     madvise(block, length, kind == PageKind::kLarge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
 }
 
-long ThreadMinorFaults() {
-    rusage usage{};
-    getrusage(RUSAGE_THREAD, &usage);
-    return usage.ru_minflt;
-}
+// What the calling thread has been through so far.
+struct ThreadCounters {
+    long minorFaults = 0;
+    long switches = 0;  // voluntary and not: a timing across one is of other work too
 
-// Writes a zero (the value a fresh page holds) to each page of [first, first + pages * 4 KiB), so
-// that the kernel gives them; returns the microseconds it took and the faults taken.
-std::pair<double, long> TimedFirstTouch(std::uint8_t* first, std::size_t pages) {
-    const long faultsBefore = ThreadMinorFaults();
-    const auto start = std::chrono::steady_clock::now();
-    for (std::size_t page = 0; page < pages; ++page) {
-        *static_cast<volatile std::uint8_t*>(first + page * kSmallPageBytes) = 0;
+    static ThreadCounters Now() {
+        rusage usage{};
+        getrusage(RUSAGE_THREAD, &usage);
+        return {usage.ru_minflt, usage.ru_nvcsw + usage.ru_nivcsw};
     }
+};
+
+struct Touched {
+    double us = 0;
+    long faults = 0;
+    bool alone = false;  // the thread ran on its own throughout
+};
+
+// Writes a zero (the value a fresh page holds) to the 4 KiB page at page, so that the kernel gives
+// it if it is not there yet.
+Touched TimedFirstTouch(std::uint8_t* page) {
+    const ThreadCounters before = ThreadCounters::Now();
+    const auto start = std::chrono::steady_clock::now();
+    *static_cast<volatile std::uint8_t*>(page) = 0;
     const double us =
         std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-    return {us, ThreadMinorFaults() - faultsBefore};
+    const ThreadCounters after = ThreadCounters::Now();
+    return {us, after.minorFaults - before.minorFaults, after.switches == before.switches};
 }
 
 // The first touch of the first 4 KiB at page, a large-page boundary of a mapping advised for large
 // pages; its second 4 KiB is touched after the timing to tell whether the kernel gave a large page
 // (one fault for both) or fell back to small ones (a fault each).
 void TimeLargePage(std::uint8_t* page) {
-    const auto [us, faults] = TimedFirstTouch(page, 1);
-    const long more = TimedFirstTouch(page + kSmallPageBytes, 1).second;
-    if (faults != 1) {
-        return;  // already there: nothing learned
+    const Touched first = TimedFirstTouch(page);
+    const Touched second = TimedFirstTouch(page + kSmallPageBytes);
+    if (first.faults != 1 || !first.alone) {
+        return;  // already there, or timed with other work: nothing learned
     }
-    if (more == 0) {
-        RecordLarge(us / kSmallPagesInLarge);
+    if (second.faults == 0) {
+        RecordLarge(first.us / kSmallPagesInLarge);
     } else {
-        RecordSmall(us);
+        RecordSmall(first.us);
     }
 }
 
+// The median of a few small pages' first touches: the first of a mapping may take the kernel a
+// page table too, and any may be held up by an interrupt.
 void TimeSmallPages(std::uint8_t* first) {
-    const auto [us, faults] = TimedFirstTouch(first, kSmallPagesTimed);
-    if (faults == static_cast<long>(kSmallPagesTimed)) {
-        RecordSmall(us / kSmallPagesTimed);
+    std::array<double, kSmallPagesTimed> us{};
+    std::size_t timed = 0;
+    for (std::size_t page = 0; page < kSmallPagesTimed; ++page) {
+        const Touched touched = TimedFirstTouch(first + page * kSmallPageBytes);
+        if (touched.faults == 1 && touched.alone) {
+            us[timed++] = touched.us;
+        }
     }
+    if (timed == 0) {
+        return;
+    }
+    std::nth_element(us.begin(), us.begin() + timed / 2, us.begin() + timed);
+    RecordSmall(us[timed / 2]);
 }
 
 // The first touches of a new mapping's fresh pages from fresh on (a large-page boundary), timed
