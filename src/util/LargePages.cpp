@@ -43,6 +43,8 @@ constexpr std::size_t kSmallPageBytes = 4096;
 constexpr double kSmallPagesInLarge = static_cast<double>(kLargePageBytes / kSmallPageBytes);
 // Small pages timed for the baseline: a few, so that one slow fault does not decide.
 constexpr std::size_t kSmallPagesTimed = 8;
+// Large pages timed at most in one mapping.
+constexpr std::size_t kLargePagesTimed = 4;
 
 bool KernelOffersLargePages() {
     std::ifstream file("/sys/kernel/mm/transparent_hugepage/enabled");
@@ -186,10 +188,25 @@ void TimeSmallPages(std::uint8_t* first) {
     RecordSmall(us[timed / 2]);
 }
 
+// The large pages from first on that lie wholly before usedEnd, a few of them, and the one at
+// first in any case. Not the first alone: a mapping's first page is often one the process has
+// just given back, still backed by the host and cheap, while the pages after it are fresh.
+void TimeLargePages(std::uint8_t* block, std::size_t first, std::size_t usedEnd) {
+    TimeLargePage(block + first);
+    std::size_t offset = first + kLargePageBytes;
+    for (std::size_t timed = 1; timed < kLargePagesTimed && offset + kLargePageBytes <= usedEnd; ++timed) {
+        TimeLargePage(block + offset);
+        offset += kLargePageBytes;
+    }
+}
+
 // The first touches of a new mapping's fresh pages from fresh on (a large-page boundary), timed
-// for the choice of the next mappings. Only pages the block is made for are touched, and only at
-// their start, where the block's use begins: the timing costs no touch the block would not take.
-void TimeFirstTouches(std::uint8_t* block, std::size_t length, std::size_t fresh, const Decision& decision) {
+// for the choice of the next mappings. Only pages the block is made for are touched: its first,
+// where its use begins, and others only within usedEnd, the first half of the room it was asked
+// for beyond what it held already, which a vector or array that doubles fills at once or soon.
+// The timing then costs no touch the block would not take.
+void TimeFirstTouches(std::uint8_t* block, std::size_t length, std::size_t fresh, std::size_t usedEnd,
+                      const Decision& decision) {
     if (!decision.measure || fresh >= length) {
         return;
     }
@@ -198,17 +215,22 @@ void TimeFirstTouches(std::uint8_t* block, std::size_t length, std::size_t fresh
         return;
     }
     if (!decision.needsSmallBaseline) {
-        TimeLargePage(block + fresh);
+        TimeLargePages(block, fresh, usedEnd);
         return;
     }
     // The process's first mapping: its first few small pages give the baseline, the rest of it
-    // large pages, the next of which is timed.
+    // large pages, the next of which are timed.
     Advise(block, length, PageKind::kSmall);
     TimeSmallPages(block + fresh);
     Advise(block, length, PageKind::kLarge);
     if (fresh + kLargePageBytes < length) {
-        TimeLargePage(block + fresh + kLargePageBytes);
+        TimeLargePages(block, fresh + kLargePageBytes, usedEnd);
     }
+}
+
+// Where the first half of the room asked for beyond bytes ends.
+std::size_t FirstHalfOfNewRoom(std::size_t bytes, std::size_t grownBytes) {
+    return bytes + (grownBytes - bytes) / 2;
 }
 
 // A mapping of length bytes starting on a large-page boundary, advised for the kind of page given.
@@ -247,7 +269,7 @@ void* Allocate(std::size_t bytes) {
     const std::size_t length = MappedLength(bytes);
     const Decision decision = NextMapping();
     std::uint8_t* const block = AlignedMapping(length, decision.kind);
-    TimeFirstTouches(block, length, 0, decision);
+    TimeFirstTouches(block, length, 0, FirstHalfOfNewRoom(0, bytes), decision);
     return block;
 }
 
@@ -266,7 +288,7 @@ void* Grow(void* block, std::size_t bytes, std::size_t grownBytes) {
     const Decision decision = NextMapping();
     std::uint8_t* const grown = AlignedMapping(grownLength, decision.kind);
     if (!HasOwnMapping(bytes)) {
-        TimeFirstTouches(grown, grownLength, 0, decision);
+        TimeFirstTouches(grown, grownLength, 0, FirstHalfOfNewRoom(bytes, grownBytes), decision);
         std::memcpy(grown, block, bytes);
         std::free(block);
         return grown;
@@ -282,7 +304,7 @@ void* Grow(void* block, std::size_t bytes, std::size_t grownBytes) {
     } else {
         Advise(grown, grownLength, decision.kind);  // the moved mapping has the old advice
     }
-    TimeFirstTouches(grown, grownLength, length, decision);
+    TimeFirstTouches(grown, grownLength, length, FirstHalfOfNewRoom(bytes, grownBytes), decision);
     return grown;
 }
 

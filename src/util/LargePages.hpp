@@ -48,7 +48,7 @@ struct PageChoiceReport {
     int smallMappings = 0;  // and against them
     PageKind lastKind = PageKind::kLarge;
     // The first timings of large pages, per 4 KiB, in the order taken.
-    static constexpr int kKeptSamples = 16;
+    static constexpr int kKeptSamples = 64;
     double largeSamplesUsPer4Kb[kKeptSamples] = {};
     double largeSamplesUsPer4KbTotal = 0;  // of every timing, for their plain mean
 };
