@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -137,35 +138,47 @@ struct ThreadCounters {
 };
 
 struct Touched {
-    double us = 0;
+    double us = 0;     // wall time
+    double cpuUs = 0;  // the thread's processor time, the kernel's work for it included
     long faults = 0;
     bool alone = false;  // the thread ran on its own throughout
 };
+
+double ThreadCpuUs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
+}
 
 // Writes a zero (the value a fresh page holds) to the 4 KiB page at page, so that the kernel gives
 // it if it is not there yet.
 Touched TimedFirstTouch(std::uint8_t* page) {
     const ThreadCounters before = ThreadCounters::Now();
+    const double cpuBefore = ThreadCpuUs();
     const auto start = std::chrono::steady_clock::now();
     *static_cast<volatile std::uint8_t*>(page) = 0;
     const double us =
         std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+    const double cpuUs = ThreadCpuUs() - cpuBefore;
     const ThreadCounters after = ThreadCounters::Now();
-    return {us, after.minorFaults - before.minorFaults, after.switches == before.switches};
+    return {us, cpuUs, after.minorFaults - before.minorFaults, after.switches == before.switches};
 }
 
 // The first touch of the first 4 KiB at page, a large-page boundary of a mapping advised for large
 // pages; its second 4 KiB is touched after the timing to tell whether the kernel gave a large page
-// (one fault for both) or fell back to small ones (a fault each).
+// (one fault for both) or fell back to small ones (a fault each). Counted in the thread's processor
+// time, not wall time, and kept when the thread was switched out meanwhile: a large page the host
+// has to back takes milliseconds, in which a busy machine often switches, so that leaving those
+// timings out would leave out the dear pages.
 void TimeLargePage(std::uint8_t* page) {
     const Touched first = TimedFirstTouch(page);
     const Touched second = TimedFirstTouch(page + kSmallPageBytes);
-    if (first.faults != 1 || !first.alone) {
-        return;  // already there, or timed with other work: nothing learned
+    if (first.faults != 1) {
+        return;  // already there: nothing learned
     }
     if (second.faults == 0) {
-        RecordLarge(first.us / kSmallPagesInLarge);
-    } else {
+        RecordLarge(first.cpuUs / kSmallPagesInLarge);
+    } else if (first.alone) {
         RecordSmall(first.us);
     }
 }

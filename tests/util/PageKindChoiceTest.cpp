@@ -75,17 +75,4 @@ TEST(PageKindChoice, FollowsTheTimingsAsTheyCome) {
     EXPECT_EQ(costs.largeSamples, 6);
 }
 
-TEST(PageKindChoice, DearLargePagesAreTriedAgainAfterSomeSmallMappingsAndOnlyThen) {
-    PageCosts costs = large_pages::WithLargeSample(large_pages::WithSmallSample({}, 1.5), 20.0);
-    int smallMappings = 0;
-    while (large_pages::ChoosePageKind(costs) == PageKind::kSmall) {
-        costs = large_pages::AfterSmallMapping(costs);
-        ++smallMappings;
-    }
-    EXPECT_EQ(smallMappings, large_pages::kRetryLargeAfterMappings);
-    costs = large_pages::WithLargeSample(costs, 20.0);
-    EXPECT_EQ(large_pages::ChoosePageKind(costs), PageKind::kSmall) << "timed again, still dear";
-    EXPECT_EQ(costs.smallMappingsSinceLargeSample, 0);
-}
-
 }  // namespace
