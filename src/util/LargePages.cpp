@@ -75,7 +75,8 @@ struct Decision {
     bool needsSmallBaseline = false;
 };
 
-Decision NextMapping() {
+// newRoom: the bytes the mapping adds to what its block had.
+Decision NextMapping(std::size_t newRoom) {
     Choice& choice = TheChoice();
     const std::lock_guard<std::mutex> lock(choice.mutex);
     PageChoiceReport& report = choice.report;
@@ -88,7 +89,7 @@ Decision NextMapping() {
             decision.kind = PageKind::kSmall;
             break;
         case PagePolicy::kMeasured:
-            decision.kind = choice.Measuring() ? ChoosePageKind(report.costs) : PageKind::kLarge;
+            decision.kind = choice.Measuring() ? ChoosePageKind(report.costs, newRoom) : PageKind::kLarge;
             decision.measure = choice.Measuring();
             decision.needsSmallBaseline = decision.measure && report.costs.smallSamples == 0;
             break;
@@ -280,7 +281,7 @@ void* Allocate(std::size_t bytes) {
         return FromHeap(bytes);
     }
     const std::size_t length = MappedLength(bytes);
-    const Decision decision = NextMapping();
+    const Decision decision = NextMapping(length);
     std::uint8_t* const block = AlignedMapping(length, decision.kind);
     TimeFirstTouches(block, length, 0, FirstHalfOfNewRoom(0, bytes), decision);
     return block;
@@ -298,7 +299,7 @@ void* Grow(void* block, std::size_t bytes, std::size_t grownBytes) {
         return grown;
     }
     const std::size_t grownLength = MappedLength(grownBytes);
-    const Decision decision = NextMapping();
+    const Decision decision = NextMapping(grownLength - (HasOwnMapping(bytes) ? MappedLength(bytes) : 0));
     std::uint8_t* const grown = AlignedMapping(grownLength, decision.kind);
     if (!HasOwnMapping(bytes)) {
         TimeFirstTouches(grown, grownLength, 0, FirstHalfOfNewRoom(bytes, grownBytes), decision);

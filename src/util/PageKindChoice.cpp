@@ -2,7 +2,7 @@
 
 namespace large_pages {
 
-PageKind ChoosePageKind(const PageCosts& costs) {
+PageKind ChoosePageKind(const PageCosts& costs, std::size_t newRoomBytes) {
     // Until both kinds are timed, large pages, as wherever they are cheap: the first mappings
     // then provide the timings.
     if (costs.largeSamples == 0 || costs.smallSamples == 0) {
@@ -11,8 +11,9 @@ PageKind ChoosePageKind(const PageCosts& costs) {
     if (costs.largeUsPer4Kb <= costs.smallUsPer4Kb) {
         return PageKind::kLarge;
     }
-    return costs.smallMappingsSinceLargeSample >= kRetryLargeAfterMappings ? PageKind::kLarge
-                                                                           : PageKind::kSmall;
+    const bool retry = costs.smallMappingsSinceLargeSample >= kRetryLargeAfterMappings &&
+                       newRoomBytes <= kRetryLargeRoomBytes;
+    return retry ? PageKind::kLarge : PageKind::kSmall;
 }
 
 PageCosts WithSmallSample(PageCosts costs, double usPer4Kb) {

@@ -5,6 +5,8 @@
 // instead of 512, which is cheaper wherever the kernel has one ready; but on some virtual
 // machines a large page the host has not backed yet costs tens of microseconds per 4 KiB, many
 // times a small page's cost. Nothing here touches memory: the costs come from the allocator.
+#include <cstddef>
+
 namespace large_pages {
 
 enum class PageKind { kSmall, kLarge };
@@ -22,10 +24,14 @@ struct PageCosts {
 };
 
 // After this many mappings of small pages, a large page is tried again: what the host charges for
-// one changes with the memory it has lately backed.
+// one changes with the memory it has lately backed. Only on a mapping whose new room is at most
+// kRetryLargeRoomBytes (four large pages), so that a try costs a few dear pages at worst, not a
+// whole large block of them.
 inline constexpr int kRetryLargeAfterMappings = 8;
+inline constexpr std::size_t kRetryLargeRoomBytes = std::size_t{8} << 20;
 
-PageKind ChoosePageKind(const PageCosts& costs);
+// newRoomBytes: what the next mapping adds, the memory the choice is for.
+PageKind ChoosePageKind(const PageCosts& costs, std::size_t newRoomBytes);
 
 // The costs with one more timing: a running mean of the small pages (their cost is steady), and
 // for large pages a mean leaning on the latest timing, since their cost jumps between a page the

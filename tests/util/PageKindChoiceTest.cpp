@@ -7,30 +7,39 @@ namespace {
 using large_pages::PageCosts;
 using large_pages::PageKind;
 
+constexpr std::size_t kMiB = std::size_t{1} << 20;
+constexpr int kRetry = large_pages::kRetryLargeAfterMappings;
+
 TEST(PageKindChoice, LargePagesWhileTheyCostNoMorePer4KbThanSmallOnes) {
     struct Case {
         const char* machine;
         PageCosts costs;
+        std::size_t newRoom;
         PageKind chosen;
     };
     const Case cases[] = {
-        {"nothing timed yet", {0, 0, 0, 0, 0}, PageKind::kLarge},
-        {"no large page timed yet", {1.5, 8, 0, 0, 3}, PageKind::kLarge},
-        {"no small page timed yet", {0, 0, 20.0, 1, 0}, PageKind::kLarge},
-        {"large pages backed already (0.25 ms each)", {1.5, 8, 0.5, 2, 0}, PageKind::kLarge},
-        {"the slow machine: 17 us small, 6 us per 4 KiB large", {17.0, 1, 6.0, 1, 0}, PageKind::kLarge},
-        {"the same cost either way", {1.5, 1, 1.5, 1, 0}, PageKind::kLarge},
-        {"fresh large pages on a virtual machine (10 ms each)", {1.5, 8, 20.0, 3, 0}, PageKind::kSmall},
-        {"just dearer", {1.5, 8, 1.6, 3, 0}, PageKind::kSmall},
-        {"dearer, small pages given a while",
-         {1.5, 8, 20.0, 3, large_pages::kRetryLargeAfterMappings - 1},
-         PageKind::kSmall},
-        {"dearer, but long since timed: tried again",
-         {1.5, 8, 20.0, 3, large_pages::kRetryLargeAfterMappings},
+        {"nothing timed yet", {0, 0, 0, 0, 0}, 2 * kMiB, PageKind::kLarge},
+        {"no large page timed yet", {1.5, 8, 0, 0, 3}, 2 * kMiB, PageKind::kLarge},
+        {"no small page timed yet", {0, 0, 20.0, 1, 0}, 2 * kMiB, PageKind::kLarge},
+        {"large pages backed already (0.25 ms each)", {1.5, 8, 0.5, 2, 0}, 2 * kMiB, PageKind::kLarge},
+        {"the same, for a large block", {1.5, 8, 0.5, 2, 0}, 512 * kMiB, PageKind::kLarge},
+        {"the slow machine: 17 us small, 6 us per 4 KiB large",
+         {17.0, 1, 6.0, 1, 0},
+         2 * kMiB,
          PageKind::kLarge},
+        {"the same cost either way", {1.5, 1, 1.5, 1, 0}, 2 * kMiB, PageKind::kLarge},
+        {"fresh large pages on a virtual machine (10 ms each)",
+         {1.5, 8, 20.0, 3, 0},
+         2 * kMiB,
+         PageKind::kSmall},
+        {"just dearer", {1.5, 8, 1.6, 3, 0}, 2 * kMiB, PageKind::kSmall},
+        {"dearer, small pages given a while", {1.5, 8, 20.0, 3, kRetry - 1}, 2 * kMiB, PageKind::kSmall},
+        {"dearer, but long since timed: tried again", {1.5, 8, 20.0, 3, kRetry}, 2 * kMiB, PageKind::kLarge},
+        {"tried again on four large pages", {1.5, 8, 20.0, 3, kRetry}, 8 * kMiB, PageKind::kLarge},
+        {"but not on more", {1.5, 8, 20.0, 3, kRetry}, 10 * kMiB, PageKind::kSmall},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(large_pages::ChoosePageKind(c.costs), c.chosen) << c.machine;
+        EXPECT_EQ(large_pages::ChoosePageKind(c.costs, c.newRoom), c.chosen) << c.machine;
     }
 }
 
@@ -68,7 +77,7 @@ TEST(PageKindChoice, FollowsTheTimingsAsTheyCome) {
                 costs = large_pages::AfterSmallMapping(costs);
                 break;
         }
-        EXPECT_EQ(large_pages::ChoosePageKind(costs), c.next) << c.what;
+        EXPECT_EQ(large_pages::ChoosePageKind(costs, 4 * kMiB), c.next) << c.what;
     }
     EXPECT_DOUBLE_EQ(costs.smallUsPer4Kb, 1.6) << "small pages: the mean of their timings";
     EXPECT_EQ(costs.smallSamples, 2);
