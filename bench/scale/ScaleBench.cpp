@@ -3,10 +3,14 @@
 // server's bytes, timed in the same run, which is the floor no client can beat.
 //
 //   bench_scale [--members N] [--burst K] [--series S] [--fold-burst F] [--one-at-a-time yes]
+//               [--pages large|small|measured] [--login-only]
 //
 // K: in-place reports of each kind timed in one burst; S: new accounts timed in a row; F: added,
 // then removed accounts timed in one burst each (100,000 unless told); --one-at-a-time yes: no
-// burst folded, every report shown on its own, for comparison.
+// burst folded, every report shown on its own, for comparison. --pages: the kind of page the
+// member list's large blocks are given, chosen by what their first touches cost (measured, the
+// client's own way) or forced; a projection onto another machine needs the kind that machine
+// would choose. --login-only, last: the login's figures alone.
 //
 // Run it with QT_QPA_PLATFORM=offscreen or under Xvfb; bench/scale/run does both sizes.
 
@@ -24,6 +28,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -50,6 +55,7 @@
 #include "PageFaults.hpp"
 #include "net/QtClientSocket.hpp"
 #include "rows/CaptionOrder.hpp"
+#include "util/LargePages.hpp"
 #include "util/MemoryRetention.hpp"
 #include "window/MemberListModel.hpp"
 #include "window/MemberListPane.hpp"
@@ -464,8 +470,9 @@ std::string Handling(const WindowUnderTest::Timing& timing) {
 
 // The login's fresh memory, and the login's time with this machine's first touches swapped for
 // those of a slower one (17 µs a small page, 6 µs for each 4 KiB of a large one).
+// loginLargeUsPer4Kb: the mean of the login's own timings of its large pages, 0 without any.
 void PrintFreshMemory(const FirstTouch& touch, const FreshMemory& sinceStart, const FreshMemory& login,
-                      double loginMs) {
+                      double loginMs, double loginLargeUsPer4Kb) {
     std::printf("  first touch, small pages           %10.3f µs a 4 KiB page (%zu MiB, %ld faults)\n",
                 touch.smallUsPerPage, touch.bytes >> 20, touch.smallFaults);
     std::printf(
@@ -486,11 +493,61 @@ void PrintFreshMemory(const FirstTouch& touch, const FreshMemory& sinceStart, co
     const double slowMs = (small * 17 + largePieces * 6) / 1000;
     std::printf("  projected onto 17/6 µs: %.3f ms   (login %.3f ms - own first touch %.3f ms + %.3f ms)\n",
                 loginMs - ownMs + slowMs, loginMs, ownMs, slowMs);
+    // The probe's large pages are not the login's: a large page the host has backed already costs
+    // a fiftieth of a fresh one, and the login's timings show which it had.
+    if (loginLargeUsPer4Kb > 0 && login.largeFaults > 0) {
+        const double timedMs = (small * touch.smallUsPerPage + largePieces * loginLargeUsPer4Kb) / 1000;
+        std::printf(
+            "  the same, its large pages at the login's own %.3f µs a 4 KiB: %.3f ms   (own first touch "
+            "%.3f ms)\n",
+            loginLargeUsPer4Kb, loginMs - timedMs + slowMs, timedMs);
+    }
 }
 
-// start: the process's start, with the first-touch probe's own faults left out.
+const char* PagePolicyName(large_pages::PagePolicy policy) {
+    switch (policy) {
+        case large_pages::PagePolicy::kLarge:
+            return "large";
+        case large_pages::PagePolicy::kSmall:
+            return "small";
+        case large_pages::PagePolicy::kMeasured:
+            break;
+    }
+    return "measured";
+}
+
+std::optional<large_pages::PagePolicy> PagePolicyNamed(const QString& name) {
+    for (const auto policy : {large_pages::PagePolicy::kMeasured, large_pages::PagePolicy::kLarge,
+                              large_pages::PagePolicy::kSmall}) {
+        if (name == QLatin1String(PagePolicyName(policy))) {
+            return policy;
+        }
+    }
+    return std::nullopt;
+}
+
+// The kind of page the login's large blocks were given, and the first touches that chose it.
+void PrintPageChoice(const large_pages::PageChoiceReport& choice) {
+    const large_pages::PageCosts& costs = choice.costs;
+    std::printf("  pages of the large blocks          %s: %d mappings large, %d small, the last %s%s\n",
+                PagePolicyName(choice.policy), choice.largeMappings, choice.smallMappings,
+                choice.lastKind == large_pages::PageKind::kLarge ? "large" : "small",
+                choice.largePagesOffered ? "" : " (the kernel offers no large pages)");
+    std::string samples;
+    for (int i = 0; i < std::min(costs.largeSamples, large_pages::PageChoiceReport::kKeptSamples); ++i) {
+        char one[32];
+        std::snprintf(one, sizeof one, " %.2f", choice.largeSamplesUsPer4Kb[i]);
+        samples += one;
+    }
+    std::printf(
+        "  first touches timed in the login   small %.3f µs a 4 KiB page (%d timings), large %.3f µs "
+        "a 4 KiB (%d timings:%s)\n",
+        costs.smallUsPer4Kb, costs.smallSamples, costs.largeUsPer4Kb, costs.largeSamples, samples.c_str());
+}
+
+// start: the process's start.
 int Run(int members, int burst, int series, int foldBurst, bool oneAtATime, bool loginOnly,
-        const FirstTouch& touch, const PageFaults& start) {
+        const PageFaults& start) {
     DemoServerProcess server;
     if (!server.Start({"--members", QString::number(members), "--burst-requests"})) {
         std::fprintf(stderr, "bench_scale: the demo server did not start\n");
@@ -540,7 +597,15 @@ int Run(int members, int burst, int series, int foldBurst, bool oneAtATime, bool
     // mostly first touches.
     std::printf("  processor time of the login        %10.3f ms user + %.3f ms system, every thread\n",
                 (cpuAfter.first - cpuBefore.first) * 1000, (cpuAfter.second - cpuBefore.second) * 1000);
-    PrintFreshMemory(touch, Between(start, afterLogin), Between(beforeLogin, afterLogin), list.wallMs);
+    const large_pages::PageChoiceReport choice = large_pages::CurrentPageChoice();
+    PrintPageChoice(choice);
+    // After the login, not before: the probe's large pages, given back, would be handed to the
+    // login again, already backed, and make its large pages cheaper than a client's are.
+    constexpr size_t kProbeBytes = size_t{256} << 20;
+    const FirstTouch touch = ProbeFirstTouch(kProbeBytes);
+    PrintFreshMemory(
+        touch, Between(start, afterLogin), Between(beforeLogin, afterLogin), list.wallMs,
+        choice.costs.largeSamples > 0 ? choice.largeSamplesUsPer4KbTotal / choice.costs.largeSamples : 0);
     if (loginOnly) {
         return 0;
     }
@@ -715,35 +780,14 @@ int Run(int members, int burst, int series, int foldBurst, bool oneAtATime, bool
 
 int main(int argc, char** argv) {
     KeepFreedMemoryForReuse();  // as the client's own main does
-    // Before the client exists, so that its own memory is not in the probe's way; the probe's
-    // memory is given back, and its faults are taken out of the process's.
-    constexpr size_t kProbeBytes = size_t{256} << 20;
-    const PageFaults beforeProbe = PageFaults::Now();
-    FirstTouch touch;
-    try {
-        touch = ProbeFirstTouch(kProbeBytes);
-    } catch (const std::exception& failure) {
-        std::fprintf(stderr, "bench_scale: %s\n", failure.what());
-        return 1;
-    }
-    const PageFaults afterProbe = PageFaults::Now();
-    // The probe's mappings are the process's peak so far; the peak the login is measured by starts
-    // again from here.
-    std::ofstream clearRefs("/proc/self/clear_refs");
-    clearRefs << "5" << std::flush;
-    if (!clearRefs) {
-        std::fprintf(stderr, "bench_scale: cannot reset VmHWM after the first-touch probe\n");
-        return 1;
-    }
-    // The process took no large page before the probe: it takes none but the probe's own.
-    const PageFaults start{afterProbe.minor - beforeProbe.minor, beforeProbe.anonHugeKb,
-                           afterProbe.largeFaultsSystem};
+    const PageFaults start = PageFaults::Now();
     QApplication application(argc, argv);
     int members = 100000;
     int burst = 100000;
     int series = 1000;
     int foldBurst = 100000;
     bool oneAtATime = false;
+    large_pages::PagePolicy pages = large_pages::PagePolicy::kMeasured;
     const QStringList arguments = QApplication::arguments();
     const bool loginOnly = arguments.contains("--login-only");
     for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
@@ -757,12 +801,21 @@ int main(int argc, char** argv) {
             oneAtATime = arguments[i + 1] == "yes";
         } else if (arguments[i] == "--fold-burst") {
             foldBurst = arguments[i + 1].toInt();
+        } else if (arguments[i] == "--pages") {
+            const std::optional<large_pages::PagePolicy> policy = PagePolicyNamed(arguments[i + 1]);
+            if (!policy) {
+                std::fprintf(stderr, "bench_scale: --pages takes large, small or measured\n");
+                return 2;
+            }
+            pages = *policy;
         } else if (arguments[i] == "--ways") {
             return RunLoginWays(members);
         }
     }
+    // Before the client exists, so that every block of the login is given pages as told.
+    large_pages::SetPagePolicy(pages);
     try {
-        return Run(members, burst, series, foldBurst, oneAtATime, loginOnly, touch, start);
+        return Run(members, burst, series, foldBurst, oneAtATime, loginOnly, start);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "bench_scale: %s\n", failure.what());
         return 1;

@@ -5,14 +5,19 @@
 #include <new>
 #include <vector>
 
+#include "util/PageKindChoice.hpp"
+
 // Memory for the few blocks that grow with the member list (the records, their order and
 // index, the rows and their sort keys). A million members make a quarter of a gigabyte of them,
 // all of it touched for the first time during the login, and a first touch costs the kernel a
 // fault per 4 KiB page. Blocks of at least kOwnMappingBytes get a mapping of their own, laid out
 // on large-page boundaries and advised for large pages, which take one fault per 2 MiB where the
-// kernel offers them (transparent huge pages, "always" or "madvise"). Where it offers none, the
-// mapping is an ordinary one, as the C library would have made for a block of that size.
-// Smaller blocks come from the heap as usual.
+// kernel offers them (transparent huge pages, "always" or "madvise"), as long as they are the
+// cheaper kind here: the first touches of the blocks' first pages are timed as the blocks come,
+// and while a large page costs more per 4 KiB than a small one, new mappings are advised against
+// large pages instead (PageKindChoice). Where the kernel offers none, the mapping is an ordinary
+// one, as the C library would have made for a block of that size. Smaller blocks come from the
+// heap as usual.
 namespace large_pages {
 
 inline constexpr std::size_t kLargePageBytes = std::size_t{2} << 20;
@@ -29,6 +34,25 @@ void* Allocate(std::size_t bytes);
 void* Grow(void* block, std::size_t bytes, std::size_t grownBytes);
 // bytes: as given to Allocate or Grow.
 void Release(void* block, std::size_t bytes) noexcept;
+
+// kMeasured unless told otherwise; setting it starts the timings afresh. For benchmarks and tests,
+// which need a kind whatever it costs on the machine they run on.
+void SetPagePolicy(PagePolicy policy);
+
+// What the choice has been so far in this process.
+struct PageChoiceReport {
+    PagePolicy policy = PagePolicy::kMeasured;
+    bool largePagesOffered = false;  // transparent_hugepage/enabled is not "never"
+    PageCosts costs;
+    int largeMappings = 0;  // mappings advised for large pages
+    int smallMappings = 0;  // and against them
+    PageKind lastKind = PageKind::kLarge;
+    // The first timings of large pages, per 4 KiB, in the order taken.
+    static constexpr int kKeptSamples = 64;
+    double largeSamplesUsPer4Kb[kKeptSamples] = {};
+    double largeSamplesUsPer4KbTotal = 0;  // of every timing, for their plain mean
+};
+PageChoiceReport CurrentPageChoice();
 
 }  // namespace large_pages
 
