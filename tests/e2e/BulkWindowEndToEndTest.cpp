@@ -53,6 +53,15 @@ void ShootScreen(QWidget* shown, const QString& name) {
     QProcess::execute(QStringLiteral("import"), {"-window", "root", folder + "/25-shot-" + name + ".png"});
 }
 
+// The administrator's own account and the first six sample members.
+std::vector<std::string> AdminAndFirstSix(const std::vector<Account>& samples) {
+    std::vector<std::string> chosen = {"admin"};
+    for (size_t i = 0; i < 6; ++i) {
+        chosen.push_back(samples[i].login);
+    }
+    return chosen;
+}
+
 }  // namespace
 
 class BulkWindowEndToEndTest : public QObject {
@@ -68,6 +77,9 @@ private slots:
 
 private:
     void ConnectWindow(const QStringList& serverArguments, int rows);
+    // kRefusingMembers sample members on a server that refuses every request on the third of them.
+    static constexpr int kRefusingMembers = 12;
+    std::vector<Account> ConnectRefusingTheThird();
     void Select(const std::vector<std::string>& logins);
     // The server's own view, read by an administrator of its own: login -> "password,protocols;bots;".
     std::map<std::string, std::string> ServerAccounts() const;
@@ -121,6 +133,14 @@ void BulkWindowEndToEndTest::ConnectWindow(const QStringList& serverArguments, i
     QTRY_COMPARE_WITH_TIMEOUT(List()->model()->rowCount(), rows, 30000);
 }
 
+std::vector<Account> BulkWindowEndToEndTest::ConnectRefusingTheThird() {
+    std::vector<Account> samples = GenerateSampleMembers(kRefusingMembers, 1);
+    ConnectWindow({"--members", QString::number(kRefusingMembers), "--seed", "1", "--refuse",
+                   QString::fromStdString(samples[2].login)},
+                  kRefusingMembers + 1);
+    return samples;
+}
+
 void BulkWindowEndToEndTest::Select(const std::vector<std::string>& logins) {
     List()->selectionModel()->clear();
     for (const std::string& login : logins) {
@@ -156,23 +176,13 @@ QStringList BulkWindowEndToEndTest::ShownLogins() const {
 }
 
 void BulkWindowEndToEndTest::bulkDeleteWithARefusalLeavesTheRowsAsTheServerHasThem() {
-    constexpr int kMembers = 12;
-    const std::vector<Account> samples = GenerateSampleMembers(kMembers, 1);
+    constexpr int kMembers = kRefusingMembers;
+    const std::vector<Account> samples = ConnectRefusingTheThird();
     const std::string refused = samples[2].login;
-    ConnectWindow(
-        {"--members", QString::number(kMembers), "--seed", "1", "--refuse", QString::fromStdString(refused)},
-        kMembers + 1);
 
     // Six sample members and the administrator's own account.
-    std::vector<std::string> chosen = {"admin"};
-    for (int i = 0; i < 6; ++i) {
-        chosen.push_back(samples[static_cast<size_t>(i)].login);
-    }
-    for (const std::string& login : chosen) {
-        QVERIFY2(RowOf(login) >= 0, login.c_str());
-        List()->selectionModel()->select(List()->model()->index(RowOf(login), 0),
-                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
+    const std::vector<std::string> chosen = AdminAndFirstSix(samples);
+    Select(chosen);
     int expectRefused = 0;
     for (size_t i = 1; i < chosen.size(); ++i) {
         expectRefused += chosen[i].find(refused) != std::string::npos ? 1 : 0;
@@ -258,18 +268,12 @@ void BulkWindowEndToEndTest::lateReportsCountDoneOnlyWhenTheyCome() {
 // An edit of many accounts changes that one name of each on the server and nothing else; a
 // refused account stays as it was, with the server's reason in the summary.
 void BulkWindowEndToEndTest::editOfManyChangesOnlyThatNameOnTheServer() {
-    constexpr int kMembers = 12;
-    const std::vector<Account> samples = GenerateSampleMembers(kMembers, 1);
+    constexpr int kMembers = kRefusingMembers;
+    const std::vector<Account> samples = ConnectRefusingTheThird();
     const std::string refused = samples[2].login;
-    ConnectWindow(
-        {"--members", QString::number(kMembers), "--seed", "1", "--refuse", QString::fromStdString(refused)},
-        kMembers + 1);
     const std::map<std::string, std::string> before = ServerAccounts();
     QCOMPARE(before.size(), static_cast<size_t>(kMembers + 1));
-    std::vector<std::string> chosen = {"admin"};
-    for (int i = 0; i < 6; ++i) {
-        chosen.push_back(samples[static_cast<size_t>(i)].login);
-    }
+    const std::vector<std::string> chosen = AdminAndFirstSix(samples);
     const auto protocolsWithE2e = [](const Account& account) {
         return account.protocols + (account.protocols.empty() ? "" : ",") + "e2e";
     };
