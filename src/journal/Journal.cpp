@@ -19,10 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Entries' room the queue keeps between batches however slowly they come.
+// Entries' worth of touched room the queue keeps between batches however slowly they come.
 constexpr size_t kRoomKept = 1024;
-// A batch this long is written without waiting for the interval to end.
-constexpr size_t kBatchLimit = 20'000;
 // A journal that could not be opened tries again this often, quietly.
 constexpr std::chrono::seconds kReopenInterval{30};
 // Requests left pending for good (a program that never settles them) are forgotten past this.
@@ -51,6 +49,7 @@ Journal::Journal(JournalOptions options, JournalNoticeHandler onNotice)
     if (options_.path.empty()) {
         options_.path = DefaultJournalPath();
     }
+    queue_.reserve(options_.maxQueued);
     writer_ = std::thread([this] { Run(); });
 }
 
@@ -72,10 +71,22 @@ std::shared_ptr<const RequestContext> ContextOf(const RequestEntry& entry) {
 
 }  // namespace
 
+// The ticket is given out under the queue's lock, so that tickets follow the queue's order and
+// name their request's place in it.
 JournalTicket Journal::Record(JournalRequest request) {
     StampIfUnset(request);
-    const JournalTicket ticket = nextTicket_.fetch_add(1, std::memory_order_relaxed);
-    Enqueue<RequestItem>(ticket, std::move(request));
+    JournalTicket ticket = 0;
+    bool wake = false;
+    {
+        const std::lock_guard lock(mutex_);
+        ticket = nextTicket_++;
+        const bool room = HasRoom();
+        queuedRequests_.push_back(room ? static_cast<uint32_t>(queue_.size()) : kNotQueued);
+        wake = room && Push<RequestItem>(ticket, std::move(request));
+    }
+    if (wake) {
+        wake_.notify_one();
+    }
     return ticket;
 }
 
@@ -86,7 +97,28 @@ JournalTicket Journal::Record(const RequestEntry& entry) {
 
 void Journal::Settle(JournalTicket ticket, OutcomeUpdate outcome) {
     StampIfUnset(outcome);
-    Enqueue<SettleItem>(ticket, std::move(outcome));
+    if (!SettleQueued(ticket, outcome)) {
+        Enqueue<SettleItem>(ticket, std::move(outcome));
+    }
+}
+
+// Nearly every request is answered before the writer takes it: its outcome then costs no entry
+// of its own, and its row is written once rather than written and updated.
+bool Journal::SettleQueued(JournalTicket ticket, OutcomeUpdate& outcome) {
+    const std::lock_guard lock(mutex_);
+    if (ticket < firstQueuedTicket_ || ticket - firstQueuedTicket_ >= queuedRequests_.size()) {
+        return false;
+    }
+    const uint32_t slot = queuedRequests_[ticket - firstQueuedTicket_];
+    if (slot == kNotQueued) {
+        return true;  // its request was dropped: so is its outcome
+    }
+    OutcomeUpdate& queued = std::get<RequestItem>(queue_[slot]).outcome;
+    // An outcome once known for good stays.
+    if (queued.outcome == JournalOutcome::Pending) {
+        queued = std::move(outcome);
+    }
+    return true;
 }
 
 void Journal::RecordUnsent(std::shared_ptr<const RequestContext> context, std::vector<std::string> members,
@@ -121,19 +153,28 @@ void Journal::Enqueue(Args&&... args) {
     bool wake = false;
     {
         const std::lock_guard lock(mutex_);
-        if (queue_.size() >= options_.maxQueued) {
-            ++dropped_;
-            return;
-        }
-        queue_.emplace_back(std::in_place_type<Kind>, std::forward<Args>(args)...);
-        ++queuedCount_;
-        // The writer waits for the first entry, then for the interval's end or a batch's worth;
-        // it hears of both, or a burst would wait out the interval with the queue filling up.
-        wake = queue_.size() == 1 || queue_.size() == kBatchLimit;
+        wake = HasRoom() && Push<Kind>(std::forward<Args>(args)...);
     }
     if (wake) {
         wake_.notify_one();
     }
+}
+
+bool Journal::HasRoom() {
+    if (queue_.size() >= options_.maxQueued) {
+        ++dropped_;
+        return false;
+    }
+    return true;
+}
+
+// The writer waits for the first entry, then for the interval's end, unless those who send are
+// told to wait for it first: it hears of both.
+template <class Kind, class... Args>
+bool Journal::Push(Args&&... args) {
+    queue_.emplace_back(std::in_place_type<Kind>, std::forward<Args>(args)...);
+    ++queuedCount_;
+    return queue_.size() == 1 || queue_.size() == FallingBehindMark();
 }
 
 void Journal::Flush() {
@@ -156,7 +197,7 @@ uint64_t Journal::Dropped() const {
 
 bool Journal::FallingBehind() const {
     const std::lock_guard lock(mutex_);
-    return queue_.size() >= options_.maxQueued / 2;
+    return queue_.size() >= FallingBehindMark();
 }
 
 // A thread's niceness is its own on Linux: the program's other threads keep theirs. It is only
@@ -182,17 +223,28 @@ void Journal::Run() {
     // Long ago, so that the first entry after a quiet spell is written at once and only the ones
     // that follow it closely wait to share a transaction.
     std::chrono::steady_clock::time_point lastCommit{};
+    // The queue and the batch trade places: each has room for the whole queue from the start,
+    // in address space only, so that a burst never moves what it queued and touches each page
+    // of its entries once.
     std::vector<Item> batch;
+    batch.reserve(options_.maxQueued);
+    size_t batchTouched = 0;  // the most entries the batch's room ever held
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [&] { return stop_ || !queue_.empty(); });
         if (queue_.empty()) {
             break;
         }
+        // A burst shorter than the interval is written after it, in one transaction, taking no
+        // processor time from the burst itself.
         wake_.wait_until(lock, lastCommit + options_.commitInterval, [&] {
-            return stop_ || flushTarget_ > writtenCount_ || queue_.size() >= kBatchLimit;
+            return stop_ || flushTarget_ > writtenCount_ || queue_.size() >= FallingBehindMark();
         });
         batch.swap(queue_);
+        std::swap(batchTouched, queueTouched_);
+        batchTouched = std::max(batchTouched, batch.size());
+        queuedRequests_.clear();
+        firstQueuedTicket_ = nextTicket_;
         lock.unlock();
 
         if (!store_ && std::chrono::steady_clock::now() - lastOpenAttempt >= kReopenInterval) {
@@ -205,20 +257,25 @@ void Journal::Run() {
             PruneIfDue();
         }
 
-        lock.lock();
-        if (!written) {
-            dropped_ += batch.size();
-        }
-        writtenCount_ += batch.size();
-        // The room a burst took is kept while it lasts, batches of any size coming and going,
-        // and given back once the entries come slowly again: a queue that gave it back between
-        // two batches of one burst would grow again, its entries moved and its pages new each
-        // time, on the thread of whoever queues.
-        if (batch.size() < kRoomKept && batch.capacity() > 4 * kRoomKept) {
+        const size_t count = batch.size();
+        // The pages a burst touched are kept while it lasts, batches of any size coming and
+        // going, and given back once the entries come slowly again: given back between two
+        // batches of one burst, they would be new again, on the thread of whoever queues.
+        // Emptied before the lock is taken again: those who queue would otherwise wait out a
+        // batch's worth of destructors.
+        if (count < kRoomKept && batchTouched > 4 * kRoomKept) {
             std::vector<Item>().swap(batch);
+            batch.reserve(options_.maxQueued);
+            batchTouched = 0;
         } else {
             batch.clear();
         }
+
+        lock.lock();
+        if (!written) {
+            dropped_ += count;
+        }
+        writtenCount_ += count;
         written_.notify_all();
     }
 }
@@ -275,7 +332,6 @@ bool Journal::WriteBatch(const std::vector<Item>& batch) {
             // batch rolled back would name some later request's row.
             newRows_.clear();
             settled_.clear();
-            FoldOutcomes(batch);
             store_->Begin();
             for (const Item& item : batch) {
                 WriteItem(item);
@@ -311,34 +367,16 @@ bool Journal::WriteBatch(const std::vector<Item>& batch) {
     return false;
 }
 
-// Most requests are answered within the commit interval: their row is written once, with the
-// outcome, rather than written and then updated.
-void Journal::FoldOutcomes(const std::vector<Item>& batch) {
-    foldedOutcomes_.clear();
-    batchRequests_.clear();
-    for (const Item& item : batch) {
-        if (const auto* request = std::get_if<RequestItem>(&item)) {
-            batchRequests_.insert(request->ticket);
-        } else if (const auto* settle = std::get_if<SettleItem>(&item)) {
-            if (settle->outcome.outcome != JournalOutcome::Pending &&
-                batchRequests_.contains(settle->ticket)) {
-                foldedOutcomes_.try_emplace(settle->ticket, &settle->outcome);
-            }
-        }
-    }
-}
-
 void Journal::WriteItem(const Item& item) {
     if (const auto* request = std::get_if<RequestItem>(&item)) {
-        const auto folded = foldedOutcomes_.find(request->ticket);
         // A request written with its final outcome needs its row no more.
-        if (folded != foldedOutcomes_.end()) {
-            store_->InsertSettled(request->request, *folded->second);
+        if (request->outcome.outcome != JournalOutcome::Pending) {
+            store_->InsertSettled(request->request, request->outcome);
         } else {
-            newRows_.emplace(request->ticket, store_->Insert(request->request));
+            newRows_.emplace(request->ticket, store_->Insert(request->request, &request->outcome));
         }
     } else if (const auto* settle = std::get_if<SettleItem>(&item)) {
-        if (settled_.contains(settle->ticket) || foldedOutcomes_.contains(settle->ticket)) {
+        if (settled_.contains(settle->ticket)) {
             return;  // an outcome once known for good stays
         }
         int64_t row = 0;

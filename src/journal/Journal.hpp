@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -28,9 +27,10 @@ struct JournalOptions {
     std::chrono::milliseconds maxAge{std::chrono::hours(24 * 180)};
     int64_t maxBytes = 200LL * 1024 * 1024;
     std::chrono::milliseconds pruneInterval{std::chrono::minutes(10)};
-    // Entries waiting beyond this many are dropped rather than let memory grow: about 30 MB at
-    // most, room for a bulk of 100,000 requests and their outcomes while the writer waits for
-    // spare CPU.
+    // Entries waiting beyond this many are dropped rather than let memory grow: about 55 MB at
+    // most. A request answered while it waits is one entry with its outcome, so half of this
+    // holds more than a second of the fastest bulk: the writer takes a burst of that length
+    // after it, in one transaction, and those who send wait for nothing.
     size_t maxQueued = 300'000;
     // How much nicer than its program the writer thread runs: it writes with the CPU the
     // program and the server it talks to leave over, and those who send many requests wait for
@@ -99,6 +99,8 @@ private:
             : ticket(ticket_), request(std::move(request_)) {}
         JournalTicket ticket;
         JournalRequest request;
+        // Settled while still queued: the request's row is written once, with its outcome.
+        OutcomeUpdate outcome;
     };
     struct SettleItem {
         SettleItem(JournalTicket ticket_, OutcomeUpdate&& outcome_)
@@ -119,12 +121,19 @@ private:
     // Builds the entry in its place in the queue: the caller's thread moves it once, no more.
     template <class Kind, class... Args>
     void Enqueue(Args&&... args);
+    // With the lock held: false, and one more dropped, when the queue is full.
+    bool HasRoom();
+    // With the lock held and room left; true when the writer must hear of it.
+    template <class Kind, class... Args>
+    bool Push(Args&&... args);
+    // Puts the update in its request's entry while that is still queued; false once it is not.
+    bool SettleQueued(JournalTicket ticket, OutcomeUpdate& outcome);
+    size_t FallingBehindMark() const { return options_.maxQueued / 2; }
     void Run();
     void LowerPriority() const;
     void Open();
     void SetAside(const std::string& why);
     bool WriteBatch(const std::vector<Item>& batch);
-    void FoldOutcomes(const std::vector<Item>& batch);
     void WriteItem(const Item& item);
     void PruneIfDue();
     void ReportFailure(const std::string& reason);
@@ -141,10 +150,16 @@ private:
     // A vector, swapped whole with the writer's batch: its room comes back emptied, so a caller
     // queuing an entry allocates nothing while a burst lasts.
     std::vector<Item> queue_;
+    size_t queueTouched_ = 0;  // the most entries the queue's room ever held
+    // Where each request queued since the writer last took the queue lies in it, by ticket from
+    // firstQueuedTicket_ on; kNotQueued for one dropped.
+    static constexpr uint32_t kNotQueued = UINT32_MAX;
+    std::vector<uint32_t> queuedRequests_;
+    JournalTicket firstQueuedTicket_ = 1;
+    JournalTicket nextTicket_ = 1;
     uint64_t queuedCount_ = 0;   // items ever queued
     uint64_t writtenCount_ = 0;  // items ever taken from the queue and written or dropped
     uint64_t flushTarget_ = 0;
-    std::atomic<JournalTicket> nextTicket_{1};
     uint64_t dropped_ = 0;
     std::string failure_;
     bool stop_ = false;
@@ -156,9 +171,6 @@ private:
     // settled for good by a later update.
     std::unordered_map<JournalTicket, int64_t> newRows_;
     std::unordered_set<JournalTicket> settled_;
-    // Requests of the batch whose final outcome the same batch brings: written with it at once.
-    std::unordered_set<JournalTicket> batchRequests_;
-    std::unordered_map<JournalTicket, const OutcomeUpdate*> foldedOutcomes_;
     std::chrono::steady_clock::time_point lastPrune_{};
 
     std::thread writer_;  // last: starts once everything above is ready
