@@ -218,8 +218,9 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     std::printf("%d confirmed deletes through the window, %d in flight at most, platform %s\n", members,
                 inFlight, QApplication::platformName().toUtf8().constData());
-    std::printf("%-6s %-8s %10s %13s %14s %16s %10s %12s %13s\n", "round", "journal", "wall ms", "window cpu ms",
-                "process cpu ms", "longest tick ms", "journaled", "gated ticks", "window faults");
+    std::printf("%-6s %-8s %10s %13s %14s %16s %10s %12s %13s\n", "round", "journal", "wall ms",
+                "window cpu ms", "process cpu ms", "longest tick ms", "journaled", "gated ticks",
+                "window faults");
     double off = 0;
     double on = 0;
     double offCpu = 0;
