@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Entries' worth of touched room the queue keeps between batches however slowly they come.
+// Entries' worth of blocks the queue keeps between batches however slowly they come.
 constexpr size_t kRoomKept = 1024;
 // A journal that could not be opened tries again this often, quietly.
 constexpr std::chrono::seconds kReopenInterval{30};
@@ -49,7 +49,6 @@ Journal::Journal(JournalOptions options, JournalNoticeHandler onNotice)
     if (options_.path.empty()) {
         options_.path = DefaultJournalPath();
     }
-    queue_.reserve(options_.maxQueued);
     writer_ = std::thread([this] { Run(); });
 }
 
@@ -223,12 +222,7 @@ void Journal::Run() {
     // Long ago, so that the first entry after a quiet spell is written at once and only the ones
     // that follow it closely wait to share a transaction.
     std::chrono::steady_clock::time_point lastCommit{};
-    // The queue and the batch trade places: each has room for the whole queue from the start,
-    // in address space only, so that a burst never moves what it queued and touches each page
-    // of its entries once.
-    std::vector<Item> batch;
-    batch.reserve(options_.maxQueued);
-    size_t batchTouched = 0;  // the most entries the batch's room ever held
+    BlockQueue<Item> batch;  // trades places with the queue
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [&] { return stop_ || !queue_.empty(); });
@@ -241,8 +235,6 @@ void Journal::Run() {
             return stop_ || flushTarget_ > writtenCount_ || queue_.size() >= FallingBehindMark();
         });
         batch.swap(queue_);
-        std::swap(batchTouched, queueTouched_);
-        batchTouched = std::max(batchTouched, batch.size());
         queuedRequests_.clear();
         firstQueuedTicket_ = nextTicket_;
         lock.unlock();
@@ -258,17 +250,14 @@ void Journal::Run() {
         }
 
         const size_t count = batch.size();
-        // The pages a burst touched are kept while it lasts, batches of any size coming and
+        // The blocks a burst took are kept while it lasts, batches of any size coming and
         // going, and given back once the entries come slowly again: given back between two
-        // batches of one burst, they would be new again, on the thread of whoever queues.
+        // batches of one burst, they would be taken again, on the thread of whoever queues.
         // Emptied before the lock is taken again: those who queue would otherwise wait out a
         // batch's worth of destructors.
-        if (count < kRoomKept && batchTouched > 4 * kRoomKept) {
-            std::vector<Item>().swap(batch);
-            batch.reserve(options_.maxQueued);
-            batchTouched = 0;
-        } else {
-            batch.clear();
+        batch.clear();
+        if (count < kRoomKept) {
+            batch.ReleaseBeyond(kRoomKept);
         }
 
         lock.lock();
@@ -322,7 +311,7 @@ void Journal::SetAside(const std::string& why) {
             aside});
 }
 
-bool Journal::WriteBatch(const std::vector<Item>& batch) {
+bool Journal::WriteBatch(const BlockQueue<Item>& batch) {
     if (!store_) {
         return false;
     }
@@ -333,9 +322,7 @@ bool Journal::WriteBatch(const std::vector<Item>& batch) {
             newRows_.clear();
             settled_.clear();
             store_->Begin();
-            for (const Item& item : batch) {
-                WriteItem(item);
-            }
+            batch.ForEach([this](const Item& item) { WriteItem(item); });
             store_->Commit();
             rowOfTicket_.insert(newRows_.begin(), newRows_.end());
             for (const JournalTicket ticket : settled_) {

@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "journal/BlockQueue.hpp"
 #include "journal/JournalTypes.hpp"
 
 class JournalStore;
@@ -133,7 +134,7 @@ private:
     void LowerPriority() const;
     void Open();
     void SetAside(const std::string& why);
-    bool WriteBatch(const std::vector<Item>& batch);
+    bool WriteBatch(const BlockQueue<Item>& batch);
     void WriteItem(const Item& item);
     void PruneIfDue();
     void ReportFailure(const std::string& reason);
@@ -147,10 +148,9 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable written_;
-    // A vector, swapped whole with the writer's batch: its room comes back emptied, so a caller
-    // queuing an entry allocates nothing while a burst lasts.
-    std::vector<Item> queue_;
-    size_t queueTouched_ = 0;  // the most entries the queue's room ever held
+    // Swapped whole with the writer's batch: its blocks come back emptied, so a caller queuing
+    // an entry allocates nothing while a burst lasts.
+    BlockQueue<Item> queue_;
     // Where each request queued since the writer last took the queue lies in it, by ticket from
     // firstQueuedTicket_ on; kNotQueued for one dropped.
     static constexpr uint32_t kNotQueued = UINT32_MAX;
