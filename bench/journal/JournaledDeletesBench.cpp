@@ -29,6 +29,7 @@
 #include "journal/JournalReader.hpp"
 #include "net/QtClientSocket.hpp"
 #include "session/SessionJournal.hpp"
+#include "util/MemoryRetention.hpp"
 #include "window/untKrvClientA.hpp"
 
 namespace {
@@ -215,6 +216,7 @@ int main(int argc, char** argv) {
             only = std::string(argv[i + 1]) == "on" ? 1 : 0;
         }
     }
+    KeepFreedMemoryForReuse();  // as the client's own main does
     QApplication application(argc, argv);
     std::printf("%d confirmed deletes through the window, %d in flight at most, platform %s\n", members,
                 inFlight, QApplication::platformName().toUtf8().constData());
