@@ -360,7 +360,10 @@ void Journal::WriteItem(const Item& item) {
         if (request->outcome.outcome != JournalOutcome::Pending) {
             store_->InsertSettled(request->request, request->outcome);
         } else {
-            newRows_.emplace(request->ticket, store_->Insert(request->request, &request->outcome));
+            // Untouched, it leaves the outcome's columns as a request never answered has them.
+            const bool touched = request->outcome.time != JournalTime{};
+            newRows_.emplace(request->ticket,
+                             store_->Insert(request->request, touched ? &request->outcome : nullptr));
         }
     } else if (const auto* settle = std::get_if<SettleItem>(&item)) {
         if (settled_.contains(settle->ticket)) {

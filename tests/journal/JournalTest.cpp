@@ -225,6 +225,35 @@ TEST_F(JournalRoundTripTest, FallingBehindIsSaidAtHalfTheQueueAndTheWriterTakesI
     EXPECT_EQ(AllRequests().size(), 11u);
 }
 
+// A request no answer reached leaves its outcome's time empty in the file, for whoever reads it
+// with sqlite3; one whose wait was noted has the time of that note.
+TEST_F(JournalRoundTripTest, APendingRequestHasNoOutcomeTimeInTheFile) {
+    {
+        Journal journal(Options());
+        journal.Record(Request("delete", "unanswered"));
+        const JournalTicket noted = journal.Record(Request("delete", "noted"));
+        journal.Settle(noted, {JournalOutcome::Pending, "", "still waiting", At(3)});
+        journal.Flush();
+    }
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(path_.c_str(), &raw), SQLITE_OK);
+    sqlite3_stmt* query = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(raw,
+                                 "SELECT m.name, r.outcome_time IS NULL, r.outcome_text FROM requests r "
+                                 "JOIN members m ON m.id = r.member_id ORDER BY r.id",
+                                 -1, &query, nullptr),
+              SQLITE_OK);
+    std::vector<std::string> rows;
+    while (sqlite3_step(query) == SQLITE_ROW) {
+        rows.push_back(std::string(reinterpret_cast<const char*>(sqlite3_column_text(query, 0))) + " " +
+                       std::to_string(sqlite3_column_int(query, 1)) + " " +
+                       reinterpret_cast<const char*>(sqlite3_column_text(query, 2)));
+    }
+    sqlite3_finalize(query);
+    sqlite3_close(raw);
+    EXPECT_EQ(rows, (std::vector<std::string>{"unanswered 1 ", "noted 0 still waiting"}));
+}
+
 // An outcome that comes while its request still waits in the queue is put with it there: it
 // must find its own request among entries of other kinds and past requests the full queue
 // dropped, whichever order the outcomes come in, and whether the writer took the queue before
