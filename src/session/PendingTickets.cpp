@@ -10,17 +10,29 @@ constexpr size_t kGapsKept = 256;
 
 }  // namespace
 
-void PendingTickets::Add(RequestId id, JournalTicket ticket, std::string confirmingCode) {
-    Pending pending{id, ticket, std::move(confirmingCode), false};
+uint32_t PendingTickets::CodeIndex(std::string_view code) {
+    if (lastCode_ < codes_.size() && codes_[lastCode_] == code) {
+        return lastCode_;
+    }
+    const auto known = std::find(codes_.begin(), codes_.end(), code);
+    lastCode_ = static_cast<uint32_t>(known - codes_.begin());
+    if (known == codes_.end()) {
+        codes_.emplace_back(code);
+    }
+    return lastCode_;
+}
+
+void PendingTickets::Add(RequestId id, JournalTicket ticket, std::string_view confirmingCode) {
+    const Entry pending{id, ticket, CodeIndex(confirmingCode), false};
     ++waiting_;
     if (entries_.size() == head_ || entries_.back().id < id) {
-        entries_.push_back(std::move(pending));
+        entries_.push_back(pending);
         return;
     }
     // An id out of order keeps the order all the same.
     const auto at = std::lower_bound(entries_.begin() + static_cast<std::ptrdiff_t>(head_), entries_.end(),
-                                     id, [](const Pending& p, RequestId wanted) { return p.id < wanted; });
-    entries_.insert(at, std::move(pending));
+                                     id, [](const Entry& e, RequestId wanted) { return e.id < wanted; });
+    entries_.insert(at, pending);
 }
 
 std::optional<PendingTickets::Pending> PendingTickets::Take(RequestId id) {
@@ -33,14 +45,14 @@ std::optional<PendingTickets::Pending> PendingTickets::Take(RequestId id) {
         found = begin + static_cast<std::ptrdiff_t>(id - begin->id);
     } else {
         found = std::lower_bound(begin, entries_.end(), id,
-                                 [](const Pending& p, RequestId wanted) { return p.id < wanted; });
+                                 [](const Entry& e, RequestId wanted) { return e.id < wanted; });
     }
     if (found == entries_.end() || found->id != id || found->settled) {
         return std::nullopt;
     }
     found->settled = true;
     --waiting_;
-    std::optional<Pending> taken(std::move(*found));
+    std::optional<Pending> taken(PendingOf(*found));
     while (head_ < entries_.size() && entries_[head_].settled) {
         ++head_;
     }
@@ -58,7 +70,7 @@ std::vector<PendingTickets::Pending> PendingTickets::Waiting() const {
     std::vector<Pending> waiting;
     for (size_t i = head_; i < entries_.size(); ++i) {
         if (!entries_[i].settled) {
-            waiting.push_back(entries_[i]);
+            waiting.push_back(PendingOf(entries_[i]));
         }
     }
     return waiting;

@@ -129,14 +129,14 @@ void SessionJournal::RequestSent(const SentRequest& request) {
     if (!journal_) {
         return;
     }
-    JournalRequest entry;
-    entry.context = ContextFor(request.command);
-    entry.member = request.login;
+    std::vector<ChangedField> fields;
+    fields.reserve(request.fields.size());
     for (const auto& [name, value] : request.fields) {
-        entry.fields.push_back({name, value});
+        fields.push_back({name, value});
     }
-    entry.passwordChanged = request.passwordChanged;
-    const JournalTicket ticket = journal_->Record(std::move(entry));
+    // Built where Record takes it: a bulk's every request goes through here.
+    const JournalTicket ticket = journal_->Record(JournalRequest{
+        {}, ContextFor(request.command), request.login, std::move(fields), request.passwordChanged});
     if (request.followed) {
         pending_.Add(*request.followed, ticket, request.confirmingCode);
         return;
