@@ -66,12 +66,6 @@ uint32_t SortKeys::Add(std::string_view caption) {
     return start;
 }
 
-uint32_t SortKeys::Append(const SortKeys& other) {
-    const auto start = static_cast<uint32_t>(bytes_.size());
-    bytes_.append(other.bytes_.data(), other.bytes_.size());
-    return start;
-}
-
 void SortKeys::AppendIcuKey(const char16_t* units, size_t count) {
     const auto length = static_cast<int32_t>(count);
     const size_t start = bytes_.size();

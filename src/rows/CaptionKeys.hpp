@@ -34,8 +34,6 @@ public:
     const char* At(uint32_t start) const { return bytes_.data() + start; }
     // Room for this many more keys of a usual size.
     void Reserve(size_t captions) { bytes_.reserve(bytes_.size() + captions * 24); }
-    // Takes the keys of other in after these; where they start now.
-    uint32_t Append(const SortKeys& other);
 
 private:
     using Collator = std::unique_ptr<UCollator, void (*)(UCollator*)>;
