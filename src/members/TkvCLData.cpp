@@ -37,13 +37,45 @@ void PutItem(std::string& out, std::string_view item) {
     out.append(item);
 }
 
+// Lists as the server sends them are bare names and commas: such a list is put in one pass here,
+// as the general readers would read it. False, with some of it put, at a quote, a blank or a
+// control byte (a zero included), for the general reader to take instead. emptyItems: whether an
+// empty piece between commas is an item (comma lists) or nothing (user bots).
+bool PutBareList(std::string& out, std::string_view text, bool emptyItems) {
+    size_t start = 0;
+    for (size_t pos = 0; pos < text.size(); ++pos) {
+        const auto byte = static_cast<unsigned char>(text[pos]);
+        if (byte == ',') {
+            if (emptyItems || pos > start) {
+                PutItem(out, text.substr(start, pos - start));
+            }
+            start = pos + 1;
+        } else if (byte <= 32 || byte == '"') {
+            return false;
+        }
+    }
+    // A last comma ends the list in both kinds: nothing after it is an item.
+    if (start < text.size()) {
+        PutItem(out, text.substr(start));
+    }
+    return true;
+}
+
 void PutCommaList(std::string& out, std::string_view text) {
-    ForEachCommaListItem(text, [&out](std::string_view item) { PutItem(out, item); });
+    const size_t start = out.size();
+    if (!PutBareList(out, text, true)) {
+        out.resize(start);
+        ForEachCommaListItem(text, [&out](std::string_view item) { PutItem(out, item); });
+    }
     out.push_back('\0');
 }
 
 void PutUserBots(std::string& out, std::string_view text) {
-    ForEachUserBot(text, [&out](std::string_view item) { PutItem(out, item); });
+    const size_t start = out.size();
+    if (!PutBareList(out, text, false)) {
+        out.resize(start);
+        ForEachUserBot(text, [&out](std::string_view item) { PutItem(out, item); });
+    }
     out.push_back('\0');
 }
 
