@@ -38,11 +38,12 @@ public:
 private:
     using Collator = std::unique_ptr<UCollator, void (*)(UCollator*)>;
 
-    void AppendIcuKey(const char16_t* units, size_t count);
+    void AppendIcuKey(const UCollator* collator, const char16_t* units, size_t count);
     uint8_t* Room(size_t start) { return reinterpret_cast<uint8_t*>(bytes_.data() + start); }
 
-    bool keyless_ = false;  // QCollator gives every text the same empty key
-    Collator collator_;     // null for the C locale, whose keys are the UTF-8 of the text
+    bool keyless_ = false;    // QCollator gives every text the same empty key
+    Collator collator_;       // null for the C locale, whose keys are the UTF-8 of the text
+    Collator asciiCollator_;  // the same, told the text is normalized: for ASCII captions
     GrowingArray<char> bytes_;
     std::u16string units_;  // a caption widened, its room kept for the next
     std::string utf8_;      // the same in UTF-8, where keys are the text itself
