@@ -16,10 +16,6 @@ bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-}  // namespace
-
-namespace {
-
 // The collator that QCollator makes for the same locale and options, but for normalization,
 // as given; null where ICU has no collator for the locale.
 UCollator* OpenCollator(const Collation& collation, UColAttributeValue normalization) {

@@ -153,8 +153,8 @@ RowSlots Merged(const GrowingArray<SortEntry>& entries, size_t half, const KeyBl
 }  // namespace
 
 // The rows not keyed ahead are keyed in two parts side by side, each with a collator and a block
-// of its own; then the two halves of all entries are sorted side by side and merged. Equal keys fall back on
-// the row, so the order is the one a single sort gives.
+// of its own; then the two halves of all entries are sorted side by side and merged. Equal keys
+// fall back on the row, so the order is the one a single sort gives.
 RowSlots RowsInCaptionOrder(const MemberRows& rows, const Collation& collation, KeyedCaptions ahead,
                             size_t room) {
     if (!ahead.keys || ahead.entries.size() > rows.size()) {
