@@ -1,6 +1,7 @@
 #include "members/TkvCLData.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 // A million records are a hundred megabytes: each is its packed bytes and a few more.
@@ -8,13 +9,59 @@ static_assert(sizeof(TkvCLData) <= 80);
 
 namespace {
 
-void PutLength(std::string& out, size_t length) {
-    while (length >= 0x80) {
-        out.push_back(static_cast<char>((length & 0x7F) | 0x80));
-        length >>= 7;
+// The bytes PartWriter::Length takes for length.
+size_t LengthBytes(size_t length) {
+    size_t bytes = 1;
+    for (; length >= 0x80; length >>= 7) {
+        ++bytes;
     }
-    out.push_back(static_cast<char>(length));
+    return bytes;
 }
+
+// The most a part made of text takes: a text part, or a list part, whose items are at most one
+// more than its bytes, none longer than the text, and which ends with a zero byte.
+size_t TextRoom(std::string_view text) {
+    return LengthBytes(text.size()) + text.size();
+}
+size_t ListRoom(std::string_view text) {
+    return (text.size() + 1) * LengthBytes(text.size() + 1) + text.size() + 1;
+}
+
+// Parts written at the end of a string, into room set aside for them beforehand and given back
+// at the end: storing a million members is mostly this, and the string's own appends check its
+// room at every byte and item.
+class PartWriter {
+public:
+    PartWriter(std::string& out, size_t room) : out_(out) {
+        const size_t start = out.size();
+        out.resize(start + room);
+        at_ = out.data() + start;
+    }
+    ~PartWriter() { out_.resize(static_cast<size_t>(at_ - out_.data())); }
+    PartWriter(const PartWriter&) = delete;
+    PartWriter& operator=(const PartWriter&) = delete;
+
+    void Length(size_t length) {
+        for (; length >= 0x80; length >>= 7) {
+            *at_++ = static_cast<char>((length & 0x7F) | 0x80);
+        }
+        *at_++ = static_cast<char>(length);
+    }
+    void Bytes(std::string_view bytes) {
+        if (!bytes.empty()) {
+            std::memcpy(at_, bytes.data(), bytes.size());
+            at_ += bytes.size();
+        }
+    }
+    void End() { *at_++ = '\0'; }
+    // Where the writing is, and a return there, dropping what came after.
+    size_t Mark() const { return static_cast<size_t>(at_ - out_.data()); }
+    void Rewind(size_t mark) { at_ = out_.data() + mark; }
+
+private:
+    std::string& out_;
+    char* at_ = nullptr;
+};
 
 size_t GetLength(std::string_view packed, size_t& pos) {
     size_t length = 0;
@@ -27,24 +74,72 @@ size_t GetLength(std::string_view packed, size_t& pos) {
     }
 }
 
-void PutText(std::string& out, std::string_view text) {
-    PutLength(out, text.size());
-    out.append(text);
+void PutText(PartWriter& out, std::string_view text) {
+    out.Length(text.size());
+    out.Bytes(text);
 }
 
-void PutItem(std::string& out, std::string_view item) {
-    PutLength(out, item.size() + 1);
-    out.append(item);
+void PutItem(PartWriter& out, std::string_view item) {
+    out.Length(item.size() + 1);
+    out.Bytes(item);
+}
+
+// Lists as the server sends them are bare names and commas: such a list is put in one pass here,
+// as the general readers would read it. False, with some of it put, at a quote, a blank or a
+// control byte (a zero included), for the general reader to take instead. emptyItems: whether an
+// empty piece between commas is an item (comma lists) or nothing (user bots).
+bool PutBareList(PartWriter& out, std::string_view text, bool emptyItems) {
+    size_t start = 0;
+    for (size_t pos = 0; pos < text.size(); ++pos) {
+        const auto byte = static_cast<unsigned char>(text[pos]);
+        if (byte == ',') {
+            if (emptyItems || pos > start) {
+                PutItem(out, text.substr(start, pos - start));
+            }
+            start = pos + 1;
+        } else if (byte <= 32 || byte == '"') {
+            return false;
+        }
+    }
+    // A last comma ends the list in both kinds: nothing after it is an item.
+    if (start < text.size()) {
+        PutItem(out, text.substr(start));
+    }
+    return true;
+}
+
+void PutCommaList(PartWriter& out, std::string_view text) {
+    const size_t mark = out.Mark();
+    if (!PutBareList(out, text, true)) {
+        out.Rewind(mark);
+        ForEachCommaListItem(text, [&out](std::string_view item) { PutItem(out, item); });
+    }
+    out.End();
+}
+
+void PutUserBots(PartWriter& out, std::string_view text) {
+    const size_t mark = out.Mark();
+    if (!PutBareList(out, text, false)) {
+        out.Rewind(mark);
+        ForEachUserBot(text, [&out](std::string_view item) { PutItem(out, item); });
+    }
+    out.End();
+}
+
+// The same parts alone, for a record's part replaced.
+void PutText(std::string& out, std::string_view text) {
+    PartWriter writer(out, TextRoom(text));
+    PutText(writer, text);
 }
 
 void PutCommaList(std::string& out, std::string_view text) {
-    ForEachCommaListItem(text, [&out](std::string_view item) { PutItem(out, item); });
-    out.push_back('\0');
+    PartWriter writer(out, ListRoom(text));
+    PutCommaList(writer, text);
 }
 
 void PutUserBots(std::string& out, std::string_view text) {
-    ForEachUserBot(text, [&out](std::string_view item) { PutItem(out, item); });
-    out.push_back('\0');
+    PartWriter writer(out, ListRoom(text));
+    PutUserBots(writer, text);
 }
 
 // Past one part that starts at pos.
@@ -147,12 +242,16 @@ std::string_view TkvCLData::Pack(std::string_view login, std::string_view presen
     // fields fit in the record.
     thread_local std::string packed;
     packed.clear();
-    PutText(packed, login);
-    PutText(packed, password);
-    PutText(packed, presence1);
-    PutText(packed, presence2);
-    PutCommaList(packed, protocolsText);
-    PutUserBots(packed, userBotsText);
+    {
+        PartWriter out(packed, TextRoom(login) + TextRoom(password) + TextRoom(presence1) +
+                                   TextRoom(presence2) + ListRoom(protocolsText) + ListRoom(userBotsText));
+        PutText(out, login);
+        PutText(out, password);
+        PutText(out, presence1);
+        PutText(out, presence2);
+        PutCommaList(out, protocolsText);
+        PutUserBots(out, userBotsText);
+    }
     return packed;
 }
 

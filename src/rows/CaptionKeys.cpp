@@ -16,28 +16,40 @@ bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-}  // namespace
-
-// The collator that QCollator makes for the same locale and options.
-SortKeys::SortKeys(const Collation& collation) : collator_(nullptr, CloseCollator) {
-    if (collation.locale == "C") {
-        return;
-    }
+// The collator that QCollator makes for the same locale and options, but for normalization,
+// as given; null where ICU has no collator for the locale.
+UCollator* OpenCollator(const Collation& collation, UColAttributeValue normalization) {
     UErrorCode status = U_ZERO_ERROR;
-    collator_.reset(ucol_open(collation.locale.c_str(), &status));
+    UCollator* const collator = ucol_open(collation.locale.c_str(), &status);
     if (U_FAILURE(status)) {
-        collator_.reset();
-        keyless_ = true;
-        return;
+        ucol_close(collator);
+        return nullptr;
     }
-    const auto set = [this](UColAttribute attribute, UColAttributeValue value) {
+    const auto set = [collator](UColAttribute attribute, UColAttributeValue value) {
         UErrorCode ignored = U_ZERO_ERROR;
-        ucol_setAttribute(collator_.get(), attribute, value, &ignored);
+        ucol_setAttribute(collator, attribute, value, &ignored);
     };
-    set(UCOL_NORMALIZATION_MODE, UCOL_ON);
+    set(UCOL_NORMALIZATION_MODE, normalization);
     set(UCOL_STRENGTH, collation.caseSensitive ? UCOL_DEFAULT_STRENGTH : UCOL_SECONDARY);
     set(UCOL_NUMERIC_COLLATION, collation.numeric ? UCOL_ON : UCOL_OFF);
     set(UCOL_ALTERNATE_HANDLING, collation.ignorePunctuation ? UCOL_SHIFTED : UCOL_NON_IGNORABLE);
+    return collator;
+}
+
+}  // namespace
+
+// QCollator's collator normalizes; ASCII text is normalized already, and a collator told so
+// gives it the same keys without checking each character.
+SortKeys::SortKeys(const Collation& collation)
+    : collator_(nullptr, CloseCollator), asciiCollator_(nullptr, CloseCollator) {
+    if (collation.locale == "C") {
+        return;
+    }
+    collator_.reset(OpenCollator(collation, UCOL_ON));
+    keyless_ = !collator_;
+    if (collator_) {
+        asciiCollator_.reset(OpenCollator(collation, UCOL_OFF));
+    }
 }
 
 uint32_t SortKeys::Add(std::string_view caption) {
@@ -46,7 +58,8 @@ uint32_t SortKeys::Add(std::string_view caption) {
         // ASCII reads the same as UTF-8 and as UTF-16: most captions need no decoding on the way.
         if (collator_) {
             units_.assign(caption.begin(), caption.end());
-            AppendIcuKey(units_.data(), units_.size());
+            AppendIcuKey(asciiCollator_ ? asciiCollator_.get() : collator_.get(), units_.data(),
+                         units_.size());
         } else if (!keyless_) {
             const std::string_view text = caption.substr(0, caption.find('\0'));
             bytes_.append(text.data(), text.size());
@@ -54,7 +67,7 @@ uint32_t SortKeys::Add(std::string_view caption) {
     } else {
         WidenBytes(caption, units_);
         if (collator_) {
-            AppendIcuKey(units_.data(), units_.size());
+            AppendIcuKey(collator_.get(), units_.data(), units_.size());
         } else if (!keyless_) {
             // The text as the widgets show it, in UTF-8, up to a zero byte: keys hold none.
             utf8_.clear();
@@ -66,21 +79,15 @@ uint32_t SortKeys::Add(std::string_view caption) {
     return start;
 }
 
-uint32_t SortKeys::Append(const SortKeys& other) {
-    const auto start = static_cast<uint32_t>(bytes_.size());
-    bytes_.append(other.bytes_.data(), other.bytes_.size());
-    return start;
-}
-
-void SortKeys::AppendIcuKey(const char16_t* units, size_t count) {
+void SortKeys::AppendIcuKey(const UCollator* collator, const char16_t* units, size_t count) {
     const auto length = static_cast<int32_t>(count);
     const size_t start = bytes_.size();
     bytes_.resize(start + 16 + count * 2);
     auto room = static_cast<int32_t>(bytes_.size() - start);
-    int32_t size = ucol_getSortKey(collator_.get(), units, length, Room(start), room);
+    int32_t size = ucol_getSortKey(collator, units, length, Room(start), room);
     if (size > room) {
         bytes_.resize(start + static_cast<size_t>(size));
-        size = ucol_getSortKey(collator_.get(), units, length, Room(start), size);
+        size = ucol_getSortKey(collator, units, length, Room(start), size);
     }
     // The key's own zero byte goes; Add ends every key alike.
     bytes_.resize(start + static_cast<size_t>(std::max(size - 1, 0)));

@@ -34,17 +34,16 @@ public:
     const char* At(uint32_t start) const { return bytes_.data() + start; }
     // Room for this many more keys of a usual size.
     void Reserve(size_t captions) { bytes_.reserve(bytes_.size() + captions * 24); }
-    // Takes the keys of other in after these; where they start now.
-    uint32_t Append(const SortKeys& other);
 
 private:
     using Collator = std::unique_ptr<UCollator, void (*)(UCollator*)>;
 
-    void AppendIcuKey(const char16_t* units, size_t count);
+    void AppendIcuKey(const UCollator* collator, const char16_t* units, size_t count);
     uint8_t* Room(size_t start) { return reinterpret_cast<uint8_t*>(bytes_.data() + start); }
 
-    bool keyless_ = false;  // QCollator gives every text the same empty key
-    Collator collator_;     // null for the C locale, whose keys are the UTF-8 of the text
+    bool keyless_ = false;    // QCollator gives every text the same empty key
+    Collator collator_;       // null for the C locale, whose keys are the UTF-8 of the text
+    Collator asciiCollator_;  // the same, told the text is normalized: for ASCII captions
     GrowingArray<char> bytes_;
     std::u16string units_;  // a caption widened, its room kept for the next
     std::string utf8_;      // the same in UTF-8, where keys are the text itself

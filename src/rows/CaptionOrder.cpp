@@ -5,13 +5,29 @@
 #include <cstring>
 #include <future>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace {
 
+// The keys of one sort, made on two threads into two blocks: a key's number is where it starts
+// in its block, with the top bit set for the second. Neither block is copied into the other,
+// which would cost a pass and fresh memory for the second block's size.
+class KeyBlocks {
+public:
+    static constexpr uint32_t kSecond = uint32_t{1} << 31;
+
+    KeyBlocks(const SortKeys& first, const SortKeys& second) : starts_{first.At(0), second.At(0)} {}
+
+    const char* At(uint32_t key) const { return starts_[key >> 31] + (key & ~kSecond); }
+
+private:
+    const char* starts_[2];
+};
+
 // Orders entries whose keys agree before depth, and whose heads hold the eight bytes from there:
 // by head, then by the rest of the key when no zero ended it among those bytes, then by row.
-auto KeysBefore(const SortKeys& keys, size_t depth) {
+auto KeysBefore(const KeyBlocks& keys, size_t depth) {
     return [&keys, depth](const SortEntry& a, const SortEntry& b) {
         if (a.head != b.head) {
             return a.head < b.head;
@@ -32,7 +48,7 @@ auto KeysBefore(const SortKeys& keys, size_t depth) {
 // equal in them go on to the next eight bytes.
 class EntrySorter {
 public:
-    explicit EntrySorter(const SortKeys& keys) : keys_(keys) {}
+    explicit EntrySorter(const KeyBlocks& keys) : keys_(keys) {}
 
     // Every entry's head holds the first eight bytes of its key; afterwards, those of a later
     // place, until PutHeadsBack.
@@ -103,19 +119,24 @@ private:
         return std::max(std::min(a, b), std::min(std::max(a, b), c));
     }
 
-    const SortKeys& keys_;
+    const KeyBlocks& keys_;
 };
 
-// The rows from first to last, each with its key, into the entries from out on.
-void KeyRows(const MemberRows& rows, size_t first, size_t last, SortKeys& keys, SortEntry* out) {
+// The rows from first to last, each with its key, into the entries from out on; block: the
+// KeyBlocks bit of the block keys is.
+void KeyRows(const MemberRows& rows, size_t first, size_t last, SortKeys& keys, uint32_t block,
+             SortEntry* out) {
     for (size_t row = first; row < last; ++row) {
         const uint32_t key = keys.Add(rows[row].Login());
-        *out++ = {HeadOf(keys.At(key)), key, static_cast<uint32_t>(row)};
+        if ((key & KeyBlocks::kSecond) != 0) {
+            throw std::length_error("sort keys past two gigabytes");
+        }
+        *out++ = {HeadOf(keys.At(key)), key | block, static_cast<uint32_t>(row)};
     }
 }
 
 // Both halves of the entries sorted, merged into the rows' numbers.
-RowSlots Merged(const GrowingArray<SortEntry>& entries, size_t half, const SortKeys& keys, size_t room) {
+RowSlots Merged(const GrowingArray<SortEntry>& entries, size_t half, const KeyBlocks& keys, size_t room) {
     const auto before = KeysBefore(keys, 0);
     RowSlots order;
     order.reserve(std::max(entries.size(), room));
@@ -131,9 +152,9 @@ RowSlots Merged(const GrowingArray<SortEntry>& entries, size_t half, const SortK
 
 }  // namespace
 
-// The rows not keyed ahead are keyed in two parts side by side, each with a collator of its own;
-// then the two halves of all entries are sorted side by side and merged. Equal keys fall back on
-// the row, so the order is the one a single sort gives.
+// The rows not keyed ahead are keyed in two parts side by side, each with a collator and a block
+// of its own; then the two halves of all entries are sorted side by side and merged. Equal keys
+// fall back on the row, so the order is the one a single sort gives.
 RowSlots RowsInCaptionOrder(const MemberRows& rows, const Collation& collation, KeyedCaptions ahead,
                             size_t room) {
     if (!ahead.keys || ahead.entries.size() > rows.size()) {
@@ -148,18 +169,15 @@ RowSlots RowsInCaptionOrder(const MemberRows& rows, const Collation& collation, 
     SortKeys laterKeys(collation);
     auto laterKeyed = std::async(ThreadFor(rows.size() - keyed), [&] {
         laterKeys.Reserve(rows.size() - middle);
-        KeyRows(rows, middle, rows.size(), laterKeys, entries.data() + middle);
+        KeyRows(rows, middle, rows.size(), laterKeys, KeyBlocks::kSecond, entries.data() + middle);
     });
-    keys.Reserve(rows.size() - keyed);
-    KeyRows(rows, keyed, middle, keys, entries.data() + keyed);
+    keys.Reserve(middle - keyed);
+    KeyRows(rows, keyed, middle, keys, 0, entries.data() + keyed);
     laterKeyed.get();
-    const uint32_t shift = keys.Append(laterKeys);
-    for (size_t row = middle; row < rows.size(); ++row) {
-        entries[row].key += shift;
-    }
 
     const size_t half = rows.size() / 2;
-    const EntrySorter sorter(keys);
+    const KeyBlocks blocks(keys, laterKeys);
+    const EntrySorter sorter(blocks);
     const auto sort = [&sorter](SortEntry* first, SortEntry* last) {
         sorter.Sort(first, last);
         sorter.PutHeadsBack(first, last);
@@ -168,7 +186,7 @@ RowSlots RowsInCaptionOrder(const MemberRows& rows, const Collation& collation, 
     auto laterSorted = std::async(ThreadFor(rows.size()), [&] { sort(all + half, all + entries.size()); });
     sort(all, all + half);
     laterSorted.get();
-    return Merged(entries, half, keys, room);
+    return Merged(entries, half, blocks, room);
 }
 
 void SortRowsByCaption(MemberRows& rows, const Collation& collation) {

@@ -59,6 +59,42 @@ TEST(TkvCLData, UserBotsTextIsCommaSeparatedText) {
     }
 }
 
+// Bare lists are stored by a shortcut of their own; whatever the text, a stored list reads back
+// as the general readers read the text, whether stored by itself or with the whole member.
+TEST(TkvCLData, StoredListsReadAsTheirTextReads) {
+    const std::string texts[] = {
+        "",
+        ",",
+        ",,",
+        "a",
+        "a,",
+        ",a",
+        "a,,b",
+        "chat,admin,files",
+        "\xc3\xa4,\xc3\xb6\xc3\xbc",
+        "a\"b,c",
+        "\"a,b\",c",
+        "a b,c",
+        "a,b ",
+        "a,\tb",
+        std::string("a,b\0c,d", 7),
+        std::string(200, 'p') + "," + std::string(130, 'q'),
+    };
+    for (const std::string& text : texts) {
+        TkvCLData set;
+        set.SetProtocolsText(text);
+        set.SetUserBotsText(text);
+        TkvCLData assigned;
+        assigned.Assign("login", "", "", text, "password", text, false);
+        for (const TkvCLData* record : {&set, &assigned}) {
+            EXPECT_EQ(record->Protocols(), ReadCommaList(text)) << '"' << text << '"';
+            EXPECT_EQ(record->UserBots(), ReadUserBotsText(text)) << '"' << text << '"';
+        }
+        EXPECT_EQ(assigned.Login(), "login");
+        EXPECT_EQ(assigned.PasswordView(), "password");
+    }
+}
+
 TEST(TkvCLData, SettingListTextReplacesThePreviousList) {
     TkvCLData record;
     record.SetProtocolsText("a b");

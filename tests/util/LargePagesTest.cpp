@@ -198,6 +198,29 @@ TEST(LargePages, MeasuredMappingsAreAdvisedAsChosenAndTimingLeavesThemZero) {
         << "the mappings' first pages are timed";
 }
 
+// The process's first measured mapping gives the small pages' baseline, and still holds large
+// pages from its start: a small page inside a large page's range would keep that whole range to
+// small pages. Each size: a first large page the block fills only partly, or wholly and more.
+TEST(LargePages, TheFirstMeasuredMappingHoldsLargePagesFromItsStart) {
+    if (!KernelOffersLargePages()) {
+        GTEST_SKIP() << "transparent_hugepage is \"never\"";
+    }
+    for (const std::size_t bytes : {std::size_t{1} * kMiB + 4096, 4 * kMiB}) {
+        const PolicyForTest policy(large_pages::PagePolicy::kMeasured);  // afresh: no timings yet
+        auto* const block = static_cast<volatile char*>(large_pages::Allocate(bytes));
+        const large_pages::PageChoiceReport report = large_pages::CurrentPageChoice();
+        EXPECT_EQ(report.costs.smallSamples, 1) << bytes << ": the baseline is timed";
+        ASSERT_EQ(report.lastKind, large_pages::PageKind::kLarge) << "nothing timed before it";
+        for (std::size_t offset = 0; offset < bytes; offset += 4096) {
+            block[offset] = 1;
+        }
+        const Mapping mapping = MappingOf(const_cast<char*>(block));
+        EXPECT_EQ(mapping.anonHugeKb, static_cast<long>(large_pages::RoomFor(bytes) / 1024))
+            << bytes << ": some of it small pages";
+        large_pages::Release(const_cast<char*>(block), bytes);
+    }
+}
+
 TEST(LargePages, BlocksOfTheirOwnStartOnALargePageAndHoldWholeLargePages) {
     struct Case {
         std::size_t bytes;

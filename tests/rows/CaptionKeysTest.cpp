@@ -1,0 +1,76 @@
+#include "rows/CaptionKeys.hpp"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <unicode/ucol.h>
+
+namespace {
+
+// The key ICU's collator gives with QCollator's settings, normalization on, which every key is to
+// equal byte for byte, whichever collator made it.
+std::string NormalizingKey(const Collation& collation, const std::u16string& text) {
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* const collator = ucol_open(collation.locale.c_str(), &status);
+    EXPECT_TRUE(U_SUCCESS(status)) << collation.locale;
+    const auto set = [collator](UColAttribute attribute, UColAttributeValue value) {
+        UErrorCode ignored = U_ZERO_ERROR;
+        ucol_setAttribute(collator, attribute, value, &ignored);
+    };
+    set(UCOL_NORMALIZATION_MODE, UCOL_ON);
+    set(UCOL_STRENGTH, collation.caseSensitive ? UCOL_DEFAULT_STRENGTH : UCOL_SECONDARY);
+    set(UCOL_NUMERIC_COLLATION, collation.numeric ? UCOL_ON : UCOL_OFF);
+    set(UCOL_ALTERNATE_HANDLING, collation.ignorePunctuation ? UCOL_SHIFTED : UCOL_NON_IGNORABLE);
+    std::vector<uint8_t> key(4 * text.size() + 64);
+    const int32_t size = ucol_getSortKey(collator, text.data(), static_cast<int32_t>(text.size()), key.data(),
+                                         static_cast<int32_t>(key.size()));
+    ucol_close(collator);
+    return std::string(reinterpret_cast<const char*>(key.data()),
+                       static_cast<size_t>(size > 0 ? size - 1 : 0));
+}
+
+// ASCII captions are keyed by a collator that skips normalization, the rest by one that does:
+// both must give the normalizing collator's keys. Captions with punctuation, digits, letter
+// case and, beyond ASCII, a letter made of two code points.
+TEST(SortKeys, AreTheNormalizingCollatorsKeysForEveryCaption) {
+    const std::vector<std::string> captions = {"member0042",
+                                               "Member-0042",
+                                               "a b_c.d",
+                                               "10 items",
+                                               "9 items",
+                                               "ZZ top",
+                                               "",
+                                               "~!@#$%^&*()",
+                                               "\x41\xcc\x8a",
+                                               "\xc3\x85ngstr\xc3\xb6m",
+                                               "stra\xc3\x9f"
+                                               "e"};
+    for (const char* locale : {"en_US", "de_DE", "sv_SE", "da_DK"}) {
+        for (const bool variant : {false, true}) {
+            const Collation collation{locale, !variant, variant, variant};
+            SortKeys keys(collation);
+            for (const std::string& caption : captions) {
+                std::u16string units;
+                // Every caption here is ASCII or valid UTF-8 of the Basic Multilingual Plane.
+                for (size_t i = 0; i < caption.size();) {
+                    const auto lead = static_cast<unsigned char>(caption[i]);
+                    const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : 3;
+                    char32_t point = length == 1 ? lead : lead & (length == 2 ? 0x1F : 0x0F);
+                    for (size_t k = 1; k < length; ++k) {
+                        point = point << 6 | (static_cast<unsigned char>(caption[i + k]) & 0x3F);
+                    }
+                    units.push_back(static_cast<char16_t>(point));
+                    i += length;
+                }
+                const uint32_t at = keys.Add(caption);
+                EXPECT_EQ(std::string(keys.At(at)), NormalizingKey(collation, units))
+                    << locale << (variant ? " (case ignored, numeric, punctuation ignored)" : "") << ": "
+                    << caption;
+            }
+        }
+    }
+}
+
+}  // namespace
