@@ -362,11 +362,12 @@ int64_t JournalStore::UsedBytes() {
     return pages.Int(0) * pages.Int(1);
 }
 
-void JournalStore::DropOldestShare(const char* table, double share) {
+int64_t JournalStore::DropOldestShare(const char* table, double share) {
     const std::string sql = std::string("DELETE FROM ") + table + " WHERE id IN (SELECT id FROM " + table +
                             " ORDER BY time LIMIT (SELECT CAST(count(*) * ?1 AS INTEGER) + 1 FROM " + table +
                             "))";
     Statement(db_.get(), sql).Bind(1, share).Run();
+    return sqlite3_changes64(db_.get());
 }
 
 void JournalStore::DropOrphanMembers() {
@@ -379,11 +380,17 @@ void JournalStore::Prune(JournalTime now, std::chrono::milliseconds maxAge, int6
     const int64_t cutoff = Millis(now) - maxAge.count();
     Begin();
     try {
+        // Logins are left without requests only when requests go: the sweep for them reads every
+        // request, so it runs only then, not at every program's start.
+        int64_t requestsDropped = 0;
         for (const char* table : {"requests", "connection_events", "member_counts"}) {
             Statement drop(db_.get(), std::string("DELETE FROM ") + table + " WHERE time < ?1");
             drop.Bind(1, cutoff).Run();
+            requestsDropped += table == std::string_view("requests") ? sqlite3_changes64(db_.get()) : 0;
         }
-        DropOrphanMembers();
+        if (requestsDropped > 0) {
+            DropOrphanMembers();
+        }
         // Each round drops the share of every table that would bring the pages in use under the
         // limit if rows were all alike, and a tenth more; a few rounds absorb the difference.
         for (int round = 0; round < 8; ++round) {
@@ -393,10 +400,11 @@ void JournalStore::Prune(JournalTime now, std::chrono::milliseconds maxAge, int6
             }
             const double share =
                 std::clamp(1.0 - 0.9 * static_cast<double>(maxBytes) / static_cast<double>(used), 0.0, 1.0);
-            for (const char* table : {"requests", "connection_events", "member_counts"}) {
-                DropOldestShare(table, share);
+            if (DropOldestShare("requests", share) > 0) {
+                DropOrphanMembers();
             }
-            DropOrphanMembers();
+            DropOldestShare("connection_events", share);
+            DropOldestShare("member_counts", share);
         }
         Commit();
     } catch (...) {

@@ -55,7 +55,8 @@ private:
     void BindContextOnce(Statement& statement, std::shared_ptr<const RequestContext>& bound,
                          const std::shared_ptr<const RequestContext>& context);
     void WriteSettledRows();
-    void DropOldestShare(const char* table, double share);
+    // The rows it removed.
+    int64_t DropOldestShare(const char* table, double share);
     void DropOrphanMembers();
 
     SqliteDb db_;

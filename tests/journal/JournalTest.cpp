@@ -760,6 +760,7 @@ TEST_F(JournalPruneTest, EntriesOlderThanTheAgeAreRemovedOnOpening) {
     }
     { Journal reopened(Options()); }  // prunes as it opens, with the default age of 180 days
     EXPECT_EQ(MembersOf(AllRequests()), (std::vector<std::string>{"1 days", "179 days"}));
+    EXPECT_EQ(LoginsKept(), 2);  // the logins of the requests gone went with them
     auto reader = Reader();
     ASSERT_NE(reader, nullptr);
     EXPECT_EQ(reader->ConnectionEvents({}, {}).size(), 2u);
@@ -788,10 +789,11 @@ TEST_F(JournalPruneTest, TheOldestEntriesGoUntilTheFileFitsItsSize) {
     const auto records = AllRequests();
     ASSERT_GT(records.size(), 1000u);
     ASSERT_LT(records.size(), static_cast<size_t>(kRows));
-    // What is left is the newest, without a gap.
+    // What is left is the newest, without a gap, and only its logins are kept.
     for (size_t i = 0; i < records.size(); ++i) {
         EXPECT_EQ(records[i].entry.member, Numbered("member", kRows - 1 - static_cast<int>(i)));
     }
+    EXPECT_EQ(LoginsKept(), static_cast<int64_t>(records.size()));
 }
 
 TEST(JournalLocationTest, TheFileIsTheUsersAndOwnerOnly) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -49,6 +50,22 @@ protected:
         auto records = reader->Requests({}, page);
         EXPECT_EQ(reader->Error(), "");
         return records;
+    }
+
+    // Rows of the table of logins, read straight from the file.
+    int64_t LoginsKept() const {
+        sqlite3* raw = nullptr;
+        int64_t count = -1;
+        if (sqlite3_open_v2(path_.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+            sqlite3_stmt* query = nullptr;
+            if (sqlite3_prepare_v2(raw, "SELECT count(*) FROM members", -1, &query, nullptr) == SQLITE_OK &&
+                sqlite3_step(query) == SQLITE_ROW) {
+                count = sqlite3_column_int64(query, 0);
+            }
+            sqlite3_finalize(query);
+        }
+        sqlite3_close(raw);
+        return count;
     }
 
     std::filesystem::path root_;
