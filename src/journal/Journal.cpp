@@ -81,7 +81,10 @@ JournalTicket Journal::Record(JournalRequest request) {
         ticket = nextTicket_++;
         const bool room = HasRoom();
         queuedRequests_.push_back(room ? static_cast<uint32_t>(queue_.size()) : kNotQueued);
-        wake = room && Push<RequestItem>(ticket, std::move(request));
+        if (room) {
+            const uint32_t context = QueuedContext(std::move(request.context));
+            wake = Push<QueuedRequest>(ticket, std::move(request), context);
+        }
     }
     if (wake) {
         wake_.notify_one();
@@ -97,8 +100,16 @@ JournalTicket Journal::Record(const RequestEntry& entry) {
 void Journal::Settle(JournalTicket ticket, OutcomeUpdate outcome) {
     StampIfUnset(outcome);
     if (!SettleQueued(ticket, outcome)) {
-        Enqueue<SettleItem>(ticket, std::move(outcome));
+        Enqueue<std::unique_ptr<SettleItem>>(std::make_unique<SettleItem>(ticket, std::move(outcome)));
     }
+}
+
+// A bulk's requests share one context: it is kept once for all of them.
+uint32_t Journal::QueuedContext(std::shared_ptr<const RequestContext>&& context) {
+    if (queueContexts_.empty() || queueContexts_.back() != context) {
+        queueContexts_.push_back(std::move(context));
+    }
+    return static_cast<uint32_t>(queueContexts_.size() - 1);
 }
 
 // Nearly every request is answered before the writer takes it: its outcome then costs no entry
@@ -112,11 +123,8 @@ bool Journal::SettleQueued(JournalTicket ticket, OutcomeUpdate& outcome) {
     if (slot == kNotQueued) {
         return true;  // its request was dropped: so is its outcome
     }
-    OutcomeUpdate& queued = std::get<RequestItem>(queue_[slot]).outcome;
     // An outcome once known for good stays.
-    if (queued.outcome == JournalOutcome::Pending) {
-        queued = std::move(outcome);
-    }
+    std::get<QueuedRequest>(queue_[slot]).Settle(std::move(outcome));
     return true;
 }
 
@@ -235,6 +243,7 @@ void Journal::Run() {
             return stop_ || flushTarget_ > writtenCount_ || queue_.size() >= FallingBehindMark();
         });
         batch.swap(queue_);
+        batchContexts_.swap(queueContexts_);
         queuedRequests_.clear();
         firstQueuedTicket_ = nextTicket_;
         lock.unlock();
@@ -256,6 +265,7 @@ void Journal::Run() {
         // Emptied before the lock is taken again: those who queue would otherwise wait out a
         // batch's worth of destructors.
         batch.clear();
+        batchContexts_.clear();
         if (count < kRoomKept) {
             batch.ReleaseBeyond(kRoomKept);
         }
@@ -355,17 +365,19 @@ bool Journal::WriteBatch(const BlockQueue<Item>& batch) {
 }
 
 void Journal::WriteItem(const Item& item) {
-    if (const auto* request = std::get_if<RequestItem>(&item)) {
+    if (const auto* request = std::get_if<QueuedRequest>(&item)) {
+        const JournalRequest values = request->Request(batchContexts_[request->Context()]);
         // A request written with its final outcome needs its row no more.
-        if (request->outcome.outcome != JournalOutcome::Pending) {
-            store_->InsertSettled(request->request, request->outcome);
+        if (request->Settled()) {
+            store_->InsertSettled(values, request->Outcome());
         } else {
-            // Untouched, it leaves the outcome's columns as a request never answered has them.
-            const bool touched = request->outcome.time != JournalTime{};
-            newRows_.emplace(request->ticket,
-                             store_->Insert(request->request, touched ? &request->outcome : nullptr));
+            // Never updated, it leaves the outcome's columns as a request never answered has them.
+            const OutcomeUpdate outcome = request->Outcome();
+            newRows_.emplace(request->Ticket(),
+                             store_->Insert(values, request->Updated() ? &outcome : nullptr));
         }
-    } else if (const auto* settle = std::get_if<SettleItem>(&item)) {
+    } else if (const auto* settleItem = std::get_if<std::unique_ptr<SettleItem>>(&item)) {
+        const SettleItem* settle = settleItem->get();
         if (settled_.contains(settle->ticket)) {
             return;  // an outcome once known for good stays
         }

@@ -16,6 +16,7 @@
 
 #include "journal/BlockQueue.hpp"
 #include "journal/JournalTypes.hpp"
+#include "journal/QueuedRequest.hpp"
 
 class JournalStore;
 
@@ -28,7 +29,7 @@ struct JournalOptions {
     std::chrono::milliseconds maxAge{std::chrono::hours(24 * 180)};
     int64_t maxBytes = 200LL * 1024 * 1024;
     std::chrono::milliseconds pruneInterval{std::chrono::minutes(10)};
-    // Entries waiting beyond this many are dropped rather than let memory grow: about 55 MB at
+    // Entries waiting beyond this many are dropped rather than let memory grow: about 26 MB at
     // most. A request answered while it waits is one entry with its outcome, so half of this
     // holds more than a second of the fastest bulk: the writer takes a burst of that length
     // after it, in one transaction, and those who send wait for nothing.
@@ -54,9 +55,6 @@ struct JournalNotice {
 // Called on the journal's writer thread, once for each change of state; it must not call back
 // into the journal's Flush, and should hand the notice to its own thread.
 using JournalNoticeHandler = std::function<void(const JournalNotice&)>;
-
-// Names a request whose outcome comes later; valid in the Journal that gave it out.
-using JournalTicket = uint64_t;
 
 // Writes the journal without holding its callers: every call only queues the entry, and a
 // thread of the journal's own writes what is queued in one transaction at most every
@@ -95,14 +93,6 @@ public:
     bool FallingBehind() const;
 
 private:
-    struct RequestItem {
-        RequestItem(JournalTicket ticket_, JournalRequest&& request_)
-            : ticket(ticket_), request(std::move(request_)) {}
-        JournalTicket ticket;
-        JournalRequest request;
-        // Settled while still queued: the request's row is written once, with its outcome.
-        OutcomeUpdate outcome;
-    };
     struct SettleItem {
         SettleItem(JournalTicket ticket_, OutcomeUpdate&& outcome_)
             : ticket(ticket_), outcome(std::move(outcome_)) {}
@@ -114,9 +104,10 @@ private:
         std::vector<std::string> members;
         OutcomeUpdate outcome;
     };
-    // The queue's entries are as large as the largest kind: the rare kinds are held by pointer,
-    // so that a burst of requests moves little memory.
-    using Item = std::variant<RequestItem, SettleItem, std::unique_ptr<ConnectionEntry>,
+    // The queue's entries are as large as the largest kind: the rarer kinds are held by pointer,
+    // so that a burst of requests writes few bytes. An outcome that comes while its request
+    // still waits goes into the request's entry, and its row is written once.
+    using Item = std::variant<QueuedRequest, std::unique_ptr<SettleItem>, std::unique_ptr<ConnectionEntry>,
                               std::unique_ptr<MemberCountEntry>, std::unique_ptr<UnsentItem>>;
 
     // Builds the entry in its place in the queue: the caller's thread moves it once, no more.
@@ -129,6 +120,8 @@ private:
     bool Push(Args&&... args);
     // Puts the update in its request's entry while that is still queued; false once it is not.
     bool SettleQueued(JournalTicket ticket, OutcomeUpdate& outcome);
+    // With the lock held: the request's context by its place in queueContexts_.
+    uint32_t QueuedContext(std::shared_ptr<const RequestContext>&& context);
     size_t FallingBehindMark() const { return options_.maxQueued / 2; }
     void Run();
     void LowerPriority() const;
@@ -155,6 +148,8 @@ private:
     // firstQueuedTicket_ on; kNotQueued for one dropped.
     static constexpr uint32_t kNotQueued = UINT32_MAX;
     std::vector<uint32_t> queuedRequests_;
+    // The contexts the queued requests name by their place; taken with the queue.
+    std::vector<std::shared_ptr<const RequestContext>> queueContexts_;
     JournalTicket firstQueuedTicket_ = 1;
     JournalTicket nextTicket_ = 1;
     uint64_t queuedCount_ = 0;   // items ever queued
@@ -166,7 +161,8 @@ private:
 
     // The writer thread's alone.
     std::unique_ptr<JournalStore> store_;
-    std::map<JournalTicket, int64_t> rowOfTicket_;  // requests not settled for good yet
+    std::vector<std::shared_ptr<const RequestContext>> batchContexts_;  // the batch's
+    std::map<JournalTicket, int64_t> rowOfTicket_;                      // requests not settled for good yet
     // The batch being written: the rows of its requests still pending, and the requests
     // settled for good by a later update.
     std::unordered_map<JournalTicket, int64_t> newRows_;

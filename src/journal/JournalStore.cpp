@@ -232,7 +232,7 @@ JournalStore::SettledRow JournalStore::RowOf(const JournalRequest& request, cons
             request.member.empty() ? 0 : MemberId(request.member),
             EncodeFields(request.fields),
             passwordChanged,
-            outcome};
+            outcome != nullptr ? std::optional<OutcomeUpdate>(*outcome) : std::nullopt};
 }
 
 // The parameters as RequestInsertSql numbers them.
@@ -256,7 +256,7 @@ void JournalStore::BindOwn(Statement& statement, int row, const SettledRow& valu
         statement.Bind(first + 1, values.memberId);
     }
     statement.Bind(first + 2, values.fields).Bind(first + 3, int64_t{values.passwordChanged ? 1 : 0});
-    if (values.outcome != nullptr) {
+    if (values.outcome) {
         statement.Bind(first + 4, int64_t{static_cast<int32_t>(values.outcome->outcome)})
             .Bind(first + 5, values.outcome->report)
             .Bind(first + 6, values.outcome->text)

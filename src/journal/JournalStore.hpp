@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ public:
     int64_t Insert(const JournalRequest& request, const OutcomeUpdate* outcome = nullptr);
     // A request whose outcome is known already and whose row no one names later: such rows go
     // to the file many to a statement, by the next other write or Commit at the latest, in the
-    // order given. The outcome must live until then.
+    // order given.
     void InsertSettled(const JournalRequest& request, const OutcomeUpdate& outcome);
     void UpdateOutcome(int64_t id, const OutcomeUpdate& outcome);
     void Insert(const ConnectionEntry& entry);
@@ -44,7 +45,7 @@ private:
         int64_t memberId = 0;  // 0: none
         std::string fields;    // encoded
         bool passwordChanged = false;
-        const OutcomeUpdate* outcome = nullptr;
+        std::optional<OutcomeUpdate> outcome;  // a copy: the caller's may be gone by the write
     };
 
     int64_t MemberId(const std::string& member);

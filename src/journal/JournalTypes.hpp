@@ -81,6 +81,9 @@ struct JournalRequest {
     bool passwordChanged = false;
 };
 
+// Names a request whose outcome comes later; valid in the Journal that gave it out.
+using JournalTicket = uint64_t;
+
 // Whether a field's value must never be kept.
 bool IsSecretField(std::string_view name);
 
