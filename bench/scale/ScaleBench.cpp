@@ -469,6 +469,30 @@ std::string Handling(const WindowUnderTest::Timing& timing) {
     return text;
 }
 
+// What first touches cost on the slower machine the projections price them at.
+constexpr double kSlowSmallUsPerPage = 17;
+constexpr double kSlowLargeUsPer4Kb = 6;
+
+// Milliseconds of first touches: small pages, and large pages counted by their 4 KiB pieces.
+double TouchMs(double smallPages, double largePieces, double smallUsPerPage, double largeUsPer4Kb) {
+    return (smallPages * smallUsPerPage + largePieces * largeUsPer4Kb) / 1000;
+}
+
+double SlowTouchMs(double smallPages, double largePieces) {
+    return TouchMs(smallPages, largePieces, kSlowSmallUsPerPage, kSlowLargeUsPer4Kb);
+}
+
+// Memory touched before the login is part of its price too, or touching it ahead would pass for a
+// saving: on the slower machine each of those touches costs the difference more.
+void PrintTouchesBefore(const char* what, const char* addTo, double smallBefore, double largeBefore,
+                        const FirstTouch& touch) {
+    const double beforeMs = SlowTouchMs(smallBefore, largeBefore) -
+                            TouchMs(smallBefore, largeBefore, touch.smallUsPerPage, touch.largeUsPer4Kb);
+    std::printf(
+        "  touches before the login, %s: %+.3f ms (%.0f small pages, %.0f kB of large ones), to add to %s\n",
+        what, beforeMs, smallBefore, largeBefore * 4, addTo);
+}
+
 // The login's fresh memory, and the login's time with this machine's first touches swapped for
 // those of a slower one (17 µs a small page, 6 µs for each 4 KiB of a large one).
 // loginLargeUsPer4Kb: the mean of the login's own timings of its large pages, 0 without any.
@@ -490,29 +514,22 @@ void PrintFreshMemory(const FirstTouch& touch, const FreshMemory& sinceStart, co
     faults("login alone", login);
     const double largePieces = static_cast<double>(login.largeKb) / 4;
     const double small = static_cast<double>(login.smallFaults);
-    const double ownMs = (small * touch.smallUsPerPage + largePieces * touch.largeUsPer4Kb) / 1000;
-    const double slowMs = (small * 17 + largePieces * 6) / 1000;
+    const double ownMs = TouchMs(small, largePieces, touch.smallUsPerPage, touch.largeUsPer4Kb);
+    const double slowMs = SlowTouchMs(small, largePieces);
     std::printf("  projected onto 17/6 µs: %.3f ms   (login %.3f ms - own first touch %.3f ms + %.3f ms)\n",
                 loginMs - ownMs + slowMs, loginMs, ownMs, slowMs);
     // The probe's large pages are not the login's: a large page the host has backed already costs
     // a fiftieth of a fresh one, and the login's timings show which it had.
     if (loginLargeUsPer4Kb > 0 && login.largeFaults > 0) {
-        const double timedMs = (small * touch.smallUsPerPage + largePieces * loginLargeUsPer4Kb) / 1000;
+        const double timedMs = TouchMs(small, largePieces, touch.smallUsPerPage, loginLargeUsPer4Kb);
         std::printf(
             "  the same, its large pages at the login's own %.3f µs a 4 KiB: %.3f ms   (own first touch "
             "%.3f ms)\n",
             loginLargeUsPer4Kb, loginMs - timedMs + slowMs, timedMs);
     }
-    // Memory touched before the login is part of its price too, or touching it ahead would pass
-    // for a saving: on the slower machine each of those touches costs the difference more.
-    const double smallBefore = static_cast<double>(sinceStart.smallFaults - login.smallFaults);
-    const double largeBefore = static_cast<double>(sinceStart.largeKb - login.largeKb) / 4;
-    const double beforeMs =
-        (smallBefore * (17 - touch.smallUsPerPage) + largeBefore * (6 - touch.largeUsPer4Kb)) / 1000;
-    std::printf(
-        "  touches before the login, at 17/6 µs instead of this machine's: %+.3f ms (%.0f small pages, "
-        "%.0f kB of large ones), to add to either projection\n",
-        beforeMs, smallBefore, largeBefore * 4);
+    PrintTouchesBefore("at 17/6 µs instead of this machine's", "either projection",
+                       static_cast<double>(sinceStart.smallFaults - login.smallFaults),
+                       static_cast<double>(sinceStart.largeKb - login.largeKb) / 4, touch);
 }
 
 // The projections again, with only the faults that were fresh memory priced at the slower
@@ -531,21 +548,15 @@ void PrintFreshAnonymous(const FirstTouch& touch, const FreshMemory& sinceStart,
     places("login alone", during, login.minorFaults);
     const double largePieces = static_cast<double>(login.largeKb) / 4;
     const double small = static_cast<double>(login.smallFaults - during.readOnlyFile);
-    const double ownMs = (small * touch.smallUsPerPage + largePieces * touch.largeUsPer4Kb) / 1000;
-    const double slowMs = (small * 17 + largePieces * 6) / 1000;
+    const double ownMs = TouchMs(small, largePieces, touch.smallUsPerPage, touch.largeUsPer4Kb);
+    const double slowMs = SlowTouchMs(small, largePieces);
     std::printf(
         "  projected onto 17/6 µs, fresh pages only: %.3f ms   (login %.3f ms - own first touch %.3f ms + "
         "%.3f ms; %.0f small pages)\n",
         loginMs - ownMs + slowMs, loginMs, ownMs, slowMs, small);
-    const double smallBefore =
-        static_cast<double>(sinceStart.smallFaults - login.smallFaults - before.readOnlyFile);
-    const double largeBefore = static_cast<double>(sinceStart.largeKb - login.largeKb) / 4;
-    const double beforeMs =
-        (smallBefore * (17 - touch.smallUsPerPage) + largeBefore * (6 - touch.largeUsPer4Kb)) / 1000;
-    std::printf(
-        "  touches before the login, fresh pages only, at 17/6 µs: %+.3f ms (%.0f small pages, %.0f kB of "
-        "large ones), to add to it\n",
-        beforeMs, smallBefore, largeBefore * 4);
+    PrintTouchesBefore("fresh pages only, at 17/6 µs", "it",
+                       static_cast<double>(sinceStart.smallFaults - login.smallFaults - before.readOnlyFile),
+                       static_cast<double>(sinceStart.largeKb - login.largeKb) / 4, touch);
 }
 
 const char* PagePolicyName(large_pages::PagePolicy policy) {

@@ -380,17 +380,19 @@ void JournalStore::Prune(JournalTime now, std::chrono::milliseconds maxAge, int6
     const int64_t cutoff = Millis(now) - maxAge.count();
     Begin();
     try {
+        const auto dropOlder = [this, cutoff](const char* table) {
+            Statement(db_.get(), std::string("DELETE FROM ") + table + " WHERE time < ?1")
+                .Bind(1, cutoff)
+                .Run();
+            return sqlite3_changes64(db_.get());
+        };
         // Logins are left without requests only when requests go: the sweep for them reads every
         // request, so it runs only then, not at every program's start.
-        int64_t requestsDropped = 0;
-        for (const char* table : {"requests", "connection_events", "member_counts"}) {
-            Statement drop(db_.get(), std::string("DELETE FROM ") + table + " WHERE time < ?1");
-            drop.Bind(1, cutoff).Run();
-            requestsDropped += table == std::string_view("requests") ? sqlite3_changes64(db_.get()) : 0;
-        }
-        if (requestsDropped > 0) {
+        if (dropOlder("requests") > 0) {
             DropOrphanMembers();
         }
+        dropOlder("connection_events");
+        dropOlder("member_counts");
         // Each round drops the share of every table that would bring the pages in use under the
         // limit if rows were all alike, and a tenth more; a few rounds absorb the difference.
         for (int round = 0; round < 8; ++round) {

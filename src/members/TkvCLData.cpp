@@ -108,22 +108,23 @@ bool PutBareList(PartWriter& out, std::string_view text, bool emptyItems) {
     return true;
 }
 
-void PutCommaList(PartWriter& out, std::string_view text) {
+// A list part: in one pass where the text is bare, through its kind's general reader otherwise.
+template <class ReadEachItem>
+void PutList(PartWriter& out, std::string_view text, bool emptyItems, ReadEachItem readEachItem) {
     const size_t mark = out.Mark();
-    if (!PutBareList(out, text, true)) {
+    if (!PutBareList(out, text, emptyItems)) {
         out.Rewind(mark);
-        ForEachCommaListItem(text, [&out](std::string_view item) { PutItem(out, item); });
+        readEachItem(text, [&out](std::string_view item) { PutItem(out, item); });
     }
     out.End();
 }
 
+void PutCommaList(PartWriter& out, std::string_view text) {
+    PutList(out, text, true, [](std::string_view list, const auto& put) { ForEachCommaListItem(list, put); });
+}
+
 void PutUserBots(PartWriter& out, std::string_view text) {
-    const size_t mark = out.Mark();
-    if (!PutBareList(out, text, false)) {
-        out.Rewind(mark);
-        ForEachUserBot(text, [&out](std::string_view item) { PutItem(out, item); });
-    }
-    out.End();
+    PutList(out, text, false, [](std::string_view list, const auto& put) { ForEachUserBot(list, put); });
 }
 
 // The same parts alone, for a record's part replaced.

@@ -1,11 +1,12 @@
 #include "rows/CaptionKeys.hpp"
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <unicode/ucol.h>
+
+#include "util/WideText.hpp"
 
 namespace {
 
@@ -52,20 +53,8 @@ TEST(SortKeys, AreTheNormalizingCollatorsKeysForEveryCaption) {
             const Collation collation{locale, !variant, variant, variant};
             SortKeys keys(collation);
             for (const std::string& caption : captions) {
-                std::u16string units;
-                // Every caption here is ASCII or valid UTF-8 of the Basic Multilingual Plane.
-                for (size_t i = 0; i < caption.size();) {
-                    const auto lead = static_cast<unsigned char>(caption[i]);
-                    const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : 3;
-                    char32_t point = length == 1 ? lead : lead & (length == 2 ? 0x1F : 0x0F);
-                    for (size_t k = 1; k < length; ++k) {
-                        point = point << 6 | (static_cast<unsigned char>(caption[i + k]) & 0x3F);
-                    }
-                    units.push_back(static_cast<char16_t>(point));
-                    i += length;
-                }
                 const uint32_t at = keys.Add(caption);
-                EXPECT_EQ(std::string(keys.At(at)), NormalizingKey(collation, units))
+                EXPECT_EQ(std::string(keys.At(at)), NormalizingKey(collation, WidenBytes(caption)))
                     << locale << (variant ? " (case ignored, numeric, punctuation ignored)" : "") << ": "
                     << caption;
             }
