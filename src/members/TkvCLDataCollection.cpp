@@ -152,21 +152,11 @@ uint32_t TkvCLDataCollection::UnusedRecord() {
         freeRecords_.pop_back();
         return number;
     }
-    if (const uint32_t size = BlockStartingAt(recordCount_); size > 0) {
-        recordBlocks_.emplace_back(size);
+    if (recordCount_ % kRecordsPerBlock == 0) {
+        recordBlocks_.emplace_back(kRecordsPerBlock);
     }
     recordBlocks_.back().MakeNext();
     return recordCount_++;
-}
-
-uint32_t TkvCLDataCollection::BlockStartingAt(uint32_t number) {
-    if (number == 0) {
-        return kFirstBlock;
-    }
-    if (number < kRecordsPerBlock) {
-        return number >= kFirstBlock && std::has_single_bit(number) ? number : 0;
-    }
-    return number % kRecordsPerBlock == 0 ? kRecordsPerBlock : 0;
 }
 
 size_t TkvCLDataCollection::SlotOf(std::string_view login, uint32_t hash) const {

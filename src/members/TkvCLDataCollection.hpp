@@ -1,6 +1,5 @@
 #pragma once
 
-#include <bit>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,27 +55,15 @@ private:
     // A record number with the low 32 bits of its folded login's hash.
     using Slot = HashedNumber;
 
-    // The first blocks double from kFirstBlock records to kRecordsPerBlock, so that a short list
-    // does not take room for thousands; every later block holds kRecordsPerBlock. A record is made
-    // only when it is first used, so a block's unused room is never touched.
-    static constexpr uint32_t kFirstBlock = 64;
+    // Every block holds kRecordsPerBlock records, the first one too: a record is made only when
+    // it is first used, so the room a short list leaves is never touched, while a long list's
+    // records lie side by side from the first on, filling whole large pages rather than a few
+    // small blocks each rounded up to one.
     static constexpr uint32_t kRecordsPerBlock = 262144;
-    static constexpr int kFirstBlockBits = std::countr_zero(kFirstBlock);
-    static constexpr size_t kDoublingBlocks = std::countr_zero(kRecordsPerBlock) - kFirstBlockBits + 1;
 
     TkvCLData& Record(uint32_t number) const {
-        if (number >= kRecordsPerBlock) {
-            return recordBlocks_[kDoublingBlocks - 1 + number / kRecordsPerBlock][number % kRecordsPerBlock];
-        }
-        if (number < kFirstBlock) {
-            return recordBlocks_[0][number];
-        }
-        // Past the first, a doubling block starts at a power of two and holds as many.
-        const int top = std::bit_width(number) - 1;
-        return recordBlocks_[static_cast<size_t>(top - kFirstBlockBits + 1)][number - (1u << top)];
+        return recordBlocks_[number / kRecordsPerBlock][number % kRecordsPerBlock];
     }
-    // How many records the block starting at this number holds; 0 when none starts there.
-    static uint32_t BlockStartingAt(uint32_t number);
     // The number of a record not in use: one given up before, or a new one.
     uint32_t UnusedRecord();
     TkvCLData* Find(std::string_view login) const;

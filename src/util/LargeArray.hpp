@@ -12,7 +12,7 @@ template <class T>
 class LargeArray {
 public:
     explicit LargeArray(std::size_t capacity)
-        : items_(static_cast<T*>(large_pages::Allocate(capacity * sizeof(T)))), capacity_(capacity) {}
+        : items_(static_cast<T*>(large_pages::Allocate(capacity * sizeof(T), 0))), capacity_(capacity) {}
     ~LargeArray() {
         std::destroy_n(items_, made_);
         large_pages::Release(items_, capacity_ * sizeof(T));

@@ -231,8 +231,8 @@ void TimeLargePages(std::uint8_t* block, std::size_t first, std::size_t usedEnd)
 
 // The first touches of a new mapping's fresh pages from fresh on (a large-page boundary), timed
 // for the choice of the next mappings. Only pages the block is made for are touched: its first,
-// where its use begins, and others only within usedEnd, the first half of the room it was asked
-// for beyond what it held already, which a vector or array that doubles fills at once or soon.
+// where its use begins, and others only within usedEnd, where the room its caller fills at once
+// ends (for a vector that doubles, the first half of the room it asked for beyond what it held).
 // The timing then costs no touch the block would not take, but for the small pages' baseline,
 // once in the process.
 void TimeFirstTouches(std::uint8_t* block, std::size_t length, std::size_t fresh, std::size_t usedEnd,
@@ -284,14 +284,14 @@ std::size_t RoomFor(std::size_t bytes) {
     return HasOwnMapping(bytes) ? MappedLength(bytes) : bytes;
 }
 
-void* Allocate(std::size_t bytes) {
+void* Allocate(std::size_t bytes, std::size_t usedSoon) {
     if (!HasOwnMapping(bytes)) {
         return FromHeap(bytes);
     }
     const std::size_t length = MappedLength(bytes);
     const Decision decision = NextMapping(length);
     std::uint8_t* const block = AlignedMapping(length, decision.kind);
-    TimeFirstTouches(block, length, 0, FirstHalfOfNewRoom(0, bytes), decision);
+    TimeFirstTouches(block, length, 0, std::min(usedSoon, bytes), decision);
     return block;
 }
 

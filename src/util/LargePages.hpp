@@ -26,8 +26,14 @@ inline constexpr std::size_t kOwnMappingBytes = std::size_t{1} << 20;
 // The bytes a block asked for with bytes gets: a mapping of its own is whole large pages, so that
 // the last one is a large page too, and a block that grows (Grow) has room for them all.
 std::size_t RoomFor(std::size_t bytes);
+// usedSoon: how many of the bytes, from the first, the caller fills at once; the timings of the
+// page choice touch no page beyond them but the first. A vector that doubles fills half the room
+// it asks for; an array whose objects are made one by one as needed fills nothing yet.
 // Throws std::bad_alloc when there is no memory.
-void* Allocate(std::size_t bytes);
+void* Allocate(std::size_t bytes, std::size_t usedSoon);
+inline void* Allocate(std::size_t bytes) {
+    return Allocate(bytes, bytes / 2);
+}
 // The block made larger, its bytes kept; it may move. A block with a mapping of its own keeps
 // its pages, which move with it untouched: growing a large block costs only its new room.
 // Throws std::bad_alloc, the block left as it was, when there is no memory.

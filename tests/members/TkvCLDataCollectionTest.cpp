@@ -233,8 +233,10 @@ TEST(TkvCLDataCollection, ManyLoginsAreFoundInAnyLetterCaseThroughGrowthAndDelet
         int count;
         int deleteEvery;  // every n-th login is deleted, then added again in upper case
     };
-    // Counts at the edges of the record blocks, which double from 64 records to 4,096.
-    const Case cases[] = {{1, 1}, {13, 2}, {65, 5}, {2049, 4}, {4097, 3}, {8193, 11}, {30000, 7}};
+    // From one login to more than the first block of records holds (262,144), so that records
+    // given up in one block are reused by logins that go into the next.
+    const Case cases[] = {{1, 1},    {13, 2},    {65, 5},    {2049, 4},
+                          {4097, 3}, {8193, 11}, {30000, 7}, {262150, 3}};
     for (const Case& c : cases) {
         SCOPED_TRACE("count " + std::to_string(c.count));
         TkvCLDataCollection members;

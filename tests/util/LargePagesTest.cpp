@@ -31,6 +31,7 @@ struct Mapping {
     std::string flags;     // VmFlags: "hg" advised for large pages, "nh" against them
     int thpEligible = -1;  // whether the kernel would give it large pages
     long anonHugeKb = -1;  // large pages it holds
+    long rssKb = -1;       // memory it holds, of either kind
 
     bool Advised(const char* flag) const {
         return (" " + flags + " ").find(std::string(" ") + flag + " ") != std::string::npos;
@@ -68,6 +69,8 @@ Mapping MappingOf(const void* address) {
                 fields >> mapping.thpEligible;
             } else if (name == "AnonHugePages:") {
                 fields >> mapping.anonHugeKb;
+            } else if (name == "Rss:") {
+                fields >> mapping.rssKb;
             }
         }
     }
@@ -318,6 +321,20 @@ TEST(LargeArray, MakesObjectsOnlyWhenAskedAndEndsThoseItMade) {
         EXPECT_EQ(Counted::alive, 2);
     }
     EXPECT_EQ(Counted::alive, 0);
+}
+
+// The member list's records sit in one array with room for a quarter of a million from the
+// first on: a short list must still cost only the page its records are on, timings included,
+// whichever kind of page the choice gives (the first mapping a process measures, and one after).
+TEST(LargeArray, RoomNotUsedYetIsNotTouchedEvenByTheTimings) {
+    const PolicyForTest policy(large_pages::PagePolicy::kMeasured);
+    for (int i = 0; i < 2; ++i) {
+        LargeArray<uint64_t> many(20 * kMiB / sizeof(uint64_t));
+        many.MakeNext() = 1;
+        const Mapping mapping = MappingOf(&many[0]);
+        EXPECT_LE(mapping.rssKb, static_cast<long>(large_pages::kLargePageBytes / 1024))
+            << i << ": pages beyond the first were touched";
+    }
 }
 
 }  // namespace
