@@ -4,6 +4,7 @@
 
 #include <unicode/ucol.h>
 
+#include "rows/AsciiSortKeys.hpp"
 #include "util/WideText.hpp"
 
 namespace {
@@ -49,7 +50,12 @@ SortKeys::SortKeys(const Collation& collation)
     keyless_ = !collator_;
     if (collator_) {
         asciiCollator_.reset(OpenCollator(collation, UCOL_OFF));
+        asciiKeys_ = AsciiSortKeys::For(collation, asciiCollator_ ? asciiCollator_.get() : collator_.get());
     }
+}
+
+void SortKeys::Prepare(const Collation& collation) {
+    const SortKeys keys(collation);
 }
 
 uint32_t SortKeys::Add(std::string_view caption) {
@@ -57,9 +63,11 @@ uint32_t SortKeys::Add(std::string_view caption) {
     if (IsAscii(caption)) {
         // ASCII reads the same as UTF-8 and as UTF-16: most captions need no decoding on the way.
         if (collator_) {
-            units_.assign(caption.begin(), caption.end());
-            AppendIcuKey(asciiCollator_ ? asciiCollator_.get() : collator_.get(), units_.data(),
-                         units_.size());
+            if (!asciiKeys_ || !asciiKeys_->Append(caption, bytes_)) {
+                units_.assign(caption.begin(), caption.end());
+                AppendIcuKey(asciiCollator_ ? asciiCollator_.get() : collator_.get(), units_.data(),
+                             units_.size());
+            }
         } else if (!keyless_) {
             const std::string_view text = caption.substr(0, caption.find('\0'));
             bytes_.append(text.data(), text.size());

@@ -9,6 +9,8 @@
 
 #include "util/GrowingArray.hpp"
 
+class AsciiSortKeys;
+
 struct UCollator;
 
 // How captions are collated: the settings of a QCollator, which sorts with the same ICU collator.
@@ -28,6 +30,9 @@ struct Collation {
 class SortKeys {
 public:
     explicit SortKeys(const Collation& collation);
+    // Makes what the keys of a collation share across the process (ICU's data, the table of ASCII
+    // weights: a few milliseconds) now, so that the first list sorted does not wait for it.
+    static void Prepare(const Collation& collation);
 
     // Where the key of caption starts.
     uint32_t Add(std::string_view caption);
@@ -44,6 +49,7 @@ private:
     bool keyless_ = false;    // QCollator gives every text the same empty key
     Collator collator_;       // null for the C locale, whose keys are the UTF-8 of the text
     Collator asciiCollator_;  // the same, told the text is normalized: for ASCII captions
+    std::shared_ptr<const AsciiSortKeys> asciiKeys_;  // most ASCII captions' keys, without the collator
     GrowingArray<char> bytes_;
     std::u16string units_;  // a caption widened, its room kept for the next
     std::string utf8_;      // the same in UTF-8, where keys are the text itself

@@ -21,6 +21,7 @@ MemberListModel::MemberListModel(QObject* parent)
       onlineImage_(DrawOnlineMemberImage()) {
     collator_.setCaseSensitivity(Qt::CaseSensitive);
     collation_ = CollationOf(collator_);
+    SortKeys::Prepare(collation_);
     indexing_.setSingleShot(true);
     indexing_.setInterval(0);
     connect(&indexing_, &QTimer::timeout, this, [this] {

@@ -62,4 +62,40 @@ TEST(SortKeys, AreTheNormalizingCollatorsKeysForEveryCaption) {
     }
 }
 
+// Most ASCII captions are keyed from a table of weights rather than by the collator: with case
+// and without, in collations with contractions and tailorings, and in those that get no table,
+// random captions of every length must still get the collator's keys byte for byte. The long
+// ones hold runs of letters of one case, which the keys count in bytes of their own.
+TEST(SortKeys, AsciiCaptionsGetTheCollatorsKeysWhetherATableOrTheCollatorMakesThem) {
+    const std::string alphabet = "abcdehilnosyzABCDHILSYZ0123456789 .,_-@";
+    uint32_t state = 12345;
+    const auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return state >> 8;
+    };
+    std::vector<std::string> captions;
+    for (int i = 0; i < 1500; ++i) {
+        const size_t length = 1 + next() % (i % 10 == 0 ? 240 : 16);
+        std::string caption;
+        const bool runs = i % 3 == 0;
+        while (caption.size() < length) {
+            const char c = alphabet[next() % alphabet.size()];
+            caption.append(runs ? 1 + next() % 120 : 1, c);
+        }
+        caption.resize(length);
+        captions.push_back(caption);
+    }
+    for (const char* locale : {"en_US", "cs_CZ", "hu_HU", "tr_TR", "cy_GB", "da_DK", "fr_CA"}) {
+        for (const bool caseSensitive : {true, false}) {
+            const Collation collation{locale, caseSensitive, false, false};
+            SortKeys keys(collation);
+            for (const std::string& caption : captions) {
+                const uint32_t at = keys.Add(caption);
+                ASSERT_EQ(std::string(keys.At(at)), NormalizingKey(collation, WidenBytes(caption)))
+                    << locale << (caseSensitive ? "" : " (case ignored)") << ": " << caption;
+            }
+        }
+    }
+}
+
 }  // namespace
