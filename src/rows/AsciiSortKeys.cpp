@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -17,6 +18,8 @@ namespace {
 
 constexpr uint8_t kLevelSeparator = 0x01;
 constexpr uint8_t kCommonWeight = 0x05;
+// A level of one character's key that holds only the common weight.
+constexpr std::string_view kCommonOnly("\x05", 1);
 
 // How ICU writes a run of common weights: as one byte counting up from low when what follows the
 // run sorts below the common weight (the end of the level does), down from high when above, with
@@ -146,8 +149,7 @@ std::unique_ptr<AsciiSortKeys> AsciiSortKeys::Made(const UCollator* collator) {
         const std::string key = IcuKey(collator, std::u16string_view(&c, 1));
         const std::vector<std::string_view> levels = Levels(key);
         if (levels.size() != levelCount || levels[0].size() != 1 ||
-            static_cast<uint8_t>(levels[0][0]) <= kLevelSeparator ||
-            levels[1] != std::string_view("\x05", 1)) {
+            static_cast<uint8_t>(levels[0][0]) <= kLevelSeparator || levels[1] != kCommonOnly) {
             continue;
         }
         Weights& weights = keys->At(static_cast<char>(c));
@@ -156,7 +158,7 @@ std::unique_ptr<AsciiSortKeys> AsciiSortKeys::Made(const UCollator* collator) {
             if (tertiary.empty() || tertiary.size() > 2 || tertiary.find('\0') != std::string_view::npos) {
                 continue;
             }
-            if (tertiary != std::string_view("\x05", 1)) {
+            if (tertiary != kCommonOnly) {
                 weights.tertiaryBytes = static_cast<uint8_t>(tertiary.size());
                 for (size_t i = 0; i < tertiary.size(); ++i) {
                     weights.tertiary[i] = static_cast<uint8_t>(tertiary[i]);
